@@ -1,0 +1,92 @@
+// The stand-in machine: one state root and the services that live on it (registry and spooler store, window
+// system, engine settings). Platform calls act on the machine bound to the calling thread; a thread without a
+// binding uses the process's default machine, made from the environment (KQ_ROOT) on first use. Tests bind a
+// machine of their own, so two machines can run side by side in one process.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <typeindex>
+#include <unordered_map>
+#include <vector>
+
+#include "win/base.h"
+
+namespace kq {
+
+struct MachineConfig {
+  std::filesystem::path root;  // the state root; created when missing
+  UINT ansiCodePage = 1252;
+};
+
+class Machine {
+ public:
+  explicit Machine(MachineConfig config);
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // KQ_ROOT, else $XDG_STATE_HOME/kelvo-quenzar, else ~/.local/state/kelvo-quenzar.
+  static std::filesystem::path RootFromEnvironment();
+
+  const std::filesystem::path& Root() const { return config_.root; }
+  UINT AnsiCodePage() const;
+  void SetAnsiCodePage(UINT codePage);
+
+  // A per-machine service of another room, made on first use as T(Machine&) and kept until the machine goes.
+  // Services are destroyed in the reverse order of their creation.
+  template <class T>
+  T& Service() {
+    std::lock_guard lock(servicesMutex_);
+    auto it = services_.find(std::type_index(typeid(T)));
+    if (it != services_.end()) return *static_cast<T*>(it->second.get());
+    auto made = std::make_shared<T>(*this);
+    T& ref = *made;
+    services_.emplace(std::type_index(typeid(T)), made);
+    order_.push_back(std::move(made));
+    return ref;
+  }
+
+ private:
+  MachineConfig config_;
+  mutable std::mutex configMutex_;
+  std::recursive_mutex servicesMutex_;
+  std::unordered_map<std::type_index, std::shared_ptr<void>> services_;
+  std::vector<std::shared_ptr<void>> order_;
+};
+
+// The machine platform calls on this thread act on.
+Machine& CurrentMachine();
+std::shared_ptr<Machine> CurrentMachineShared();
+
+// Binds a machine to the calling thread for the scope's lifetime (scopes nest). Threads started through the
+// platform inherit their creator's binding.
+class MachineScope {
+ public:
+  explicit MachineScope(std::shared_ptr<Machine> machine);
+  ~MachineScope();
+  MachineScope(const MachineScope&) = delete;
+  MachineScope& operator=(const MachineScope&) = delete;
+
+ private:
+  std::shared_ptr<Machine> previous_;
+};
+
+// A fresh machine on a new temporary state root, removed with the machine; for tests and tools that must not
+// touch a real state root.
+class TemporaryMachine {
+ public:
+  TemporaryMachine();
+  ~TemporaryMachine();
+  const std::shared_ptr<Machine>& Get() const { return machine_; }
+  Machine& operator*() const { return *machine_; }
+  Machine* operator->() const { return machine_.get(); }
+
+ private:
+  std::filesystem::path root_;
+  std::shared_ptr<Machine> machine_;
+};
+
+}  // namespace kq
