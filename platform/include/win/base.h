@@ -61,6 +61,42 @@ using HANDLE = void*;
 using PHANDLE = HANDLE*;
 using LPHANDLE = HANDLE*;
 
+// Handles of the window system and of modules: distinct opaque types, as the platform declares them.
+struct HWND__;
+struct HINSTANCE__;
+struct HMENU__;
+struct HICON__;
+struct HBRUSH__;
+using HWND = HWND__*;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+using HMENU = HMENU__*;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+using HBRUSH = HBRUSH__*;
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+using LPPOINT = POINT*;
+using LPRECT = RECT*;
+using LPCRECT = const RECT*;
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+static_assert(sizeof(SECURITY_ATTRIBUTES) == 24);
+
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
@@ -138,6 +174,13 @@ inline constexpr DWORD ERROR_INVALID_PRINTER_COMMAND = 1803;
 inline constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
 inline constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 inline constexpr DWORD ERROR_INVALID_PRINTER_STATE = 1906;
+inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
+inline constexpr DWORD ERROR_WINDOW_OF_OTHER_THREAD = 1408;
+inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
+inline constexpr DWORD ERROR_CONTROL_ID_NOT_FOUND = 1421;
+inline constexpr DWORD ERROR_INVALID_MSGBOX_STYLE = 1438;
+inline constexpr DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
+inline constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 inline constexpr DWORD RPC_S_UUID_NO_ADDRESS = 1739;
 inline constexpr DWORD RPC_S_UUID_LOCAL_ONLY = 1824;
 
