@@ -25,15 +25,11 @@ struct WaitBlock {
 }  // namespace detail
 
 void WaitableObject::Signal() {
-  std::vector<detail::WaitBlock*> waiters;
-  {
-    std::lock_guard lock(mutex_);
-    signalled_ = true;
-    waiters = waiters_;
-  }
-  // A waiter stays registered (and alive) until it has unregistered under our lock, and it unregisters only
-  // after it has tried again, so waking it outside the lock is safe.
-  for (auto* waiter : waiters) waiter->Wake();
+  // Waiters are woken under the object's lock: a waiter unregisters (and its block goes) only under that lock.
+  // Locks are always taken object first, then block.
+  std::lock_guard lock(mutex_);
+  signalled_ = true;
+  for (auto* waiter : waiters_) waiter->Wake();
 }
 
 void WaitableObject::Unsignal() {
