@@ -54,7 +54,6 @@ struct Window {
   std::vector<HWND> children;
   bool destroying = false;
   bool everShown = false;
-  bool dialog = false;
   bool ended = false;
   INT_PTR endResult = 0;
 

@@ -46,11 +46,6 @@ HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, D
   HWND handle = CreateWindowExW(dialog->exStyle, WC_DIALOG, dialog->caption, dialog->style & ~WS_VISIBLE, r.left,
                                 r.top, r.right - r.left, r.bottom - r.top, parent, nullptr, instance, nullptr);
   if (!handle) return nullptr;
-  {
-    auto core = CurrentCore();
-    std::lock_guard lock(core->mutex);
-    if (Window* window = core->Find(handle)) window->dialog = true;
-  }
   SetWindowLongPtrW(handle, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(procedure));
 
   HWND focus = nullptr;

@@ -87,7 +87,10 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   }
 
   std::string line = "message box " + kq::user::Quote(boxCaption) + ": " + kq::user::Quote(boxText) + " [";
-  for (std::size_t i = 0; i < buttons.size(); ++i) line += (i ? " " : "") + std::string(ButtonName(buttons[i]));
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (i) line += ' ';
+    line += ButtonName(buttons[i]);
+  }
   line += std::string("] -> ") + ButtonName(answer) + " (" + note + ")";
   kq::JournalEntry entry{kq::JournalEntry::Kind::MessageBox, boxCaption, boxText};
   entry.style = type;

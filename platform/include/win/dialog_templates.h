@@ -14,8 +14,9 @@ namespace kq {
 // ignoring ASCII case.
 class ResourceName {
  public:
-  constexpr ResourceName(WORD id) : id_(id) {}  // NOLINT: ids are written as plain numbers in tables
-  constexpr ResourceName(const WCHAR* name) : name_(name) {}  // NOLINT
+  // Implicit, so that tables write plain ids and names.
+  constexpr ResourceName(WORD id) : id_(id) {}
+  constexpr ResourceName(const WCHAR* name) : name_(name) {}
   bool Matches(LPCWSTR nameOrId) const;
 
  private:

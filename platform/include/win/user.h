@@ -263,8 +263,9 @@ LRESULT CallWindowProcW(WNDPROC procedure, HWND window, UINT message, WPARAM wPa
 // delivered inside its GetMessageW or PeekMessageW while the sender waits, handling messages sent to itself
 // meanwhile.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// A null window posts to the calling thread. Messages that carry pointers (WM_SETTEXT, WM_GETTEXT) cannot be
-// posted (ERROR_MESSAGE_SYNC_ONLY).
+// A null window posts to the calling thread, so a control looked up in a dialog that is gone (GetDlgItem answers
+// null) takes a post to the caller: check the control first. Messages that carry pointers (WM_SETTEXT,
+// WM_GETTEXT) cannot be posted (ERROR_MESSAGE_SYNC_ONLY).
 BOOL PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Delivers sent messages, then returns the next posted message: 1, or 0 for WM_QUIT; -1 with the last error for
 // a null message record or a window that does not exist.

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "user_fixture.h"
 
@@ -150,6 +151,21 @@ TEST_F(Messages, AThreadThatEndsAnswersWhatWaitsForItWithZero) {
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(person.WindowCount(), windowsBefore);
   EXPECT_EQ(kq::RunningThreadCount(*machine), 0);
+}
+
+TEST_F(Messages, WindowsOfAnyEndingThreadGo) {
+  Log log;
+  HWND window = nullptr;
+  const auto windowsBefore = person.WindowCount();
+  std::thread([&] {
+    kq::MachineScope bound(machine.Get());
+    window = MakeLogWindow(log);
+    ShowWindow(window, SW_SHOW);
+  }).join();
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(person.WindowCount(), windowsBefore);
+  EXPECT_EQ(JournalOf(kq::JournalEntry::Kind::WindowClosed).size(), 1u) << JournalText();
 }
 
 TEST_F(Messages, ToTheCallingThreadsOwnWindowASendIsADirectCall) {
