@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev libfreetype-dev libjpeg62-turbo-dev libsqlite3-dev
   libcairo2-dev libpixman-1-dev nlohmann-json3-dev liblcms2-dev
   curl qpdf poppler-utils mupdf-tools
-  fonts-dejavu-core fonts-urw-base35 python3-fonttools
+  fonts-dejavu-core fonts-urw-base35 fonts-wqy-microhei python3-fonttools
 )
 
 missing=()
