@@ -35,6 +35,22 @@ void EngineState::ReleaseSurface(Surface* surface) {
   if (surface->deleted && surface->locks == 0) surfaces_.erase(&surface->so);
 }
 
+void EngineState::RegisterObject(const void* object, ObjectKind kind, void* owner) {
+  std::lock_guard lock(mutex_);
+  objects_[object] = {kind, owner};
+}
+
+void EngineState::UnregisterObject(const void* object) {
+  std::lock_guard lock(mutex_);
+  objects_.erase(object);
+}
+
+void* EngineState::FindObject(const void* object, ObjectKind kind) {
+  std::lock_guard lock(mutex_);
+  auto it = objects_.find(object);
+  return it != objects_.end() && it->second.first == kind ? it->second.second : nullptr;
+}
+
 ULONG_PTR EngineState::FileId(const std::filesystem::path& file) {
   auto [it, added] = files_.emplace(file, 0);
   if (added) it->second = files_.size();

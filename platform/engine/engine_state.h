@@ -51,6 +51,13 @@ class EngineState {
   std::unordered_map<ULONG_PTR, DHPDEV> devices;
   std::unordered_map<ULONG_PTR, PaletteInfo> palettes;
 
+  // The objects the engine hands drivers (FONTOBJ, STROBJ, XFORMOBJ), so an accessor can tell its own objects
+  // from anything else. These take the mutex themselves.
+  enum class ObjectKind { Font, String, Xform };
+  void RegisterObject(const void* object, ObjectKind kind, void* owner);
+  void UnregisterObject(const void* object);
+  void* FindObject(const void* object, ObjectKind kind);
+
   // Font identities: one per realisation, per font file, and per face of a file.
   ULONG NextFontUniq() { return ++fontUniq_; }
   ULONG_PTR FileId(const std::filesystem::path& file);
@@ -63,6 +70,7 @@ class EngineState {
   ULONG fontUniq_ = 0;
   std::unordered_map<const SURFOBJ*, std::unique_ptr<Surface>> surfaces_;
   std::unordered_map<ULONG_PTR, Surface*> surfaceHandles_;
+  std::unordered_map<const void*, std::pair<ObjectKind, void*>> objects_;
   std::map<std::filesystem::path, ULONG_PTR> files_;
   std::map<std::pair<std::filesystem::path, UINT>, ULONG_PTR> faces_;
 };
