@@ -1,5 +1,6 @@
 find_package(Freetype REQUIRED)
 target_sources(platform PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/drawing_pending.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_face.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_file.cpp
