@@ -61,6 +61,13 @@ using HANDLE = void*;
 using PHANDLE = HANDLE*;
 using LPHANDLE = HANDLE*;
 
+// Window and module handles are distinct types, so one cannot be passed for the other.
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
