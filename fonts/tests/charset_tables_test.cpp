@@ -202,7 +202,7 @@ UINT RouteCharacter(WCHAR ch, const FontCharsets& font, UINT& code, UINT& count)
 struct Route {
   const char* what;
   WCHAR ch;
-  FontCharsets font;
+  const FontCharsets* font;
   UINT route;
   std::vector<BYTE> bytes;
 };
@@ -211,24 +211,25 @@ TEST(CharsetTables, CharacterRouting) {
   const FontCharsets latin{0, 0, {0, 1}};
   const FontCharsets latinCyrillic{0, 0, {0, 204, 1}};
   const FontCharsets japanese{128, 128, {128, 1}};
+  const FontCharsets nowCyrillic{204, 0, {0, 204, 1}};
   const Route routes[] = {
-      {"ASCII in a Latin font", u'A', latin, 0, {0x41}},
-      {"Latin-1 in a Latin font", u'\u00E9', latin, 0, {0xE9}},
-      {"Cyrillic in a Latin font", u'\u0416', latin, kCustomSubFont, {}},
-      {"Cyrillic in a font that lists 204", u'\u0416', latinCyrillic, 204, {0xC6}},
-      {"ASCII stays in the current charset", u'A', {204, 0, {0, 204, 1}}, 204, {0x41}},
-      {"Thai in a Latin font has a name", u'\u0E01', latin, kCustomSubFont, {}},
-      {"an ideograph in a Latin font", u'\u4E00', latin, 134, {0x4E, 0x00}},
-      {"an ideograph in a Japanese font", u'\u4E00', japanese, 128, {0x4E, 0x00}},
-      {"ASCII in a Japanese font", u'A', japanese, 128, {0x00, 0x41}},
-      {"Hangul in a Japanese font", u'\uAC00', japanese, 129, {0xAC, 0x00}},
-      {"a named character outside every charset", u'\u1E80', latin, kCustomSubFont, {}},
-      {"an unnamed character outside every charset", u'\uF000', latin, kNotShown, {}},
+      {"ASCII in a Latin font", u'A', &latin, 0, {0x41}},
+      {"Latin-1 in a Latin font", u'\u00E9', &latin, 0, {0xE9}},
+      {"Cyrillic in a Latin font", u'\u0416', &latin, kCustomSubFont, {}},
+      {"Cyrillic in a font that lists 204", u'\u0416', &latinCyrillic, 204, {0xC6}},
+      {"ASCII stays in the current charset", u'A', &nowCyrillic, 204, {0x41}},
+      {"Thai in a Latin font has a name", u'\u0E01', &latin, kCustomSubFont, {}},
+      {"an ideograph in a Latin font", u'\u4E00', &latin, 134, {0x4E, 0x00}},
+      {"an ideograph in a Japanese font", u'\u4E00', &japanese, 128, {0x4E, 0x00}},
+      {"ASCII in a Japanese font", u'A', &japanese, 128, {0x00, 0x41}},
+      {"Hangul in a Japanese font", u'\uAC00', &japanese, 129, {0xAC, 0x00}},
+      {"a named character outside every charset", u'\u1E80', &latin, kCustomSubFont, {}},
+      {"an unnamed character outside every charset", u'\uF000', &latin, kNotShown, {}},
   };
   for (const Route& r : routes) {
     SCOPED_TRACE(r.what);
     UINT code = 0, count = 0;
-    const UINT route = RouteCharacter(r.ch, r.font, code, count);
+    const UINT route = RouteCharacter(r.ch, *r.font, code, count);
     EXPECT_EQ(route, r.route);
     if (route == r.route && route < 255) {
       EXPECT_EQ(Bytes(code, count), r.bytes);
