@@ -61,6 +61,13 @@ using HANDLE = void*;
 using PHANDLE = HANDLE*;
 using LPHANDLE = HANDLE*;
 
+// Window and module handles are distinct types, so one cannot be passed for the other.
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));
@@ -138,8 +145,6 @@ inline constexpr DWORD ERROR_INVALID_PRINTER_COMMAND = 1803;
 inline constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
 inline constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 inline constexpr DWORD ERROR_INVALID_PRINTER_STATE = 1906;
-inline constexpr DWORD RPC_S_UUID_NO_ADDRESS = 1739;
-inline constexpr DWORD RPC_S_UUID_LOCAL_ONLY = 1824;
 
 // ---- The thread's last error ----
 DWORD GetLastError();
