@@ -1,5 +1,7 @@
 #include "font_face.h"
 
+#include <algorithm>
+
 #include FT_SFNT_NAMES_H
 #include FT_TRUETYPE_IDS_H
 #include FT_TRUETYPE_TABLES_H
@@ -16,7 +18,7 @@ constexpr FT_UShort kLanguageEnglishUs = 0x409;
 WString DecodeName(const FT_SfntName& name) {
   WString text;
   if (name.platform_id == kPlatformMacintosh) {
-    // Roman script; its upper half differs from Latin-1 only in letters no face name here needs.
+    // Macintosh Roman read as Latin-1: the last resort of a face with no Windows or Unicode name.
     for (FT_UInt i = 0; i < name.string_len; ++i) text.push_back(name.string[i]);
   } else {
     for (FT_UInt i = 0; i + 1 < name.string_len; i += 2)
@@ -36,6 +38,23 @@ int Rank(const FT_SfntName& name) {
     case kPlatformMacintosh: return name.encoding_id == 0 && name.language_id == 0 ? 3 : -1;
     default: return -1;
   }
+}
+
+WString NameOf(FT_Face face, FT_UShort id) {
+  int bestRank = -1;
+  WString best;
+  const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
+  for (FT_UInt i = 0; i < count; ++i) {
+    FT_SfntName name;
+    if (FT_Get_Sfnt_Name(face, i, &name) != 0 || name.name_id != id) continue;
+    const int rank = Rank(name);
+    if (rank < 0 || (bestRank >= 0 && rank >= bestRank)) continue;
+    WString text = DecodeName(name);
+    if (text.empty()) continue;
+    bestRank = rank;
+    best = std::move(text);
+  }
+  return best;
 }
 
 }  // namespace
@@ -71,10 +90,15 @@ std::unique_ptr<FontFace> FontFace::Open(const MappedFile& file, UINT index) {
 std::optional<UINT> FontFace::FindFace(const MappedFile& file, WStringView fullName) {
   auto first = Open(file, 0);
   if (!first) return std::nullopt;
-  const FT_Long count = first->Face()->num_faces;
-  for (FT_Long i = 0; i < count && i <= 0xFFFF; ++i) {
-    auto face = i == 0 ? std::move(first) : Open(file, static_cast<UINT>(i));
-    if (face && EqualsIgnoreAsciiCase(face->Name(TT_NAME_ID_FULL_NAME), fullName)) return static_cast<UINT>(i);
+  // One library for the whole search: a collection may claim many faces.
+  FT_Library library = first->library_;
+  const FT_Long count = std::min<FT_Long>(first->Face()->num_faces, 0x10000);
+  for (FT_Long i = 0; i < count; ++i) {
+    FT_Face face = first->face_;
+    if (i > 0 && FT_New_Memory_Face(library, file.Data(), static_cast<FT_Long>(file.Size()), i, &face) != 0) continue;
+    const bool match = EqualsIgnoreAsciiCase(NameOf(face, TT_NAME_ID_FULL_NAME), fullName);
+    if (i > 0) FT_Done_Face(face);
+    if (match) return static_cast<UINT>(i);
   }
   SetLastError(ERROR_FILE_NOT_FOUND);
   return std::nullopt;
@@ -85,22 +109,7 @@ FontFace::~FontFace() {
   FT_Done_FreeType(library_);
 }
 
-WString FontFace::Name(FT_UShort id) const {
-  int bestRank = -1;
-  WString best;
-  const FT_UInt count = FT_Get_Sfnt_Name_Count(face_);
-  for (FT_UInt i = 0; i < count; ++i) {
-    FT_SfntName name;
-    if (FT_Get_Sfnt_Name(face_, i, &name) != 0 || name.name_id != id) continue;
-    const int rank = Rank(name);
-    if (rank < 0 || (bestRank >= 0 && rank >= bestRank)) continue;
-    WString text = DecodeName(name);
-    if (text.empty()) continue;
-    bestRank = rank;
-    best = std::move(text);
-  }
-  return best;
-}
+WString FontFace::Name(FT_UShort id) const { return NameOf(face_, id); }
 
 bool FontFace::HasTable(FT_ULong tag) const {
   FT_ULong length = 0;

@@ -142,8 +142,8 @@ AlignedBlock BuildIfiMetrics(const FontFace& face, const GlyphSet& glyphs, const
   ifi.jWinPitchAndFamily = PitchAndFamily(os2, post);
   const std::vector<BYTE> charsets = Charsets(os2, glyphs.FromSymbolMap(), ansiCodePage);
   ifi.jWinCharSet = charsets.front();
-  ifi.flInfo = (cff ? FM_INFO_TECH_CFF : FM_INFO_TECH_TRUETYPE) | FM_INFO_RETURNS_OUTLINES |
-               FM_INFO_UNICODE_COMPLIANT | FM_INFO_RIGHT_HANDED;
+  ifi.flInfo = (cff ? FM_INFO_TECH_CFF | FM_INFO_TECH_OUTLINE_NOT_TRUETYPE : FM_INFO_TECH_TRUETYPE) |
+               FM_INFO_ARB_XFORMS | FM_INFO_RETURNS_OUTLINES | FM_INFO_RIGHT_HANDED;
 
   const bool macBold = head && (head->Mac_Style & 1);
   const bool macItalic = head && (head->Mac_Style & 2);
