@@ -22,10 +22,10 @@ constexpr double kMaxEmPixels = 100000;
 class RealizedFont::Impl {
  public:
   ~Impl() {
-    if (machine) machine->Service<engine::EngineState>().UnregisterObject(&fo);
+    if (auto owner = machine.lock()) owner->Service<engine::EngineState>().UnregisterObject(&fo);
   }
 
-  std::shared_ptr<Machine> machine;
+  std::weak_ptr<Machine> machine;  // weakly: a machine's own services may keep engine objects
   std::filesystem::path file;
   UINT faceIndex = 0;
   std::unique_ptr<engine::MappedFile> mapped;
@@ -78,10 +78,11 @@ std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) 
   const IFIMETRICS& ifi = *impl->ifi.As<IFIMETRICS>();
   impl->emPixels = emPixels;
   impl->scale = emPixels / ft->units_per_EM;
-  impl->machine = CurrentMachineShared();
+  const std::shared_ptr<Machine> machine = CurrentMachineShared();
+  impl->machine = machine;
   // Notional space shares the device's y-down orientation, so an upright face has a positive eM22.
   const auto s = static_cast<FLOATL>(impl->scale);
-  impl->xform = std::make_unique<engine::XformObject>(impl->machine, XFORML{s, 0, 0, s, 0, 0});
+  impl->xform = std::make_unique<engine::XformObject>(machine, XFORML{s, 0, 0, s, 0, 0});
 
   const bool cff = impl->face->HasTable(TTAG_CFF) || impl->face->HasTable(TTAG_CFF2);
   FLONG type = cff ? FO_TYPE_OPENTYPE | FO_POSTSCRIPT | FO_CFF : FO_TYPE_TRUETYPE;
@@ -95,7 +96,7 @@ std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) 
       cs == CHINESEBIG5_CHARSET)
     type |= FO_DBCS_FONT;
 
-  auto& state = impl->machine->Service<engine::EngineState>();
+  auto& state = machine->Service<engine::EngineState>();
   FONTOBJ& fo = impl->fo;
   {
     std::lock_guard lock(state.Mutex());

@@ -11,10 +11,10 @@ namespace kq {
 class TextString::Impl {
  public:
   ~Impl() {
-    if (machine) machine->Service<engine::EngineState>().UnregisterObject(&so);
+    if (auto owner = machine.lock()) owner->Service<engine::EngineState>().UnregisterObject(&so);
   }
 
-  std::shared_ptr<Machine> machine;
+  std::weak_ptr<Machine> machine;  // weakly: a machine's own services may keep engine objects
   WString text;
   std::vector<GLYPHPOS> positions;
   ULONG batch = 0;
@@ -51,8 +51,9 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
                     request.origin.y + static_cast<LONG>(std::ceil(ifi.fwdWinDescender * unitsToPixels))};
   so.pgp = impl->positions.empty() ? nullptr : impl->positions.data();
   so.pwszOrg = impl->text.data();
-  impl->machine = CurrentMachineShared();
-  impl->machine->Service<engine::EngineState>().RegisterObject(&so, engine::EngineState::ObjectKind::String,
+  const std::shared_ptr<Machine> machine = CurrentMachineShared();
+  impl->machine = machine;
+  machine->Service<engine::EngineState>().RegisterObject(&so, engine::EngineState::ObjectKind::String,
                                                                impl.get());
   return std::unique_ptr<TextString>(new TextString(std::move(impl)));
 }

@@ -3,12 +3,14 @@
 
 namespace kq::engine {
 
-XformObject::XformObject(std::shared_ptr<Machine> machine, const XFORML& matrix)
-    : machine_(std::move(machine)), matrix_(matrix) {
-  machine_->Service<EngineState>().RegisterObject(&object_, EngineState::ObjectKind::Xform, this);
+XformObject::XformObject(const std::shared_ptr<Machine>& machine, const XFORML& matrix)
+    : machine_(machine), matrix_(matrix) {
+  machine->Service<EngineState>().RegisterObject(&object_, EngineState::ObjectKind::Xform, this);
 }
 
-XformObject::~XformObject() { machine_->Service<EngineState>().UnregisterObject(&object_); }
+XformObject::~XformObject() {
+  if (auto machine = machine_.lock()) machine->Service<EngineState>().UnregisterObject(&object_);
+}
 
 }  // namespace kq::engine
 

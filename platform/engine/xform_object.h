@@ -11,7 +11,8 @@ namespace kq::engine {
 
 class XformObject {
  public:
-  XformObject(std::shared_ptr<Machine> machine, const XFORML& matrix);
+  // Holds the machine weakly: a machine's own services may keep engine objects.
+  XformObject(const std::shared_ptr<Machine>& machine, const XFORML& matrix);
   ~XformObject();
   XformObject(const XformObject&) = delete;
   XformObject& operator=(const XformObject&) = delete;
@@ -20,7 +21,7 @@ class XformObject {
   const XFORML& Matrix() const { return matrix_; }
 
  private:
-  std::shared_ptr<Machine> machine_;
+  std::weak_ptr<Machine> machine_;
   XFORMOBJ object_{};
   XFORML matrix_;
 };

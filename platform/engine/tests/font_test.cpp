@@ -446,4 +446,23 @@ TEST_F(Fonts, AccessorsRefuseObjectsTheEngineDidNotMake) {
   EXPECT_EQ(FONTOBJ_pifi(font->Object()), nullptr);
 }
 
+struct FontKeeper {
+  explicit FontKeeper(kq::Machine&) {}
+  std::unique_ptr<kq::RealizedFont> font;
+};
+
+TEST(FontLifetime, AMachineServiceMayKeepFontsWithoutKeepingTheMachine) {
+  std::weak_ptr<kq::Machine> watch;
+  {
+    kq::TemporaryMachine machine;
+    kq::MachineScope scope(machine.Get());
+    watch = machine.Get();
+    kq::FontRequest request;
+    request.file = testfont::kDejaVuSans;
+    machine->Service<FontKeeper>().font = kq::RealizedFont::Realize(request);
+    ASSERT_TRUE(machine->Service<FontKeeper>().font);
+  }
+  EXPECT_TRUE(watch.expired());
+}
+
 }  // namespace

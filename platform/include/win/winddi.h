@@ -692,11 +692,12 @@ using PFN_DrvQueryDeviceSupport = decltype(&DrvQueryDeviceSupport);
 
 // ---- Engine services: surfaces and palettes ----
 
-// A bitmap surface of `sizl` pixels in `iFormat` (BMF_1BPP .. BMF_32BPP). `lWidth` is the byte distance between
-// scan lines: 0 asks for the smallest DWORD-aligned width; a width below one row's bytes fails. Scan lines run
-// bottom-up (negative lDelta) unless `fl` holds BMF_TOPDOWN or `sizl.cy` is negative. With `pvBits` the caller's
-// memory holds the bits and stays the caller's; otherwise the engine allocates them, zeroed unless BMF_NOZEROINIT.
-// A bitmap larger than the machine's engine limit (win/engine.h) fails with ERROR_NOT_ENOUGH_MEMORY.
+// A bitmap surface of `sizl` pixels in `iFormat` (BMF_1BPP .. BMF_32BPP; 24 bits are red, green, blue in memory
+// order for a PAL_RGB device). `lWidth` is the byte distance between scan lines: 0 asks for the smallest
+// DWORD-aligned width; a width below one row's bytes, or not a multiple of 4, fails. Scan lines run bottom-up
+// (negative lDelta) unless `fl` holds BMF_TOPDOWN or `sizl.cy` is negative. With `pvBits` the caller's memory holds
+// the bits and stays the caller's; otherwise the engine allocates them, zeroed unless BMF_NOZEROINIT. A bitmap
+// larger than the machine's engine limit (win/engine.h) fails with ERROR_NOT_ENOUGH_MEMORY.
 HBITMAP EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits);
 // A device surface: the driver draws it, the engine holds no bits.
 HSURF EngCreateDeviceSurface(DHSURF dhsurf, SIZEL sizl, ULONG iFormatCompat);
