@@ -29,7 +29,7 @@ struct FontRequest {
   bool vertical = false;    // the "@" face: FO_VERT_FACE, family and face names prefixed with "@"
 };
 
-// One realisation of a font face at a size on a device.
+// One realisation of a font face at a size on a device. Use it on one thread at a time.
 class RealizedFont {
  public:
   // Null with the last error set: ERROR_FILE_NOT_FOUND (no such file, or no such face in it),
