@@ -62,6 +62,42 @@ using HANDLE = void*;
 using PHANDLE = HANDLE*;
 using LPHANDLE = HANDLE*;
 
+// Handles of the window system and of modules: distinct opaque types, as the platform declares them.
+struct HWND__;
+struct HINSTANCE__;
+struct HMENU__;
+struct HICON__;
+struct HBRUSH__;
+using HWND = HWND__*;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+using HMENU = HMENU__*;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+using HBRUSH = HBRUSH__*;
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+using LPPOINT = POINT*;
+using LPRECT = RECT*;
+using LPCRECT = const RECT*;
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+static_assert(sizeof(SECURITY_ATTRIBUTES) == 24);
+
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-1));

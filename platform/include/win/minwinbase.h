@@ -1,16 +1,7 @@
-// Small records that several kernel calls share: security attributes, the overlapped-I/O record and the 64-bit
-// integer union.
+// Small records that several kernel calls share: the overlapped-I/O record and the 64-bit integer union.
 #pragma once
 
 #include "win/base.h"
-
-struct SECURITY_ATTRIBUTES {
-  DWORD nLength;
-  LPVOID lpSecurityDescriptor;
-  BOOL bInheritHandle;
-};
-using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
-using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 // The offset pair stands where the platform's record has a union with a pointer; nothing here uses the pointer.
 struct OVERLAPPED {
@@ -31,6 +22,5 @@ union LARGE_INTEGER {
 };
 using PLARGE_INTEGER = LARGE_INTEGER*;
 
-static_assert(sizeof(SECURITY_ATTRIBUTES) == 24);
 static_assert(sizeof(OVERLAPPED) == 32);
 static_assert(sizeof(LARGE_INTEGER) == 8);
