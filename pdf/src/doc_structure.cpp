@@ -52,8 +52,14 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
       annotation.SetAtReference("/A", actionNumber);
     }
     // Widened, so that no rectangle can overflow while it is flipped.
-    annotation.SetAt("/Rect", "[" + std::to_string(link.left) + " " + std::to_string(height - link.bottom) + " " +
-                                  std::to_string(link.right) + " " + std::to_string(height - link.top) + "]");
+    std::string rect = "[";
+    for (const std::int64_t value : {std::int64_t{link.left}, height - link.bottom, std::int64_t{link.right},
+                                     height - link.top}) {
+      if (rect.size() > 1) rect += ' ';
+      rect += std::to_string(value);
+    }
+    rect += ']';
+    annotation.SetAt("/Rect", rect);
     annotation.SetAt("/Border", "[0 0 0]");
     const auto number = ++lastObjectNumber;
     WriteIndirectObject(static_cast<std::int32_t>(number), annotation);

@@ -42,10 +42,11 @@ bool IsNameDelimiter(unsigned char byte) {
 std::string PlainDecimal(double value) {
   const std::string scientific = ToChars(value, std::chars_format::scientific, 5);  // "-d.ddddde+XX"
   const std::size_t e = scientific.find('e');
-  std::string sign, digits;
+  bool negative = false;
+  std::string digits;
   for (std::size_t i = 0; i < e; ++i) {
     const char c = scientific[i];
-    if (c == '-') sign = "-";
+    if (c == '-') negative = true;
     else if (c != '.') digits += c;
   }
   int exponent = 0;
@@ -53,18 +54,24 @@ std::string PlainDecimal(double value) {
                   exponent);
   const int point = exponent + 1;  // digits before the decimal point
   std::string text;
+  if (negative) text += '-';
   if (point >= static_cast<int>(digits.size())) {
-    text = digits + std::string(static_cast<std::size_t>(point) - digits.size(), '0');
+    text += digits;
+    text.append(static_cast<std::size_t>(point) - digits.size(), '0');
   } else if (point > 0) {
-    text = digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+    text.append(digits, 0, static_cast<std::size_t>(point));
+    text += '.';
+    text.append(digits, static_cast<std::size_t>(point));
   } else {
-    text = "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    text += "0.";
+    text.append(static_cast<std::size_t>(-point), '0');
+    text += digits;
   }
   if (text.find('.') != std::string::npos) {
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();
   }
-  return sign + text;
+  return text;
 }
 
 }  // namespace

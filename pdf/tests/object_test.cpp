@@ -110,7 +110,7 @@ TEST(Serializer, StreamsCarryTheirTrueLength) {
   EXPECT_EQ(Bytes(other), "<<\n/L 1 \n/Length 0 \n/Lengthy 2 \n>>\nstream\n\nendstream\n");
   CPDF_Stream last;
   last.Dictionary().SetAt("/Filter", "/DCTDecode");
-  last.Data() = "x";
+  last.Data().assign(1, 'x');
   EXPECT_EQ(Bytes(last), "<<\n/Filter /DCTDecode \n/Length 1 \n>>\nstream\nx\nendstream\n");
 }
 

@@ -6,13 +6,6 @@
 
 #include "win/base.h"
 
-struct DeviceRect {
-  LONG left;
-  LONG top;
-  LONG right;
-  LONG bottom;
-};
-
 class RectList {
  public:
   static constexpr std::size_t kGrowth = 256;
@@ -22,5 +15,5 @@ class RectList {
   std::size_t Capacity() const { return rects_.capacity(); }
 
  private:
-  std::vector<DeviceRect> rects_;
+  std::vector<RECT> rects_;
 };
