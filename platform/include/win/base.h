@@ -45,6 +45,7 @@ using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using PDWORD = DWORD*;
 using LPLONG = LONG*;
+using PLONG = LONG*;
 using LPBOOL = BOOL*;
 using PBOOL = BOOL*;
 using LPSTR = char*;
@@ -61,12 +62,41 @@ using HANDLE = void*;
 using PHANDLE = HANDLE*;
 using LPHANDLE = HANDLE*;
 
-// Window and module handles are distinct types, so one cannot be passed for the other.
+// Handles of the window system and of modules: distinct opaque types, as the platform declares them.
 struct HWND__;
-using HWND = HWND__*;
 struct HINSTANCE__;
+struct HMENU__;
+struct HICON__;
+struct HBRUSH__;
+using HWND = HWND__*;
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
+using HMENU = HMENU__*;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+using HBRUSH = HBRUSH__*;
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+using LPPOINT = POINT*;
+using LPRECT = RECT*;
+using LPCRECT = const RECT*;
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+static_assert(sizeof(SECURITY_ATTRIBUTES) == 24);
 
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
@@ -106,6 +136,7 @@ inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 inline constexpr DWORD ERROR_HANDLE_EOF = 38;
 inline constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
 inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+inline constexpr DWORD ERROR_BAD_NETPATH = 53;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_BROKEN_PIPE = 109;
@@ -115,11 +146,13 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 inline constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
+inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 inline constexpr DWORD ERROR_BAD_PATHNAME = 161;
 inline constexpr DWORD ERROR_BUSY = 170;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
 inline constexpr DWORD ERROR_ENVVAR_NOT_FOUND = 203;
 inline constexpr DWORD ERROR_MORE_DATA = 234;
@@ -145,6 +178,8 @@ inline constexpr DWORD ERROR_INVALID_PRINTER_COMMAND = 1803;
 inline constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
 inline constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 inline constexpr DWORD ERROR_INVALID_PRINTER_STATE = 1906;
+inline constexpr DWORD RPC_S_UUID_NO_ADDRESS = 1739;
+inline constexpr DWORD RPC_S_UUID_LOCAL_ONLY = 1824;
 
 // ---- The thread's last error ----
 DWORD GetLastError();
