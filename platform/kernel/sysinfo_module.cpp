@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "win/paths.h"
 #include "win/sysinfoapi.h"
 
 namespace kq {
@@ -14,11 +15,7 @@ namespace kq {
 namespace {
 
 // The Windows form of a host path. Every host path lies on drive Z:, whose root is the host's root.
-WString WindowsPathOfHostPath(const std::filesystem::path& host) {
-  WString path = u"Z:" + WideFromUtf8(host.string());
-  std::replace(path.begin(), path.end(), u'/', u'\\');
-  return path;
-}
+WString WindowsPathOfHostPath(const std::filesystem::path& host) { return WindowsPathFromPosix(host.string()); }
 
 std::optional<std::filesystem::path> ExecutablePath() {
   std::error_code ec;

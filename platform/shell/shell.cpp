@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "win/paths.h"
 #include "win/shellapi.h"
 
 extern char** environ;
@@ -40,29 +41,6 @@ bool IsAbsolute(WStringView path) {
 
 // The host path of a Windows path: Z: is the host's root, C: the machine's drive_c; a path with no drive is a
 // host path already. Nothing for a drive the machine does not have.
-std::optional<std::filesystem::path> HostPathOfWindowsPath(const Machine& machine, WStringView path) {
-  std::filesystem::path base;
-  WStringView rest = path;
-  if (path.size() >= 2 && path[1] == u':') {
-    const WCHAR drive = FoldAscii(path[0]);
-    if (drive == u'Z') {
-      base = "/";
-    } else if (drive == u'C') {
-      base = machine.Root() / "drive_c";
-    } else {
-      return std::nullopt;
-    }
-    rest = path.substr(2);
-  }
-  std::string tail = Utf8FromWide(rest);
-  for (char& c : tail) {
-    if (c == '\\') c = '/';
-  }
-  if (base.empty()) return std::filesystem::path(tail);
-  // ".." stops at the drive's root, as it does on the platform.
-  return base / (std::filesystem::path("/") / tail).lexically_normal().relative_path();
-}
-
 WString WideOrEmpty(LPCWSTR text) { return text ? WString(text) : WString(); }
 
 WString WideFromAnsi(LPCSTR text) {
@@ -131,7 +109,7 @@ INT_PTR MachineShell::Execute(ShellCall call) {
       if (!IsSeparator(windowsPath.back())) windowsPath += u'\\';
       windowsPath += call.file;
     }
-    const auto host = HostPathOfWindowsPath(machine_, windowsPath);
+    const auto host = HostPathFromWindows(windowsPath);
     if (!host) return finish(SE_ERR_PNF);
     call.target = host->string();
     std::error_code ec;

@@ -178,8 +178,6 @@ inline constexpr DWORD ERROR_INVALID_PRINTER_COMMAND = 1803;
 inline constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
 inline constexpr DWORD ERROR_INVALID_FORM_NAME = 1902;
 inline constexpr DWORD ERROR_INVALID_PRINTER_STATE = 1906;
-inline constexpr DWORD RPC_S_UUID_NO_ADDRESS = 1739;
-inline constexpr DWORD RPC_S_UUID_LOCAL_ONLY = 1824;
 
 // ---- The thread's last error ----
 DWORD GetLastError();
