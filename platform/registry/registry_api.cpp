@@ -38,8 +38,7 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM desire
 }
 
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR /*keyClass*/, DWORD /*options*/,
-                        REGSAM desired, const LPSECURITY_ATTRIBUTES /*security*/, PHKEY result,
-                        LPDWORD disposition) {
+                        REGSAM desired, const LPSECURITY_ATTRIBUTES /*security*/, PHKEY result, LPDWORD disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
   OpenKey base;
@@ -74,8 +73,7 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDW
   return DeliverData(value.data, data, dataSize);
 }
 
-LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data,
-                       DWORD dataSize) {
+LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD dataSize) {
   if (!data && dataSize) return ERROR_INVALID_PARAMETER;
   OpenKey open;
   if (LSTATUS r = ResolveWith(key, KEY_SET_VALUE, &open); r != ERROR_SUCCESS) return r;
@@ -103,8 +101,8 @@ LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
   return Store(open).DeleteTree(open.key, View(subKey));
 }
 
-LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/,
-                      LPWSTR keyClass, LPDWORD classChars, PFILETIME lastWriteTime) {
+LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPWSTR keyClass,
+                      LPDWORD classChars, PFILETIME lastWriteTime) {
   if (!name || !nameChars) return ERROR_INVALID_PARAMETER;
   OpenKey open;
   if (LSTATUS r = ResolveWith(key, KEY_ENUMERATE_SUB_KEYS, &open); r != ERROR_SUCCESS) return r;

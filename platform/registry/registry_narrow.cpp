@@ -83,8 +83,7 @@ LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWO
   OpenKey open;
   if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
   kq::StoredValue value;
-  if (LSTATUS r = Store(open).GetValue(open.key, View(WideName(valueName).get()), &value); r != ERROR_SUCCESS)
-    return r;
+  if (LSTATUS r = Store(open).GetValue(open.key, View(WideName(valueName).get()), &value); r != ERROR_SUCCESS) return r;
   if (type) *type = value.type;
   return DeliverData(NarrowData(value.type, std::move(value.data)), data, dataSize);
 }

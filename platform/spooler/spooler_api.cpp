@@ -158,8 +158,9 @@ BOOL EnumPrintersW(DWORD flags, LPCWSTR name, DWORD level, LPBYTE buffer, DWORD 
   for (const auto& p : printers) {
     size += StringBytes(p.name);
     if (level == 1) size += StringBytes(Description(p));
-    if (level == 2) size += StringBytes(p.portName) + StringBytes(p.driverName) + StringBytes(kPrintProcessor) +
-                            StringBytes(kDatatype);
+    if (level == 2)
+      size +=
+          StringBytes(p.portName) + StringBytes(p.driverName) + StringBytes(kPrintProcessor) + StringBytes(kDatatype);
   }
   if (!Fits(size, buffer, bufferSize, needed, returned)) return FALSE;
 
@@ -208,8 +209,7 @@ DWORD GetPrinterDataExW(HANDLE printer, LPCWSTR keyName, LPCWSTR valueName, LPDW
   return ERROR_SUCCESS;
 }
 
-DWORD SetPrinterDataExW(HANDLE printer, LPCWSTR keyName, LPCWSTR valueName, DWORD type, const BYTE* data,
-                        DWORD size) {
+DWORD SetPrinterDataExW(HANDLE printer, LPCWSTR keyName, LPCWSTR valueName, DWORD type, const BYTE* data, DWORD size) {
   OpenPrinter open;
   if (!PrinterHandles::Process().Resolve(printer, &open)) return ERROR_INVALID_HANDLE;
   if (!(open.access & PRINTER_ACCESS_ADMINISTER)) return ERROR_ACCESS_DENIED;

@@ -31,7 +31,8 @@ constexpr const char* kSchema =
     "  fold TEXT NOT NULL UNIQUE,"
     "  flags INTEGER NOT NULL,"
     "  width INTEGER NOT NULL, height INTEGER NOT NULL,"
-    "  area_left INTEGER NOT NULL, area_top INTEGER NOT NULL, area_right INTEGER NOT NULL, area_bottom INTEGER NOT NULL);";
+    "  area_left INTEGER NOT NULL, area_top INTEGER NOT NULL, area_right INTEGER NOT NULL, area_bottom INTEGER NOT "
+    "NULL);";
 
 std::string Fold(WStringView name) {
   WString folded(name);
@@ -60,7 +61,8 @@ SpoolerStore::SpoolerStore(Machine& machine) : db_(machine.Service<StateDatabase
     // A new database: the built-in forms in paper-size order, each printable to its edges.
     for (const BuiltinForm& form : BuiltinForms()) {
       auto insert = db_.Prepare(
-          "INSERT OR IGNORE INTO spl_forms(name, fold, flags, width, height, area_left, area_top, area_right, area_bottom)"
+          "INSERT OR IGNORE INTO spl_forms(name, fold, flags, width, height, area_left, area_top, area_right, "
+          "area_bottom)"
           " VALUES (?1, ?2, ?3, ?4, ?5, 0, 0, ?4, ?5)");
       insert.Bind(1, Utf8FromWide(form.name)).Bind(2, Fold(form.name)).Bind(3, FORM_BUILTIN);
       insert.Bind(4, form.width).Bind(5, form.height);
@@ -75,7 +77,8 @@ DWORD SpoolerStore::AddPrinter(WStringView name, WStringView driverName, WString
     auto find = db_.Prepare("SELECT 1 FROM spl_printers WHERE fold = ?1");
     find.Bind(1, Fold(name));
     if (find.Step()) return ERROR_PRINTER_ALREADY_EXISTS;
-    auto insert = db_.Prepare("INSERT INTO spl_printers(name, fold, driver, port, attributes) VALUES (?1, ?2, ?3, ?4, ?5)");
+    auto insert =
+        db_.Prepare("INSERT INTO spl_printers(name, fold, driver, port, attributes) VALUES (?1, ?2, ?3, ?4, ?5)");
     insert.Bind(1, Utf8FromWide(name)).Bind(2, Fold(name)).Bind(3, Utf8FromWide(driverName));
     insert.Bind(4, Utf8FromWide(portName)).Bind(5, attributes);
     insert.Run();
@@ -137,7 +140,8 @@ DWORD SpoolerStore::SetData(PrinterId printer, WStringView key, WStringView name
 DWORD SpoolerStore::Forms(std::vector<FormRecord>* forms) {
   return db_.Read([&] {
     forms->clear();
-    auto q = db_.Prepare("SELECT name, flags, width, height, area_left, area_top, area_right, area_bottom FROM spl_forms ORDER BY id");
+    auto q = db_.Prepare(
+        "SELECT name, flags, width, height, area_left, area_top, area_right, area_bottom FROM spl_forms ORDER BY id");
     while (q.Step()) {
       FormRecord f;
       f.name = WideFromUtf8(q.Text(0));

@@ -47,8 +47,7 @@ class SpoolerStore {
 
   // ERROR_FILE_NOT_FOUND when the value is missing, ERROR_INVALID_HANDLE when the printer is gone.
   DWORD GetData(PrinterId printer, WStringView key, WStringView name, PrinterValue* value);
-  DWORD SetData(PrinterId printer, WStringView key, WStringView name, DWORD type, const BYTE* data,
-                std::size_t size);
+  DWORD SetData(PrinterId printer, WStringView key, WStringView name, DWORD type, const BYTE* data, std::size_t size);
 
   DWORD Forms(std::vector<FormRecord>* forms);
 

@@ -96,8 +96,8 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LSTATUS RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameChars);
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars, LPDWORD reserved, LPSTR keyClass,
                       LPDWORD classChars, PFILETIME lastWriteTime);
-LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars, LPDWORD reserved, LPDWORD type,
-                      LPBYTE data, LPDWORD dataSize);
+LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
 LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classChars, LPDWORD reserved, LPDWORD subKeys,
                          LPDWORD maxSubKeyChars, LPDWORD maxClassChars, LPDWORD values, LPDWORD maxValueNameChars,
                          LPDWORD maxValueBytes, LPDWORD securityDescriptorBytes, PFILETIME lastWriteTime);

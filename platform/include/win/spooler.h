@@ -140,8 +140,7 @@ BOOL EnumPrintersW(DWORD flags, LPCWSTR name, DWORD level, LPBYTE buffer, DWORD 
 DWORD GetPrinterDataExW(HANDLE printer, LPCWSTR keyName, LPCWSTR valueName, LPDWORD type, LPBYTE data, DWORD size,
                         LPDWORD needed);
 // ERROR_ACCESS_DENIED on a handle without PRINTER_ACCESS_ADMINISTER.
-DWORD SetPrinterDataExW(HANDLE printer, LPCWSTR keyName, LPCWSTR valueName, DWORD type, const BYTE* data,
-                        DWORD size);
+DWORD SetPrinterDataExW(HANDLE printer, LPCWSTR keyName, LPCWSTR valueName, DWORD type, const BYTE* data, DWORD size);
 
 // Level 1: the forms in their order (the built-in forms first, form i being paper size i), records first and
 // their names after them inside the caller's buffer. A buffer that is too small fails with

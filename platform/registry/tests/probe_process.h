@@ -2,10 +2,10 @@
 #pragma once
 
 #include <spawn.h>
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>

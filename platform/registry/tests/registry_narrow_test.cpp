@@ -16,9 +16,9 @@ class RegistryNarrowTest : public ::testing::Test {
 
 TEST_F(RegistryNarrowTest, StringsPassThroughTheAnsiCodePage) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Caf\xE9", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Caf\xE9", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+      ERROR_SUCCESS);
   // Written as the installer writes it: the characters without the terminating zero.
   const char text[] = "C:\\Programme\\M\xFCller";
   ASSERT_EQ(RegSetValueExA(key, "SetupPath1", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), std::strlen(text)),
@@ -55,8 +55,8 @@ TEST_F(RegistryNarrowTest, StringsPassThroughTheAnsiCodePage) {
 
 TEST_F(RegistryNarrowTest, ShortBufferIsMoreDataWithTheAnsiSize) {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Opera Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr),
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Opera Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
             ERROR_SUCCESS);
   const std::string longPath(200, 'p');
   ASSERT_EQ(RegSetValueExA(key, "Plugin Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(longPath.c_str()), 201),
@@ -83,8 +83,8 @@ TEST_F(RegistryNarrowTest, EnumerationAndKeyInformation) {
     RegCloseKey(sub);
   }
   DWORD subKeys = 0, longest = 0;
-  ASSERT_EQ(RegQueryInfoKeyA(mozilla, nullptr, nullptr, nullptr, &subKeys, &longest, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr),
+  ASSERT_EQ(RegQueryInfoKeyA(mozilla, nullptr, nullptr, nullptr, &subKeys, &longest, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr),
             ERROR_SUCCESS);
   EXPECT_EQ(subKeys, 2u);
   EXPECT_EQ(longest, 19u);

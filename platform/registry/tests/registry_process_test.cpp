@@ -22,8 +22,7 @@ TEST(RegistryAcrossProcesses, WhatOneProcessWritesAnotherReads) {
             ERROR_SUCCESS);
   WCHAR text[64] = {};
   DWORD size = sizeof text;
-  ASSERT_EQ(RegQueryValueExW(key, u"FileName", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegQueryValueExW(key, u"FileName", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
   EXPECT_EQ(std::u16string(text), u"C:\\out.pdf");
 
   const std::u16string answer = u"FALSE";

@@ -1,3 +1,5 @@
+#include "win/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "win/machine.h"
-#include "win/registry.h"
 
 namespace {
 
@@ -167,14 +168,22 @@ TEST_F(RegistryTest, FailuresAnswerThePlatformsCodes) {
     LSTATUS expected;
   };
   const Case cases[] = {
-      {"missing key", [&] { HKEY k; return RegOpenKeyExW(HKEY_CURRENT_USER, u"Errors\\None", 0, KEY_READ, &k); },
+      {"missing key",
+       [&] {
+         HKEY k;
+         return RegOpenKeyExW(HKEY_CURRENT_USER, u"Errors\\None", 0, KEY_READ, &k);
+       },
        ERROR_FILE_NOT_FOUND},
       {"missing value", [&] { return RegQueryValueExW(parent, u"None", nullptr, nullptr, nullptr, nullptr); },
        ERROR_FILE_NOT_FOUND},
       {"deleting a missing value", [&] { return RegDeleteValueW(parent, u"None"); }, ERROR_FILE_NOT_FOUND},
       {"deleting a missing key", [&] { return RegDeleteKeyW(errors, u"None"); }, ERROR_FILE_NOT_FOUND},
       {"path with a leading backslash",
-       [&] { HKEY k; return RegOpenKeyExW(HKEY_CURRENT_USER, u"\\Errors", 0, KEY_READ, &k); }, ERROR_BAD_PATHNAME},
+       [&] {
+         HKEY k;
+         return RegOpenKeyExW(HKEY_CURRENT_USER, u"\\Errors", 0, KEY_READ, &k);
+       },
+       ERROR_BAD_PATHNAME},
       {"unknown handle", [&] { return query(reinterpret_cast<HKEY>(0x4444)); }, ERROR_INVALID_HANDLE},
       {"null handle", [&] { return query(nullptr); }, ERROR_INVALID_HANDLE},
       {"closed handle", [&] { return query(closed); }, ERROR_INVALID_HANDLE},
@@ -184,10 +193,17 @@ TEST_F(RegistryTest, FailuresAnswerThePlatformsCodes) {
        ERROR_ACCESS_DENIED},
       {"reading through a set-only handle", [&] { return query(setOnly); }, ERROR_ACCESS_DENIED},
       {"enumerating through a set-only handle",
-       [&] { WCHAR n[8]; DWORD c = 8; return RegEnumKeyExW(setOnly, 0, n, &c, nullptr, nullptr, nullptr, nullptr); },
+       [&] {
+         WCHAR n[8];
+         DWORD c = 8;
+         return RegEnumKeyExW(setOnly, 0, n, &c, nullptr, nullptr, nullptr, nullptr);
+       },
        ERROR_ACCESS_DENIED},
       {"creating a subkey without the right",
-       [&] { HKEY k; return RegCreateKeyExW(noCreate, u"New", 0, nullptr, 0, KEY_READ, nullptr, &k, nullptr); },
+       [&] {
+         HKEY k;
+         return RegCreateKeyExW(noCreate, u"New", 0, nullptr, 0, KEY_READ, nullptr, &k, nullptr);
+       },
        ERROR_ACCESS_DENIED},
       {"deleting a key that has subkeys", [&] { return RegDeleteKeyW(HKEY_CURRENT_USER, u"Errors"); },
        ERROR_ACCESS_DENIED},
@@ -196,7 +212,11 @@ TEST_F(RegistryTest, FailuresAnswerThePlatformsCodes) {
        ERROR_ACCESS_DENIED},
       {"no result pointer", [&] { return RegOpenKeyExW(HKEY_CURRENT_USER, u"Errors", 0, KEY_READ, nullptr); },
        ERROR_INVALID_PARAMETER},
-      {"data without its size", [&] { BYTE b[4]; return RegQueryValueExW(parent, u"Value", nullptr, nullptr, b, nullptr); },
+      {"data without its size",
+       [&] {
+         BYTE b[4];
+         return RegQueryValueExW(parent, u"Value", nullptr, nullptr, b, nullptr);
+       },
        ERROR_INVALID_PARAMETER},
       {"size without data", [&] { return RegSetValueExW(parent, u"V", 0, REG_BINARY, nullptr, 4); },
        ERROR_INVALID_PARAMETER},
@@ -274,8 +294,7 @@ TEST_F(RegistryTest, DeleteTreeRemovesEverythingBelow) {
 
 TEST_F(RegistryTest, EnumerationOrderAndBuffers) {
   HKEY key = Create(HKEY_LOCAL_MACHINE, u"SOFTWARE\\Mozilla");
-  for (const char16_t* name : {u"SeaMonkey", u"mozilla Firefox", u"Mozilla Thunderbird", u"Camino"})
-    Create(key, name);
+  for (const char16_t* name : {u"SeaMonkey", u"mozilla Firefox", u"Mozilla Thunderbird", u"Camino"}) Create(key, name);
   const char16_t* keysInOrder[] = {u"Camino", u"mozilla Firefox", u"Mozilla Thunderbird", u"SeaMonkey"};
   for (DWORD i = 0; i < 4; ++i) {
     WCHAR name[64];
@@ -324,8 +343,8 @@ TEST_F(RegistryTest, EnumerationOrderAndBuffers) {
 TEST_F(RegistryTest, ClassesRootShowsTheMachinesClasses) {
   HKEY clsid = Create(HKEY_CLASSES_ROOT, u"CLSID\\{05563215-225C-45EB-BB34-AFA47217B1DE}");
   Set(clsid, nullptr, REG_SZ, WideBytes(u"Lirriel Control", true));
-  HKEY viaMachine = Open(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{05563215-225C-45EB-BB34-AFA47217B1DE}",
-                         KEY_READ);
+  HKEY viaMachine =
+      Open(HKEY_LOCAL_MACHINE, u"Software\\Classes\\CLSID\\{05563215-225C-45EB-BB34-AFA47217B1DE}", KEY_READ);
   Bytes data;
   DWORD type;
   ASSERT_EQ(Get(viaMachine, nullptr, &type, &data), ERROR_SUCCESS);

@@ -33,8 +33,8 @@ void WaitForGo() {
 
 int RegSet(const char* keyPath, const char* name, const char* text) {
   HKEY key = nullptr;
-  LSTATUS r = RegCreateKeyExW(HKEY_CURRENT_USER, W(keyPath).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr);
+  LSTATUS r =
+      RegCreateKeyExW(HKEY_CURRENT_USER, W(keyPath).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
   if (r != ERROR_SUCCESS) return Fail("RegCreateKeyExW", r);
   const kq::WString value = W(text);
   r = RegSetValueExW(key, W(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -60,8 +60,8 @@ int RegBurst(const char* keyPath, const char* prefix, int count) {
   WaitForGo();
   for (int i = 0; i < count; ++i) {
     HKEY key = nullptr;
-    LSTATUS r = RegCreateKeyExW(HKEY_CURRENT_USER, W(keyPath).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                &key, nullptr);
+    LSTATUS r =
+        RegCreateKeyExW(HKEY_CURRENT_USER, W(keyPath).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     if (r != ERROR_SUCCESS) return Fail("RegCreateKeyExW", r);
     const kq::WString name = W(prefix) + W(std::to_string(i).c_str());
     const DWORD value = static_cast<DWORD>(i);
@@ -87,9 +87,9 @@ int DataSet(const char* printer, const char* name, const char* text) {
   HANDLE handle = OpenForWriting(printer);
   if (!handle) return Fail("OpenPrinterW", GetLastError());
   const kq::WString value = W(text);
-  DWORD r = SetPrinterDataExW(handle, u"PrinterDriverData", W(name).c_str(), REG_SZ,
-                              reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>(value.size() * sizeof(WCHAR)));
+  DWORD r =
+      SetPrinterDataExW(handle, u"PrinterDriverData", W(name).c_str(), REG_SZ,
+                        reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() * sizeof(WCHAR)));
   ClosePrinter(handle);
   return r == ERROR_SUCCESS ? 0 : Fail("SetPrinterDataExW", r);
 }
@@ -100,8 +100,8 @@ int DataGet(const char* printer, const char* name) {
   if (!OpenPrinterW(printerName.data(), &handle, nullptr)) return Fail("OpenPrinterW", GetLastError());
   WCHAR buffer[256] = {};
   DWORD needed = 0, type = 0;
-  DWORD r = GetPrinterDataExW(handle, u"PrinterDriverData", W(name).c_str(), &type,
-                              reinterpret_cast<BYTE*>(buffer), sizeof buffer - sizeof(WCHAR), &needed);
+  DWORD r = GetPrinterDataExW(handle, u"PrinterDriverData", W(name).c_str(), &type, reinterpret_cast<BYTE*>(buffer),
+                              sizeof buffer - sizeof(WCHAR), &needed);
   ClosePrinter(handle);
   if (r != ERROR_SUCCESS) return Fail("GetPrinterDataExW", r);
   std::printf("%s", kq::Utf8FromWide(buffer).c_str());

@@ -58,12 +58,23 @@ TEST_F(FormsTest, SizingCallThenRecordsWithTheirNamesInside) {
     LONG cx, cy;
   };
   const Expected expected[] = {
-      {1, u"Letter", 215900, 279400},        {3, u"Tabloid", 279400, 431800},     {5, u"Legal", 215900, 355600},
-      {7, u"Executive", 184150, 266700},     {8, u"A3", 297000, 420000},          {9, u"A4", 210000, 297000},
-      {11, u"A5", 148000, 210000},           {12, u"B4 (JIS)", 257000, 364000},   {13, u"B5 (JIS)", 182000, 257000},
-      {20, u"Envelope #10", 104775, 241300}, {27, u"Envelope DL", 110000, 220000}, {28, u"Envelope C5", 162000, 229000},
-      {37, u"Envelope Monarch", 98425, 190500}, {50, u"Letter Extra", 241300, 304800}, {66, u"A2", 420000, 594000},
-      {70, u"A6", 105000, 148000},           {118, u"PRC Envelope #10 Rotated", 458000, 324000},
+      {1, u"Letter", 215900, 279400},
+      {3, u"Tabloid", 279400, 431800},
+      {5, u"Legal", 215900, 355600},
+      {7, u"Executive", 184150, 266700},
+      {8, u"A3", 297000, 420000},
+      {9, u"A4", 210000, 297000},
+      {11, u"A5", 148000, 210000},
+      {12, u"B4 (JIS)", 257000, 364000},
+      {13, u"B5 (JIS)", 182000, 257000},
+      {20, u"Envelope #10", 104775, 241300},
+      {27, u"Envelope DL", 110000, 220000},
+      {28, u"Envelope C5", 162000, 229000},
+      {37, u"Envelope Monarch", 98425, 190500},
+      {50, u"Letter Extra", 241300, 304800},
+      {66, u"A2", 420000, 594000},
+      {70, u"A6", 105000, 148000},
+      {118, u"PRC Envelope #10 Rotated", 458000, 324000},
   };
   for (const auto& e : expected) {
     const FORM_INFO_1W& f = forms[e.paperSize - 1];

@@ -1,3 +1,5 @@
+#include "win/spooler.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 
 #include "win/machine.h"
 #include "win/registry.h"
-#include "win/spooler.h"
 
 namespace {
 
@@ -36,8 +37,8 @@ class SpoolerTest : public ::testing::Test {
       EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
       EXPECT_EQ(returned, 0u);
       DWORD shortNeeded = 0;
-      EXPECT_FALSE(EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, level, buffer.data(), needed - 1, &shortNeeded,
-                                 &returned));
+      EXPECT_FALSE(
+          EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, level, buffer.data(), needed - 1, &shortNeeded, &returned));
       EXPECT_EQ(shortNeeded, needed);
     }
     EXPECT_TRUE(EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, level, buffer.data(), needed, &needed, count));
@@ -167,8 +168,7 @@ TEST_F(SpoolerTest, PrinterDataResults) {
     BYTE buffer[40];
     std::memset(buffer, 0xCC, sizeof buffer);
     DWORD needed = 0, type = 0;
-    EXPECT_EQ(GetPrinterDataExW(printer, c.key, c.name, &type, c.size ? buffer : nullptr, c.size, &needed),
-              c.expected);
+    EXPECT_EQ(GetPrinterDataExW(printer, c.key, c.name, &type, c.size ? buffer : nullptr, c.size, &needed), c.expected);
     EXPECT_EQ(needed, c.expectedNeeded);
     if (c.expected == ERROR_SUCCESS) {
       EXPECT_EQ(type, REG_SZ);
