@@ -388,7 +388,7 @@ TEST_F(RegistryTest, ThreadsWritingAtOnceLoseNothing) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Busy", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        const std::u16string name = kq::WideFromUtf8("t" + std::to_string(t) + "v" + std::to_string(i));
+        const std::u16string name = kq::FormatWideString(u"t%dv%d", t, i);
         const DWORD value = static_cast<DWORD>(i);
         EXPECT_EQ(RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4),
                   ERROR_SUCCESS);
