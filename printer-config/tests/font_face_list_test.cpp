@@ -47,7 +47,7 @@ TEST(FontFaceList, DecodingIsBoundedByTheBytesReadAndTheListsLength) {
   const Case cases[] = {
       {"a whole list", arialSymbol, 30, {u"Arial", u"Symbol"}},
       {"the empty list", {4, 0, 0, 0}, 4, {}},
-      {"fewer bytes read than the list says", arialSymbol, 20, {u"Arial", u"Sy"}},
+      {"fewer bytes read than the list says", arialSymbol, 20, {u"Arial"}},
       {"a length beyond the bytes read",
        Concat({Length(0xFFFFFFFF), Utf16(std::u16string_view(u"Arial\0", 6))}),
        16,
@@ -59,7 +59,7 @@ TEST(FontFaceList, DecodingIsBoundedByTheBytesReadAndTheListsLength) {
       {"a last name without its zero",
        Concat({Length(24), Utf16(std::u16string_view(u"Arial\0Wing", 10))}),
        24,
-       {u"Arial", u"Wing"}},
+       {u"Arial"}},
       {"an odd last byte", Concat({Length(17), Utf16(std::u16string_view(u"Arial\0", 6)), {'x'}}), 17, {u"Arial"}},
       {"a length below 4", Concat({Length(2), Utf16(u"Arial")}), 14, {}},
       {"fewer than 4 bytes", {30, 0}, 2, {}},

@@ -19,7 +19,7 @@ class FontFaceList {
   }
 
   // Reads a stored list. Parsing stops at the smaller of the bytes actually read and the list's own length; a
-  // last name without its zero ends the list; fewer than 4 bytes, or a length below 4, is the empty list.
+  // last name without its zero ends the list and is no entry (a cut name must never match a face); fewer than 4 bytes, or a length below 4, is the empty list.
   static FontFaceList Decode(const void* data, std::size_t bytesRead) {
     FontFaceList list;
     const auto* bytes = static_cast<const unsigned char*>(data);
@@ -38,7 +38,6 @@ class FontFaceList {
         face += unit;
       }
     }
-    list.Add(face);
     return list;
   }
 
