@@ -48,8 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{949, u"\uD55C", "\xC7\xD1"},
                     RoundTrip{950, u"\u4E2D", "\xA4\xA4"},
                     RoundTrip{1251, u"\u0416", "\xC6"}),
-    [](const testing::TestParamInfo<RoundTrip>& info) {
-      return "cp" + std::to_string(info.param.codePage) + "_" + std::to_string(info.index);
+    [](const testing::TestParamInfo<RoundTrip>& p) {
+      return "cp" + std::to_string(p.param.codePage) + "_" + std::to_string(p.index);
     });
 
 TEST(CodePage, UnmappableBecomesQuestionMarkAndIsReported) {
