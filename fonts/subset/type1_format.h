@@ -66,7 +66,7 @@ std::size_t SkipToken(const std::uint8_t* data, std::size_t pos, std::size_t end
 // or length / 2 (hex). Answers the number of bytes written.
 std::size_t Decrypt(const std::uint8_t* in, std::size_t length, bool hex, Cipher& cipher, std::uint8_t* out);
 
-// The glyph name of a StandardEncoding code, or an empty view for a code without one.
-std::string_view StandardEncodingName(int code);
+// The StandardEncoding code of a glyph name, or -1.
+int StandardEncodingCode(std::string_view name);
 
 }  // namespace t1

@@ -37,18 +37,13 @@ constexpr Entry kEntries[] = {
 };
 static_assert(std::size(kEntries) == 149);
 
-constexpr std::array<std::string_view, 256> MakeTable() {
-  std::array<std::string_view, 256> table{};
-  for (const Entry& e : kEntries) table[static_cast<std::size_t>(e.code)] = e.name;
-  return table;
-}
-constexpr std::array<std::string_view, 256> kTable = MakeTable();
-
 }  // namespace
 
-std::string_view StandardEncodingName(int code) {
-  if (code < 0 || code > 255) return {};
-  return kTable[static_cast<std::size_t>(code)];
+int StandardEncodingCode(std::string_view name) {
+  for (const Entry& e : kEntries) {
+    if (e.name == name) return e.code;
+  }
+  return -1;
 }
 
 }  // namespace t1

@@ -1,4 +1,4 @@
-#include "subset/type1_subset.h"
+#include "type1_subset.h"
 
 #include <algorithm>
 #include <array>
@@ -26,7 +26,7 @@ constexpr std::array<std::uint8_t, 9> MakeNotdefCharstring() {
 constexpr std::array<std::uint8_t, 9> kNotdefCharstring = MakeNotdefCharstring();
 
 constexpr std::uint32_t ReadLE32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
 }
 
 struct Range {
@@ -170,6 +170,10 @@ int ParseCharStrings(T1Subsetter& s) {
   }
   if (s.glyphs.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return -1;
   s.glyphCount = static_cast<std::int32_t>(s.glyphs.size());
+  for (std::size_t i = s.glyphs.size(); i-- > 1;) {
+    const int code = t1::StandardEncodingCode(s.glyphs[i].name);
+    if (code >= 0) s.standardGlyphs[static_cast<std::size_t>(code)] = static_cast<std::uint32_t>(i);
+  }
   s.kept.reserve(std::min<std::size_t>(s.glyphs.size(), kMaxCodes));
   s.kept.push_back(0);
   s.keptCount = 1;
@@ -273,14 +277,9 @@ void KeepSeacComponents(T1Subsetter& s, const T1Glyph& glyph) {
     }
     if (op == 38) {  // seac: asb adx ady bchar achar
       for (int k = 3; k < count; ++k) {
-        const std::string_view name = t1::StandardEncodingName(operands[k]);
-        if (name.empty()) continue;
-        for (std::size_t i = 1; i < s.glyphs.size(); ++i) {
-          if (s.glyphs[i].name == name) {
-            T1Subsetter_AddGlyph(&s, static_cast<std::uint32_t>(i));
-            break;
-          }
-        }
+        if (operands[k] < 0 || operands[k] > 255) continue;
+        const std::uint32_t index = s.standardGlyphs[static_cast<std::size_t>(operands[k])];
+        if (index > 0) T1Subsetter_AddGlyph(&s, index);
       }
     }
     count = 0;

@@ -118,9 +118,9 @@ TEST(Type1Format, StandardEncodingMatchesTheMetricsFile) {
     }
   }
   ASSERT_EQ(codes.size(), 149u);
-  for (int code = -1; code <= 256; ++code) {
-    const auto it = codes.find(code);
-    EXPECT_EQ(t1::StandardEncodingName(code), it == codes.end() ? "" : it->second) << code;
+  for (const auto& [code, name] : codes) EXPECT_EQ(t1::StandardEncodingCode(name), code) << name;
+  for (const char* name : {"Aacute", ".notdef", "Euro", "", "a1", "spacex"}) {
+    EXPECT_EQ(t1::StandardEncodingCode(name), -1) << name;
   }
 }
 

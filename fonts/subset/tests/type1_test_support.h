@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "subset/type1_subset.h"
+#include "type1_subset.h"
 
 namespace t1test {
 

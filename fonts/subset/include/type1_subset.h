@@ -8,6 +8,7 @@
 // and length3 split it into the clear part, the private part and the trailer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,7 @@ struct T1Subsetter {
   std::string rdToken, ndToken;  // "RD" and "ND", or "-|" and "|-"
 
   std::vector<T1Glyph> glyphs;       // CharStrings order, ".notdef" at index 0
+  std::array<std::uint32_t, 256> standardGlyphs{};  // first glyph named by each StandardEncoding code, 0 if none
   std::vector<std::uint32_t> kept;   // glyph indices by new code
   std::int32_t glyphCount = 0;
   std::uint32_t keptCount = 0;       // also the next new code
