@@ -5,7 +5,9 @@
 //
 // Calling order: T1Subsetter_Open, check `status`, T1Subsetter_SetMode, any number of T1Subsetter_AddGlyph,
 // T1Subsetter_Build, T1Subsetter_Close. The result is the bytes [output, output + outputUsed); length1, length2
-// and length3 split it into the clear part, the private part and the trailer.
+// and length3 split it into the clear part, the private part and the trailer (in PFB mode each with its segment
+// header, the end marker after them). A PDF /FontFile stream takes kT1ModeFontFile and the three lengths as its
+// /Length1, /Length2 and /Length3.
 #pragma once
 
 #include <array>
