@@ -33,14 +33,17 @@ Bytes LoadDejaVu(const std::string& name) {
 }
 
 // The font in memory, read as the embedding code reads it; `failAt` makes that read (counted from 0) fail.
+// A range that wraps past 4 GiB is counted: a reader that adds in 32 bits would take it for a small one.
 struct MemoryFont {
   const Bytes* bytes;
   long reads = 0;
   long failAt = -1;
+  long wrapped = 0;
 };
 
 int ReadMemory(void* context, std::uint32_t offset, void* destination, std::uint32_t length) {
   auto* f = static_cast<MemoryFont*>(context);
+  if (std::uint64_t{offset} + length > 0xFFFFFFFFull) ++f->wrapped;
   if (f->reads++ == f->failAt) return -1;
   if (std::uint64_t{offset} + length > f->bytes->size()) return -1;
   std::memcpy(destination, f->bytes->data() + offset, length);
@@ -71,6 +74,7 @@ SubsetResult Subset(const Bytes& font, const std::vector<std::uint16_t>& glyphs,
   r.font.assign(s.output.start, s.output.start + s.output.position);
   r.capacity = s.output.capacity;
   TTSubsetter_Close(&s);
+  EXPECT_EQ(memory.wrapped, 0) << "a read range wrapped past 4 GiB";
   return r;
 }
 
@@ -600,6 +604,11 @@ TEST(TrueTypeSubsetCollection, FaceIndexPicksTheFace) {
 TEST(TrueTypeSubsetCollection, FaceIndexOutsideTheCollectionFails) {
   const Bytes ttc = sfnt::BuildCollection({FaceWithAdvance(5, 0), FaceWithAdvance(7, 1000)});
   for (std::uint32_t face : {2u, 3u, 0x40000000u, 0xFFFFFFFFu}) EXPECT_EQ(Subset(ttc, {}, 3, face).status, TT_FAILED);
+  // A collection that counts one face while a second directory follows: face 1 is still refused.
+  Bytes oneFace = ttc;
+  sfnt::PutU16(oneFace, 10, 1);
+  EXPECT_EQ(Subset(oneFace, {}, 3, 0).status, TT_OK);
+  EXPECT_EQ(Subset(oneFace, {}, 3, 1).status, TT_FAILED);
   const Bytes cut(ttc.begin(), ttc.begin() + 14);
   EXPECT_EQ(Subset(cut, {}, 3, 0).status, TT_FAILED);
 }
@@ -617,7 +626,8 @@ struct BrokenCase {
   const char* name;
   std::function<Bytes()> make;
   int status;
-  int build;  // when opened
+  int build;                        // when opened
+  std::vector<std::string> absent;  // tables the subset leaves out
 };
 
 Bytes FontWith(const std::function<void(std::vector<sfnt::Table>&)>& change, std::uint16_t glyphs = 4) {
@@ -651,8 +661,13 @@ TEST_P(BrokenFont, IsRefusedOrSubsetSafely) {
   const SubsetResult r = Subset(font, {1, 2, 3, 4, 900});
   ASSERT_EQ(r.status, GetParam().status);
   if (r.status != TT_OK) return;
+  // A table that claims more than the font holds is refused before the output grows for it.
+  EXPECT_LT(r.capacity, 1u << 20);
   ASSERT_EQ(r.build, GetParam().build);
-  if (r.build == TT_OK) ExpectWellFormed(r.font);
+  if (r.build != TT_OK) return;
+  ExpectWellFormed(r.font);
+  const auto dir = sfnt::ReadDirectory(r.font);
+  for (const auto& tag : GetParam().absent) EXPECT_EQ(dir->Find(tag), nullptr) << tag;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -680,10 +695,12 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"GlyfCut", [] { return CutInside("glyf"); }, TT_OK, TT_FAILED},
         BrokenCase{"NameCut", [] { return CutInside("name"); }, TT_OK, TT_FAILED},
         BrokenCase{"HmtxCut", [] { return CutInside("hmtx"); }, TT_OK, TT_FAILED},
-        BrokenCase{"NoLoca", [] { return FontWith([](auto& tables) { Drop(tables, "loca"); }); }, TT_OK, TT_OK},
-        BrokenCase{"HmtxWithoutHhea", [] { return FontWith([](auto& tables) { Drop(tables, "hhea"); }); }, TT_OK, TT_OK},
+        BrokenCase{"NoLoca", [] { return FontWith([](auto& tables) { Drop(tables, "loca"); }); }, TT_OK, TT_OK,
+                   {"glyf", "loca"}},
+        BrokenCase{"HmtxWithoutHhea", [] { return FontWith([](auto& tables) { Drop(tables, "hhea"); }); }, TT_OK,
+                   TT_OK, {"hmtx"}},
         BrokenCase{"ShortHhea", [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "hhea")->data.resize(30); }); },
-                   TT_OK, TT_OK},
+                   TT_OK, TT_OK, {"hhea", "hmtx"}},
         BrokenCase{"TableBeyond4GiB",
                    [] {
                      Bytes font = sfnt::BuildFont(sfnt::MakeTables(sfnt::SquaresFont(4)));
@@ -696,13 +713,27 @@ INSTANTIATE_TEST_SUITE_P(
                      }
                      return font;
                    },
+                   TT_OK, TT_FAILED},
+        BrokenCase{"TableClaims2GiB",
+                   [] {
+                     Bytes font = sfnt::BuildFont(sfnt::MakeTables(sfnt::SquaresFont(4)));
+                     auto dir = sfnt::ReadDirectory(font);
+                     for (std::size_t i = 0; i < dir->entries.size(); ++i) {
+                       if (dir->entries[i].tag == "name") sfnt::PutU16(font, 12 + 16 * i + 12, 0x7FFF);
+                     }
+                     return font;
+                   },
                    TT_OK, TT_FAILED}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(TrueTypeSubsetMalformed, LocaIsReadOnlyInsideItsTable) {
-  // loca holds entries for glyphs 0 and 1 only; glyf follows it in the file, so reading further would see glyph
-  // data as offsets. Glyphs without both entries are empty.
-  const Bytes font = FontWith([](auto& tables) { sfnt::FindTable(tables, "loca")->data.resize(12); });
+  // loca holds entries for glyphs 0 and 1 only; the bytes after it would read as entries 34 and 102. Glyphs
+  // without both entries are empty.
+  auto tables = sfnt::MakeTables(sfnt::SquaresFont(4));
+  sfnt::FindTable(tables, "loca")->data.resize(12);
+  const auto at = std::find_if(tables.begin(), tables.end(), [](const auto& t) { return t.tag == "loca"; });
+  tables.insert(at + 1, sfnt::Table{"zzzz", {0, 0, 0, 34, 0, 0, 0, 102}});
+  const Bytes font = sfnt::BuildFont(tables);
   const SubsetResult r = Subset(font, {1, 2, 3});
   ASSERT_EQ(r.build, TT_OK);
   const auto dir = sfnt::ReadDirectory(r.font);
@@ -713,6 +744,32 @@ TEST(TrueTypeSubsetMalformed, LocaIsReadOnlyInsideItsTable) {
   ASSERT_EQ(sub.error(), 0);
   ASSERT_EQ(FT_Load_Glyph(sub.get(), 3, FT_LOAD_NO_SCALE), 0);
   EXPECT_EQ(sub.get()->glyph->outline.n_points, 0);
+}
+
+TEST(TrueTypeSubsetMalformed, LastGlyphStartingPastGlyfIsEmpty) {
+  auto tables = sfnt::MakeTables(sfnt::SquaresFont(2));  // glyf of 68 bytes
+  sfnt::FindTable(tables, "loca")->data = {0, 0, 0, 0, 0, 0, 0, 200, 0, 0, 1, 44};
+  const Bytes font = sfnt::BuildFont(tables);
+  const SubsetResult r = Subset(font, {1});
+  ASSERT_EQ(r.build, TT_OK);
+  EXPECT_EQ(sfnt::ReadDirectory(r.font)->TableBytes(r.font, "loca"), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  ExpectWellFormed(r.font);
+}
+
+TEST(TrueTypeSubsetMalformed, ShortLocaGlyphCutAtTheEndKeepsOffsetsEven) {
+  // The last glyph's loca end lies one byte past glyf's odd end: the glyph is cut to 35 bytes and padded.
+  sfnt::FontSpec spec = sfnt::SquaresFont(3);
+  spec.longLoca = false;
+  auto tables = sfnt::MakeTables(spec);
+  sfnt::FindTable(tables, "glyf")->data.push_back(0);  // 103 bytes
+  sfnt::PutU16(sfnt::FindTable(tables, "loca")->data, 6, 52);
+  const Bytes font = sfnt::BuildFont(tables);
+  const SubsetResult r = Subset(font, {2, 1});
+  ASSERT_EQ(r.build, TT_OK);
+  const auto dir = sfnt::ReadDirectory(r.font);
+  EXPECT_EQ(dir->TableBytes(r.font, "loca"), (Bytes{0, 0, 0, 17, 0, 35, 0, 52}));
+  EXPECT_EQ(dir->Find("glyf")->length, 104u);
+  ExpectWellFormed(r.font);
 }
 
 TEST(TrueTypeSubsetMalformed, BadLocaEntriesGiveEmptyGlyphs) {
