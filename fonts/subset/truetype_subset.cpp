@@ -127,12 +127,17 @@ bool WriteZeros(TTSubsetter* s, std::uint32_t n) {
   return true;
 }
 
+// Whether the font holds the table's last byte.
+bool Readable(const TTSubsetter* s, const TTTableRecord* t) {
+  std::uint8_t last;
+  return t->length == 0 || ReadAt(s, std::uint64_t{t->offset} + t->length - 1, &last, 1);
+}
+
 // Copies a whole table to the output. Its last byte is read first, so a table that claims more bytes than the
 // font holds fails before any buffer is grown for it.
 int CopyTable(TTSubsetter* s, const TTTableRecord* t) {
   if (t == nullptr) return TT_ABSENT;
-  std::uint8_t last;
-  if (t->length > 0 && !ReadAt(s, std::uint64_t{t->offset} + t->length - 1, &last, 1)) return TT_FAILED;
+  if (!Readable(s, t)) return TT_FAILED;
   if (!Reserve(s, t->length)) return TT_FAILED;
   if (!ReadAt(s, t->offset, s->output.start + s->output.position, t->length)) return TT_FAILED;
   s->output.position += t->length;
@@ -222,9 +227,13 @@ bool ReadLoca(const TTSubsetter* s, const TTTableRecord* t, Loca* loca) {
 int WriteGlyf(TTSubsetter* s) {
   if (!HasGlyphs(s)) return TT_ABSENT;
   const TTTableRecord* glyf = FindTable(s, kTagGlyf);
+  if (!Readable(s, glyf)) return TT_FAILED;
   Loca loca;
   if (!ReadLoca(s, FindTable(s, kTagLoca), &loca)) return TT_FAILED;
   const std::uint32_t tableStart = s->output.position;
+  // Glyphs of a sound font do not overlap, so the kept ones fit in the source's glyf (one more byte for a short-
+  // format pad). Overlapping loca ranges could otherwise repeat the whole table for every glyph.
+  const std::uint64_t limit = std::uint64_t{glyf->length} + 1;
   // keptCount grows while components are found; they are copied later in this same loop.
   for (std::uint32_t k = 0; k < s->keptCount; ++k) {
     s->kept[k].newOffset = s->output.position - tableStart;
@@ -232,6 +241,7 @@ int WriteGlyf(TTSubsetter* s) {
     std::uint32_t end = 0;
     if (!loca.Range(s->kept[k].sourceGlyph, glyf->length, &start, &end)) continue;
     const std::uint32_t length = end - start;
+    if (std::uint64_t{s->output.position - tableStart} + length > limit) return TT_FAILED;
     if (!Reserve(s, length + 1)) return TT_FAILED;
     std::uint8_t* glyph = s->output.start + s->output.position;
     if (!ReadAt(s, std::uint64_t{glyf->offset} + start, glyph, length)) return TT_FAILED;
