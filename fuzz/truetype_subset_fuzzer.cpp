@@ -67,10 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (s.status != TT_OK) return 0;
   TTSubsetter_GetFsType(&s);
   TTSubsetter_SetTableFlags(&s, tail[1] % 4);
-  const std::uint16_t last = static_cast<std::uint16_t>(s.numGlyphs - 1);
-  const std::uint16_t glyphs[] = {1, 2, last, static_cast<std::uint16_t>(last + 1), U16(tail + 2), U16(tail + 4),
-                                  static_cast<std::uint16_t>(U16(tail + 6) % s.numGlyphs),
-                                  static_cast<std::uint16_t>(U16(tail + 8) % s.numGlyphs)};
+  const auto last = static_cast<std::uint16_t>(s.numGlyphs - 1);
+  const auto beyond = static_cast<std::uint16_t>(s.numGlyphs);
+  const auto some = static_cast<std::uint16_t>(U16(tail + 6) % s.numGlyphs);
+  const auto other = static_cast<std::uint16_t>(U16(tail + 8) % s.numGlyphs);
+  const std::uint16_t glyphs[] = {1, 2, last, beyond, U16(tail + 2), U16(tail + 4), some, other};
   for (std::uint16_t g : glyphs) {
     const std::uint16_t id = TTSubsetter_AddGlyph(&s, g);
     Check(id < s.keptCount && (g < s.numGlyphs || id == 0));

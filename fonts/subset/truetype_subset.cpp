@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -77,8 +78,7 @@ void PutU32(std::uint8_t* p, std::uint32_t v) {
 bool ReadAt(const TTSubsetter* s, std::uint64_t offset, void* destination, std::uint64_t length) {
   if (length == 0) return true;
   if (offset + length > 0xFFFFFFFFull) return false;
-  return s->read(s->context, static_cast<std::uint32_t>(offset), destination, static_cast<std::uint32_t>(length)) ==
-         0;
+  return s->read(s->context, static_cast<std::uint32_t>(offset), destination, static_cast<std::uint32_t>(length)) == 0;
 }
 
 bool ReadU16(const TTSubsetter* s, std::uint64_t offset, std::uint16_t* value) {
@@ -347,9 +347,9 @@ struct TableWriter {
 // The order of the table data in the subset. glyf comes first: it finds the composite components, so every
 // later writer sees the final kept count.
 constexpr TableWriter TTTableWriters[] = {
-    {kTagGlyf, WriteGlyf},       {kTagHead, WriteHead}, {kTagHhea, WriteHhea},       {kTagHmtx, WriteHmtx},
-    {kTagVhea, WriteVhea},       {kTagVmtx, WriteVmtx}, {kTagLoca, WriteLoca},       {kTagMaxp, WriteMaxp},
-    {Tag("name"), WriteName},    {Tag("cvt "), WriteCvt}, {Tag("fpgm"), WriteFpgm}, {Tag("prep"), WritePrep},
+    {kTagGlyf, WriteGlyf},    {kTagHead, WriteHead},   {kTagHhea, WriteHhea},    {kTagHmtx, WriteHmtx},
+    {kTagVhea, WriteVhea},    {kTagVmtx, WriteVmtx},   {kTagLoca, WriteLoca},    {kTagMaxp, WriteMaxp},
+    {Tag("name"), WriteName}, {Tag("cvt "), WriteCvt}, {Tag("fpgm"), WriteFpgm}, {Tag("prep"), WritePrep},
 };
 constexpr std::uint32_t kWriterCount = sizeof(TTTableWriters) / sizeof(TTTableWriters[0]);
 static_assert(kWriterCount == 12);
@@ -508,7 +508,9 @@ int TTSubsetter_Build(TTSubsetter* s) {
   if (n != count || !headWritten) return TT_FAILED;
 
   // The directory is sorted by tag, while the table data keeps the writers' order.
-  std::sort(written, written + n, [](const TTTableRecord& a, const TTTableRecord& b) { return a.tag < b.tag; });
+  for (std::uint32_t i = 1; i < n; ++i) {
+    for (std::uint32_t j = i; j > 0 && written[j - 1].tag > written[j].tag; --j) std::swap(written[j - 1], written[j]);
+  }
   for (std::uint32_t i = 0; i < n; ++i) {
     std::uint8_t* r = s->output.start + kOffsetTableSize + kDirectoryRecordSize * i;
     PutU32(r, written[i].tag);

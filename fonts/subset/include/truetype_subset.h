@@ -49,7 +49,7 @@ struct TTSubsetter {
   TTTableRecord* tables = nullptr;
   std::int32_t status = TT_FAILED;
   std::uint16_t keptCount = 0;
-  TTKeptGlyph* kept = nullptr;       // numGlyphs + 1 records; record keptCount ends the glyf table
+  TTKeptGlyph* kept = nullptr;        // numGlyphs + 1 records; record keptCount ends the glyf table
   std::uint16_t* glyphMap = nullptr;  // numGlyphs entries: new id, or 0 when the glyph is not kept
   std::uint32_t checkSumAdjustmentPos = 0;
   std::uint16_t indexToLocFormat = 0;

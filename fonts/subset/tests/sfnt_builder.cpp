@@ -63,8 +63,7 @@ static std::uint32_t TagValue(const std::string& tag) {
   if (tag.size() != 4) throw std::invalid_argument("tag " + tag);
   return static_cast<std::uint32_t>(static_cast<unsigned char>(tag[0])) << 24 |
          static_cast<std::uint32_t>(static_cast<unsigned char>(tag[1])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(tag[2])) << 8 |
-         static_cast<unsigned char>(tag[3]);
+         static_cast<std::uint32_t>(static_cast<unsigned char>(tag[2])) << 8 | static_cast<unsigned char>(tag[3]);
 }
 
 static void WriteOffsetTable(Writer& w, std::size_t count) {
@@ -157,7 +156,7 @@ Bytes SimpleGlyph(const std::vector<std::vector<Point>>& contours) {
     end += c.size();
     w.U16(static_cast<std::uint16_t>(end - 1));
   }
-  w.U16(0);                                  // no instructions
+  w.U16(0);                                             // no instructions
   for (std::size_t i = 0; i < points; ++i) w.U8(0x01);  // on curve, 16-bit deltas
   std::int16_t last = 0;
   for (const auto& c : contours) {
@@ -231,12 +230,9 @@ std::vector<Table> MakeTables(const FontSpec& spec) {
   name.U16(0).U16(0).U16(6);
 
   std::vector<Table> tables = {
-      {"head", Head(spec.longLoca)},
-      {"hhea", MetricsHeader(spec.hmetrics.size())},
-      {"maxp", maxp.bytes},
-      {"hmtx", MetricsTable(spec.hmetrics, spec.hlsbs)},
-      {"loca", loca.bytes},
-      {"glyf", glyf.bytes},
+      {"head", Head(spec.longLoca)}, {"hhea", MetricsHeader(spec.hmetrics.size())},
+      {"maxp", maxp.bytes},          {"hmtx", MetricsTable(spec.hmetrics, spec.hlsbs)},
+      {"loca", loca.bytes},          {"glyf", glyf.bytes},
       {"name", name.bytes},
   };
   if (!spec.vmetrics.empty()) {
@@ -292,9 +288,9 @@ std::optional<Directory> ReadDirectory(const Bytes& font) {
   if (font.size() < 12 + 16u * d.numTables) return std::nullopt;
   for (std::size_t i = 0; i < d.numTables; ++i) {
     const std::size_t r = 12 + 16 * i;
-    DirectoryEntry e{std::string(font.begin() + static_cast<std::ptrdiff_t>(r),
-                                 font.begin() + static_cast<std::ptrdiff_t>(r + 4)),
-                     GetU32(font, r + 4), GetU32(font, r + 8), GetU32(font, r + 12)};
+    DirectoryEntry e{
+        std::string(font.begin() + static_cast<std::ptrdiff_t>(r), font.begin() + static_cast<std::ptrdiff_t>(r + 4)),
+        GetU32(font, r + 4), GetU32(font, r + 8), GetU32(font, r + 12)};
     if (std::uint64_t{e.offset} + e.length > font.size()) return std::nullopt;
     d.entries.push_back(e);
   }

@@ -63,9 +63,9 @@ struct Metric {
 struct FontSpec {
   std::vector<Bytes> glyphs;
   bool longLoca = true;
-  std::vector<Metric> hmetrics;      // the long metrics
-  std::vector<std::int16_t> hlsbs;   // side bearings of the glyphs after them
-  std::vector<Metric> vmetrics;      // vhea and vmtx only when not empty
+  std::vector<Metric> hmetrics;     // the long metrics
+  std::vector<std::int16_t> hlsbs;  // side bearings of the glyphs after them
+  std::vector<Metric> vmetrics;     // vhea and vmtx only when not empty
   std::vector<std::int16_t> vtsbs;
   std::optional<std::uint16_t> fsType;  // an OS/2 table only when set
 };

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -110,7 +110,8 @@ void ExpectWellFormed(const Bytes& font) {
     EXPECT_LT(orderAt, kDataOrder.size()) << e.tag << " out of order or unexpected";
     const std::size_t end = e.offset + e.length;
     expectedAt = (end + 3) & ~std::size_t{3};
-    for (std::size_t i = end; i < expectedAt && i < font.size(); ++i) EXPECT_EQ(font[i], 0) << "padding after " << e.tag;
+    for (std::size_t i = end; i < expectedAt && i < font.size(); ++i)
+      EXPECT_EQ(font[i], 0) << "padding after " << e.tag;
   }
   EXPECT_EQ(font.size(), expectedAt);
   EXPECT_EQ(sfnt::Checksum(font, 0, font.size()), 0xB1B0AFBAu);
@@ -241,6 +242,8 @@ struct RealFont {
   std::uint16_t locaFormat;
 };
 
+void PrintTo(const RealFont& f, std::ostream* os) { *os << f.file; }
+
 class RealFontSubset : public testing::TestWithParam<RealFont> {};
 
 TEST_P(RealFontSubset, TextGlyphsMatchTheSource) {
@@ -331,6 +334,8 @@ struct AddGlyphCase {
   std::uint16_t keptCount;
 };
 
+void PrintTo(const AddGlyphCase& c, std::ostream* os) { *os << c.name; }
+
 class AddGlyphIds : public testing::TestWithParam<AddGlyphCase> {};
 
 TEST_P(AddGlyphIds, GivesIdsByFirstUse) {
@@ -347,13 +352,14 @@ TEST_P(AddGlyphIds, GivesIdsByFirstUse) {
   ExpectWellFormed(r.font);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, AddGlyphIds,
-    testing::Values(AddGlyphCase{"GlyphZero", {0}, {0}, 1}, AddGlyphCase{"Repeated", {36, 68, 36}, {1, 2, 1}, 3},
-                    AddGlyphCase{"SameTwice", {5, 5}, {1, 1}, 2}, AddGlyphCase{"Descending", {70, 69, 68}, {1, 2, 3}, 4},
-                    AddGlyphCase{"LastGlyph", {6252}, {1}, 2},
-                    AddGlyphCase{"AtOrBeyondCount", {6253, 65535, 36, 6253}, {0, 0, 1, 0}, 2}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, AddGlyphIds,
+                         testing::Values(AddGlyphCase{"GlyphZero", {0}, {0}, 1},
+                                         AddGlyphCase{"Repeated", {36, 68, 36}, {1, 2, 1}, 3},
+                                         AddGlyphCase{"SameTwice", {5, 5}, {1, 1}, 2},
+                                         AddGlyphCase{"Descending", {70, 69, 68}, {1, 2, 3}, 4},
+                                         AddGlyphCase{"LastGlyph", {6252}, {1}, 2},
+                                         AddGlyphCase{"AtOrBeyondCount", {6253, 65535, 36, 6253}, {0, 0, 1, 0}, 2}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(TrueTypeSubsetRealFonts, CffFontIsNotOpened) {
   const Bytes font = LoadFile("/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf");
@@ -396,7 +402,7 @@ TEST(TrueTypeSubsetLayout, DirectorySortedByTagDataInWriterOrder) {
   EXPECT_EQ(offsetTable, (Bytes{0x00, 0x01, 0x00, 0x00, 0x00, 0x0C, 0x00, 0x80, 0x00, 0x03, 0x00, 0x40}));
   // Glyphs of 34 bytes each; head padded from 54 to 56; name, fpgm and prep padded.
   const ExpectedRecord expected[] = {
-      {"cvt ", 468, 4}, {"fpgm", 472, 3},  {"glyf", 204, 68}, {"head", 272, 54}, {"hhea", 328, 36}, {"hmtx", 364, 8},
+      {"cvt ", 468, 4},  {"fpgm", 472, 3},  {"glyf", 204, 68}, {"head", 272, 54}, {"hhea", 328, 36}, {"hmtx", 364, 8},
       {"loca", 416, 12}, {"maxp", 428, 32}, {"name", 460, 6},  {"prep", 476, 5},  {"vhea", 372, 36}, {"vmtx", 408, 8},
   };
   const auto dir = sfnt::ReadDirectory(r.font);
@@ -436,6 +442,8 @@ struct FlagsCase {
   bool vertical;  // the font has vhea and vmtx
   std::vector<std::string> tags;
 };
+
+void PrintTo(const FlagsCase& c, std::ostream* os) { *os << c.name; }
 
 class TableFlags : public testing::TestWithParam<FlagsCase> {};
 
@@ -557,7 +565,7 @@ TEST(TrueTypeSubsetComposite, RecordsAreReadOnlyInsideTheirGlyph) {
   sfnt::FontSpec spec = sfnt::SquaresFont(3);
   sfnt::Bytes composite = sfnt::CompositeGlyph({{1, 0, 0}});
   sfnt::PutU16(composite, 10, 0x0001 | 0x0002 | 0x0020);
-  spec.glyphs.push_back(composite);                                               // 3
+  spec.glyphs.push_back(composite);                                                  // 3
   spec.glyphs.push_back(sfnt::SimpleGlyph({{{2, 0}, {2, 10}, {12, 10}, {12, 0}}}));  // 4
   // Cut short: glyph 5 holds flags and id but not the arguments; glyph 6 is too short for the header.
   spec.glyphs.push_back(sfnt::Bytes{0xFF, 0xFF, 0, 0, 0, 0, 0, 10, 0, 10, 0x00, 0x23, 0x00, 0x01});
@@ -575,8 +583,8 @@ TEST(TrueTypeSubsetComposite, RecordsAreReadOnlyInsideTheirGlyph) {
   EXPECT_EQ(sfnt::GetU16(glyf, 34 + 12), 4);  // glyph 3's component: source 1, new 4
   EXPECT_EQ(sfnt::GetU16(glyf, 52 + 12), 4);  // glyph 5's partial record
   EXPECT_EQ(Bytes(glyf.begin() + 66, glyf.begin() + 72), (Bytes{0xFF, 0xFF, 0, 0, 0, 0}));
-  EXPECT_EQ(dir->TableBytes(r.font, "loca"), (Bytes{0, 0, 0, 0, 0, 0, 0, 34, 0, 0, 0, 52, 0, 0, 0, 66, 0, 0, 0, 72,
-                                                    0, 0, 0, 106}));
+  EXPECT_EQ(dir->TableBytes(r.font, "loca"),
+            (Bytes{0, 0, 0, 0, 0, 0, 0, 34, 0, 0, 0, 52, 0, 0, 0, 66, 0, 0, 0, 72, 0, 0, 0, 106}));
   ExpectWellFormed(r.font);
 }
 
@@ -630,6 +638,8 @@ struct BrokenCase {
   std::vector<std::string> absent;  // tables the subset leaves out
 };
 
+void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
+
 Bytes FontWith(const std::function<void(std::vector<sfnt::Table>&)>& change, std::uint16_t glyphs = 4) {
   auto tables = sfnt::MakeTables(sfnt::SquaresFont(glyphs));
   change(tables);
@@ -637,8 +647,7 @@ Bytes FontWith(const std::function<void(std::vector<sfnt::Table>&)>& change, std
 }
 
 void Drop(std::vector<sfnt::Table>& tables, const std::string& tag) {
-  tables.erase(std::remove_if(tables.begin(), tables.end(), [&](const auto& t) { return t.tag == tag; }),
-               tables.end());
+  tables.erase(std::remove_if(tables.begin(), tables.end(), [&](const auto& t) { return t.tag == tag; }), tables.end());
 }
 
 Bytes Cut(Bytes font, std::size_t size) {
@@ -681,26 +690,39 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenCase{"NoHead", [] { return FontWith([](auto& tables) { Drop(tables, "head"); }); }, TT_FAILED, 0},
         BrokenCase{"NoMaxp", [] { return FontWith([](auto& tables) { Drop(tables, "maxp"); }); }, TT_FAILED, 0},
         BrokenCase{"NoGlyf", [] { return FontWith([](auto& tables) { Drop(tables, "glyf"); }); }, TT_FAILED, 0},
-        BrokenCase{"BadMagic",
-                   [] { return FontWith([](auto& tables) { sfnt::PutU16(sfnt::FindTable(tables, "head")->data, 12, 0); }); },
+        BrokenCase{
+            "BadMagic",
+            [] { return FontWith([](auto& tables) { sfnt::PutU16(sfnt::FindTable(tables, "head")->data, 12, 0); }); },
+            TT_FAILED, 0},
+        BrokenCase{"ShortHead",
+                   [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "head")->data.resize(50); }); },
                    TT_FAILED, 0},
-        BrokenCase{"ShortHead", [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "head")->data.resize(50); }); },
+        BrokenCase{"ShortMaxp",
+                   [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "maxp")->data.resize(5); }); },
                    TT_FAILED, 0},
-        BrokenCase{"ShortMaxp", [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "maxp")->data.resize(5); }); },
-                   TT_FAILED, 0},
-        BrokenCase{"NoGlyphs",
-                   [] { return FontWith([](auto& tables) { sfnt::PutU16(sfnt::FindTable(tables, "maxp")->data, 4, 0); }); },
-                   TT_FAILED, 0},
+        BrokenCase{
+            "NoGlyphs",
+            [] { return FontWith([](auto& tables) { sfnt::PutU16(sfnt::FindTable(tables, "maxp")->data, 4, 0); }); },
+            TT_FAILED, 0},
         BrokenCase{"HeadCut", [] { return CutInside("head"); }, TT_FAILED, 0},
         BrokenCase{"GlyfCut", [] { return CutInside("glyf"); }, TT_OK, TT_FAILED},
         BrokenCase{"NameCut", [] { return CutInside("name"); }, TT_OK, TT_FAILED},
         BrokenCase{"HmtxCut", [] { return CutInside("hmtx"); }, TT_OK, TT_FAILED},
-        BrokenCase{"NoLoca", [] { return FontWith([](auto& tables) { Drop(tables, "loca"); }); }, TT_OK, TT_OK,
+        BrokenCase{"NoLoca",
+                   [] { return FontWith([](auto& tables) { Drop(tables, "loca"); }); },
+                   TT_OK,
+                   TT_OK,
                    {"glyf", "loca"}},
-        BrokenCase{"HmtxWithoutHhea", [] { return FontWith([](auto& tables) { Drop(tables, "hhea"); }); }, TT_OK,
-                   TT_OK, {"hmtx"}},
-        BrokenCase{"ShortHhea", [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "hhea")->data.resize(30); }); },
-                   TT_OK, TT_OK, {"hhea", "hmtx"}},
+        BrokenCase{"HmtxWithoutHhea",
+                   [] { return FontWith([](auto& tables) { Drop(tables, "hhea"); }); },
+                   TT_OK,
+                   TT_OK,
+                   {"hmtx"}},
+        BrokenCase{"ShortHhea",
+                   [] { return FontWith([](auto& tables) { sfnt::FindTable(tables, "hhea")->data.resize(30); }); },
+                   TT_OK,
+                   TT_OK,
+                   {"hhea", "hmtx"}},
         BrokenCase{"TableBeyond4GiB",
                    [] {
                      Bytes font = sfnt::BuildFont(sfnt::MakeTables(sfnt::SquaresFont(4)));
@@ -775,9 +797,9 @@ TEST(TrueTypeSubsetMalformed, ShortLocaGlyphCutAtTheEndKeepsOffsetsEven) {
 TEST(TrueTypeSubsetMalformed, BadLocaEntriesGiveEmptyGlyphs) {
   auto tables = sfnt::MakeTables(sfnt::SquaresFont(5));
   Bytes& loca = sfnt::FindTable(tables, "loca")->data;  // long: 0, 34, 68, 102, 136, 170
-  sfnt::PutU16(loca, 4 * 2 + 2, 0x1000);  // glyph 1 runs past glyf's end, glyph 2 starts past it
-  sfnt::PutU16(loca, 4 * 4 + 2, 50);      // glyph 3 runs backwards
-  sfnt::PutU16(loca, 4 * 5 + 2, 180);     // the last glyph runs past glyf's end and is cut there: 50 to 170
+  sfnt::PutU16(loca, 4 * 2 + 2, 0x1000);                // glyph 1 runs past glyf's end, glyph 2 starts past it
+  sfnt::PutU16(loca, 4 * 4 + 2, 50);                    // glyph 3 runs backwards
+  sfnt::PutU16(loca, 4 * 5 + 2, 180);  // the last glyph runs past glyf's end and is cut there: 50 to 170
   const Bytes font = sfnt::BuildFont(tables);
   const SubsetResult r = Subset(font, {1, 2, 3, 4});
   ASSERT_EQ(r.build, TT_OK);
@@ -843,8 +865,8 @@ TEST(TrueTypeSubsetRecord, FsTypeAndUseAfterFailure) {
     std::size_t os2Length;
     std::uint16_t expected;
   };
-  for (const Case& c : {Case{0x0008, 78, 0x0008}, Case{0x0302, 78, 0x0302}, Case{std::nullopt, 0, 0},
-                        Case{0x0004, 9, 0}}) {
+  for (const Case& c :
+       {Case{0x0008, 78, 0x0008}, Case{0x0302, 78, 0x0302}, Case{std::nullopt, 0, 0}, Case{0x0004, 9, 0}}) {
     sfnt::FontSpec spec = sfnt::SquaresFont(2);
     spec.fsType = c.fsType;
     auto tables = sfnt::MakeTables(spec);
