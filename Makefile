@@ -1,5 +1,5 @@
 # Front door over CMake. `make test` installs what is missing, builds the dev preset and runs every test.
-.PHONY: all setup configure build test release clean
+.PHONY: all setup configure build test unit fuzz release clean
 
 PRESET ?= dev
 
@@ -14,8 +14,16 @@ configure: setup
 build: configure
 	@cmake --build --preset $(PRESET)
 
-test: build
+# Every test: the unit and end-to-end tests under the dev preset's sanitizers, then each fuzz target briefly.
+test: unit fuzz
+
+unit: build
 	@ctest --preset dev
+
+fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@scripts/run-fuzzers.sh
 
 release:
 	@$(MAKE) build PRESET=release

@@ -7,8 +7,9 @@ packages=(
   googletest libgtest-dev libgmock-dev
   zlib1g-dev libfreetype-dev libjpeg62-turbo-dev libsqlite3-dev
   libcairo2-dev libpixman-1-dev nlohmann-json3-dev liblcms2-dev
+  libcctz-dev tzdata
   curl qpdf poppler-utils mupdf-tools
-  fonts-dejavu-core fonts-urw-base35 python3-fonttools
+  fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
 )
 
 missing=()

@@ -1,0 +1,153 @@
+// The per-device state of the PDF output and the operations on it. The fields are public: the document, page,
+// structure, font, drawing and job operations of the layers above all work on them. The operations are spread
+// over the sources of the pdf room and the rooms above it, one group per file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pdf/font.h"
+#include "pdf/font_face_list.h"
+#include "pdf/image_record.h"
+#include "pdf/object.h"
+#include "pdf/progress_args.h"
+#include "pdf/rect_list.h"
+#include "pdf/text_writer.h"
+#include "win/base.h"
+
+// A named destination from the add-in: the page counted from 1 and the position in points from the page's top.
+struct NamedDestination {
+  std::int32_t page = 0;
+  std::int32_t y = 0;
+};
+
+// One outline entry; the five links are indexes into the writer's outline table, -1 when absent.
+struct OutlineItem {
+  kq::WString title;
+  kq::WString destName;
+  std::int32_t parent = -1;
+  std::int32_t prev = -1;
+  std::int32_t next = -1;
+  std::int32_t first = -1;
+  std::int32_t last = -1;
+};
+
+inline constexpr std::int32_t kLinkNamedDest = 0;
+inline constexpr std::int32_t kLinkUri = 2;  // any other kind launches a file
+
+// One link: a rectangle in points from the page's top-left corner, the target and its kind.
+struct LinkRecord {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  kq::WString target;
+  std::int32_t kind = kLinkNamedDest;
+};
+
+class CPDF_DocWriter {
+ public:
+  // Offsets are written in ten digits, so no file may grow past this.
+  static constexpr std::uint64_t kMaxFileBytes = 9'999'999'999ULL;
+
+  CPDF_DocWriter();
+  ~CPDF_DocWriter();
+  CPDF_DocWriter(const CPDF_DocWriter&) = delete;
+  CPDF_DocWriter& operator=(const CPDF_DocWriter&) = delete;
+
+  // ---- Output (doc_writer.cpp) ----
+  // Writes object n as "n 0 obj\n", the serialised object and "endobj\n" in one write, recording its offset.
+  // A number that was never handed out (below 1 or above lastObjectNumber) throws std::out_of_range. False when
+  // nothing reached the file: after a failed write (writeError), or when the file would pass kMaxFileBytes.
+  bool WriteIndirectObject(std::int32_t number, const CPDF_Object& object);
+  // Writes bytes straight to the output file in one write and counts them: the header, the colour space, the
+  // cross-reference table and the trailer go this way. The first failure is kept in writeError and every later
+  // write does nothing.
+  bool WriteRaw(std::string_view bytes);
+  // Records the current byte count as the offset of object n (from 1), growing the table with free entries.
+  void RecordOffset(std::uint32_t number);
+  bool HasWriteError() const { return writeError != ERROR_SUCCESS; }
+
+  // ---- Coordinates (doc_writer.cpp) ----
+  double ScaleToPoints(double deviceLength) const { return deviceLength * pointsPerPixel; }
+  // Device pixels from the top-left corner to points from the bottom-left corner.
+  void DeviceToPdf(double& x, double& y) const;
+
+  // ---- Document structure from the add-in (doc_structure.cpp) ----
+  // Writes the link annotations of the page being ended and sets its /Annots; nothing when the job has no links.
+  void WritePageLinks(CPDF_Dictionary& page);
+  // Writes the named destinations and the outline; each number is set only when its structure is written.
+  void WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint32_t& outlineRootNumber);
+  // The height in points of the page as printed, by which top-based positions are flipped: the paper's length,
+  // or its width when the page is printed across the paper (landscape).
+  std::int32_t PrintedPageHeightPt() const;
+
+  // ---- Fields ----
+  HANDLE printer = nullptr;
+  HANDLE outputFile = INVALID_HANDLE_VALUE;
+  kq::WString outputPath;
+  kq::WString folder;
+  kq::WString title;
+  DWORD overwrite = 0;
+  DWORD runPostProcessor = 0;
+  DWORD useDefaultFileName = 0;
+  DWORD openFile = 0;
+  kq::WString deviceName;
+  std::int32_t pageWidthPx = 0;
+  std::int32_t pageHeightPx = 0;
+  double pointsPerPixel = 0;
+  DWORD imageCompression = 0;
+  RectList dirtyRects;
+  std::uint32_t lastObjectNumber = 0;
+  std::uint64_t bytesWritten = 0;
+  DWORD writeError = ERROR_SUCCESS;  // the first failed write's error; nothing is written after it
+  std::vector<std::uint64_t> xrefOffsets;  // index = object number - 1; 0 = not written
+  std::vector<std::unique_ptr<CPDF_Font>> documentFonts;
+  std::vector<std::uint32_t> pageObjects;
+  std::uint32_t pagesRootNumber = 0;
+  std::uint32_t colorSpaceNumber = 0;
+  std::unique_ptr<std::string> contentStream;  // the current page's content; none between pages
+  std::vector<std::uint32_t> pageImages;
+  std::vector<std::uint32_t> pageFonts;
+  // Graphics state of the page: the active clip and the cached colours, line width and dash.
+  std::uint32_t clipId = 0;
+  std::string clipText;
+  DWORD strokeColorSet = 0;
+  DWORD fillColorSet = 0;
+  DWORD lineWidthSet = 0;
+  std::uint32_t strokeColor = 0;
+  std::uint32_t fillColor = 0;
+  double lineWidth = 0;
+  std::string dashText;
+  CPDF_TextWriter textWriter;
+  DWORD cancelled = 0;
+  std::map<kq::WString, NamedDestination> namedDests;
+  std::vector<OutlineItem> outlineItems;  // index 0 is the root
+  std::multimap<std::int32_t, LinkRecord> pageLinks;  // by page from 1, each page's links in the order added
+  HANDLE mapping = nullptr;
+  HWND progressWindow = nullptr;
+  std::int32_t totalPages = 1;
+  DWORD addinJob = 0;
+  std::int32_t paperWidthPt = 0;
+  std::int32_t paperHeightPt = 0;
+  DWORD fontEmbed = 0;
+  std::unique_ptr<FontFaceList> fontFaces;
+  DWORD fontWarning = 0;
+  DWORD gdiPunt = 0;
+  std::vector<std::uint32_t> pageShadings;
+  DWORD batch = 0;
+  std::array<WCHAR, MAX_PATH> destName{};
+  ProgressThreadArgs progressArgs;
+  BYTE mergeImages = 0;
+  BYTE pdfA1b = 0;
+  BYTE upload = 0;
+  RectList queuedSrcRects;
+  RectList queuedDestRects;
+  std::list<std::unique_ptr<ImageRecord>> queuedImages;  // oldest first
+};

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <limits>
+
+#include "pdf/tokens.h"
+#include "win/machine.h"
+
+namespace {
+
+struct NumberCase {
+  double value;
+  const char* text;
+};
+
+TEST(Tokens, RealToString) {
+  const NumberCase cases[] = {
+      {1.5, "1.5"},       {100.0, "100"},    {0.0001, "0"},       {-0.0001, "-0"},     {12.3456, "12.346"},
+      {1e20, "100000000000000000000"},       {0.502, "0.502"},     {-2.25, "-2.25"},    {0.0, "0"},
+      {612, "612"},       {-0.0, "-0"},      {0.0005, "0.001"},    {841.92, "841.92"},
+      {std::nan(""), "0"}, {HUGE_VAL, "0"}, {-HUGE_VAL, "0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(RealToString(c.value), c.text);
+  }
+  // The largest doubles come out whole, with no fixed buffer to overflow.
+  const std::string huge = RealToString(-std::numeric_limits<double>::max());
+  EXPECT_EQ(huge.size(), 310u);
+  EXPECT_EQ(huge.substr(0, 5), "-1797");
+}
+
+TEST(Tokens, FormatGIsPercentGWithoutExponents) {
+  const NumberCase cases[] = {
+      // Where "%g" has no exponent, its text unchanged.
+      {0.24, "0.24"}, {190.08, "190.08"}, {612, "612"}, {-0.24, "-0.24"}, {0, "0"}, {123456, "123456"},
+      {0.0001, "0.0001"}, {1.0 / 3, "0.333333"}, {2.5e-3, "0.0025"},
+      // Where it would write an exponent, the same six digits in plain decimal.
+      {1234567, "1234570"}, {1e6, "1000000"}, {999999.5, "1000000"}, {1e-5, "0.00001"},
+      {0.000012345678, "0.0000123457"}, {-1.5e-7, "-0.00000015"}, {1e20, "100000000000000000000"},
+      {std::nan(""), "0"}, {HUGE_VAL, "0"}, {-HUGE_VAL, "0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(FormatG(c.value), c.text);
+  }
+  EXPECT_EQ(FormatG(1e300), "1" + std::string(300, '0'));
+  EXPECT_EQ(FormatG(-1e-300), "-0." + std::string(299, '0') + "1");
+}
+
+TEST(Tokens, IntToString) {
+  EXPECT_EQ(IntToString(0), "0");
+  EXPECT_EQ(IntToString(-17), "-17");
+  EXPECT_EQ(IntToString(INT_MIN), "-2147483648");
+}
+
+TEST(Tokens, EscapePdfName) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"Times New Roman", "Times#20New#20Roman"},
+      {"/Times New Roman", "/Times#20New#20Roman"},
+      {"A#B", "A#23B"},
+      {"/Arial,Bold", "/Arial,Bold"},
+      {"/A(B)", "/A#28B#29"},
+      {"/a/b", "/a#2Fb"},
+      {"<>[]{}%", "#3C#3E#5B#5D#7B#7D#25"},
+      {std::string("\x00\x09\x7F\x80\xFF", 5), "#00#09#7F#80#FF"},
+      {"/", "/"},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(EscapePdfName(c.in), c.out);
+  }
+}
+
+class Literals : public ::testing::Test {
+ protected:
+  Literals() : scope_(machine_.Get()) {}
+  kq::TemporaryMachine machine_;
+  kq::MachineScope scope_;
+};
+
+TEST_F(Literals, WideToPdfLiteral) {
+  struct Case {
+    kq::WString in;
+    std::string out;
+  };
+  const Case cases[] = {
+      {u"abc", "(abc)"},
+      {u"", "()"},
+      {u"a(b)c\\", "(a\\(b\\)c\\\\)"},
+      {u"caf\u00E9 \u20AC", "(caf\xE9 \x80)"},
+      {u"\u4E2D\U0001F600", "(?" "?)"},  // what the code page lacks; a surrogate pair is one character
+      {kq::WString(300, u'a'), "(" + std::string(255, 'a') + ")"},
+      {kq::WString(255, u'a') + u"\u00E9", "(" + std::string(255, 'a') + ")"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out);
+    EXPECT_EQ(WideToPdfLiteral(c.in), c.out);
+  }
+  // The limit holds for the converted bytes; the escapes come on top.
+  std::string parentheses = "(";
+  for (int i = 0; i < 255; ++i) parentheses += "\\(";
+  EXPECT_EQ(WideToPdfLiteral(kq::WString(300, u'(')), parentheses + ")");
+  // A very long text costs no more than a short one.
+  EXPECT_EQ(WideToPdfLiteral(kq::WString(1'000'000, u'x')).size(), 257u);
+}
+
+TEST_F(Literals, TheLimitNeverSplitsADoubleByteCharacter) {
+  machine_->SetAnsiCodePage(932);
+  const kq::WString kanji = u"\u65E5";  // two bytes in code page 932
+  const std::string kanjiBytes = "\x93\xFA";
+  EXPECT_EQ(WideToPdfLiteral(kq::WString(253, u'a') + kanji), "(" + std::string(253, 'a') + kanjiBytes + ")");
+  EXPECT_EQ(WideToPdfLiteral(kq::WString(254, u'a') + kanji + u"b"), "(" + std::string(254, 'a') + ")");
+  std::string many;
+  for (int i = 0; i < 127; ++i) many += kanjiBytes;
+  EXPECT_EQ(WideToPdfLiteral(kq::WString(200, u'\u65E5')), "(" + many + ")");
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+// Font realisation: the FONTOBJ of a face at a size, and its accessors.
+#include <cmath>
+#include <system_error>
+
+#include "engine_state.h"
+#include "font_face.h"
+#include FT_ADVANCES_H
+#include FT_TRUETYPE_TAGS_H
+#include "font_file.h"
+#include "font_metrics.h"
+#include "glyph_set.h"
+#include "win/enginefont.h"
+#include "xform_object.h"
+
+namespace kq {
+
+namespace {
+// Past this an em no longer fits the FONTOBJ's pixel counts; no device needs it.
+constexpr double kMaxEmPixels = 100000;
+}  // namespace
+
+class RealizedFont::Impl {
+ public:
+  ~Impl() {
+    if (auto owner = machine.lock()) owner->Service<engine::EngineState>().UnregisterObject(&fo);
+  }
+
+  std::weak_ptr<Machine> machine;  // weakly: a machine's own services may keep engine objects
+  std::filesystem::path file;
+  UINT faceIndex = 0;
+  std::unique_ptr<engine::MappedFile> mapped;
+  std::unique_ptr<engine::FontFace> face;  // reads the mapping: goes first
+  engine::GlyphSet glyphs;
+  engine::AlignedBlock ifi;
+  std::unique_ptr<engine::XformObject> xform;
+  double emPixels = 0;
+  double scale = 0;  // device pixels per font unit
+  FONTOBJ fo{};
+};
+
+RealizedFont::RealizedFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+RealizedFont::~RealizedFont() = default;
+
+std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) {
+  const double emPixels = request.pointSize * request.dpi / 72.0;
+  if (!std::isfinite(request.pointSize) || request.pointSize <= 0 || request.dpi <= 0 || emPixels > kMaxEmPixels) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto impl = std::make_unique<Impl>();
+  const auto path = FindFontFile(request.file);
+  if (!path) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  std::error_code ec;
+  impl->file = std::filesystem::weakly_canonical(*path, ec);
+  if (ec) impl->file = *path;
+  impl->mapped = engine::MappedFile::Open(impl->file);
+  if (!impl->mapped) return nullptr;
+  impl->faceIndex = request.faceIndex;
+  if (!request.faceName.empty()) {
+    const auto index = engine::FontFace::FindFace(*impl->mapped, request.faceName);
+    if (!index) return nullptr;
+    impl->faceIndex = *index;
+  }
+  impl->face = engine::FontFace::Open(*impl->mapped, impl->faceIndex);
+  if (!impl->face) return nullptr;
+  FT_Face ft = impl->face->Face();
+  if (ft->units_per_EM == 0) {
+    SetLastError(ERROR_BAD_FORMAT);
+    return nullptr;
+  }
+
+  impl->glyphs = engine::GlyphSet::Build(ft);
+  const engine::FaceNames names = engine::ReadFaceNames(*impl->face);
+  impl->ifi = engine::BuildIfiMetrics(*impl->face, impl->glyphs, names, request.vertical, GetACP());
+  const IFIMETRICS& ifi = *impl->ifi.As<IFIMETRICS>();
+  impl->emPixels = emPixels;
+  impl->scale = emPixels / ft->units_per_EM;
+  const std::shared_ptr<Machine> machine = CurrentMachineShared();
+  impl->machine = machine;
+  // Notional space shares the device's y-down orientation, so an upright face has a positive eM22.
+  const auto s = static_cast<FLOATL>(impl->scale);
+  impl->xform = std::make_unique<engine::XformObject>(machine, XFORML{s, 0, 0, s, 0, 0});
+
+  const bool cff = impl->face->HasTable(TTAG_CFF) || impl->face->HasTable(TTAG_CFF2);
+  FLONG type = cff ? FO_TYPE_OPENTYPE | FO_POSTSCRIPT | FO_CFF : FO_TYPE_TRUETYPE;
+  const bool faceBold = ifi.usWinWeight >= FW_SEMIBOLD || (ifi.fsSelection & FM_SEL_BOLD);
+  const bool faceItalic = (ifi.fsSelection & FM_SEL_ITALIC) || ifi.lItalicAngle != 0;
+  if (request.weight >= FW_SEMIBOLD && !faceBold) type |= FO_SIM_BOLD;
+  if (request.italic && !faceItalic) type |= FO_SIM_ITALIC;
+  if (request.vertical) type |= FO_VERT_FACE;
+  const BYTE cs = ifi.jWinCharSet;
+  if (cs == SHIFTJIS_CHARSET || cs == HANGUL_CHARSET || cs == JOHAB_CHARSET || cs == GB2312_CHARSET ||
+      cs == CHINESEBIG5_CHARSET)
+    type |= FO_DBCS_FONT;
+
+  auto& state = machine->Service<engine::EngineState>();
+  FONTOBJ& fo = impl->fo;
+  {
+    std::lock_guard lock(state.Mutex());
+    fo.iUniq = state.NextFontUniq();
+    fo.iTTUniq = state.FaceId(impl->file, impl->faceIndex);
+    fo.iFile = state.FileId(impl->file);
+  }
+  fo.iFace = 0;
+  fo.cxMax = static_cast<ULONG>(std::ceil(static_cast<USHORT>(ifi.fwdMaxCharInc) * impl->scale));
+  fo.flFontType = type;
+  fo.sizLogResPpi = {request.dpi, request.dpi};
+  fo.ulStyleSize = static_cast<ULONG>(std::lround(request.pointSize));
+  state.RegisterObject(&fo, engine::EngineState::ObjectKind::Font, impl.get());
+  return std::unique_ptr<RealizedFont>(new RealizedFont(std::move(impl)));
+}
+
+FONTOBJ* RealizedFont::Object() { return &impl_->fo; }
+const IFIMETRICS& RealizedFont::Metrics() const { return *impl_->ifi.As<IFIMETRICS>(); }
+const std::filesystem::path& RealizedFont::File() const { return impl_->file; }
+UINT RealizedFont::FaceIndex() const { return impl_->faceIndex; }
+double RealizedFont::EmPixels() const { return impl_->emPixels; }
+HGLYPH RealizedFont::GlyphOf(WCHAR ch) const { return impl_->glyphs.Lookup(ch); }
+
+double RealizedFont::Advance(HGLYPH glyph) const {
+  FT_Fixed advance = 0;
+  if (FT_Get_Advance(impl_->face->Face(), glyph, FT_LOAD_NO_SCALE, &advance) != 0) return 0;
+  return static_cast<double>(advance) * impl_->scale;
+}
+
+}  // namespace kq
+
+namespace {
+
+kq::RealizedFont::Impl* FontOf(FONTOBJ* pfo) {
+  using kq::engine::EngineState;
+  auto* impl = static_cast<kq::RealizedFont::Impl*>(
+      pfo ? EngineState::Current().FindObject(pfo, EngineState::ObjectKind::Font) : nullptr);
+  if (!impl) SetLastError(ERROR_INVALID_PARAMETER);
+  return impl;
+}
+
+}  // namespace
+
+IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo) {
+  auto* font = FontOf(pfo);
+  return font ? font->ifi.As<IFIMETRICS>() : nullptr;
+}
+
+XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo) {
+  auto* font = FontOf(pfo);
+  return font ? font->xform->Object() : nullptr;
+}
+
+FD_GLYPHSET* FONTOBJ_pfdg(FONTOBJ* pfo) {
+  auto* font = FontOf(pfo);
+  return font ? font->glyphs.Get() : nullptr;
+}
+
+PVOID FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile) {
+  auto* font = FontOf(pfo);
+  if (pcjFile) *pcjFile = font ? font->mapped->Size() : 0;
+  return font ? const_cast<BYTE*>(font->mapped->Data()) : nullptr;
+}

@@ -1,0 +1,91 @@
+// Strings of text-out calls: the STROBJ with its glyph positions, and its enumeration.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "engine_state.h"
+#include "win/enginefont.h"
+
+namespace kq {
+
+class TextString::Impl {
+ public:
+  ~Impl() {
+    if (auto owner = machine.lock()) owner->Service<engine::EngineState>().UnregisterObject(&so);
+  }
+
+  std::weak_ptr<Machine> machine;  // weakly: a machine's own services may keep engine objects
+  WString text;
+  std::vector<GLYPHPOS> positions;
+  ULONG batch = 0;
+  ULONG cursor = 0;
+  STROBJ so{};
+};
+
+TextString::TextString(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+TextString::~TextString() = default;
+
+std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const TextRequest& request) {
+  auto impl = std::make_unique<Impl>();
+  impl->text = request.text;
+  impl->batch = request.batch;
+  impl->positions.reserve(request.text.size());
+  double pen = 0;
+  for (WCHAR unit : request.text) {
+    GLYPHPOS pos{};
+    pos.hg = request.glyphIndices ? HGLYPH{unit} : font.GlyphOf(unit);
+    pos.ptl = {request.origin.x + static_cast<LONG>(std::lround(pen)), request.origin.y};
+    impl->positions.push_back(pos);
+    pen += font.Advance(pos.hg);
+  }
+
+  const IFIMETRICS& ifi = font.Metrics();
+  const double unitsToPixels = font.EmPixels() / ifi.fwdUnitsPerEm;
+  STROBJ& so = impl->so;
+  so.cGlyphs = static_cast<ULONG>(impl->positions.size());
+  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | SO_HORIZONTAL | (request.glyphIndices ? SO_GLYPHINDEX_TEXTOUT : 0);
+  so.ulCharInc = 0;
+  so.rclBkGround = {request.origin.x,
+                    request.origin.y - static_cast<LONG>(std::ceil(ifi.fwdWinAscender * unitsToPixels)),
+                    request.origin.x + static_cast<LONG>(std::lround(pen)),
+                    request.origin.y + static_cast<LONG>(std::ceil(ifi.fwdWinDescender * unitsToPixels))};
+  so.pgp = impl->positions.empty() ? nullptr : impl->positions.data();
+  so.pwszOrg = impl->text.data();
+  const std::shared_ptr<Machine> machine = CurrentMachineShared();
+  impl->machine = machine;
+  machine->Service<engine::EngineState>().RegisterObject(&so, engine::EngineState::ObjectKind::String,
+                                                               impl.get());
+  return std::unique_ptr<TextString>(new TextString(std::move(impl)));
+}
+
+STROBJ* TextString::Object() { return &impl_->so; }
+
+}  // namespace kq
+
+namespace {
+
+kq::TextString::Impl* StringOf(STROBJ* pstro) {
+  using kq::engine::EngineState;
+  auto* impl = static_cast<kq::TextString::Impl*>(
+      pstro ? EngineState::Current().FindObject(pstro, EngineState::ObjectKind::String) : nullptr);
+  if (!impl) SetLastError(ERROR_INVALID_PARAMETER);
+  return impl;
+}
+
+}  // namespace
+
+void STROBJ_vEnumStart(STROBJ* pstro) {
+  if (auto* s = StringOf(pstro)) s->cursor = 0;
+}
+
+BOOL STROBJ_bEnumPositionsOnly(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) {
+  auto* s = StringOf(pstro);
+  const ULONG total = s ? static_cast<ULONG>(s->positions.size()) : 0;
+  const ULONG left = s ? total - s->cursor : 0;
+  const ULONG count = s && s->batch ? std::min(s->batch, left) : left;
+  if (pc) *pc = count;
+  if (ppgpos) *ppgpos = count ? s->positions.data() + s->cursor : nullptr;
+  if (!s) return FALSE;
+  s->cursor += count;
+  return s->cursor < total ? TRUE : FALSE;
+}

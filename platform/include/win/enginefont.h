@@ -1,0 +1,87 @@
+// Fonts as the graphics engine realises them for a driver: a FONTOBJ with its IFIMETRICS, glyph set, transform and
+// font file, made from a real font file (TrueType, TrueType collection, OpenType) that FreeType reads; and STROBJs,
+// the strings of a text-out call with their glyph positions. The DDI host and the print tool use this; drivers
+// reach the objects only through the FONTOBJ_ and STROBJ_ accessors of win/winddi.h.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "win/machine.h"
+#include "win/winddi.h"
+
+namespace kq {
+
+// The platform's font folder: the current machine's C:\Windows\Fonts, then the system's fonts under
+// /usr/share/fonts and its subfolders; names compare ignoring ASCII case. A name with a folder part is taken as
+// the path it is.
+std::optional<std::filesystem::path> FindFontFile(const std::filesystem::path& name);
+
+struct FontRequest {
+  std::filesystem::path file;  // a path, or a bare file name looked up by FindFontFile
+  WString faceName;            // the face of a collection whose full name this is; empty: faceIndex
+  UINT faceIndex = 0;
+  double pointSize = 12;  // em height in points (1/72 inch)
+  LONG dpi = 300;         // the device's resolution
+  LONG weight = FW_NORMAL;  // FW_SEMIBOLD or more on a face that is not bold simulates bold
+  bool italic = false;      // on a face that is not italic simulates italic
+  bool vertical = false;    // the "@" face: FO_VERT_FACE, family and face names prefixed with "@"
+};
+
+// One realisation of a font face at a size on a device. Use it on one thread at a time.
+class RealizedFont {
+ public:
+  // Null with the last error set: ERROR_FILE_NOT_FOUND (no such file, or no such face in it),
+  // ERROR_BAD_FORMAT (not a font of the kinds above), ERROR_INVALID_PARAMETER (size or resolution).
+  static std::unique_ptr<RealizedFont> Realize(const FontRequest& request);
+  ~RealizedFont();
+  RealizedFont(const RealizedFont&) = delete;
+  RealizedFont& operator=(const RealizedFont&) = delete;
+
+  // Valid while this object lives.
+  FONTOBJ* Object();
+  const IFIMETRICS& Metrics() const;
+  const std::filesystem::path& File() const;
+  UINT FaceIndex() const;
+  // The em height in device pixels: pointSize x dpi / 72.
+  double EmPixels() const;
+  // The glyph handle of a character through the glyph set; 0 (the missing glyph) when the font has none.
+  HGLYPH GlyphOf(WCHAR ch) const;
+  // A glyph's horizontal advance in device pixels, unhinted.
+  double Advance(HGLYPH glyph) const;
+
+  class Impl;
+
+ private:
+  explicit RealizedFont(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+struct TextRequest {
+  WString text;             // characters, or glyph indices with glyphIndices
+  POINTL origin{0, 0};      // the first glyph's origin on the baseline, device pixels
+  bool glyphIndices = false;  // the text holds glyph indices (SO_GLYPHINDEX_TEXTOUT)
+  ULONG batch = 0;          // glyphs per STROBJ_bEnumPositionsOnly batch; 0: all in one
+};
+
+// The string of one text-out call: one glyph per UTF-16 unit, placed from the origin along the baseline by the
+// glyphs' advances (no kerning, as the platform's plain text out). Holds no reference to the font.
+class TextString {
+ public:
+  static std::unique_ptr<TextString> Build(const RealizedFont& font, const TextRequest& request);
+  ~TextString();
+  TextString(const TextString&) = delete;
+  TextString& operator=(const TextString&) = delete;
+
+  // Valid while this object lives.
+  STROBJ* Object();
+
+  class Impl;
+
+ private:
+  explicit TextString(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kq

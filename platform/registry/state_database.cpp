@@ -1,0 +1,158 @@
+#include "registry/state_database.h"
+
+#include <system_error>
+
+#include "win/machine.h"
+
+namespace kq {
+
+namespace {
+// Long enough for another process's transaction, short enough that a stuck peer shows as an error.
+constexpr int kBusyTimeoutMs = 15000;
+
+[[noreturn]] void Fail(sqlite3* db, const char* what) {
+  throw DatabaseError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "no database"));
+}
+}  // namespace
+
+Statement::Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+
+Statement::~Statement() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+Statement& Statement::Bind(int index, std::int64_t value) {
+  if (sqlite3_bind_int64(stmt_, index, value) != SQLITE_OK) Fail(sqlite3_db_handle(stmt_), "bind");
+  return *this;
+}
+
+Statement& Statement::Bind(int index, std::string_view text) {
+  if (sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT) != SQLITE_OK)
+    Fail(sqlite3_db_handle(stmt_), "bind");
+  return *this;
+}
+
+Statement& Statement::BindBlob(int index, const void* data, std::size_t size) {
+  static const BYTE kEmpty = 0;
+  // A zero-length blob, not NULL, so an empty value stays a value.
+  if (sqlite3_bind_blob64(stmt_, index, size ? data : &kEmpty, size, SQLITE_TRANSIENT) != SQLITE_OK)
+    Fail(sqlite3_db_handle(stmt_), "bind");
+  return *this;
+}
+
+Statement& Statement::BindNull(int index) {
+  if (sqlite3_bind_null(stmt_, index) != SQLITE_OK) Fail(sqlite3_db_handle(stmt_), "bind");
+  return *this;
+}
+
+bool Statement::Step() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  Fail(sqlite3_db_handle(stmt_), "step");
+}
+
+void Statement::Run() {
+  while (Step()) {
+  }
+}
+
+std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+std::string Statement::Text(int column) const {
+  const auto* text = sqlite3_column_text(stmt_, column);
+  const int size = sqlite3_column_bytes(stmt_, column);
+  return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size)) : std::string();
+}
+
+std::vector<BYTE> Statement::Blob(int column) const {
+  const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(stmt_, column));
+  const int size = sqlite3_column_bytes(stmt_, column);
+  return data ? std::vector<BYTE>(data, data + size) : std::vector<BYTE>();
+}
+
+bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+StateDatabase::StateDatabase(Machine& machine) {
+  std::error_code ec;
+  std::filesystem::create_directories(machine.Root(), ec);
+  const std::string path = (machine.Root() / kFileName).string();
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    openError_ = ERROR_CANTOPEN;
+    return;
+  }
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_extended_result_codes(db_, 1);
+  if (sqlite3_exec(db_, "PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    openError_ = ERROR_BADDB;
+    return;
+  }
+  // WAL lets readers go on while another process writes. The mode stays with the file, so when another process
+  // holds the database during the switch, the one that made it (or the rollback journal) serves as well.
+  sqlite3_exec(db_, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
+}
+
+StateDatabase::~StateDatabase() {
+  for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+  sqlite3_close(db_);
+}
+
+Statement StateDatabase::Prepare(const std::string& sql) {
+  auto it = statements_.find(sql);
+  if (it == statements_.end()) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+      Fail(db_, "prepare");
+    it = statements_.emplace(sql, stmt).first;
+  }
+  return Statement(it->second);
+}
+
+void StateDatabase::Execute(const char* sql) {
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(db_, "exec");
+}
+
+std::int64_t StateDatabase::LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
+
+int StateDatabase::Changes() const { return sqlite3_changes(db_); }
+
+DWORD StateDatabase::Write(const std::function<DWORD()>& work, DWORD failure) {
+  return Transaction("BEGIN IMMEDIATE", work, failure);
+}
+
+DWORD StateDatabase::Read(const std::function<DWORD()>& work, DWORD failure) {
+  return Transaction("BEGIN", work, failure);
+}
+
+DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>& work, DWORD failure) {
+  std::lock_guard lock(mutex_);
+  if (openError_ != ERROR_SUCCESS) return openError_;
+  if (depth_ > 0) return work();  // already inside this thread's transaction
+  try {
+    Execute(begin);
+  } catch (const DatabaseError&) {
+    return failure;
+  }
+  ++depth_;
+  DWORD result = failure;
+  try {
+    result = work();
+    --depth_;
+    if (result == ERROR_SUCCESS) {
+      Execute("COMMIT");
+      return ERROR_SUCCESS;
+    }
+  } catch (const DatabaseError&) {
+    depth_ = 0;
+    result = failure;
+  } catch (const std::bad_alloc&) {
+    depth_ = 0;
+    result = ERROR_NOT_ENOUGH_MEMORY;
+  }
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return result;
+}
+
+}  // namespace kq

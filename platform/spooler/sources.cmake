@@ -1,0 +1,5 @@
+target_sources(platform PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/builtin_forms.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spooler_api.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/spooler_store.cpp
+)
