@@ -3,6 +3,7 @@
 
 #include "core.h"
 #include "win/commdlg.h"
+#include "win/fileapi.h"
 
 using kq::WString;
 using kq::WStringView;
@@ -96,18 +97,22 @@ BOOL GetSaveFileNameW(LPOPENFILENAMEW dialog) {
 
   kq::user::SaveAsAnswer answer{kq::user::SaveAsAnswer::Kind::Cancel};
   bool scripted = false;
-  {
+  // The person's next answer: scripted, else the proposal (the default button) when `mayDefault`, else cancel.
+  auto nextAnswer = [&](bool mayDefault) {
     std::lock_guard lock(core->mutex);
+    answer = {kq::user::SaveAsAnswer::Kind::Cancel};
+    scripted = false;
     if (!core->saveAsAnswers.empty()) {
       answer = core->saveAsAnswers.front();
       core->saveAsAnswers.pop_front();
       core->saveAsDefaultTaken = false;
       scripted = true;
-    } else if (!core->saveAsDefaultTaken && !proposal.empty()) {
+    } else if (mayDefault && !core->saveAsDefaultTaken && !proposal.empty()) {
       answer = {kq::user::SaveAsAnswer::Kind::Path, proposal};
       core->saveAsDefaultTaken = true;
     }
-  }
+  };
+  nextAnswer(true);
   auto journal = [&](int result, WString path, DWORD error, std::string outcome) {
     kq::JournalEntry entry{kq::JournalEntry::Kind::SaveAs, title, std::move(path)};
     entry.answer = result;
@@ -147,8 +152,25 @@ BOOL GetSaveFileNameW(LPOPENFILENAMEW dialog) {
 
   BOOL saved = FALSE;
   DWORD error = 0;
-  if (answer.kind == kq::user::SaveAsAnswer::Kind::Path) {
-    const WString chosen = Resolve(answer.path, folder, extension);
+  WString chosen;
+  // With OFN_OVERWRITEPROMPT an existing file is only taken when the person agrees; otherwise the dialog stays and
+  // the person answers again (or, with nothing more to say, cancels).
+  while (answer.kind == kq::user::SaveAsAnswer::Kind::Path) {
+    chosen = Resolve(answer.path, folder, extension);
+    if (!(dialog->Flags & OFN_OVERWRITEPROMPT)) break;
+    const DWORD attributes = GetFileAttributesW(chosen.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+    const WString question = chosen + u" already exists.\nDo you want to replace it?";
+    if (MessageBoxW(frame, question.c_str(), u"Confirm Save As", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES)
+      break;
+    nextAnswer(false);
+  }
+  if (answer.kind == kq::user::SaveAsAnswer::Kind::Fail) {
+    error = answer.error;
+    char code[16];
+    std::snprintf(code, sizeof(code), "0x%04X", static_cast<unsigned>(error));
+    journal(0, {}, error, std::string("failed with extended error ") + code);
+  } else if (answer.kind == kq::user::SaveAsAnswer::Kind::Path) {
     const std::size_t nameStart = NameStart(chosen);
     if (answer.path.empty() || nameStart >= chosen.size()) {
       error = FNERR_INVALIDFILENAME;

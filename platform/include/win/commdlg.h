@@ -58,7 +58,9 @@ inline constexpr DWORD FNERR_BUFFERTOOSMALL = 0x3003;
 // TRUE with the chosen path in lpstrFile (nFileOffset, nFileExtension and lpstrFileTitle set); FALSE when the
 // person cancelled (CommDlgExtendedError 0) or the dialog failed (the extended error says why, and lpstrFile is
 // left as it was, except that FNERR_BUFFERTOOSMALL puts the needed size in its first character). A name without
-// a folder is taken in lpstrInitialDir; a name without an extension gets lpstrDefExt.
+// a folder is taken in lpstrInitialDir; a name without an extension gets lpstrDefExt. With OFN_OVERWRITEPROMPT an
+// existing file is taken only after a Yes to "Confirm Save As" (default No); after a No the person answers the
+// dialog again, or cancels it when the script has nothing more.
 BOOL GetSaveFileNameW(LPOPENFILENAMEW dialog);
 // The extended error of the machine's last common dialog, whichever thread showed it.
 DWORD CommDlgExtendedError();

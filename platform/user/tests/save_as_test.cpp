@@ -1,5 +1,9 @@
+#include <filesystem>
+#include <fstream>
+
 #include "user_fixture.h"
 #include "win/commdlg.h"
+#include "win/paths.h"
 
 namespace {
 
@@ -149,6 +153,44 @@ TEST_F(SaveAs, UnansweredItTakesItsProposalOnceThenThePersonCancels) {
   GetSaveFileNameW(&dialog);
   file[0] = 0;
   EXPECT_FALSE(GetSaveFileNameW(&dialog)) << "no name proposed: nothing to accept";
+}
+
+TEST_F(SaveAs, AnExistingFileIsReplacedOnlyWhenThePersonAgrees) {
+  const auto out = *kq::DriveFolder(*machine, u'C') / "Out";
+  std::filesystem::create_directories(out);
+  std::ofstream(out / "Report.pdf") << "old";
+  dialog.Flags |= OFN_OVERWRITEPROMPT;
+  const kq::MessageBoxMatch confirm{u"Confirm Save As", u"C:\\Out\\Report.pdf already exists."};
+
+  struct Case {
+    const char* what;
+    std::vector<int> answers;     // to the question, in turn
+    const WCHAR* second;          // the name typed after a No, if any
+    BOOL result;
+    const WCHAR* chosen;
+  } cases[] = {
+      {"yes", {IDYES}, nullptr, TRUE, u"C:\\Out\\Report.pdf"},
+      {"no, then another name", {IDNO}, u"Other", TRUE, u"C:\\Out\\Other.pdf"},
+      {"no, and nothing more", {IDNO}, nullptr, FALSE, nullptr},
+      {"unanswered: the default is No", {}, nullptr, FALSE, nullptr},
+  };
+  for (const auto& c : cases) {
+    std::copy_n(u"Report", 7, file);
+    person.AnswerSaveAs(u"Report");
+    for (int a : c.answers) person.AnswerMessageBox(a, confirm);
+    if (c.second) person.AnswerSaveAs(c.second);
+    EXPECT_EQ(GetSaveFileNameW(&dialog), c.result) << c.what;
+    EXPECT_EQ(CommDlgExtendedError(), 0u) << c.what;
+    if (c.chosen) {
+      EXPECT_EQ(kq::WString(file), c.chosen) << c.what;
+    }
+  }
+  EXPECT_EQ(JournalOf(kq::JournalEntry::Kind::MessageBox).size(), 4u) << JournalText();
+
+  // A name that does not exist yet is not asked about.
+  person.AnswerSaveAs(u"New");
+  EXPECT_TRUE(GetSaveFileNameW(&dialog));
+  EXPECT_EQ(JournalOf(kq::JournalEntry::Kind::MessageBox).size(), 4u);
 }
 
 TEST_F(SaveAs, BadRecordsAndBuffersFail) {
