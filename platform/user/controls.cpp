@@ -1,0 +1,90 @@
+#include <algorithm>
+
+#include "core.h"
+#include "win/commctrl.h"
+
+namespace kq::user {
+
+LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case BM_GETCHECK:
+      return GetWindowLongPtrW(window, kButtonCheck);
+    case BM_SETCHECK:
+      SetWindowLongPtrW(window, kButtonCheck, static_cast<LONG_PTR>(wParam));
+      return 0;
+    case BM_CLICK: {
+      if (!IsWindowEnabled(window)) return 0;
+      if ((GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+        const LONG_PTR checked = GetWindowLongPtrW(window, kButtonCheck);
+        SetWindowLongPtrW(window, kButtonCheck, checked == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+      }
+      const WORD id = static_cast<WORD>(GetWindowLongPtrW(window, GWLP_ID));
+      HWND parent = GetParent(window);
+      if (parent) SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(window));
+      return 0;
+    }
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+LRESULT ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto get = [&](int slot) { return static_cast<int>(GetWindowLongPtrW(window, slot)); };
+  auto set = [&](int slot, int value) { SetWindowLongPtrW(window, slot, value); };
+  // Sets the position inside the range and answers the previous one.
+  auto move = [&](long long to) -> LRESULT {
+    const int previous = get(kProgressPos);
+    const int low = get(kProgressMin), high = get(kProgressMax);
+    set(kProgressPos, static_cast<int>(std::clamp<long long>(to, std::min(low, high), std::max(low, high))));
+    return previous;
+  };
+  auto setRange = [&](int low, int high) -> LRESULT {
+    const LRESULT previous = MAKELONG(static_cast<WORD>(get(kProgressMin)), static_cast<WORD>(get(kProgressMax)));
+    set(kProgressMin, low);
+    set(kProgressMax, high);
+    move(get(kProgressPos));
+    return previous;
+  };
+  switch (message) {
+    case WM_CREATE:
+      set(kProgressMin, 0);
+      set(kProgressMax, 100);
+      set(kProgressPos, 0);
+      set(kProgressStep, 10);
+      return 0;
+    case PBM_SETRANGE:
+      return setRange(LOWORD(static_cast<DWORD_PTR>(lParam)), HIWORD(static_cast<DWORD_PTR>(lParam)));
+    case PBM_SETRANGE32:
+      return setRange(static_cast<int>(wParam), static_cast<int>(lParam));
+    case PBM_SETPOS:
+      return move(static_cast<int>(wParam));
+    case PBM_DELTAPOS:
+      return move(static_cast<long long>(get(kProgressPos)) + static_cast<int>(wParam));
+    case PBM_SETSTEP: {
+      const int previous = get(kProgressStep);
+      set(kProgressStep, static_cast<int>(wParam));
+      return previous;
+    }
+    case PBM_STEPIT: {
+      const int low = get(kProgressMin), high = get(kProgressMax);
+      long long to = static_cast<long long>(get(kProgressPos)) + get(kProgressStep);
+      if (high > low && to > high) to = low + (to - low) % (high - low);
+      return move(to);
+    }
+    case PBM_GETRANGE: {
+      const int low = get(kProgressMin), high = get(kProgressMax);
+      if (auto* range = reinterpret_cast<PBRANGE*>(lParam)) *range = PBRANGE{low, high};
+      return wParam ? low : high;
+    }
+    case PBM_GETPOS:
+      return get(kProgressPos);
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace kq::user

@@ -1,0 +1,64 @@
+#include "win/dialog_templates.h"
+
+#include <map>
+#include <mutex>
+
+#include "win/user.h"
+
+namespace kq {
+
+namespace {
+
+// The process's modules' resources: module data, the same for every machine in the process.
+class ResourceTables {
+ public:
+  void Register(HINSTANCE module, ModuleResources resources) {
+    std::lock_guard lock(mutex_);
+    tables_[module] = resources;
+  }
+  void Unregister(HINSTANCE module) {
+    std::lock_guard lock(mutex_);
+    tables_.erase(module);
+  }
+  const DialogTemplate* FindDialog(HINSTANCE module, LPCWSTR name) {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(module);
+    if (it == tables_.end()) {
+      SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+      return nullptr;
+    }
+    for (const auto& resource : it->second.dialogs) {
+      if (resource.dialog && resource.name.Matches(name)) return resource.dialog;
+    }
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<HINSTANCE, ModuleResources> tables_;
+};
+
+ResourceTables& Tables() {
+  static ResourceTables tables;
+  return tables;
+}
+
+}  // namespace
+
+bool ResourceName::Matches(LPCWSTR nameOrId) const {
+  if (!nameOrId) return false;
+  if (IS_INTRESOURCE(nameOrId))
+    return !name_ && id_ == static_cast<WORD>(reinterpret_cast<ULONG_PTR>(nameOrId));
+  return name_ && EqualsIgnoreAsciiCase(name_, nameOrId);
+}
+
+void RegisterModuleResources(HINSTANCE module, ModuleResources resources) { Tables().Register(module, resources); }
+
+void UnregisterModuleResources(HINSTANCE module) { Tables().Unregister(module); }
+
+const DialogTemplate* FindDialogTemplate(HINSTANCE module, LPCWSTR nameOrId) {
+  return Tables().FindDialog(module, nameOrId);
+}
+
+}  // namespace kq

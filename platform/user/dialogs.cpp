@@ -1,0 +1,170 @@
+#include "core.h"
+#include "win/dialog_templates.h"
+
+using kq::user::Core;
+using kq::user::CurrentCore;
+using kq::user::Window;
+
+namespace {
+
+// Pixels per dialog unit follow the template font's size, as a 96-dpi screen shows it.
+struct BaseUnits {
+  int x, y;
+};
+BaseUnits UnitsFor(WORD pointSize) {
+  const int y = ((pointSize ? pointSize : 8) * 5 + 1) / 3;
+  return {y * 6 / 13, y};
+}
+
+RECT ToPixels(BaseUnits units, SHORT x, SHORT y, SHORT cx, SHORT cy) {
+  const LONG left = x * units.x / 4, top = y * units.y / 8;
+  return RECT{left, top, left + cx * units.x / 4, top + cy * units.y / 8};
+}
+
+bool ReturnsValueDirectly(UINT message) {
+  // Messages whose answer is the dialog procedure's own result rather than DWLP_MSGRESULT.
+  return message == WM_INITDIALOG || (message >= 0x0132 && message <= 0x0138);  // the WM_CTLCOLOR* messages
+}
+
+}  // namespace
+
+HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure,
+                        LPARAM initParam) {
+  const kq::DialogTemplate* dialog = kq::FindDialogTemplate(instance, templateName);
+  if (!dialog) return nullptr;
+  const BaseUnits units = UnitsFor(dialog->pointSize);
+  RECT r = ToPixels(units, dialog->x, dialog->y, dialog->cx, dialog->cy);
+  if (dialog->style & DS_CENTER) {
+    const LONG w = r.right - r.left, h = r.bottom - r.top;
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    r = RECT{(sw - w) / 2, (sh - h) / 2, (sw - w) / 2 + w, (sh - h) / 2 + h};
+  } else if (parent && !(dialog->style & WS_CHILD)) {
+    RECT owner;
+    if (GetWindowRect(parent, &owner)) r = RECT{r.left + owner.left, r.top + owner.top, r.right + owner.left,
+                                                r.bottom + owner.top};
+  }
+  HWND handle = CreateWindowExW(dialog->exStyle, WC_DIALOG, dialog->caption, dialog->style & ~WS_VISIBLE, r.left,
+                                r.top, r.right - r.left, r.bottom - r.top, parent, nullptr, instance, nullptr);
+  if (!handle) return nullptr;
+  SetWindowLongPtrW(handle, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(procedure));
+
+  HWND focus = nullptr;
+  for (const auto& control : dialog->controls) {
+    const RECT c = ToPixels(units, control.x, control.y, control.cx, control.cy);
+    HWND child = CreateWindowExW(control.exStyle, control.className, control.text, control.style | WS_CHILD,
+                                 c.left, c.top, c.right - c.left, c.bottom - c.top, handle,
+                                 reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(control.id)), instance, nullptr);
+    if (!child) {
+      const DWORD error = GetLastError();
+      DestroyWindow(handle);
+      SetLastError(error);
+      return nullptr;
+    }
+    if (!focus && (control.style & WS_TABSTOP)) focus = child;
+  }
+  SendMessageW(handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), initParam);
+  if (!IsWindow(handle)) return nullptr;
+  if (dialog->style & WS_VISIBLE) ShowWindow(handle, SW_SHOWNORMAL);
+  return handle;
+}
+
+LRESULT DefDlgProcW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto procedure = reinterpret_cast<DLGPROC>(GetWindowLongPtrW(handle, DWLP_DLGPROC));
+  if (procedure) {
+    const INT_PTR result = procedure(handle, message, wParam, lParam);
+    if (result) {
+      if (ReturnsValueDirectly(message)) return result;
+      return IsWindow(handle) ? GetWindowLongPtrW(handle, DWLP_MSGRESULT) : 0;
+    }
+  }
+  switch (message) {
+    case WM_INITDIALOG:
+      return FALSE;
+    case WM_CLOSE: {
+      HWND cancel = GetDlgItem(handle, IDCANCEL);
+      SendMessageW(handle, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+      return 0;
+    }
+    default:
+      return DefWindowProcW(handle, message, wParam, lParam);
+  }
+}
+
+BOOL EndDialog(HWND handle, INT_PTR result) {
+  auto core = CurrentCore();
+  std::lock_guard lock(core->mutex);
+  Window* window = core->Find(handle);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  window->ended = true;
+  window->endResult = result;
+  core->SetVisible(*window, false);
+  return TRUE;
+}
+
+BOOL IsDialogMessageW(HWND dialog, LPMSG message) {
+  if (!message) return FALSE;
+  {
+    auto core = CurrentCore();
+    std::lock_guard lock(core->mutex);
+    if (!core->Find(dialog)) return FALSE;
+    if (message->hwnd != dialog && !core->IsDescendant(dialog, message->hwnd)) return FALSE;
+  }
+  const bool navigationKey = message->wParam == VK_ESCAPE || message->wParam == VK_RETURN;
+  if (message->message == WM_KEYDOWN && navigationKey) {
+    const int id = message->wParam == VK_ESCAPE ? IDCANCEL : IDOK;
+    const DWORD error = GetLastError();
+    HWND button = GetDlgItem(dialog, id);
+    SetLastError(error);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    return TRUE;
+  }
+  if (message->message == WM_CHAR && navigationKey) return TRUE;
+  DispatchMessageW(message);
+  return TRUE;
+}
+
+HWND GetDlgItem(HWND dialog, int id) {
+  auto core = CurrentCore();
+  std::lock_guard lock(core->mutex);
+  const Window* window = core->Find(dialog);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  for (HWND child : window->children) {
+    if (const Window* c = core->Find(child); c && c->id == id) return child;
+  }
+  SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+  return nullptr;
+}
+
+int GetDlgCtrlID(HWND control) {
+  auto core = CurrentCore();
+  std::lock_guard lock(core->mutex);
+  const Window* window = core->Find(control);
+  if (!window) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return window->TopLevel() ? 0 : static_cast<int>(window->id);
+}
+
+BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text) {
+  HWND control = GetDlgItem(dialog, id);
+  return control ? SetWindowTextW(control, text) : FALSE;
+}
+
+UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR buffer, int maxCount) {
+  if (buffer && maxCount > 0) buffer[0] = 0;
+  HWND control = GetDlgItem(dialog, id);
+  return control ? static_cast<UINT>(GetWindowTextW(control, buffer, maxCount)) : 0;
+}
+
+LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND control = GetDlgItem(dialog, id);
+  return control ? SendMessageW(control, message, wParam, lParam) : 0;
+}
