@@ -99,10 +99,7 @@ void ReleasePdev(Pdev& pdev) {
 void DisableSurface(const DriverLibrary& driver, Pdev& pdev) {
   if (!pdev.surface) return;
   auto disable = driver.Entry<PFN_DrvDisableSurface>(INDEX_DrvDisableSurface);
-  ddihost::CallEntry(0, [&] {
-    disable(pdev.dhpdev);
-    return 0;
-  });
+  ddihost::CallVoidEntry(disable, pdev.dhpdev);
   pdev.surface = nullptr;
 }
 
@@ -110,10 +107,7 @@ void DisablePdev(const DriverLibrary& driver, Pdev& pdev) {
   if (!pdev.hdev) return;
   DisableSurface(driver, pdev);
   auto disable = driver.Entry<PFN_DrvDisablePDEV>(INDEX_DrvDisablePDEV);
-  ddihost::CallEntry(0, [&] {
-    disable(pdev.dhpdev);
-    return 0;
-  });
+  ddihost::CallVoidEntry(disable, pdev.dhpdev);
   ReleasePdev(pdev);
 }
 
@@ -147,10 +141,7 @@ std::unique_ptr<Pdev> EnablePdev(const std::shared_ptr<DriverLibrary>& driver, c
   ddihost::HostState::Current().AddDevice(pdev->hdev, driver);
 
   auto complete = driver->Entry<PFN_DrvCompletePDEV>(INDEX_DrvCompletePDEV);
-  ddihost::CallEntry(0, [&] {
-    complete(pdev->dhpdev, pdev->hdev);
-    return 0;
-  });
+  ddihost::CallVoidEntry(complete, pdev->dhpdev, pdev->hdev);
 
   for (ULONG i = 0; i < HS_DDI_MAX; ++i) {
     if (pdev->patterns[i]) continue;

@@ -85,10 +85,7 @@ DriverLibrary::DriverLibrary(std::unique_ptr<Impl> impl) : impl_(std::move(impl)
 DriverLibrary::~DriverLibrary() {
   MachineScope scope(impl_->machine);
   if (auto disable = Entry<PFN_DrvDisableDriver>(INDEX_DrvDisableDriver)) {
-    ddihost::CallEntry(0, [disable] {
-      disable();
-      return 0;
-    });
+    ddihost::CallVoidEntry(disable);
   }
   dlclose(impl_->handle);
   ddihost::HostState::Current().DropExpiredLibrary(impl_->path);
@@ -108,6 +105,7 @@ std::shared_ptr<DriverLibrary> DriverLibrary::Load(const std::filesystem::path& 
   if (ec) key = *found;
 
   auto& state = ddihost::HostState::Current();
+  std::lock_guard loading(state.LoadMutex());
   if (auto bound = state.FindLibrary(key)) return bound;
 
   auto impl = std::make_unique<Impl>();
@@ -171,10 +169,7 @@ std::shared_ptr<DriverLibrary> DriverLibrary::Load(const std::filesystem::path& 
   if (!problem.empty()) {
     if (auto disable = reinterpret_cast<PFN_DrvDisableDriver>(
             reinterpret_cast<void (*)()>(impl->table[INDEX_DrvDisableDriver]))) {
-      ddihost::CallEntry(0, [disable] {
-        disable();
-        return 0;
-      });
+      ddihost::CallVoidEntry(disable);
     }
     unload();
     return Fail(failure, ERROR_BAD_FORMAT, "driver library " + key.string() + " " + problem);

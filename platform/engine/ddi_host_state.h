@@ -24,6 +24,15 @@ R CallEntry(R failed, F entry, A... args) {
   }
 }
 
+template <class F, class... A>
+void CallVoidEntry(F entry, A... args) {
+  try {
+    entry(args...);
+  } catch (...) {
+    SetLastError(ERROR_GEN_FAILURE);
+  }
+}
+
 // After a failed entry: ERROR_GEN_FAILURE unless the driver left an error of its own.
 inline void NoteEntryFailure() {
   if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_GEN_FAILURE);
@@ -34,6 +43,8 @@ class HostState {
   explicit HostState(Machine&) {}
   static HostState& Current() { return CurrentMachine().Service<HostState>(); }
 
+  // Held while a library is bound, so two threads binding one library on a machine enable it once.
+  std::mutex& LoadMutex() { return loadMutex_; }
   std::shared_ptr<DriverLibrary> FindLibrary(const std::filesystem::path& key);
   void AddLibrary(const std::filesystem::path& key, const std::shared_ptr<DriverLibrary>& library);
   void DropExpiredLibrary(const std::filesystem::path& key);
@@ -43,6 +54,7 @@ class HostState {
   std::shared_ptr<DriverLibrary> DeviceDriver(HDEV hdev);
 
  private:
+  std::mutex loadMutex_;
   std::mutex mutex_;
   std::map<std::filesystem::path, std::weak_ptr<DriverLibrary>> libraries_;
   std::unordered_map<ULONG_PTR, std::weak_ptr<DriverLibrary>> devices_;
