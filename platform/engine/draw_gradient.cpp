@@ -18,7 +18,9 @@ struct Shade {
 
   // Channels of 0..0xFF00 as TRIVERTEX holds them.
   ULONG Value(double r, double g, double b) const {
-    const auto byte = [](double c) { return static_cast<ULONG>(std::clamp(std::lround(c), 0L, 0xFF00L)) >> 8; };
+    const auto byte = [](double c) {
+      return std::min<ULONG>((static_cast<ULONG>(std::clamp(std::lround(c), 0L, 0xFF00L)) + 0x80) >> 8, 0xFF);
+    };
     const ULONG rgb = MakeRgb(byte(r), byte(g), byte(b));
     return translate ? xlate(rgb) : target->colors.FromRgb(rgb);
   }

@@ -13,6 +13,13 @@ constexpr ULONG kMaxStyle = 1024;
 
 LONGLONG FloorDiv(LONGLONG a, LONGLONG b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
+// Steps of lines between far ends need more than 64 bits.
+__extension__ using Wide = __int128;
+LONGLONG Lerp(LONGLONG from, LONGLONG i, LONGLONG d, LONGLONG n) {
+  const Wide a = Wide{2} * i * d + n, b = Wide{2} * n;
+  return from + static_cast<LONGLONG>(a / b - ((a % b != 0) && (a < 0)));
+}
+
 double Pixels(FIX v) { return v / 16.0; }
 
 void BuildPath(cairo_t* cr, const PathData& path) {
@@ -105,8 +112,7 @@ void Step(Mask& mask, POINTL a, POINTL b, StyleCursor* style) {
   last = std::clamp<LONGLONG>(last, first, n);
   if (style) style->Skip(first, xMajor);
   for (LONGLONG i = first; i < last; ++i) {
-    const LONGLONG x = a.x + FloorDiv(2 * i * dx + n, 2 * n);
-    const LONGLONG y = a.y + FloorDiv(2 * i * dy + n, 2 * n);
+    const LONGLONG x = Lerp(a.x, i, dx, n), y = Lerp(a.y, i, dy, n);
     if ((!style || style->On()) && x >= area.left && x < area.right && y >= area.top && y < area.bottom)
       mask.Set(static_cast<LONG>(x), static_cast<LONG>(y));
     if (style) style->Skip(1, xMajor);
