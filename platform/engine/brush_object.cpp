@@ -43,14 +43,13 @@ class BrushObject::Impl {
   }
 
   // Keeps a copy of `source` as the brush's pattern bitmap.
-  bool CopyPattern(const SURFOBJ* source, const engine::Pixels& pixels) {
+  bool CopyPattern(const engine::Pixels& pixels) {
     const HBITMAP hbm = EngCreateBitmap(SIZEL{pixels.Width(), pixels.Height()}, 0, pixels.Format(), BMF_TOPDOWN, nullptr);
     if (!hbm) return false;
     pattern = EngLockSurface(reinterpret_cast<HSURF>(hbm));
     const auto copy = engine::Pixels::Of(pattern);
     const std::size_t rowBytes = (static_cast<std::size_t>(pixels.Width()) * pixels.Bits() + 7) / 8;
     for (LONG y = 0; y < pixels.Height(); ++y) std::memcpy(copy->Row(y), pixels.Row(y), rowBytes);
-    (void)source;
     return true;
   }
 
@@ -93,7 +92,7 @@ std::unique_ptr<BrushObject> BrushObject::Pattern(const SURFOBJ* pattern, std::u
       const ULONG v = pixels->Get(x, y);
       impl->values.push_back(xlate ? xlate->Translate(v) : v);
     }
-  if (!impl->CopyPattern(pattern, *pixels)) return nullptr;
+  if (!impl->CopyPattern(*pixels)) return nullptr;
   impl->xlate = std::move(xlate);
   return std::unique_ptr<BrushObject>(new BrushObject(std::move(impl)));
 }
@@ -120,7 +119,7 @@ std::unique_ptr<BrushObject> BrushObject::Hatch(ULONG style, ULONG foreground, U
   source.pvBits = source.pvScan0 = rows;
   source.lDelta = 4;
   source.iBitmapFormat = BMF_1BPP;
-  if (!impl->CopyPattern(&source, *engine::Pixels::Of(&source))) return nullptr;
+  if (!impl->CopyPattern(*engine::Pixels::Of(&source))) return nullptr;
   impl->xlate = XlateObject::Table({background, foreground});
   return std::unique_ptr<BrushObject>(new BrushObject(std::move(impl)));
 }

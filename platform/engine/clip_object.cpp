@@ -13,6 +13,7 @@ namespace kq {
 
 namespace {
 using Kind = engine::EngineState::ObjectKind;
+constexpr ULONGLONG kMaxClipPixels = 1ull << 31;
 }  // namespace
 
 class ClipObject::Impl {
@@ -68,6 +69,11 @@ std::unique_ptr<ClipObject> ClipObject::Path(const PathObject& path, FLONG fillM
   const engine::PathData& data = engine::DataOf(path);
   auto impl = std::make_unique<Impl>();
   const RECTL area = engine::RectIntersect(limit, engine::PixelBounds(data.Bounds()));
+  // Rasterising costs a pass over every pixel of the area; far larger areas than any page are refused.
+  if (ULONGLONG(LONGLONG{area.right} - area.left) * ULONGLONG(LONGLONG{area.bottom} - area.top) > kMaxClipPixels) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   bool evenOddToo = fillMode == FP_ALTERNATEMODE;
   bool compared = evenOddToo;
   const bool ok = data.Empty() || engine::RectEmpty(area) || engine::ForEachTile(area, [&](const RECTL& tile) {

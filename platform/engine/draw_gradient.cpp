@@ -1,6 +1,7 @@
 // EngGradientFill: shaded rectangles and Gouraud triangles.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "clip_object.h"
 #include "draw_record.h"
@@ -32,17 +33,28 @@ void ShadeRect(const Shade& shade, const Region& region, const TRIVERTEX& a, con
   const TRIVERTEX& hi = &lo == &a ? b : a;
   Region part = region;
   part.Intersect(RECTL{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)});
+  if (part.Empty()) return;
   const LONG from = vertical ? lo.y : lo.x, span = (vertical ? hi.y : hi.x) - from;
+  // The value depends on one coordinate only: work it out once for each.
+  const RECTL ext = part.Extents();
+  const LONG first = vertical ? ext.top : ext.left, last = vertical ? ext.bottom : ext.right;
   const Pixels& px = shade.target->pixels;
+  std::vector<ULONG> values;
+  values.reserve(static_cast<std::size_t>(last - first));
+  for (LONG v = first; v < last; ++v) {
+    const double t = span > 1 ? double(v - from) / (span - 1) : 0;
+    values.push_back(shade.Value(lo.Red + (double(hi.Red) - lo.Red) * t, lo.Green + (double(hi.Green) - lo.Green) * t,
+                                 lo.Blue + (double(hi.Blue) - lo.Blue) * t) &
+                     px.ValueMask());
+  }
   for (const RECTL& r : part.Rects())
-    for (LONG y = r.top; y < r.bottom; ++y)
-      for (LONG x = r.left; x < r.right; ++x) {
-        const double t = span > 1 ? double((vertical ? y : x) - from) / (span - 1) : 0;
-        px.Set(x, y,
-               shade.Value(lo.Red + (double(hi.Red) - lo.Red) * t, lo.Green + (double(hi.Green) - lo.Green) * t,
-                           lo.Blue + (double(hi.Blue) - lo.Blue) * t) &
-                   px.ValueMask());
+    for (LONG y = r.top; y < r.bottom; ++y) {
+      if (vertical) {
+        px.Fill(y, r.left, r.right, values[y - first]);
+        continue;
       }
+      for (LONG x = r.left; x < r.right; ++x) px.Set(x, y, values[x - first]);
+    }
 }
 
 // The pixels whose centres lie inside the triangle, shaded by their barycentric weights.

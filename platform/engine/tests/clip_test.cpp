@@ -199,6 +199,13 @@ TEST_F(Clips, BadArgumentsAndForeignClips) {
   SetLastError(0);
   EXPECT_FALSE(kq::ClipObject::Path(path, 0, {0, 0, 8, 8}));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  kq::PathObject huge;
+  huge.MoveTo(0, 0);
+  huge.LineTo(4000000, 0);
+  huge.LineTo(0, 4000000);
+  SetLastError(0);
+  EXPECT_FALSE(kq::ClipObject::Path(huge, FP_WINDINGMODE, {-5000000, -5000000, 5000000, 5000000}));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY) << "refused, not rasterised for minutes";
   CLIPOBJ foreign{7, {0, 0, 5, 5}, DC_RECT, FC_RECT, TC_RECTANGLES, 0};
   SetLastError(0);
   EXPECT_EQ(CLIPOBJ_ppoGetPath(&foreign), nullptr);

@@ -15,7 +15,8 @@ namespace kq {
 
 // A path in device pixels, kept in 28.4 fixed point. A figure begins with MoveTo; a segment without one begins
 // at the pen (the last point, the start of the figure just closed, or the origin). A MoveTo that follows a MoveTo
-// replaces it. Every figure after the first carries PD_RESETSTYLE.
+// replaces it. A figure begun by MoveTo after the first carries PD_RESETSTYLE: styled lines start their style
+// again there.
 class PathObject {
  public:
   PathObject();
@@ -56,7 +57,8 @@ class ClipObject {
   static std::unique_ptr<ClipObject> Rectangle(const RECTL& rect);
   // The pixels of `limit` (usually the surface) whose centres lie inside the path under `fillMode`
   // (FP_ALTERNATEMODE or FP_WINDINGMODE): DC_RECT when they make one rectangle, else DC_COMPLEX with FC_RECT4
-  // for up to four rectangles. Null with ERROR_INVALID_PARAMETER for another fill mode.
+  // for up to four rectangles. Null with ERROR_INVALID_PARAMETER for another fill mode, and with
+  // ERROR_NOT_ENOUGH_MEMORY when the path's part of `limit` exceeds 2^31 pixels.
   static std::unique_ptr<ClipObject> Path(const PathObject& path, FLONG fillMode, const RECTL& limit);
   ~ClipObject();
   ClipObject(const ClipObject&) = delete;
