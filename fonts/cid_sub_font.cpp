@@ -45,7 +45,10 @@ void CPDF_CIDSubFont::WriteFontDict(std::uint32_t descriptor) {
     type0.SetAt("/Type", "/Font");
     type0.SetAt("/BaseFont", BaseFontName(*owner));
     type0.SetAt("/Subtype", "/Type0");
-    type0.SetAt("/DescendantFonts", "[" + IntToString(static_cast<std::int32_t>(descendant)) + " 0 R]");
+    std::string descendants = "[";
+    descendants += IntToString(static_cast<std::int32_t>(descendant));
+    descendants += " 0 R]";
+    type0.SetAt("/DescendantFonts", descendants);
     type0.SetAt("/Encoding", cmap);
     WriteFontObject(*owner, number, type0);
   };
@@ -54,8 +57,12 @@ void CPDF_CIDSubFont::WriteFontDict(std::uint32_t descriptor) {
 
   // Every glyph is 1000 wide, the viewer's default: no /W and no /DW.
   CPDF_Dictionary cidFont;
-  cidFont.SetAt("/CIDSystemInfo", std::string("<</Registry (Adobe) /Ordering (") + encoding.ordering +
-                                      ") /Supplement " + IntToString(encoding.supplement) + ">>");
+  std::string systemInfo = "<</Registry (Adobe) /Ordering (";
+  systemInfo += encoding.ordering;
+  systemInfo += ") /Supplement ";
+  systemInfo += IntToString(encoding.supplement);
+  systemInfo += ">>";
+  cidFont.SetAt("/CIDSystemInfo", systemInfo);
   cidFont.SetAt("/Type", "/Font");
   cidFont.SetAt("/Subtype", "/CIDFontType2");
   cidFont.SetAt("/BaseFont", BaseFontName(*owner));

@@ -12,7 +12,11 @@ std::uint16_t StoredWidth(std::int32_t width) {
   return static_cast<std::uint16_t>(std::clamp<std::int32_t>(width, 0, std::numeric_limits<std::uint16_t>::max()));
 }
 
-std::string BaseFontName(const CPDF_Font& font) { return EscapePdfName("/" + font.faceName); }
+std::string BaseFontName(const CPDF_Font& font) {
+  std::string name = "/";
+  name += font.faceName;
+  return EscapePdfName(name);
+}
 
 void SetWidthEntries(CPDF_Dictionary& dictionary, const std::array<std::uint16_t, 256>& widths) {
   int first = 255;
@@ -24,7 +28,10 @@ void SetWidthEntries(CPDF_Dictionary& dictionary, const std::array<std::uint16_t
   }
   last = std::max(last, first);
   std::string list = "[";
-  for (int code = first; code <= last; ++code) list += IntToString(widths[code]) + " ";
+  for (int code = first; code <= last; ++code) {
+    list += IntToString(widths[code]);
+    list += ' ';
+  }
   list += "]";
   dictionary.SetAtNumber("/FirstChar", first);
   dictionary.SetAtNumber("/LastChar", last);

@@ -42,7 +42,9 @@ void ShowFontWarning(const std::string& faceName) {
 }  // namespace
 
 std::string FontNotEmbeddedText(const std::string& faceName) {
-  return faceName + " font can't be embedded. The results depend on the availability of fonts in the environment.";
+  std::string text = faceName;
+  text += " font can't be embedded. The results depend on the availability of fonts in the environment.";
+  return text;
 }
 
 void SetUpFont(CPDF_Font& font, FONTOBJ* fontObject, const IFIMETRICS& ifi) {

@@ -1,6 +1,8 @@
 // Font selection's steps that the font kinds share, named so the embedded fonts and the tests reach them.
 #pragma once
 
+#include <string>
+
 #include "pdf/doc_writer.h"
 #include "pdf/font.h"
 

@@ -62,7 +62,10 @@ std::string CPDF_PredefinedSubFont::WriteEncoding() const {
     if (ch == 0 || ch == CharsetCodeToUnicode(ANSI_CHARSET, static_cast<BYTE>(code))) continue;
     char name[kGlyphNameBufferSize];
     if (!GlyphNameFromUnicode(name, ch)) continue;  // an empty name is no PDF name: the code keeps WinAnsi's
-    if (code != last + 1) encoding += " " + IntToString(code);
+    if (code != last + 1) {
+      encoding += ' ';
+      encoding += IntToString(code);
+    }
     encoding += " /";
     encoding += name;
     last = code;
@@ -92,7 +95,10 @@ std::string CPDF_CustomSubFont::WriteEncoding() const {
       gap = true;
       continue;
     }
-    if (gap) encoding += " " + IntToString(code);
+    if (gap) {
+      encoding += ' ';
+      encoding += IntToString(code);
+    }
     gap = false;
     encoding += " /";
     encoding += name;

@@ -143,6 +143,8 @@ TEST_F(FontWarning, AFontThatCannotBeEmbeddedIsNamedOnceWithAWarningWhenTheJobAs
       {"a listed family, no list", 1, 1, std::nullopt, {Request(kDejaVuSans)}, {}},
       {"no embedding", 0, 1, std::vector<std::u16string>{u"DejaVu Sans"}, {Request(kDejaVuSans)}, {}},
   };
+  // The person closes each warning with its OK button.
+  person_.AlwaysAnswerMessageBox(IDOK, {u"Kelvo Quenzar Printer", u"font can't be embedded"});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     CPDF_DocWriter writer;
@@ -161,6 +163,8 @@ TEST_F(FontWarning, AFontThatCannotBeEmbeddedIsNamedOnceWithAWarningWhenTheJobAs
       EXPECT_EQ(box.caption, u"Kelvo Quenzar Printer");
       EXPECT_EQ(kq::Utf8FromWide(box.text), FontNotEmbeddedText(c.warned[i]));
       EXPECT_EQ(box.style, MB_SETFOREGROUND);
+      EXPECT_EQ(box.answer, IDOK);
+      EXPECT_TRUE(box.scripted);
     }
   }
   EXPECT_EQ(FontNotEmbeddedText("Arial"),

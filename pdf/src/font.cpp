@@ -131,9 +131,16 @@ void CPDF_Font::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWi
   if (!owner) return;
   CPDF_Dictionary descriptor;
   descriptor.SetAt("/Type", "/FontDescriptor");
-  descriptor.SetAt("/FontName", EscapePdfName("/" + faceName));
-  descriptor.SetAt("/FontBBox", "[" + IntToString(fontBox[0]) + " " + IntToString(fontBox[3]) + " " +
-                                    IntToString(fontBox[2]) + " " + IntToString(fontBox[1]) + "]");
+  std::string name = "/";
+  name += faceName;
+  descriptor.SetAt("/FontName", EscapePdfName(name));
+  std::string box = "[";
+  for (const std::int32_t value : {fontBox[0], fontBox[3], fontBox[2], fontBox[1]}) {  // left, bottom, right, top
+    if (box.size() > 1) box += ' ';
+    box += IntToString(value);
+  }
+  box += ']';
+  descriptor.SetAt("/FontBBox", box);
   descriptor.SetAtNumber("/Flags", flags);
   descriptor.SetAtNumber("/ItalicAngle", italicAngle / 10.0);  // the engine gives tenths of a degree
   descriptor.SetAtNumber("/Ascent", ascent);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "pdf/tokens.h"
 
@@ -26,9 +27,18 @@ void AppendCodeBytes(std::string& out, const MappedChar& mapped) {
   }
 }
 
-std::string ColorComponents(COLORREF color) {
-  return RealToString((color & 0xFF) / 255.0) + " " + RealToString(((color >> 8) & 0xFF) / 255.0) + " " +
-         RealToString(((color >> 16) & 0xFF) / 255.0);
+// Numbers separated by blanks, then the operator and its blank.
+void AppendOperation(std::string& out, std::initializer_list<double> operands, const char* op) {
+  for (double operand : operands) {
+    out += RealToString(operand);
+    out += ' ';
+  }
+  out += op;
+  out += ' ';
+}
+
+void AppendColor(std::string& out, COLORREF color, const char* op) {
+  AppendOperation(out, {(color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, ((color >> 16) & 0xFF) / 255.0}, op);
 }
 
 }  // namespace
@@ -74,22 +84,23 @@ std::uint32_t CPDF_TextWriter::ShowText(WCHAR ch, HGLYPH glyph, COLORREF color, 
     matrixD = d;
     penX = penY = lineX = lineY = 0;
     CloseArray();
-    pendingText += RealToString(a) + " " + RealToString(b) + " " + RealToString(c) + " " + RealToString(d) +
-                   " 0 0 Tm ";
+    AppendOperation(pendingText, {a, b, c, d, 0, 0}, "Tm");
   }
   const auto resource = static_cast<std::int32_t>(mapped.resource);
   if (state == kIdle || resource != fontNumber || size != fontSize) {
     fontNumber = resource;
     fontSize = size;
     CloseArray();
-    pendingText += "/F" + IntToString(resource) + " " + RealToString(size) + " Tf ";
+    pendingText += "/F";
+    pendingText += IntToString(resource);
+    pendingText += ' ';
+    AppendOperation(pendingText, {size}, "Tf");
   }
   if (state == kIdle || color != textColor) {
     CloseArray();
-    const std::string components = ColorComponents(color);
-    pendingText += components + " sc ";
+    AppendColor(pendingText, color, "sc");
     textColor = color;
-    pendingText += components + " SC ";
+    AppendColor(pendingText, color, "SC");
   }
   if (state == kIdle || render != renderValue) {
     CloseArray();
@@ -111,12 +122,15 @@ std::uint32_t CPDF_TextWriter::ShowText(WCHAR ch, HGLYPH glyph, COLORREF color, 
     const double halfPixel = writesVertically ? (b - a) * scale * 0.5 / (c * b - d * a)
                                               : (d - c) * scale * 0.5 / (d * a - c * b);
     if (std::fabs(step) > std::fabs(halfPixel)) {
-      pendingText += ")" + RealToString(step * -1000 / size) + "(";
+      pendingText += ')';
+      pendingText += RealToString(step * -1000 / size);
+      pendingText += '(';
       (writesVertically ? penY : penX) += step;
     }
   } else {
     CloseArray();
-    pendingText += RealToString(u - lineX) + " " + RealToString(v - lineY) + " TD [(";
+    AppendOperation(pendingText, {u - lineX, v - lineY}, "TD");
+    pendingText += "[(";
     lineX = penX = u;
     lineY = penY = v;
   }
