@@ -3,6 +3,7 @@
 #include FT_SFNT_NAMES_H
 #include FT_TRUETYPE_IDS_H
 
+#include <limits>
 #include <string>
 
 #include "pdf/text.h"
@@ -13,8 +14,9 @@ namespace {
 // or above with encoding 1 hold UTF-16 big-endian; other records are never read.
 std::optional<std::string> FullNameInAnsi(const FT_SfntName& name) {
   if (name.name_id != TT_NAME_ID_FULL_NAME) return std::nullopt;
-  if (name.platform_id != TT_PLATFORM_APPLE_UNICODE && !(name.platform_id >= TT_PLATFORM_MICROSOFT && name.encoding_id == 1))
-    return std::nullopt;
+  const bool unicode = name.platform_id == TT_PLATFORM_APPLE_UNICODE;
+  const bool windowsUnicode = name.platform_id >= TT_PLATFORM_MICROSOFT && name.encoding_id == 1;
+  if (!unicode && !windowsUnicode) return std::nullopt;
   kq::WString text;
   for (FT_UInt i = 0; i + 1 < name.string_len; i += 2)
     text.push_back(static_cast<WCHAR>((name.string[i] << 8) | name.string[i + 1]));
@@ -34,7 +36,7 @@ bool HasFullName(FT_Face face, std::string_view faceName) {
 }  // namespace
 
 std::unique_ptr<FreeTypeFace> FreeTypeFace::Open(const std::uint8_t* bytes, std::size_t size,
-                                                     std::string_view faceName) {
+                                                 std::string_view faceName) {
   if (!bytes || size == 0 || size > static_cast<std::size_t>(std::numeric_limits<FT_Long>::max())) return nullptr;
   FT_Library library = nullptr;
   if (FT_Init_FreeType(&library) != 0) return nullptr;

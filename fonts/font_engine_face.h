@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -19,8 +18,7 @@ class FreeTypeFace final : public FontEngineFace {
   // Opens face 0 of `bytes`; in a file of several faces, the face one of whose full-name records reads
   // `faceName` in the ANSI code page. Null when the engine cannot start, a face cannot be opened or no face of the
   // collection has the name. The bytes must outlive the face.
-  static std::unique_ptr<FreeTypeFace> Open(const std::uint8_t* bytes, std::size_t size,
-                                              std::string_view faceName);
+  static std::unique_ptr<FreeTypeFace> Open(const std::uint8_t* bytes, std::size_t size, std::string_view faceName);
   ~FreeTypeFace() override;
   FreeTypeFace(const FreeTypeFace&) = delete;
   FreeTypeFace& operator=(const FreeTypeFace&) = delete;
