@@ -13,3 +13,11 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/xform.cpp
 )
 target_link_libraries(platform PRIVATE Freetype::Freetype)
+# The DDI host and the application side.
+target_sources(platform PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/app_device_context.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ddi_host_device.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ddi_host_dispatch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ddi_host_library.cpp
+)
+target_link_libraries(platform PRIVATE ${CMAKE_DL_LIBS})

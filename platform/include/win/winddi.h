@@ -79,8 +79,16 @@ struct DRVENABLEDATA {
 
 static_assert(sizeof(DRVFN) == 16 && sizeof(DRVENABLEDATA) == 16);
 
+inline constexpr ULONG DDI_DRIVER_VERSION_NT4 = 0x00020000;
 inline constexpr ULONG DDI_DRIVER_VERSION_NT5 = 0x00030000;
+inline constexpr ULONG DDI_DRIVER_VERSION_NT5_01 = 0x00030100;
 inline constexpr DWORD DRVQUERY_USERMODE = 1;
+
+// The standard fill patterns DrvEnablePDEV may supply: the table it is given has this many slots.
+inline constexpr ULONG HS_DDI_MAX = 6;
+
+// DrvEndDoc: the program aborted the document.
+inline constexpr FLONG ED_ABORTDOC = 0x00000001;
 
 // Function indexes of the driver's table.
 inline constexpr ULONG INDEX_DrvEnablePDEV = 0;
