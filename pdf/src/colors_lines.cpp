@@ -83,14 +83,14 @@ const char* PaintingOperator(bool stroke, FLONG options) {
 
 void CPDF_DocWriter::SetStrokeColor(std::string& stream, std::uint32_t color) {
   if (strokeColorSet && strokeColor == color) return;
-  AppendColor(stream, color, " SC ");
+  AppendColor(stream, color, "SC ");
   strokeColorSet = 1;
   strokeColor = color;
 }
 
 void CPDF_DocWriter::SetFillColor(std::string& stream, std::uint32_t color) {
   if (fillColorSet && fillColor == color) return;
-  AppendColor(stream, color, " sc ");
+  AppendColor(stream, color, "sc ");
   fillColorSet = 1;
   fillColor = color;
 }
