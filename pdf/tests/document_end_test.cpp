@@ -159,13 +159,15 @@ TEST_F(End, WithoutAUuidTheTrailerHasNoIdentifier) {
 class TestFont : public CPDF_Font {
  public:
   TestFont(CPDF_DocWriter& writer, std::vector<std::string>& log, std::string name)
-      : writer_(writer), log_(log), name_(std::move(name)) {}
+      : CPDF_Font(&writer, kq::WideFromUtf8(name)), log_(log), name_(std::move(name)) {}
 
+  void Prepare(const IFIMETRICS&) override {}
+  MappedChar MapChar(WCHAR, HGLYPH, bool) override { return {}; }
   void WriteResources() override {
     log_.push_back(name_);
     if (throws) throw std::bad_alloc();
-    if (reserved != 0) writer_.WriteIndirectObject(static_cast<std::int32_t>(reserved), CPDF_Literal("/" + name_));
-    if (reserveUnwritten) ++writer_.lastObjectNumber;
+    if (reserved != 0) owner->WriteIndirectObject(static_cast<std::int32_t>(reserved), CPDF_Literal("/" + name_));
+    if (reserveUnwritten) ++owner->lastObjectNumber;
   }
 
   std::uint32_t reserved = 0;
@@ -173,7 +175,6 @@ class TestFont : public CPDF_Font {
   bool throws = false;
 
  private:
-  CPDF_DocWriter& writer_;
   std::vector<std::string>& log_;
   std::string name_;
 };

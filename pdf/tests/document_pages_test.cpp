@@ -41,19 +41,20 @@ TEST_F(Pages, APageIsItsCompressedContentThenItsPageObject) {
   writer_.StartPage();
   ASSERT_NE(writer_.contentStream, nullptr);
   EXPECT_EQ(*writer_.contentStream, "/CS1 cs /CS1 CS ");
-  // What the drawing code leaves: content, a font and an image on the page, an open clip, pending text.
+  // What the drawing code leaves: content, a font and an image on the page, an open clip, a pending text run.
   *writer_.contentStream += "0 0 m 10 10 l S\n";
   writer_.pageFonts = {9};
   writer_.pageImages = {12};
   writer_.clipId = 4;
-  Stubs().pendingText = "BT (x)]TJ ET\n";
+  writer_.textWriter.pendingText = "/F9 10 Tf 0 Tr 72 700 TD [(x";
+  writer_.textWriter.state = CPDF_TextWriter::kInString;
   writer_.EndPage(nullptr);
 
   const std::string file = File();
   const std::string contents = ObjectAt(file, start);
   ASSERT_EQ(contents.substr(0, 8), "4 0 obj\n");
   EXPECT_EQ(Value(contents, "/Filter"), "/FlateDecode");
-  EXPECT_EQ(Inflate(StreamData(contents)), "/CS1 cs /CS1 CS 0 0 m 10 10 l S\nBT (x)]TJ ET\nQ ");
+  EXPECT_EQ(Inflate(StreamData(contents)), "/CS1 cs /CS1 CS 0 0 m 10 10 l S\nBT /F9 10 Tf 0 Tr 72 700 TD [(x)]TJ ET\nQ ");
   EXPECT_EQ(ObjectAt(file, start + contents.size()),
             "5 0 obj\n<<\n/Contents 4 0 R \n/MediaBox [0 0 612 792] \n/PageIndex 1 \n/Parent 1 0 R \n"
             "/Resources <</Font <</F9 9 0 R >> /Shading <<>> /XObject <</Im12 12 0 R >> /ColorSpace <</CS1 2 0 R>> "

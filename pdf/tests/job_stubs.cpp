@@ -1,4 +1,4 @@
-// Test definitions of the writer's members that the driver and font rooms define in the product.
+// Test definitions of the writer's members that the driver room defines in the product.
 #include "job_stubs.h"
 
 #include <atomic>
@@ -89,9 +89,4 @@ DWORD ProgressDialogThread(LPVOID parameter) {
   std::atomic_ref<HWND>(*args->progressWindow).store(args->interactive ? Stubs().progressWindow : nullptr);
   ++Stubs().progressThreads;
   return 0;
-}
-
-void CPDF_TextWriter::EndText(std::string& contentStream) {
-  contentStream += Stubs().pendingText;
-  Stubs().pendingText.clear();
 }

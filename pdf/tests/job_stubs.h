@@ -1,11 +1,10 @@
-// Stand-ins for what the rooms above the pdf room define for the document writer (the job operations, the
-// progress thread, the text writer's flush), steered by the test that runs.
+// Stand-ins for what the driver room defines for the document writer (the job operations and the progress
+// thread), steered by the test that runs.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 #include "win/base.h"
 
@@ -24,8 +23,6 @@ struct JobStubs {
   HWND progressWindow = nullptr;
   std::atomic<int> progressThreads{0};
   int resetJobs = 0;
-  // EndText appends this text once, as a pending text object would be.
-  std::string pendingText;
 };
 
 // The stand-ins' settings for the running test; ResetStubs gives fresh ones.
