@@ -116,8 +116,10 @@ BOOL CPDF_DocWriter::StartPage() {
     if (position >= 1 && position <= 100) pdf_progress::PostPosition(window, static_cast<int>(position));
   }
 
+  // A fresh stream: nothing pending from an earlier one may end up in it.
   contentStream = std::make_unique<std::string>();
   contentStream->reserve(32);
+  textWriter.Clear();
   clipId = 0;
   clipText.clear();
   pageFonts.clear();

@@ -71,6 +71,8 @@ TEST_F(Pages, APageIsItsCompressedContentThenItsPageObject) {
   writer_.dashText = "[3] 0 d";
   writer_.clipText = "0 0 10 10 re";
   writer_.pageShadings = {7};
+  writer_.textWriter.pendingText = "/F9 10 Tf 0 Tr 72 700 TD [(stale";
+  writer_.textWriter.state = CPDF_TextWriter::kInString;
   writer_.StartPage();
   EXPECT_EQ(writer_.clipId, 0u);
   EXPECT_TRUE(writer_.clipText.empty());
