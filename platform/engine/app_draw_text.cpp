@@ -32,8 +32,13 @@ bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& st
   STROBJ* stro = string->Object();
 
   RECTL opaqueRect = style.opaqueRect ? appgdi::OrderedRect(*style.opaqueRect) : stro->rclBkGround;
-  // Glyphs may reach past the string's box (overhangs, italics): a quarter em around it holds them.
-  RECTL bounds = appgdi::Grow(stro->rclBkGround, static_cast<LONG>(std::ceil(font->font->EmPixels() / 4)));
+  // Glyphs may reach past the string's box: half an em to the sides holds overhangs and slants, a quarter above
+  // and below what reaches past the font's ascent and descent.
+  const RECTL box = stro->rclBkGround;
+  const LONG across = static_cast<LONG>(std::ceil(font->font->EmPixels() / 2));
+  const LONG up = static_cast<LONG>(std::ceil(font->font->EmPixels() / 4));
+  const RECTL wide = appgdi::Grow(box, across), tall = appgdi::Grow(box, up);
+  RECTL bounds{wide.left, tall.top, wide.right, tall.bottom};
   if (opaque) {
     bounds = RECTL{std::min(bounds.left, opaqueRect.left), std::min(bounds.top, opaqueRect.top),
                    std::max(bounds.right, opaqueRect.right), std::max(bounds.bottom, opaqueRect.bottom)};

@@ -319,12 +319,12 @@ class TextDrawing : public Drawing {
 TEST_F(TextDrawing, TextOutHandsTheDriverTheStringTheFontAndTheBrushes) {
   auto dc = Open("tag=A;args;hooks=8");
   ASSERT_NE(dc, nullptr);
-  ASSERT_TRUE(dc->TextOut({20, 70}, u"Hi!", Style()));
+  ASSERT_TRUE(dc->TextOut({30, 70}, u"Hi!", Style()));
   Log log = fake.Take();
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[0], "A:DrvGetGlyphMode");
   const std::string& line = log[1];
-  EXPECT_EQ(line.rfind("A:DrvTextOut(glyphs=[" + Glyphs(u"Hi!", {20, 70}) + "],outlines=3,box=", 0), 0u) << line;
+  EXPECT_EQ(line.rfind("A:DrvTextOut(glyphs=[" + Glyphs(u"Hi!", {30, 70}) + "],outlines=3,box=", 0), 0u) << line;
   EXPECT_NE(line.find(",font=300dpi,clip=trivial,extra=null,opaque=null,fore=FF0000,back=null,mix=0D0D)"),
             std::string::npos)
       << line;
