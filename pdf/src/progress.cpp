@@ -48,7 +48,12 @@ void CPDF_DocWriter::SendProgress(LPCWSTR text, int position) {
 
 void CPDF_DocWriter::FinishProgress() {
   SendProgress(u"Finish...", 100);
-  if (const HWND dialog = ProgressWindow()) SendMessageW(dialog, WM_PROGRESS_DONE, 0, 0);
+  const HWND dialog = ProgressWindow();
+  if (!dialog) return;
+  SendMessageW(dialog, WM_PROGRESS_DONE, 0, 0);
+  // Our own dialog has had its end; the thread's join need not send it again.
+  HWND published = dialog;
+  progressArgs->progressWindow.compare_exchange_strong(published, nullptr);
 }
 
 void CPDF_DocWriter::EndProgressThread() {
