@@ -75,6 +75,8 @@ void CPDF_DocWriter::LoadJobSettings(const DriverPdev& pdev) {
   progressArgs->interactive = batch == 0 ? 1 : 0;
   runPostProcessor = options.PPOption == 1 ? 1 : 0;
 
+  textWriter.SetDeviceSpace(pointsPerPixel, pageHeightPx);
+
   paperWidthPt = record.dm.dmPaperWidth * 72 / 254;
   paperHeightPt = record.dm.dmPaperLength * 72 / 254;
 
@@ -88,7 +90,7 @@ void CPDF_DocWriter::LoadJobSettings(const DriverPdev& pdev) {
     fontFaces.reset();
     std::vector<BYTE> bytes;
     if (ReadPrinterDriverData(printer, printer_value::kFFaces, bytes))
-      fontFaces = std::make_unique<FontFaceListBytes>(FontFaceListBytes{std::move(bytes)});
+      fontFaces = std::make_unique<FontFaceList>(FontFaceList::Decode(bytes.data(), bytes.size()));
   }
 
   upload = options.Upload;

@@ -11,15 +11,18 @@ class JobCleanup : public DriverTest {
  protected:
   // A font that counts its destruction.
   struct CountedFont : CPDF_Font {
-    explicit CountedFont(int& count) : destroyed(count) {}
+    CountedFont(CPDF_DocWriter& writer, int& count) : CPDF_Font(&writer, u"Counted"), destroyed(count) {}
     ~CountedFont() override { ++destroyed; }
+    void Prepare(const IFIMETRICS&) override {}
+    MappedChar MapChar(WCHAR, HGLYPH, bool) override { return {}; }
+    void WriteResources() override {}
     int& destroyed;
   };
 
   // A writer in the middle of an add-in job with one page written.
   void FillJob(CPDF_DocWriter& writer, int& fontsDestroyed) {
-    writer.documentFonts.push_back(std::make_unique<CountedFont>(fontsDestroyed));
-    writer.documentFonts.push_back(std::make_unique<CountedFont>(fontsDestroyed));
+    writer.documentFonts.push_back(std::make_unique<CountedFont>(writer, fontsDestroyed));
+    writer.documentFonts.push_back(std::make_unique<CountedFont>(writer, fontsDestroyed));
     writer.pageObjects = {5};
     writer.xrefOffsets = {0, 15, 48};
     writer.pageFonts = {7};
@@ -31,7 +34,7 @@ class JobCleanup : public DriverTest {
     writer.mapping = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // any handle stands for the mapping here
     writer.addinJob = 1;
     writer.progressWindow = reinterpret_cast<HWND>(0x4242);
-    writer.fontFaces = std::make_unique<FontFaceListBytes>();
+    writer.fontFaces = std::make_unique<FontFaceList>();
     writer.outputFile = CreateFileW(u"C:\\job.pdf", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     writer.outputPath = u"C:\\job.pdf";
   }

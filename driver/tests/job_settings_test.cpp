@@ -50,6 +50,8 @@ TEST_F(JobSettings, AnInteractiveJobTakesTheRecord) {
   EXPECT_EQ(writer.pageWidthPx, 2480);
   EXPECT_EQ(writer.pageHeightPx, 3507);
   EXPECT_DOUBLE_EQ(writer.pointsPerPixel, 72.0 / 300);
+  EXPECT_DOUBLE_EQ(writer.textWriter.scale, 72.0 / 300) << "the text writer's device space";
+  EXPECT_DOUBLE_EQ(writer.textWriter.pageHeight, 3507);
   EXPECT_EQ(writer.imageCompression, 1u);
   EXPECT_EQ(writer.deviceName, u"Kelvo Quenzar Printer");
   EXPECT_EQ(writer.folder, u"C:\\Out");
@@ -117,8 +119,7 @@ TEST_F(JobSettings, BatchModeTakesThePrinterValuesAndForcesTheNamingOptions) {
     EXPECT_EQ(writer.fontEmbed, 3u) << "the printer's value, not the record's";
     EXPECT_EQ(writer.progressArgs->interactive.load(), 0u);
     ASSERT_NE(writer.fontFaces, nullptr);
-    EXPECT_EQ(FontFaceList::Decode(writer.fontFaces->bytes.data(), writer.fontFaces->bytes.size()).Faces(),
-              faces.Faces());
+    EXPECT_EQ(writer.fontFaces->Faces(), faces.Faces());
   }
 }
 
@@ -181,7 +182,7 @@ TEST_F(JobSettings, PdfAForcesEmbeddingOfAllFonts) {
     EXPECT_EQ(writer.pdfA1b, 1);
     EXPECT_EQ(writer.fontEmbed, 2u);
     ASSERT_NE(writer.fontFaces, nullptr) << "the face list is read for every embedding job";
-    EXPECT_EQ(writer.fontFaces->bytes, faces.Encode());
+    EXPECT_EQ(writer.fontFaces->Faces(), faces.Faces());
   }
 }
 
@@ -195,7 +196,7 @@ TEST_F(JobSettings, ReloadingReplacesTheFaceList) {
   ASSERT_EQ(WriteFontFaceList(printer, FontFaceList({u"Symbol", u"Courier"})), ERROR_SUCCESS);
   writer.LoadJobSettings(*pdev);
   ASSERT_NE(writer.fontFaces, nullptr);
-  EXPECT_EQ(writer.fontFaces->bytes, FontFaceList({u"Symbol", u"Courier"}).Encode());
+  EXPECT_EQ(writer.fontFaces->Faces(), FontFaceList({u"Symbol", u"Courier"}).Faces());
 }
 
 TEST_F(JobSettings, AFolderThatFillsTheRecordsFieldIsCutToItsLength) {

@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "pdf/font.h"
-#include "pdf/font_face_list.h"
 #include "pdf/image_record.h"
 #include "pdf/object.h"
 #include "pdf/progress_args.h"
 #include "pdf/rect_list.h"
 #include "pdf/text_writer.h"
+#include "printer_settings/font_face_list.h"
 #include "win/base.h"
+#include "win/winddi.h"
 
 // A named destination from the add-in: the page counted from 1 and the position in points from the page's top.
 struct NamedDestination {
@@ -43,10 +44,10 @@ struct OutlineItem {
 inline constexpr std::int32_t kLinkNamedDest = 0;
 inline constexpr std::int32_t kLinkUri = 2;  // any other kind launches a file
 
-// One link: a rectangle in points from the page's top-left corner, the target and its kind.
 // The driver's device record (driver/include/telodrv/driver_pdev.h).
 struct DriverPdev;
 
+// One link: a rectangle in points from the page's top-left corner, the target and its kind.
 struct LinkRecord {
   std::int32_t left = 0;
   std::int32_t top = 0;
@@ -92,6 +93,14 @@ class CPDF_DocWriter {
   // The height in points of the page as printed, by which top-based positions are flipped: the paper's length,
   // or its width when the page is printed across the paper (landscape).
   std::int32_t PrintedPageHeightPt() const;
+
+  // ---- Fonts (the font room: fonts/font_selection.cpp) ----
+  // The document's font for the font of a text run, made on first use and kept until the job ends; fonts with
+  // the same unique name and face name (one leading "@" ignored) share one object. Null when the engine has no
+  // metrics for the font.
+  CPDF_Font* SelectFont(FONTOBJ* fontObject);
+  // Whether the face is one of the job's face list ("FFaces"), compared exactly.
+  bool IsFaceInEmbedList(kq::WStringView face) const;
 
   // ---- Job settings, destination and clean-up (driver room: job_settings.cpp, destination.cpp, job_cleanup.cpp) ----
   // Fills the job's settings from the device record, its settings record and the printer values; called by
@@ -190,7 +199,7 @@ class CPDF_DocWriter {
   std::int32_t paperWidthPt = 0;
   std::int32_t paperHeightPt = 0;
   DWORD fontEmbed = 0;
-  std::unique_ptr<FontFaceListBytes> fontFaces;
+  std::unique_ptr<FontFaceList> fontFaces;
   DWORD fontWarning = 0;
   DWORD gdiPunt = 0;
   std::vector<std::uint32_t> pageShadings;
