@@ -17,6 +17,8 @@ void CPDF_DocWriter::CloseJob() {
 }
 
 void CPDF_DocWriter::ResetJob() {
+  // Pending text names fonts that are about to go.
+  textWriter.Clear();
   documentFonts.clear();
   pageObjects.clear();
   xrefOffsets.clear();

@@ -37,6 +37,8 @@ class JobCleanup : public DriverTest {
     writer.fontFaces = std::make_unique<FontFaceList>();
     writer.outputFile = CreateFileW(u"C:\\job.pdf", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     writer.outputPath = u"C:\\job.pdf";
+    writer.textWriter.state = CPDF_TextWriter::kPending;
+    writer.textWriter.pendingText = "/F9 12 Tf ";
   }
 };
 
@@ -50,6 +52,8 @@ TEST_F(JobCleanup, ResetJobReleasesWhatBelongsToOneDocument) {
 
   writer.ResetJob();
   EXPECT_EQ(fontsDestroyed, 2) << "through the fonts' virtual destructors";
+  EXPECT_EQ(writer.textWriter.state, CPDF_TextWriter::kIdle) << "no pending text names a font that is gone";
+  EXPECT_TRUE(writer.textWriter.pendingText.empty());
   EXPECT_TRUE(writer.documentFonts.empty());
   EXPECT_TRUE(writer.pageObjects.empty());
   EXPECT_TRUE(writer.xrefOffsets.empty());

@@ -115,10 +115,11 @@ class CPDF_DocWriter {
   // (and clears addinJob) when held, ends our progress dialog and joins its thread (EndProgressThread), clears
   // progressWindow and frees fontFaces.
   void CloseJob();
-  // Empties what belongs to one document: the fonts (through their virtual destructors), pageObjects, xrefOffsets and
-  // the page lists (pageFonts, pageImages, pageShadings); closes outputFile when it is still open (whoever closes it
-  // earlier sets it to INVALID_HANDLE_VALUE) and clears outputPath; then CloseJob. Called by DrvStartDoc for a new
-  // job on an existing writer and at the end of EndDocument.
+  // Empties what belongs to one document: the text writer's pending text (CPDF_TextWriter::Clear), the fonts
+  // (through their virtual destructors), pageObjects, xrefOffsets and the page lists (pageFonts, pageImages,
+  // pageShadings); closes outputFile when it is still open (whoever closes it earlier sets it to
+  // INVALID_HANDLE_VALUE) and clears outputPath; then CloseJob. Called by DrvStartDoc for a new job on an existing
+  // writer and at the end of EndDocument.
   void ResetJob();
 
   // ---- Progress (driver room: progress_dialog.cpp; pdf room: progress.cpp) ----
