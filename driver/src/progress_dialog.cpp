@@ -1,4 +1,4 @@
-// The driver's progress dialog, its thread, and the writer's start of that thread.
+// The driver's progress dialog and its thread.
 #include "telodrv/progress_dialog.h"
 
 #include <dlfcn.h>
@@ -100,21 +100,4 @@ DWORD ProgressDialogThread(LPVOID parameter) {
     DispatchMessageW(&message);
   }
   return 0;
-}
-
-bool CPDF_DocWriter::StartProgressThread() {
-  EndProgressThread();
-  if (!progressArgs->ready) progressArgs->ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!progressArgs->ready) return false;
-  ResetEvent(progressArgs->ready);
-  progressArgs->progressWindow = nullptr;
-  progressWindow = nullptr;
-  progressWaited = false;
-  auto* held = new std::shared_ptr<ProgressThreadArgs>(progressArgs);
-  progressThread = CreateThread(nullptr, 0, ProgressDialogThread, held, 0, nullptr);
-  if (!progressThread) {
-    delete held;
-    return false;
-  }
-  return true;
 }

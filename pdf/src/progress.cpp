@@ -48,6 +48,10 @@ void CPDF_DocWriter::SendProgress(LPCWSTR text, int position) {
 
 void CPDF_DocWriter::FinishProgress() {
   SendProgress(u"Finish...", 100);
+  SendProgressDone();
+}
+
+void CPDF_DocWriter::SendProgressDone() {
   const HWND dialog = ProgressWindow();
   if (!dialog) return;
   SendMessageW(dialog, WM_PROGRESS_DONE, 0, 0);
@@ -64,7 +68,11 @@ void CPDF_DocWriter::EndProgressThread() {
     SendMessageW(dialog, WM_PROGRESS_DONE, 0, 0);
     if (progressWindow == dialog) progressWindow = nullptr;
   }
-  if (WaitForSingleObject(progressThread, kProgressJoinMs) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(progressThread, kProgressJoinMs) == WAIT_OBJECT_0) {
+    // The signal is made again for the next job's thread.
+    CloseHandle(progressArgs->ready);
+    progressArgs->ready = nullptr;
+  } else {
     // A thread that did not end in time keeps the block it holds; the writer goes on with a fresh one.
     auto fresh = std::make_shared<ProgressThreadArgs>();
     fresh->interactive = progressArgs->interactive.load();

@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,22 @@
 #include "printer_settings/font_face_list.h"
 #include "win/base.h"
 #include "win/winddi.h"
+
+// The driver's device record (driver/include/telodrv/driver_pdev.h).
+struct DriverPdev;
+
+// A document whose file could not be written whole: what reaches the entry point's catch-all. The incomplete file
+// has been removed by then.
+class PdfOutputError : public std::runtime_error {
+ public:
+  explicit PdfOutputError(DWORD error)
+      : std::runtime_error("the PDF file could not be written (error " + std::to_string(error) + ")"),
+        error_(error) {}
+  DWORD Error() const { return error_; }
+
+ private:
+  DWORD error_;
+};
 
 // A named destination from the add-in: the page counted from 1 and the position in points from the page's top.
 struct NamedDestination {
@@ -44,9 +61,6 @@ struct OutlineItem {
 inline constexpr std::int32_t kLinkNamedDest = 0;
 inline constexpr std::int32_t kLinkUri = 2;  // any other kind launches a file
 
-// The driver's device record (driver/include/telodrv/driver_pdev.h).
-struct DriverPdev;
-
 // One link: a rectangle in points from the page's top-left corner, the target and its kind.
 struct LinkRecord {
   std::int32_t left = 0;
@@ -66,6 +80,31 @@ class CPDF_DocWriter {
   ~CPDF_DocWriter();
   CPDF_DocWriter(const CPDF_DocWriter&) = delete;
   CPDF_DocWriter& operator=(const CPDF_DocWriter&) = delete;
+
+  // ---- Document and pages (document_pages.cpp, document_end.cpp) ----
+  // Sets up the destination (the add-in's, or one chosen for the name), then writes the header, the colour space
+  // and the ICC profile. FALSE when no destination could be set up; TRUE otherwise, also when the user cancelled
+  // (nothing is written and the document is not opened then). The title becomes the name, or empty without one.
+  BOOL StartDocument(LPCWSTR documentName);
+  // Reports the page to the progress window and opens a fresh content stream. 1; nothing else while no document
+  // is open.
+  BOOL StartPage();
+  // Flushes pending output into the page's content, then writes it compressed, the page's link annotations and
+  // the page object. `surface` is the page's drawing surface, or null.
+  void EndPage(SURFOBJ* surface);
+  // Writes the rest of the file (structure, pages tree, fonts, catalog, information dictionary, metadata, cross-
+  // reference table, trailer), closes it and carries out the job's closing actions, then resets the job. Nothing
+  // while no document is open. A file that could not be written whole is closed and removed, "FileName" says
+  // "FALSE", no closing action runs, the job is reset and PdfOutputError is thrown.
+  void EndDocument();
+  // The document's pages and structure are being written: from a successful StartDocument to its EndDocument.
+  bool DocumentOpen() const { return documentOpen; }
+
+  // ---- Page content state (graphics_state.cpp, pending_raster.cpp) ----
+  // Forgets the cached colours, line width and dash; the clip is left as it is.
+  void ResetGraphicsState();
+  // Writes the raster output that waits for the page (dirty regions, queued images) into its content.
+  void FlushPendingRaster(SURFOBJ* surface);
 
   // ---- Output (doc_writer.cpp) ----
   // Writes object n as "n 0 obj\n", the serialised object and "endobj\n" in one write, recording its offset.
@@ -111,6 +150,9 @@ class CPDF_DocWriter {
   // then holds "FALSE"); FALSE when no file could be written and the user gave up. Every dialog and message box runs
   // on a thread of its own while the caller waits.
   bool ChooseDestination(LPCWSTR documentName);
+  // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. (The hand-over
+  // reader defines it.)
+  bool OpenAddinJob();
   // The end of a job's add-in data and progress: empties namedDests, outlineItems and pageLinks, closes `mapping`
   // (and clears addinJob) when held, ends our progress dialog and joins its thread (EndProgressThread), clears
   // progressWindow and frees fontFaces.
@@ -118,8 +160,8 @@ class CPDF_DocWriter {
   // Empties what belongs to one document: the text writer's pending text (CPDF_TextWriter::Clear), the fonts
   // (through their virtual destructors), pageObjects, xrefOffsets and the page lists (pageFonts, pageImages,
   // pageShadings); closes outputFile when it is still open (whoever closes it earlier sets it to
-  // INVALID_HANDLE_VALUE) and clears outputPath; then CloseJob. Called by DrvStartDoc for a new job on an existing
-  // writer and at the end of EndDocument.
+  // INVALID_HANDLE_VALUE), clears outputPath and ends the open document; then CloseJob. Called by DrvStartDoc for
+  // a new job on an existing writer and at the end of EndDocument.
   void ResetJob();
 
   // ---- Progress (driver room: progress_dialog.cpp; pdf room: progress.cpp) ----
@@ -140,11 +182,13 @@ class CPDF_DocWriter {
   // When there is a window and the job is interactive: WM_SETTEXT `text` to the status control (sent) and, when
   // `position` lies in 1..100, PBM_SETPOS `position` to the bar (posted). Controls that are gone take nothing.
   void SendProgress(LPCWSTR text, int position);
-  // The end of the document's progress: SendProgress("Finish...", 100), then WM_PROGRESS_DONE sent to the window
-  // whatever the interactive flag.
+  // The end of the document's progress: SendProgress("Finish...", 100), then SendProgressDone.
   void FinishProgress();
-  // Ends our dialog (WM_PROGRESS_DONE) once it is published and joins its thread, each wait bounded; closes the
-  // thread's handle. Nothing when no thread was started. Called by CloseJob and the destructor.
+  // WM_PROGRESS_DONE sent to the window whatever the interactive flag (a job that fails sends only this).
+  void SendProgressDone();
+  // Ends our dialog (WM_PROGRESS_DONE, unless SendProgressDone gave it already) once it is published and joins its
+  // thread, each wait bounded; closes the thread's handle and its signal. Nothing when no thread was started. Called
+  // by CloseJob and the destructor.
   void EndProgressThread();
 
   // How long page start and document end wait for the progress thread's signal, and the end for the thread.
@@ -153,6 +197,7 @@ class CPDF_DocWriter {
 
   // ---- Fields ----
   HANDLE printer = nullptr;
+  bool documentOpen = false;  // from a successful StartDocument to its EndDocument
   HANDLE outputFile = INVALID_HANDLE_VALUE;
   kq::WString outputPath;
   kq::WString folder;
@@ -215,4 +260,13 @@ class CPDF_DocWriter {
   RectList queuedSrcRects;
   RectList queuedDestRects;
   std::list<std::unique_ptr<ImageRecord>> queuedImages;  // oldest first
+
+ private:
+  void WriteDocumentStart();
+  void WriteDocumentEnd();
+  // Closes the output file when it is open and removes the file; the document is no longer open.
+  void AbandonOutputFile();
+  // The job's end when its file could not be written whole: the file removed, "FileName" "FALSE", the progress
+  // window ended, the job reset.
+  void AbortDocument();
 };
