@@ -28,5 +28,6 @@ void CPDF_DocWriter::ResetJob() {
   if (outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr) CloseHandle(outputFile);
   outputFile = INVALID_HANDLE_VALUE;
   outputPath.clear();
+  documentOpen = false;
   CloseJob();
 }

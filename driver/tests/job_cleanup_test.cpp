@@ -39,6 +39,7 @@ class JobCleanup : public DriverTest {
     writer.outputPath = u"C:\\job.pdf";
     writer.textWriter.state = CPDF_TextWriter::kPending;
     writer.textWriter.pendingText = "/F9 12 Tf ";
+    writer.documentOpen = true;
   }
 };
 
@@ -62,6 +63,7 @@ TEST_F(JobCleanup, ResetJobReleasesWhatBelongsToOneDocument) {
   EXPECT_TRUE(writer.pageShadings.empty());
   EXPECT_EQ(writer.outputFile, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(writer.outputPath.empty());
+  EXPECT_FALSE(writer.DocumentOpen());
   EXPECT_TRUE(writer.namedDests.empty());
   EXPECT_TRUE(writer.outlineItems.empty());
   EXPECT_TRUE(writer.pageLinks.empty());
