@@ -91,6 +91,17 @@ std::string PrivatePart(const DEVMODEW* devmode) {
 Pdev* Of(DHPDEV dhpdev) { return reinterpret_cast<Pdev*>(dhpdev); }
 Pdev* Of(SURFOBJ* so) { return so ? Of(so->dhpdev) : nullptr; }
 
+// "(a,b,...)" for the log; built by appending, which GCC 12's release build does not misread as overlapping.
+std::string Args(std::initializer_list<std::string> parts) {
+  std::string out = "(";
+  for (const auto& part : parts) {
+    if (out.size() > 1) out += ',';
+    out += part;
+  }
+  out += ')';
+  return out;
+}
+
 // Logs the call; true when this call is to fail.
 bool Enter(Pdev* pdev, const std::string& entry, const std::string& args = "") {
   if (!pdev) {
@@ -178,7 +189,7 @@ void DrvCompletePDEV(DHPDEV dhpdev, HDEV hdev) {
 }
 
 BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
-  return !Enter(Of(dhpdevNew), "DrvResetPDEV", "(" + Of(dhpdevOld)->tag + ")");
+  return !Enter(Of(dhpdevNew), "DrvResetPDEV", Args({Of(dhpdevOld)->tag}));
 }
 
 void DrvDisablePDEV(DHPDEV dhpdev) {
@@ -210,7 +221,7 @@ void DrvDisableSurface(DHPDEV dhpdev) {
 }
 
 BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
-  return !EnterOn(pso, "DrvStartDoc", "(" + Narrow(pwszDocName) + "," + std::to_string(dwJobId) + ")");
+  return !EnterOn(pso, "DrvStartDoc", Args({Narrow(pwszDocName), std::to_string(dwJobId)}));
 }
 
 BOOL DrvEndDoc(SURFOBJ* pso, FLONG fl) {
@@ -221,7 +232,7 @@ BOOL DrvStartPage(SURFOBJ* pso) { return !EnterOn(pso, "DrvStartPage"); }
 BOOL DrvSendPage(SURFOBJ* pso) { return !EnterOn(pso, "DrvSendPage"); }
 
 ULONG DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
-  if (EnterOn(pso, "DrvEscape", "(" + std::to_string(iEsc) + ")")) return DDI_ERROR;
+  if (EnterOn(pso, "DrvEscape", Args({std::to_string(iEsc)}))) return DDI_ERROR;
   if (iEsc == QUERYESCSUPPORT) {
     ULONG asked = 0;
     if (cjIn >= sizeof asked) std::memcpy(&asked, pvIn, sizeof asked);
