@@ -8,8 +8,7 @@
 #include "win/gditypes.h"
 
 // The printer settings record: the spooler's header defines it.
-struct _devicemodeW;
-using DEVMODEW = _devicemodeW;
+struct DEVMODEW;
 using PDEVMODEW = DEVMODEW*;
 
 // ---- Scalar types ----
