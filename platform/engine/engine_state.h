@@ -23,6 +23,8 @@ struct Surface {
   std::unique_ptr<BYTE, FreeDeleter> ownedBits;
   FLONG hooks = 0;
   ULONG locks = 0;
+  std::shared_ptr<const PaletteInfo> palette;  // the colours of its pixels when known (SetSurfacePalette)
+  LONG styleStep[3] = {1, 1, 1};                // cosmetic styles: x step, y step, denominator
   bool deleted = false;  // the handle is gone; freed at the last unlock
 };
 
@@ -41,6 +43,9 @@ class EngineState {
 
   ULONG_PTR NewHandle() { return nextHandle_ += 4; }
   ULONG NextSurfaceUniq() { return ++surfaceUniq_; }
+  // Identities of clip regions and colour translations; never 0, which tells a driver not to cache.
+  ULONG NextClipUniq() { return ++clipUniq_ ? clipUniq_ : ++clipUniq_; }
+  ULONG NextXlateUniq() { return ++xlateUniq_ ? xlateUniq_ : ++xlateUniq_; }
 
   Surface* AddSurface(std::unique_ptr<Surface> surface);  // gives it its handle
   Surface* FindSurface(HSURF hsurf);
@@ -51,9 +56,9 @@ class EngineState {
   std::unordered_map<ULONG_PTR, DHPDEV> devices;
   std::unordered_map<ULONG_PTR, PaletteInfo> palettes;
 
-  // The objects the engine hands drivers (FONTOBJ, STROBJ, XFORMOBJ), so an accessor can tell its own objects
-  // from anything else. These take the mutex themselves.
-  enum class ObjectKind { Font, String, Xform };
+  // The objects the engine hands drivers, so an accessor can tell its own objects from anything else. These take
+  // the mutex themselves.
+  enum class ObjectKind { Font, String, Xform, Path, Clip, Brush, Xlate };
   void RegisterObject(const void* object, ObjectKind kind, void* owner);
   void UnregisterObject(const void* object);
   void* FindObject(const void* object, ObjectKind kind);
@@ -68,6 +73,8 @@ class EngineState {
   ULONG_PTR nextHandle_ = 0x10000;
   ULONG surfaceUniq_ = 0;
   ULONG fontUniq_ = 0;
+  ULONG clipUniq_ = 0;
+  ULONG xlateUniq_ = 0;
   std::unordered_map<const SURFOBJ*, std::unique_ptr<Surface>> surfaces_;
   std::unordered_map<ULONG_PTR, Surface*> surfaceHandles_;
   std::unordered_map<const void*, std::pair<ObjectKind, void*>> objects_;

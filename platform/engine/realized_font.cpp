@@ -1,6 +1,7 @@
 // Font realisation: the FONTOBJ of a face at a size, and its accessors.
 #include <cmath>
 #include <system_error>
+#include <unordered_map>
 
 #include "engine_state.h"
 #include "font_face.h"
@@ -8,7 +9,9 @@
 #include FT_TRUETYPE_TAGS_H
 #include "font_file.h"
 #include "font_metrics.h"
+#include "glyph_outline.h"
 #include "glyph_set.h"
+#include "path_object.h"
 #include "win/enginefont.h"
 #include "xform_object.h"
 
@@ -36,6 +39,8 @@ class RealizedFont::Impl {
   double emPixels = 0;
   double scale = 0;  // device pixels per font unit
   FONTOBJ fo{};
+  // Outlines handed out so far; they live as long as the font.
+  std::unordered_map<HGLYPH, std::unique_ptr<engine::GlyphEntry>> outlines;
 };
 
 RealizedFont::RealizedFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -139,6 +144,26 @@ kq::RealizedFont::Impl* FontOf(FONTOBJ* pfo) {
 }
 
 }  // namespace
+
+namespace kq::engine {
+
+GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph) {
+  auto* font = FontOf(pfo);
+  if (!font) return nullptr;
+  auto& entry = font->outlines[glyph];
+  if (!entry) {
+    entry = std::make_unique<GlyphEntry>();
+    PathData outline;
+    BuildGlyphOutline(font->face->Face(), glyph, font->scale, font->fo.flFontType & FO_SIM_BOLD,
+                      font->fo.flFontType & FO_SIM_ITALIC, &outline, &entry->data);
+    SetData(entry->path, std::move(outline));
+    entry->def.ppo = entry->path.Object();
+    entry->data.gdf = entry->def;
+  }
+  return entry.get();
+}
+
+}  // namespace kq::engine
 
 IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo) {
   auto* font = FontOf(pfo);

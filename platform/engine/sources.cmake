@@ -1,18 +1,38 @@
 find_package(Freetype REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(KQ_CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(KQ_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
 target_sources(platform PRIVATE
-  ${CMAKE_CURRENT_LIST_DIR}/drawing_pending.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/brush_object.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clip_object.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/color_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_blend.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_blits.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_gradient.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_paths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_record.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_target.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/draw_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_face.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_metrics.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/glyph_outline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_set.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/line_attributes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/palettes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/path_data.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/path_object.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pixels.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/raster.cpp
   ${CMAKE_CURRENT_LIST_DIR}/realized_font.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/region.cpp
   ${CMAKE_CURRENT_LIST_DIR}/surfaces.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_string.cpp
   ${CMAKE_CURRENT_LIST_DIR}/xform.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/xlate_object.cpp
 )
-target_link_libraries(platform PRIVATE Freetype::Freetype)
+target_link_libraries(platform PRIVATE Freetype::Freetype PkgConfig::KQ_CAIRO PkgConfig::KQ_PIXMAN)
 # The DDI host and the application side.
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/app_device_context.cpp

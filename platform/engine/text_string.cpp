@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine_state.h"
+#include "glyph_outline.h"
 #include "win/enginefont.h"
 
 namespace kq {
@@ -19,6 +20,9 @@ class TextString::Impl {
   std::vector<GLYPHPOS> positions;
   ULONG batch = 0;
   ULONG cursor = 0;
+  ULONG glyphMode = FO_HGLYPHS;
+  FONTOBJ* font = nullptr;  // looked up again when outlines are asked for, so a font gone is noticed
+  ULONG fontUniq = 0;
   STROBJ so{};
 };
 
@@ -29,6 +33,9 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
   auto impl = std::make_unique<Impl>();
   impl->text = request.text;
   impl->batch = request.batch;
+  impl->glyphMode = request.glyphMode;
+  impl->font = const_cast<RealizedFont&>(font).Object();
+  impl->fontUniq = impl->font->iUniq;
   impl->positions.reserve(request.text.size());
   double pen = 0;
   for (WCHAR unit : request.text) {
@@ -78,7 +85,19 @@ void STROBJ_vEnumStart(STROBJ* pstro) {
   if (auto* s = StringOf(pstro)) s->cursor = 0;
 }
 
-BOOL STROBJ_bEnumPositionsOnly(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) {
+namespace kq::engine {
+
+const std::vector<GLYPHPOS>* StringPositions(STROBJ* pstro) {
+  auto* s = StringOf(pstro);
+  return s ? &s->positions : nullptr;
+}
+
+}  // namespace kq::engine
+
+namespace {
+
+// The next batch; with outlines, each position's pgdf points to its glyph's outline (null when the font is gone).
+BOOL NextBatch(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos, bool outlines) {
   auto* s = StringOf(pstro);
   const ULONG total = s ? static_cast<ULONG>(s->positions.size()) : 0;
   const ULONG left = s ? total - s->cursor : 0;
@@ -86,6 +105,25 @@ BOOL STROBJ_bEnumPositionsOnly(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) {
   if (pc) *pc = count;
   if (ppgpos) *ppgpos = count ? s->positions.data() + s->cursor : nullptr;
   if (!s) return FALSE;
+  // The font may be gone, or another made in its place.
+  using kq::engine::EngineState;
+  FONTOBJ* font = nullptr;
+  if (outlines && s->glyphMode == FO_PATHOBJ &&
+      EngineState::Current().FindObject(s->font, EngineState::ObjectKind::Font) && s->font->iUniq == s->fontUniq)
+    font = s->font;
+  for (ULONG i = s->cursor; i < s->cursor + count; ++i) {
+    GLYPHPOS& pos = s->positions[i];
+    kq::engine::GlyphEntry* entry = font ? kq::engine::GlyphOf(font, pos.hg) : nullptr;
+    pos.pgdf = entry ? &entry->def : nullptr;
+  }
   s->cursor += count;
   return s->cursor < total ? TRUE : FALSE;
 }
+
+}  // namespace
+
+BOOL STROBJ_bEnumPositionsOnly(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) {
+  return NextBatch(pstro, pc, ppgpos, false);
+}
+
+BOOL STROBJ_bEnum(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos) { return NextBatch(pstro, pc, ppgpos, true); }

@@ -1,4 +1,5 @@
 #include "engine_state.h"
+#include "win/enginepath.h"
 #include "xform_object.h"
 
 namespace kq::engine {
@@ -28,3 +29,17 @@ ULONG XFORMOBJ_iGetXform(XFORMOBJ* pxo, XFORML* pxform) {
   if (m.eM11 != 1 || m.eM22 != 1) return GX_SCALE;
   return m.eDx != 0 || m.eDy != 0 ? GX_OFFSET : GX_IDENTITY;
 }
+
+namespace kq {
+
+class TransformObject::Impl {
+ public:
+  explicit Impl(const XFORML& matrix) : xform(CurrentMachineShared(), matrix) {}
+  engine::XformObject xform;
+};
+
+TransformObject::TransformObject(const XFORML& matrix) : impl_(std::make_unique<Impl>(matrix)) {}
+TransformObject::~TransformObject() = default;
+XFORMOBJ* TransformObject::Object() { return impl_->xform.Object(); }
+
+}  // namespace kq

@@ -13,13 +13,14 @@
 #include <vector>
 
 #include "pdf/font.h"
-#include "pdf/font_face_list.h"
 #include "pdf/image_record.h"
 #include "pdf/object.h"
 #include "pdf/progress_args.h"
 #include "pdf/rect_list.h"
 #include "pdf/text_writer.h"
+#include "printer_settings/font_face_list.h"
 #include "win/base.h"
+#include "win/winddi.h"
 
 // A named destination from the add-in: the page counted from 1 and the position in points from the page's top.
 struct NamedDestination {
@@ -87,6 +88,14 @@ class CPDF_DocWriter {
   // The height in points of the page as printed, by which top-based positions are flipped: the paper's length,
   // or its width when the page is printed across the paper (landscape).
   std::int32_t PrintedPageHeightPt() const;
+
+  // ---- Fonts (the font room: fonts/font_selection.cpp) ----
+  // The document's font for the font of a text run, made on first use and kept until the job ends; fonts with
+  // the same unique name and face name (one leading "@" ignored) share one object. Null when the engine has no
+  // metrics for the font.
+  CPDF_Font* SelectFont(FONTOBJ* fontObject);
+  // Whether the face is one of the job's face list ("FFaces"), compared exactly.
+  bool IsFaceInEmbedList(kq::WStringView face) const;
 
   // ---- Fields ----
   HANDLE printer = nullptr;

@@ -62,11 +62,14 @@ struct TextRequest {
   WString text;             // characters, or glyph indices with glyphIndices
   POINTL origin{0, 0};      // the first glyph's origin on the baseline, device pixels
   bool glyphIndices = false;  // the text holds glyph indices (SO_GLYPHINDEX_TEXTOUT)
-  ULONG batch = 0;          // glyphs per STROBJ_bEnumPositionsOnly batch; 0: all in one
+  ULONG batch = 0;          // glyphs per STROBJ_bEnum or STROBJ_bEnumPositionsOnly batch; 0: all in one
+  ULONG glyphMode = FO_HGLYPHS;  // the driver's DrvGetGlyphMode answer; FO_PATHOBJ: STROBJ_bEnum hands outlines
 };
 
 // The string of one text-out call: one glyph per UTF-16 unit, placed from the origin along the baseline by the
-// glyphs' advances (no kerning, as the platform's plain text out). Holds no reference to the font.
+// glyphs' advances (no kerning, as the platform's plain text out). It keeps no hold on the font: with
+// FO_PATHOBJ, STROBJ_bEnum hands the glyphs' outlines of the font while that font lives (null pgdf after), and
+// in the other modes positions alone (null pgdf).
 class TextString {
  public:
   static std::unique_ptr<TextString> Build(const RealizedFont& font, const TextRequest& request);

@@ -193,3 +193,12 @@ inline constexpr DWORD SRCCOPY = 0x00CC0020;
 inline constexpr DWORD PATCOPY = 0x00F00021;
 inline constexpr DWORD BLACKNESS = 0x00000042;
 inline constexpr DWORD WHITENESS = 0x00FF0062;
+inline constexpr DWORD SRCAND = 0x008800C6;
+inline constexpr DWORD SRCPAINT = 0x00EE0086;
+inline constexpr DWORD SRCINVERT = 0x00660046;
+
+// ---- Stretching modes ----
+inline constexpr ULONG BLACKONWHITE = 1;
+inline constexpr ULONG WHITEONBLACK = 2;
+inline constexpr ULONG COLORONCOLOR = 3;
+inline constexpr ULONG HALFTONE = 4;

@@ -351,6 +351,13 @@ inline constexpr FLONG XO_TRIVIAL = 0x00000001;
 inline constexpr FLONG XO_TABLE = 0x00000002;
 inline constexpr FLONG XO_TO_MONO = 0x00000004;
 
+// XLATEOBJ_cGetPalette
+inline constexpr ULONG XO_SRCPALETTE = 1;
+inline constexpr ULONG XO_DESTPALETTE = 2;
+inline constexpr ULONG XO_DESTDCPALETTE = 3;
+inline constexpr ULONG XO_SRCBITFIELDS = 4;
+inline constexpr ULONG XO_DESTBITFIELDS = 5;
+
 // ---- Transforms ----
 struct XFORMOBJ {
   ULONG ulReserved;
@@ -720,50 +727,88 @@ HPALETTE EngCreatePalette(ULONG iMode, ULONG cColors, ULONG* pulColors, FLONG fl
 BOOL EngDeletePalette(HPALETTE hpal);
 
 // ---- Engine services: drawing into bitmaps ----
+// They draw into engine bitmaps of 1 to 32 bits per pixel (not device surfaces), within the clip (null: none) and
+// the bitmap, aliased as the platform draws. Colours are pixel values of the target; a translation (null: none)
+// takes source values to target values. A ROP4 holds the foreground ternary operation in bits 0-7, used where a
+// mask's bit is 1 (everywhere without a mask), and the background one in bits 8-15; a MIX holds the foreground
+// binary operation (R2_...) in bits 0-7 and the background one in bits 8-15, used between a hatch's lines. Bad
+// arguments (a foreign object, an operation that needs a source or brush not given, an unknown mode) fail with
+// ERROR_INVALID_PARAMETER; a call that leaves nothing to draw succeeds.
 BOOL EngBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
                POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4);
 BOOL EngCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest,
                  POINTL* pptlSrc);
+// Source rectangle onto destination rectangle, mirrored where one of them is inverted; nearest pixels, or with
+// HALFTONE (and no mask) averaged colours. Where a mask's bit is 0 the destination stays.
 BOOL EngStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
                    COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc, POINTL* pptlMask,
                    ULONG iMode);
 BOOL EngStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
                       COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc, POINTL* pptlMask,
                       ULONG iMode, BRUSHOBJ* pbo, DWORD rop4);
+// The source rectangle onto the parallelogram whose upper-left, upper-right and lower-left corners are the three
+// 28.4 points.
 BOOL EngPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, XLATEOBJ* pxlo,
                COLORADJUSTMENT* pca, POINTL* pptlBrushOrg, POINTFIX* pptfx, RECTL* prcl, POINTL* pptl, ULONG iMode);
+// Source over destination with the constant alpha, and with AC_SRC_ALPHA the per-pixel alpha of a 32-bit
+// source whose colours are premultiplied; stretched by nearest pixels.
 BOOL EngAlphaBlend(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest,
                    RECTL* prclSrc, BLENDOBJ* pBlendObj);
+// Source pixels whose value (in the source's format) is not the colour key.
 BOOL EngTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst,
                        RECTL* prclSrc, ULONG iTransColor, ULONG ulReserved);
+// Rectangles shaded from the upper-left vertex's colour at their left (top) edge to the lower-right vertex's at
+// their right (bottom) edge, or Gouraud triangles. The translation takes RGB colours (0x00BBGGRR) to the target;
+// without one the target's colours decide.
 BOOL EngGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex, ULONG nVertex,
                      PVOID pMesh, ULONG nMesh, RECTL* prclExtents, POINTL* pptlDitherOrg, ULONG ulMode);
+// The opaque rectangle with its brush, the glyphs' outlines (nonzero winding) with the foreground brush, then the
+// extra rectangles (a list ended by an all-zero rectangle) with it too. String and font are the engine's.
 BOOL EngTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra, RECTL* prclOpaque,
                 BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix);
+// A one-pixel line from the first point up to, not including, the second.
 BOOL EngLineTo(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2, RECTL* prclBounds,
                MIX mix);
+// Cosmetic pens draw one-pixel steps with their style; geometric pens (and cosmetic ones wider than a pixel)
+// draw the outline of the stroke under the transform (null: identity). The gaps of a style stay untouched.
 BOOL EngStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo, POINTL* pptlBrushOrg,
                    LINEATTRS* plineattrs, MIX mix);
+// The pixels whose centres lie inside the path under FP_WINDINGMODE or (otherwise) the alternate rule.
 BOOL EngFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, MIX mix,
                  FLONG flOptions);
+// The fill, then the stroke, both with the fill's mix.
 BOOL EngStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pboStroke,
                           LINEATTRS* plineattrs, BRUSHOBJ* pboFill, POINTL* pptlBrushOrg, MIX mixFill,
                           FLONG flOptions);
+// The clip's region with the brush.
+BOOL EngPaint(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, MIX mix);
 
 // ---- Object accessors ----
+// Frees a path the engine handed the driver to keep (CLIPOBJ_ppoGetPath).
 void EngDeletePath(PATHOBJ* ppo);
 void PATHOBJ_vEnumStart(PATHOBJ* ppo);
-// Fills one record of the path; TRUE while more records follow.
+// Fills one record of the path (its points stay valid until the path changes or goes); TRUE while more records
+// follow. After the last, a record of no points and FALSE until PATHOBJ_vEnumStart.
 BOOL PATHOBJ_bEnum(PATHOBJ* ppo, PATHDATA* ppd);
+// The smallest rectangle holding every point, control points included.
 void PATHOBJ_vGetBounds(PATHOBJ* ppo, RECTFX* prectfx);
-// The clip region as a path, which the caller frees with EngDeletePath.
+// The clip region as a path, which the caller frees with EngDeletePath: the rectangle of a rectangle clip, the
+// path of a path clip when the alternate rule gives its region, else the region's outline.
 PATHOBJ* CLIPOBJ_ppoGetPath(CLIPOBJ* pco);
 
+// 0xFFFFFFFF for a brush that is not a solid colour.
 ULONG BRUSHOBJ_ulGetBrushColor(BRUSHOBJ* pbo);
+// Zeroed memory for the driver's realisation of the brush, freed with the brush.
 PVOID BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj);
+// The driver's realisation, which the first call asks the driver to make (DrvRealizeBrush).
 PVOID BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo);
 
+// Without a translation a value stays as it is; an index beyond a table gives 0.
 ULONG XLATEOBJ_iXlate(XLATEOBJ* pxlo, ULONG iColor);
+// The source's or destination's palette entries (XO_SRCPALETTE, XO_DESTPALETTE, XO_DESTDCPALETTE) or bit-field
+// masks of red, green and blue (XO_SRCBITFIELDS, XO_DESTBITFIELDS): how many there are when `pPal` is null,
+// else how many were copied (at most `cPal`); 0 when the translation has no such palette.
+ULONG XLATEOBJ_cGetPalette(XLATEOBJ* pxlo, ULONG iPal, ULONG cPal, ULONG* pPal);
 
 // The transform's matrix; the result says its kind (GX_...), DDI_ERROR for a bad argument.
 ULONG XFORMOBJ_iGetXform(XFORMOBJ* pxo, XFORML* pxform);
@@ -780,3 +825,6 @@ PVOID FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile);
 void STROBJ_vEnumStart(STROBJ* pstro);
 // The next batch of glyph positions; TRUE while more batches follow. Starts again after STROBJ_vEnumStart.
 BOOL STROBJ_bEnumPositionsOnly(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos);
+// The same batches, with each position's pgdf holding the glyph's outline when the string was made for
+// FO_PATHOBJ (a path relative to the glyph's origin, kept by the font).
+BOOL STROBJ_bEnum(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos);
