@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,22 @@
 #include "printer_settings/font_face_list.h"
 #include "win/base.h"
 #include "win/winddi.h"
+
+// The driver's device record (the driver room's).
+struct DriverPdev;
+
+// A document whose file could not be written whole: what reaches the entry point's catch-all. The incomplete file
+// has been removed by then.
+class PdfOutputError : public std::runtime_error {
+ public:
+  explicit PdfOutputError(DWORD error)
+      : std::runtime_error("the PDF file could not be written (error " + std::to_string(error) + ")"),
+        error_(error) {}
+  DWORD Error() const { return error_; }
+
+ private:
+  DWORD error_;
+};
 
 // A named destination from the add-in: the page counted from 1 and the position in points from the page's top.
 struct NamedDestination {
@@ -62,6 +79,42 @@ class CPDF_DocWriter {
   CPDF_DocWriter(const CPDF_DocWriter&) = delete;
   CPDF_DocWriter& operator=(const CPDF_DocWriter&) = delete;
 
+  // ---- Document and pages (document_pages.cpp, document_end.cpp) ----
+  // Sets up the destination (the add-in's, or one chosen for the name), then writes the header, the colour space
+  // and the ICC profile. FALSE when no destination could be set up; TRUE otherwise, also when the user cancelled
+  // (nothing is written and the document is not opened then). The title becomes the name, or empty without one.
+  BOOL StartDocument(LPCWSTR documentName);
+  // Reports the page to the progress window and opens a fresh content stream. 1; nothing else while no document
+  // is open.
+  BOOL StartPage();
+  // Flushes pending output into the page's content, then writes it compressed, the page's link annotations and
+  // the page object. `surface` is the page's drawing surface, or null.
+  void EndPage(SURFOBJ* surface);
+  // Writes the rest of the file (structure, pages tree, fonts, catalog, information dictionary, metadata, cross-
+  // reference table, trailer), closes it and carries out the job's closing actions, then resets the job. Nothing
+  // while no document is open. A file that could not be written whole is closed and removed, "FileName" says
+  // "FALSE", no closing action runs, the job is reset and PdfOutputError is thrown.
+  void EndDocument();
+  // The document's pages and structure are being written: from a successful StartDocument to its EndDocument.
+  bool DocumentOpen() const { return documentOpen; }
+
+  // ---- Job (the driver room's) ----
+  void LoadJobSettings(const DriverPdev& pdev);
+  // Names and creates the output file for a job without the add-in's hand-over; TRUE with the file open, or
+  // with `cancelled` set; FALSE when the user gives up.
+  bool ChooseDestination(LPCWSTR documentName);
+  // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job.
+  bool OpenAddinJob();
+  // Releases what belongs to one document and closes the output file.
+  void ResetJob();
+  void CloseJob();
+
+  // ---- Page content state (graphics_state.cpp, pending_raster.cpp) ----
+  // Forgets the cached colours, line width and dash; the clip is left as it is.
+  void ResetGraphicsState();
+  // Writes the raster output that waits for the page (dirty regions, queued images) into its content.
+  void FlushPendingRaster(SURFOBJ* surface);
+
   // ---- Output (doc_writer.cpp) ----
   // Writes object n as "n 0 obj\n", the serialised object and "endobj\n" in one write, recording its offset.
   // A number that was never handed out (below 1 or above lastObjectNumber) throws std::out_of_range. False when
@@ -99,6 +152,7 @@ class CPDF_DocWriter {
 
   // ---- Fields ----
   HANDLE printer = nullptr;
+  bool documentOpen = false;  // from a successful StartDocument to its EndDocument
   HANDLE outputFile = INVALID_HANDLE_VALUE;
   kq::WString outputPath;
   kq::WString folder;
@@ -159,4 +213,13 @@ class CPDF_DocWriter {
   RectList queuedSrcRects;
   RectList queuedDestRects;
   std::list<std::unique_ptr<ImageRecord>> queuedImages;  // oldest first
+
+ private:
+  void WriteDocumentStart();
+  void WriteDocumentEnd();
+  // Closes the output file when it is open and removes the file; the document is no longer open.
+  void AbandonOutputFile();
+  // The job's end when its file could not be written whole: the file removed, "FileName" "FALSE", the progress
+  // window ended, the job reset.
+  void AbortDocument();
 };
