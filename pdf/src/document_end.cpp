@@ -8,7 +8,6 @@
 #include "pdf/doc_writer.h"
 #include "pdf/registry_value.h"
 #include "pdf/xmp.h"
-#include "progress_messages.h"
 #include "win/fileapi.h"
 #include "win/handleapi.h"
 #include "win/processthreadsapi.h"
@@ -87,14 +86,12 @@ void StartPostProcessor(const kq::WString& path) {
 
 // The last progress messages: the final status and position when the job finished (interactive jobs only), then
 // the end message, which ends the dialog in any case.
-void EndProgress(HWND& slot, DWORD interactive, bool finished) {
-  const HWND window = pdf_progress::PublishedWindow(slot);
-  if (!window) return;
-  if (finished && interactive) {
-    pdf_progress::SendText(window, u"Finish...");
-    pdf_progress::PostPosition(window, 100);
+void EndProgress(CPDF_DocWriter& writer, bool finished) {
+  if (finished) {
+    writer.FinishProgress();
+  } else {
+    writer.SendProgressDone();
   }
-  SendMessageW(window, WM_PROGRESS_DONE, 0, 0);
 }
 
 }  // namespace
@@ -126,7 +123,7 @@ void CPDF_DocWriter::EndDocument() {
   const bool open = openFile != 0;
   if (runPostProcessor) StartPostProcessor(path);
   SetRegistryValueFromText(HKEY_CURRENT_USER, kResultKey, kResultValue, path.c_str(), REG_SZ);
-  EndProgress(progressWindow, progressArgs.interactive, true);
+  EndProgress(*this, true);
   ResetJob();
   if (open) ShellExecuteW(nullptr, u"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
@@ -218,6 +215,6 @@ void CPDF_DocWriter::AbandonOutputFile() {
 void CPDF_DocWriter::AbortDocument() {
   AbandonOutputFile();
   SetRegistryValueFromText(HKEY_CURRENT_USER, kResultKey, kResultValue, u"FALSE", REG_SZ);
-  EndProgress(progressWindow, progressArgs.interactive, false);
+  EndProgress(*this, false);
   ResetJob();
 }

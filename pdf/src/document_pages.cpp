@@ -7,7 +7,6 @@
 #include "pdf/encoders.h"
 #include "pdf/text.h"
 #include "pdf/tokens.h"
-#include "progress_messages.h"
 #include "srgb_profile.h"
 #include "win/fileapi.h"
 #include "win/handleapi.h"
@@ -65,9 +64,8 @@ BOOL CPDF_DocWriter::StartDocument(LPCWSTR documentName) {
   if (!OpenAddinJob()) {
     if (!ChooseDestination(documentName)) return FALSE;
     if (cancelled) return TRUE;
-    // The dialog's thread runs on its own; it is never waited for.
-    if (HANDLE thread = CreateThread(nullptr, 0, ProgressDialogThread, &progressArgs, 0, nullptr))
-      CloseHandle(thread);
+    // The writer keeps the dialog's thread and ends it with the job.
+    StartProgressThread();
   }
 
   lastObjectNumber = 0;
@@ -105,16 +103,9 @@ void CPDF_DocWriter::WriteDocumentStart() {
 
 BOOL CPDF_DocWriter::StartPage() {
   if (!documentOpen) return TRUE;
-  const auto pagesDone = static_cast<std::int64_t>(pageObjects.size());
-  const HWND window = pdf_progress::PublishedWindow(progressWindow);
-  if (window && progressArgs.interactive) {
-    const kq::WString status = FormatString(u"Printing page %d", static_cast<int>(pagesDone + 1));
-    pdf_progress::SendText(window, status.c_str());
-    // An add-in job goes from 70 towards 100 over its announced pages; a job of our own cycles in steps of 5.
-    const std::int64_t position =
-        addinJob ? pagesDone * 30 / std::max<std::int32_t>(totalPages, 1) + 70 : pagesDone * 5 % 110;
-    if (position >= 1 && position <= 100) pdf_progress::PostPosition(window, static_cast<int>(position));
-  }
+  const auto pagesDone = static_cast<std::int32_t>(pageObjects.size());
+  const kq::WString status = FormatString(u"Printing page %d", static_cast<int>(pagesDone + 1));
+  SendProgress(status.c_str(), ProgressPosition(pagesDone, addinJob != 0, totalPages));
 
   // A fresh stream: nothing pending from an earlier one may end up in it.
   contentStream = std::make_unique<std::string>();

@@ -52,8 +52,9 @@ TEST_F(Closing, TheActionsComeInTheirOrder) {
   Processes().SetStartObserver(nullptr);
 
   EXPECT_EQ(events, (std::vector<std::string>{"post-processor", "progress end"}));
-  // The output file is closed, and the post-processor's two handles with it.
-  EXPECT_EQ(kq::OpenHandleCount(), handles - 1);
+  // The output file is closed, and the post-processor's two handles with it; the job's reset joins the progress
+  // thread and closes its handle and signal.
+  EXPECT_EQ(kq::OpenHandleCount(), handles - 3);
 
   const auto starts = Processes().Starts();
   ASSERT_EQ(starts.size(), 1u);
@@ -115,7 +116,7 @@ TEST_F(Closing, EachActionRunsOnlyWhenTheJobAsksForIt) {
     Stubs().addinWindow = window.Handle();
     writer_.runPostProcessor = c.postProcessor;
     writer_.openFile = c.openFile;
-    writer_.progressArgs.interactive = c.interactive;
+    writer_.progressArgs->interactive = c.interactive;
     ASSERT_TRUE(writer_.StartDocument(u"Report"));
     writer_.EndDocument();
     EXPECT_EQ(Processes().Starts().size(), c.starts);

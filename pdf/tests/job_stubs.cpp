@@ -7,6 +7,7 @@
 #include "pdf/registry_value.h"
 #include "win/fileapi.h"
 #include "win/handleapi.h"
+#include "win/synchapi.h"
 
 namespace {
 
@@ -80,13 +81,17 @@ void CPDF_DocWriter::CloseJob() {
     mapping = nullptr;
   }
   addinJob = 0;
-  std::atomic_ref<HWND>(progressWindow).store(nullptr);
+  EndProgressThread();
+  progressWindow = nullptr;
   fontFaces.reset();
 }
 
 DWORD ProgressDialogThread(LPVOID parameter) {
-  auto* args = static_cast<ProgressThreadArgs*>(parameter);
-  std::atomic_ref<HWND>(*args->progressWindow).store(args->interactive ? Stubs().progressWindow : nullptr);
+  const std::unique_ptr<std::shared_ptr<ProgressThreadArgs>> held(
+      static_cast<std::shared_ptr<ProgressThreadArgs>*>(parameter));
+  ProgressThreadArgs& args = **held;
+  args.progressWindow = args.interactive ? Stubs().progressWindow : nullptr;
   ++Stubs().progressThreads;
+  SetEvent(args.ready);
   return 0;
 }

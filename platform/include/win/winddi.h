@@ -5,11 +5,8 @@
 #pragma once
 
 #include "win/base.h"
+#include "win/devmode.h"
 #include "win/gditypes.h"
-
-// The printer settings record: the spooler's header defines it.
-struct DEVMODEW;
-using PDEVMODEW = DEVMODEW*;
 
 // ---- Scalar types ----
 using FLONG = ULONG;
