@@ -64,6 +64,18 @@ TEST_F(EndToEndTest, PaperAndResolutionSettingsGiveThePageSize) {
   }
 }
 
+TEST_F(EndToEndTest, ADefaultNameInTheJobsFolderNeedsNoDialog) {
+  // The folder is a POSIX path as a person writes it; the name comes from the document's title.
+  const std::string settings = R"({"UseDefFileName": 1, "Folder": ")" + out.string() + R"("})";
+  const auto outcome = kqprint::RunJob(Job("Microsoft Word - Budget 2024.docx", 1, settings), {});
+  ASSERT_TRUE(outcome.printed) << outcome.failure;
+  const auto file = out / "Budget 2024.pdf";
+  EXPECT_EQ(outcome.fileName, kq::WindowsPathFromPosix(file.string()));
+  ExpectQpdfCheckPasses(file);
+  for (const auto& entry : machine->Service<kq::SimulatedUser>().Journal())
+    EXPECT_NE(entry.kind, kq::JournalEntry::Kind::SaveAs) << entry.line;
+}
+
 TEST_F(EndToEndTest, ADocumentWithoutPagesGetsOneBlankPage) {
   const auto file = out / "empty.pdf";
   const auto outcome = Print(Job("", 0), file);
