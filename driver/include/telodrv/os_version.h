@@ -1,10 +1,11 @@
-// The version of the running system as the driver knows it: major x 100 + minor (501 for the version whose text
-// output the engine also draws into the page bitmap, up to 600). Set once when the driver is loaded.
+// The system's version as the driver saw it when it was loaded: the drawing entries read it to decide whether the
+// engine draws text into the page bitmap too.
 #pragma once
 
-#include <cstdint>
+#include "win/base.h"
 
-extern std::uint32_t OsVersionNumber;
+// Major version × 100 + minor version (501 = 5.1, 600 = 6.0); 0 until InitOsVersion has run.
+extern DWORD OsVersionNumber;
 
-// Sets OsVersionNumber from GetVersionExW; 0 when the system does not say.
+// Sets OsVersionNumber from GetVersionExW; the library runs it once when it is loaded.
 void InitOsVersion();
