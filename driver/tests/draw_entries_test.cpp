@@ -261,6 +261,25 @@ TEST_F(DrawEntries, TextGetsItsClipWithoutBounds) {
   EXPECT_NE(content.find("[(Hi)]TJ"), std::string::npos);
 }
 
+TEST_F(DrawEntries, AFaultBeneathAnEntryShowsOneBoxAndTheEntryFails) {
+  Open(false);
+  // A complex clip the engine did not make has no outline to give, which the clip step cannot work without.
+  CLIPOBJ foreign{};
+  foreign.iUniq = 7;
+  foreign.iDComplexity = DC_COMPLEX;
+  foreign.rclBounds = RECTL{0, 0, 10, 10};
+  auto square = Square(100, 100, 100);
+  auto brush = kq::BrushObject::Solid(0);
+  auto pen = kq::LineAttributes::Cosmetic();
+  EXPECT_FALSE(::DrvStrokePath(so_, square->Object(), &foreign, nullptr, brush->Object(), nullptr, pen.Object(),
+                               kCopyPen));
+  const auto boxes = JournalOf(kq::JournalEntry::Kind::MessageBox);
+  ASSERT_EQ(boxes.size(), 1u) << JournalText();
+  EXPECT_NE(boxes[0].text.find(u"Error tag = \"DrvStrokePath\"."), kq::WString::npos);
+  EXPECT_EQ(Take(), "") << "nothing of the failed call reached the page";
+  EXPECT_EQ(Writer().clipId, 0u) << "no clip is open, so the page end closes none";
+}
+
 // A copy of DejaVu Sans whose OS/2 table asks for restricted embedding (fsType 2), as C:\Restricted.ttf.
 std::filesystem::path RestrictedFont() {
   std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);

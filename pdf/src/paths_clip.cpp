@@ -93,9 +93,6 @@ void CPDF_DocWriter::EmitClip(SURFOBJ* surface, CLIPOBJ* clip, const RECTL* boun
     return;
   }
 
-  const std::uint32_t previous = clipId;
-  clipId = clip->iUniq != 0 ? clip->iUniq : kClipWithoutId;
-
   std::string text = RectangleText(*this, clip->rclBounds);
   text += "re W* n ";
   PATHOBJ* outline = CLIPOBJ_ppoGetPath(clip);
@@ -110,6 +107,9 @@ void CPDF_DocWriter::EmitClip(SURFOBJ* surface, CLIPOBJ* clip, const RECTL* boun
   }
   EngDeletePath(outline);
 
+  // Only a clip whose text could be made becomes the page's: a fault above leaves the record as it was.
+  const std::uint32_t previous = clipId;
+  clipId = clip->iUniq != 0 ? clip->iUniq : kClipWithoutId;
   if (text == clipText) return;
   FlushPendingRaster(surface);
   textWriter.EndText(*contentStream);
