@@ -235,9 +235,20 @@ TEST_F(Placement, RotationGoesIntoTheMatrix) {
   const TextPlacement placement = Place(FO_TYPE_TRUETYPE, &quarter);
   EXPECT_EQ(placement.horizontal, (TextMatrix{0, 12, -12, 0}));
   EXPECT_EQ(placement.size, 1.0);
+  // In the page's content: the rotated matrix, the size 1, and the glyph placed in the turned text space.
+  fonttest::TableFont font;
+  font.map[u'R'] = {u'R', 1, 9, 600, false};
+  CPDF_TextWriter writer;
+  writer.SetDeviceSpace(72.0 / 300, 3300);
+  const TextMatrix& m = placement.horizontal;
+  ASSERT_EQ(writer.ShowText(u'R', 0, 0, m.a, m.b, m.c, m.d, font, placement.size, 300, 600, 0, false), 9u);
+  std::string content;
+  writer.EndText(content);
+  EXPECT_EQ(content, "BT 0 12 -12 0 0 0 Tm /F9 1 Tf 0 0 0 sc 0 0 0 SC 0 Tr 54 -6 TD [(R)]TJ ET\n");
 
   // Thirty degrees: the single-precision products come through unchanged.
-  const FLOATL c = static_cast<FLOATL>(std::cos(M_PI / 6)) * kScale, s = static_cast<FLOATL>(std::sin(M_PI / 6)) * kScale;
+  const FLOATL c = static_cast<FLOATL>(std::cos(M_PI / 6)) * kScale;
+  const FLOATL s = static_cast<FLOATL>(std::sin(M_PI / 6)) * kScale;
   const XFORML thirty{c, -s, s, c, 0, 0};
   const TextPlacement turned = Place(FO_TYPE_TRUETYPE, &thirty);
   std::string text;
