@@ -100,9 +100,31 @@ TEST_F(VectorEndToEnd, TextComesBackExactlyInEveryScript) {
 
   const CommandResult fonts = RunCommand("pdffonts " + Quote(file.string()));
   ASSERT_EQ(fonts.status, 0) << fonts.output;
-  EXPECT_NE(fonts.output.find("DejaVu Sans"), std::string::npos) << fonts.output;
-  EXPECT_NE(fonts.output.find("WinAnsi"), std::string::npos) << fonts.output;
-  EXPECT_NE(fonts.output.find("WenQuanYi"), std::string::npos) << fonts.output;
+  // The named fonts with their encodings: Latin in WinAnsi, Greek and Cyrillic in encodings of their own, the
+  // ideographs through a predefined CMap of a CID font.
+  for (const char* expected : {"DejaVu Sans                          TrueType          WinAnsi",
+                               "DejaVu Sans                          TrueType          Custom",
+                               "WenQuanYi Micro Hei                  CID TrueType      Uni"})
+    EXPECT_NE(fonts.output.find(expected), std::string::npos) << expected << " in:\n" << fonts.output;
+  EXPECT_NE(fonts.output.find("-UCS2-H"), std::string::npos) << fonts.output;
+}
+
+TEST_F(VectorEndToEnd, TheSamplePrintsAndItsTextReadsBack) {
+  const auto sample = std::filesystem::path(KQ_SOURCE_DIR) / "examples" / "sample.json";
+  const kqprint::PrintJob job = kqprint::ReadJobFile(sample);
+  const auto file = PrintOk(job, "sample.pdf");
+  const CommandResult text = RunCommand("pdftotext -enc UTF-8 -f 1 -l 1 " + Quote(file.string()) + " -");
+  ASSERT_EQ(text.status, 0) << text.output;
+  std::size_t texts = 0;
+  for (const auto& op : job.pages.at(0).ops) {
+    if (op.op != "text") continue;
+    std::string expected = op.fields["text"].get<std::string>();
+    expected.erase(0, expected.find_first_not_of(' '));
+    expected.erase(expected.find_last_not_of(' ') + 1);
+    EXPECT_NE(text.output.find(expected), std::string::npos) << expected << " in:\n" << text.output;
+    ++texts;
+  }
+  EXPECT_GE(texts, 5u);
 }
 
 TEST_F(VectorEndToEnd, ShapesKeepTheirColoursAndTheClipHidesWhatLiesOutside) {
