@@ -35,6 +35,27 @@ bool Converts(WCHAR ch, BYTE charset) {
   return UnicodeToCharsetCode(ch, charset, code, count);
 }
 
+// Whether the program can be cut at all: a subset of glyph 0 alone, built on a subsetter of its own. A program
+// whose tables cannot be written again is not embedded, so its text falls back to a named font instead of naming
+// a font program that the document end could not write.
+bool TrueTypeSubsetBuilds(std::uint32_t faceIndex, FontBuffer& buffer) {
+  TTSubsetter trial;
+  TTSubsetter_Open(&trial, faceIndex, &FontBuffer_Read, &buffer);
+  TTSubsetter_SetTableFlags(&trial, TT_TABLES_HORIZONTAL | TT_TABLES_VERTICAL);
+  const bool built = trial.status == TT_OK && TTSubsetter_Build(&trial) == TT_OK;
+  TTSubsetter_Close(&trial);
+  return built;
+}
+
+bool Type1SubsetBuilds(FontBuffer& buffer) {
+  T1Subsetter trial;
+  T1Subsetter_Open(&trial, &FontBuffer_Read, &FontBuffer_GetSize, &buffer);
+  T1Subsetter_SetMode(&trial, kT1ModeFontFile);
+  const bool built = trial.status == 0 && T1Subsetter_Build(&trial) == 0;
+  T1Subsetter_Close(&trial);
+  return built;
+}
+
 }  // namespace
 
 int FontBuffer_Read(void* context, std::uint32_t offset, void* destination, std::uint32_t length) {
@@ -75,7 +96,8 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
 
   ttSubsetter = std::make_unique<TTSubsetter>();
   TTSubsetter_Open(ttSubsetter.get(), faceIndex, &FontBuffer_Read, &fontBuffer);
-  if (ttSubsetter->status == TT_OK && EmbeddingAllowed(TTSubsetter_GetFsType(ttSubsetter.get()))) {
+  if (ttSubsetter->status == TT_OK && EmbeddingAllowed(TTSubsetter_GetFsType(ttSubsetter.get())) &&
+      TrueTypeSubsetBuilds(faceIndex, fontBuffer)) {
     TTSubsetter_SetTableFlags(ttSubsetter.get(), TT_TABLES_HORIZONTAL | TT_TABLES_VERTICAL);
     if (embedMode == kEmbedStandardFacesNamed && IsStandardFace(faceName.c_str()))
       subFont = std::make_unique<CPDF_CIDEmbedStandardFont>(*this, owner, *ttSubsetter);
@@ -88,7 +110,7 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
 
   t1Subsetter = std::make_unique<T1Subsetter>();
   T1Subsetter_Open(t1Subsetter.get(), &FontBuffer_Read, &FontBuffer_GetSize, &fontBuffer);
-  if (t1Subsetter->status == 0) {
+  if (t1Subsetter->status == 0 && Type1SubsetBuilds(fontBuffer)) {
     // PDF wants the private part in binary, its length as /Length2.
     T1Subsetter_SetMode(t1Subsetter.get(), kT1ModeFontFile);
     subFont = std::make_unique<CPDF_CIDEmbedT1Font>(*this, owner, *t1Subsetter);

@@ -172,11 +172,30 @@ inline Bytes Cmap(std::uint16_t first, std::uint16_t count) {
   return w.bytes;
 }
 
+// A naming table of Windows English records: family, style, full name and PostScript name.
+inline Bytes Names(const std::u16string& family) {
+  const std::vector<std::pair<std::uint16_t, std::u16string>> records = {
+      {1, family}, {2, u"Regular"}, {4, family}, {6, family}};
+  sfnt::Writer w;
+  w.U16(0).U16(static_cast<std::uint16_t>(records.size())).U16(static_cast<std::uint16_t>(6 + 12 * records.size()));
+  std::uint16_t offset = 0;
+  for (const auto& [id, text] : records) {
+    const auto length = static_cast<std::uint16_t>(2 * text.size());
+    w.U16(3).U16(1).U16(0x409).U16(id).U16(length).U16(offset);
+    offset = static_cast<std::uint16_t>(offset + length);
+  }
+  for (const auto& record : records)
+    for (char16_t unit : record.second) w.U16(unit);
+  return w.bytes;
+}
+
 // An OpenType font around a CID-keyed program: .notdef and one square per CID, the squares mapped from "A" on,
-// each advance 500 + 100 x its place; embedding flags `fsType`.
-inline Bytes CidKeyedOpenType(const std::vector<std::uint16_t>& cids, std::uint16_t fsType = 0) {
+// each advance 600 + 100 x its place; embedding flags `fsType`; `charsetAt` points the charset operator elsewhere.
+inline Bytes CidKeyedOpenType(const std::vector<std::uint16_t>& cids, std::uint16_t fsType = 0,
+                              std::optional<std::int32_t> charsetAt = std::nullopt) {
   Program program;
   program.charset = Format0(cids);
+  program.charsetAt = charsetAt;
   std::vector<sfnt::Metric> metrics;
   program.charStrings.push_back(Square(500, 0));
   metrics.push_back({500, 0});
@@ -194,6 +213,7 @@ inline Bytes CidKeyedOpenType(const std::vector<std::uint16_t>& cids, std::uint1
   sfnt::Writer maxp;
   maxp.U32(0x00005000).U16(static_cast<std::uint16_t>(cids.size() + 1));
   sfnt::FindTable(tables, "maxp")->data = maxp.bytes;
+  sfnt::FindTable(tables, "name")->data = Names(u"CidTest");
   tables.push_back({"cmap", Cmap(u'A', static_cast<std::uint16_t>(cids.size()))});
   tables.push_back({"CFF ", Build(program)});
   sfnt::Writer post;

@@ -5,6 +5,7 @@
 #include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_TAGS_H
 
+
 #include "cff_builder.h"
 #include "font_fixture.h"
 #include "fonts/cid_embed_font.h"
@@ -465,3 +466,183 @@ TEST_F(EmbeddedFonts, ASubsetThatCannotBeBuiltLeavesOnlyItsStreamOut) {
 }
 
 }  // namespace
+
+namespace {
+
+// A grey page rendered by pdftoppm: one byte a pixel, 0 black.
+struct GreyPage {
+  int width = 0;
+  int height = 0;
+  std::string pixels;
+
+  static std::optional<GreyPage> Read(const std::filesystem::path& pgm) {
+    const auto bytes = fonttest::ReadFile(pgm);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::string magic;
+    int maxValue = 0;
+    GreyPage page;
+    if (!(in >> magic >> page.width >> page.height >> maxValue) || magic != "P5" || maxValue != 255) return std::nullopt;
+    in.get();
+    page.pixels.assign(std::istreambuf_iterator<char>(in), {});
+    if (page.pixels.size() != static_cast<std::size_t>(page.width) * page.height) return std::nullopt;
+    return page;
+  }
+  // Dark pixels in rows [top, bottom), every column.
+  int Ink(int top, int bottom) const {
+    int dark = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
+      for (int x = 0; x < width; ++x) dark += static_cast<unsigned char>(pixels[static_cast<std::size_t>(y) * width + x]) < 128;
+    return dark;
+  }
+};
+
+}  // namespace
+
+// Each line in an embedded font of its own kind; pdffonts, pdftotext, qpdf and pdftoppm read the page.
+TEST_F(EmbeddedFonts, APageOfEmbeddedTextReadsBackInIndependentReaders) {
+  for (const char* tool : {"/usr/bin/qpdf", "/usr/bin/pdffonts", "/usr/bin/pdftotext", "/usr/bin/pdftoppm"})
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " is not installed";
+  struct Line {
+    std::filesystem::path font;
+    std::u16string text;
+    const char* expected;
+    const char* fontName;  // as pdffonts lists it
+    const char* fontType;
+  } lines[] = {
+      {fonttest::kDejaVuSans, u"Hello \u00E9t\u00E9 \u20AC 5", "Hello \u00E9t\u00E9 \u20AC 5", "DejaVu Sans+TROV",
+       "CID TrueType"},
+      {fonttest::kDejaVuSans, u"\u03A9\u03BC\u03AD\u03B3\u03B1 \u0416\u0443\u043A",
+       "\u03A9\u03BC\u03AD\u03B3\u03B1 \u0416\u0443\u043A", "DejaVu Sans+TROV", "CID TrueType"},
+      {fonttest::kWenQuanYi, u"\u4E2D\u6587\u5B57", "\u4E2D\u6587\u5B57", "WenQuanYi Micro Hei+TROV", "CID TrueType"},
+      // A Type 1 program in a CID font: poppler reads the program as the simple font it is.
+      {kNimbusSansType1, u"Type one", "Type one", "Nimbus Sans+TROV", "Type 1"},
+      {kNimbusSansOpenType, u"Open CFF", "Open CFF", "NimbusSans-Regular+TROV", "CID Type 0C"},
+      {Save("cidkeyed.otf", cfftest::CidKeyedOpenType({1000, 1001, 500})), u"ABC", "ABC", "CidTest+TROV",
+       "CID Type 0C"},
+  };
+  fonttest::OnePageDocument document(writer_);
+  constexpr double kFirstBaseline = 300, kLineStep = 150;  // device pixels at 300 dpi
+  double y = kFirstBaseline;
+  for (const Line& line : lines) {
+    CPDF_Font* font = Select(line.font);
+    ASSERT_NE(dynamic_cast<CPDF_CIDEmbedFont*>(font), nullptr) << line.font;
+    document.Show(*font, line.text, 300, y);
+    y += kLineStep;
+  }
+  document.Finish();
+  ASSERT_FALSE(writer_.HasWriteError());
+  Output();
+  const std::string path = kq::HostPathFromWindows(u"C:\\out.pdf")->string();
+
+  const auto check = fonttest::RunTool("/usr/bin/qpdf --check '" + path + "'");
+  ASSERT_TRUE(check) << "qpdf rejects the file";
+  EXPECT_NE(check->find("No syntax or stream encoding errors found"), std::string::npos) << *check;
+
+  // Every font embedded, every one with its ToUnicode map.
+  const auto listed = fonttest::RunTool("/usr/bin/pdffonts '" + path + "'");
+  ASSERT_TRUE(listed);
+  // Columns: name (36), type (17), encoding (16), then emb, sub, uni and the object's number.
+  struct Row {
+    std::string type;
+    std::vector<std::string> flags;
+  };
+  std::map<std::string, Row> rows;
+  const auto trim = [](std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+  };
+  std::istringstream table(*listed);
+  for (std::string row; std::getline(table, row);) {
+    if (row.size() < 72 || row.rfind("name ", 0) == 0 || row[0] == '-') continue;
+    Row parsed{trim(row.substr(37, 17)), {}};
+    std::istringstream fields(row.substr(72));
+    for (std::string word; fields >> word;) parsed.flags.push_back(word);
+    rows[trim(row.substr(0, 36))] = parsed;
+  }
+  EXPECT_EQ(rows.size(), 5u) << *listed;
+  for (const Line& line : lines) {
+    const Row& row = rows[line.fontName];
+    ASSERT_GE(row.flags.size(), 3u) << line.fontName << " in:\n" << *listed;
+    EXPECT_EQ(row.type, line.fontType) << line.fontName;
+    EXPECT_EQ(row.flags[0], "yes") << line.fontName << ": embedded";
+    EXPECT_EQ(row.flags[2], "yes") << line.fontName << ": ToUnicode";
+  }
+
+  const auto text = fonttest::RunTool("/usr/bin/pdftotext -q -enc UTF-8 '" + path + "' -");
+  ASSERT_TRUE(text);
+  std::vector<std::string> got, expected;
+  std::istringstream extracted(*text);
+  for (std::string row; std::getline(extracted, row);)
+    if (!row.empty() && row != "\f") got.push_back(row);
+  for (const Line& line : lines) expected.push_back(line.expected);
+  EXPECT_EQ(got, expected);
+
+  // Ink in each line's band (from an em above the baseline to a quarter em below), none elsewhere.
+  const auto image = machine_->Root() / "page";
+  ASSERT_TRUE(fonttest::RunTool("/usr/bin/pdftoppm -r 72 -gray -singlefile '" + path + "' '" + image.string() + "'"));
+  const auto page = GreyPage::Read(image.string() + ".pgm");
+  ASSERT_TRUE(page);
+  ASSERT_EQ(page->height, 792);
+  int inBands = 0;
+  for (std::size_t i = 0; i < std::size(lines); ++i) {
+    const int baseline = static_cast<int>((kFirstBaseline + kLineStep * static_cast<double>(i)) * 72 / 300);
+    const int ink = page->Ink(baseline - 12, baseline + 4);
+    EXPECT_GT(ink, 20) << lines[i].expected;
+    inBands += ink;
+  }
+  EXPECT_EQ(page->Ink(0, page->height), inBands) << "ink outside the lines";
+}
+
+// The broken fonts of the fuzz corpora, and fonts whose licence forbids embedding: the embedded-font corpus's are
+// all refused, from their bytes and by font selection, which falls back to a named font; the subsetters'
+// corpora's are refused, or, where the font engine and the subsetter both read them, embedded with a program
+// that the font engine reads back.
+TEST_F(EmbeddedFonts, TheBrokenFontsOfTheCorporaAreRefusedOrEmbeddedWhole) {
+  int refused = 0;
+  for (const std::string corpus : {"truetype_subset", "type1_subset", "embedded_font"}) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(KQ_SOURCE_DIR) / "fuzz" / "corpus" / corpus)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("broken_", 0) != 0 && name.rfind("refused_", 0) != 0) continue;
+      SCOPED_TRACE(entry.path());
+      const bool mustRefuse = corpus == "embedded_font";
+      CPDF_DocWriter writer;
+      writer.fontEmbed = 2;
+      writer.outputFile = CreateFileW(u"C:\\broken.pdf", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      const auto bytes = fonttest::ReadFile(entry.path());
+      auto font = MakeFont(writer, bytes, u"Broken", 2);
+      // The engine's record carries the licence of the OS/2 table, as the engine would give it.
+      const Face view(std::string(bytes.begin(), bytes.end()));
+      if (view.get())
+        if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(view.get(), FT_SFNT_OS2)))
+          font->embeddingRights = os2->fsType;
+      if (!font->DetectAndCreate()) {
+        EXPECT_EQ(writer.lastObjectNumber, 0u);
+        ++refused;
+      } else {
+        EXPECT_FALSE(mustRefuse);
+        for (HGLYPH glyph = 1; glyph < 6; ++glyph) font->MapChar(static_cast<WCHAR>(u'@' + glyph), glyph, false);
+        font->WriteResources();
+        CloseHandle(writer.outputFile);
+        writer.outputFile = INVALID_HANDLE_VALUE;
+        const auto written = fonttest::ReadFile(*kq::HostPathFromWindows(u"C:\\broken.pdf"));
+        const auto objects = fonttest::ReadObjects({written.begin(), written.end()});
+        const PdfObject& program = Object(objects, 3);
+        ASSERT_TRUE(program.data) << "the descriptor names a program that is there";
+        EXPECT_NE(Face(Inflate(*program.data)).get(), nullptr);
+        continue;
+      }
+
+      kq::FontRequest request;
+      request.file = entry.path();
+      if (auto realized = kq::RealizedFont::Realize(request)) {
+        CPDF_DocWriter selection;
+        selection.fontEmbed = 2;
+        CPDF_Font* selected = selection.SelectFont(realized->Object());
+        EXPECT_NE(selected, nullptr);
+        EXPECT_EQ(dynamic_cast<CPDF_CIDEmbedFont*>(selected), nullptr);
+      }
+    }
+  }
+  EXPECT_GE(refused, 14) << "the corpora were found";
+}

@@ -4,6 +4,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <cstdio>
 #include <map>
@@ -129,22 +130,45 @@ TEST_F(Type1Fonts, PfbAndPfaFilesRealiseAlike) {
     FT_Done_Face(face);
     FT_Done_FreeType(library);
 
-    // Outlines come as paths, as for any scalable font.
-    kq::TextRequest text{u"Az", {100, 200}};
+  }
+}
+
+// Type 1 and CFF outlines are cubic: the paths the engine hands out have Bézier curves and FreeType's control box.
+TEST_F(Type1Fonts, PostScriptOutlinesComeAsBezierPaths) {
+  for (const auto& file : {kNimbusSansPfa, testfont::kNimbusSansItalic}) {
+    SCOPED_TRACE(file);
+    auto font = Realize(file);
+    ASSERT_TRUE(font);
+    const HGLYPH glyph = font->GlyphOf(u'S');
+    kq::TextRequest text{u"S", {0, 0}};
     text.glyphMode = FO_PATHOBJ;
     auto string = kq::TextString::Build(*font, text);
     ASSERT_TRUE(string);
-    STROBJ* so = string->Object();
     ULONG count = 0;
     GLYPHPOS* pos = nullptr;
-    STROBJ_vEnumStart(so);
-    STROBJ_bEnum(so, &count, &pos);
-    ASSERT_EQ(count, 2u);
+    STROBJ_vEnumStart(string->Object());
+    STROBJ_bEnum(string->Object(), &count, &pos);
+    ASSERT_EQ(count, 1u);
     ASSERT_NE(pos[0].pgdf, nullptr);
+    PATHOBJ* path = pos[0].pgdf->ppo;
+    EXPECT_EQ(path->fl & PO_BEZIERS, PO_BEZIERS);
     RECTFX bounds{};
-    PATHOBJ_vGetBounds(pos[0].pgdf->ppo, &bounds);
-    EXPECT_GT(bounds.xRight, bounds.xLeft);
-    EXPECT_GT(bounds.yBottom, bounds.yTop);
+    PATHOBJ_vGetBounds(path, &bounds);
+
+    FT_Library library = nullptr;
+    ASSERT_EQ(FT_Init_FreeType(&library), 0);
+    FT_Face face = nullptr;
+    ASSERT_EQ(FT_New_Face(library, file.c_str(), 0, &face), 0);
+    ASSERT_EQ(FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE), 0);
+    FT_BBox box;
+    FT_Outline_Get_CBox(&face->glyph->outline, &box);
+    const double scale = font->EmPixels() / face->units_per_EM * 16;  // 28.4 device units per font unit
+    EXPECT_NEAR(bounds.xLeft, box.xMin * scale, 16);
+    EXPECT_NEAR(bounds.xRight, box.xMax * scale, 16);
+    EXPECT_NEAR(bounds.yTop, -box.yMax * scale, 16);
+    EXPECT_NEAR(bounds.yBottom, -box.yMin * scale, 16);
+    FT_Done_Face(face);
+    FT_Done_FreeType(library);
   }
 }
 
