@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev
   zlib1g-dev libfreetype-dev libjpeg62-turbo-dev libsqlite3-dev
   libcairo2-dev libpixman-1-dev nlohmann-json3-dev liblcms2-dev
-  libcctz-dev tzdata
+  libcctz-dev tzdata libexpat1-dev
   curl qpdf poppler-utils mupdf-tools
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
 )

@@ -7,10 +7,11 @@
 #include "win/fileapi.h"
 #include "win/handleapi.h"
 
-CPDF_DocWriter::CPDF_DocWriter() { progressArgs.progressWindow = &progressWindow; }
+CPDF_DocWriter::CPDF_DocWriter() : progressArgs(std::make_shared<ProgressThreadArgs>()) {}
 
 CPDF_DocWriter::~CPDF_DocWriter() {
-  // The writer owns the output file and the add-in's mapping.
+  // The writer owns its progress thread, the output file and the add-in's mapping.
+  EndProgressThread();
   if (outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr) CloseHandle(outputFile);
   if (mapping) CloseHandle(mapping);
 }

@@ -13,8 +13,11 @@ TEST_F(DocWriter, StartsEmpty) {
   EXPECT_EQ(fresh.lastObjectNumber, 0u);
   EXPECT_EQ(fresh.totalPages, 1);
   EXPECT_EQ(fresh.contentStream, nullptr);
-  EXPECT_EQ(fresh.progressArgs.progressWindow, &fresh.progressWindow);
-  EXPECT_EQ(fresh.progressArgs.interactive, 1u);
+  ASSERT_NE(fresh.progressArgs, nullptr);
+  EXPECT_EQ(fresh.progressArgs->progressWindow.load(), nullptr);
+  EXPECT_EQ(fresh.progressArgs->interactive.load(), 1u);
+  EXPECT_EQ(fresh.progressWindow, nullptr);
+  EXPECT_EQ(fresh.progressThread, nullptr);
   for (const RectList* list : {&fresh.dirtyRects, &fresh.queuedSrcRects, &fresh.queuedDestRects}) {
     EXPECT_EQ(list->Count(), 0u);
     EXPECT_GE(list->Capacity(), 256u);

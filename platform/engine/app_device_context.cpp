@@ -2,7 +2,7 @@
 // escapes, over the DDI host's device.
 #include <atomic>
 
-#include "win/appgdi.h"
+#include "app_drawing.h"
 
 namespace kq {
 
@@ -32,7 +32,21 @@ DWORD NextPrintJobId(Machine& machine) {
 
 DeviceContext::DeviceContext(std::shared_ptr<Machine> machine, PrinterSettings settings,
                              std::unique_ptr<DdiDevice> device)
-    : machine_(std::move(machine)), settings_(std::move(settings)), device_(std::move(device)) {}
+    : machine_(std::move(machine)), settings_(std::move(settings)), device_(std::move(device)) {
+  SurfaceEnabled();
+}
+
+void DeviceContext::SurfaceEnabled() {
+  MachineScope scope(machine_);
+  drawing_.reset();
+  drawing_ = std::make_unique<Drawing>(*device_);
+}
+
+bool DeviceContext::CanDraw() {
+  if (!Usable()) return false;
+  if (state_ != State::Page) return OutOfOrder();
+  return true;
+}
 
 DeviceContext::~DeviceContext() { Close(); }
 
@@ -149,7 +163,11 @@ bool DeviceContext::Reset(std::span<const BYTE> devmode, DdiFailure* failure) {
   setup.port = settings_.port;
   setup.devmode.assign(devmode.begin(), devmode.end());
   setup.printer = settings_.connection ? settings_.connection->Handle() : nullptr;
-  return device_->Reset(setup, failure);
+  const bool reset = device_->Reset(setup, failure);
+  const DWORD error = GetLastError();
+  if (reset || !device_->Surface()) SurfaceEnabled();  // a new device; a failed reset keeps the old one
+  SetLastError(error);
+  return reset;
 }
 
 int DeviceContext::Escape(ULONG escape, std::span<const BYTE> in, std::span<BYTE> out) {
@@ -164,6 +182,10 @@ int DeviceContext::Escape(ULONG escape, std::span<const BYTE> in, std::span<BYTE
 void DeviceContext::Close() {
   if (!device_) return;
   if (state_ != State::Idle) AbortDocument();
+  {
+    MachineScope scope(machine_);
+    drawing_.reset();
+  }
   device_->Disable();
   device_.reset();
 }

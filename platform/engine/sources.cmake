@@ -36,6 +36,10 @@ target_link_libraries(platform PRIVATE Freetype::Freetype PkgConfig::KQ_CAIRO Pk
 # The DDI host and the application side.
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/app_device_context.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_draw_images.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_draw_shapes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_draw_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/app_drawing.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ddi_host_device.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ddi_host_dispatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ddi_host_library.cpp

@@ -5,19 +5,12 @@
 #include <system_error>
 #include <thread>
 
+#include "thread_object.h"
 #include "win/machine.h"
-#include "win/processthreadsapi.h"
-#include "win/synchapi.h"
 
 namespace kq {
 
 namespace {
-
-class ThreadObject : public WaitableObject {
- public:
-  ThreadObject() : WaitableObject(Reset::Manual) {}
-  std::atomic<DWORD> exitCode{STILL_ACTIVE};
-};
 
 // The machine's count of running platform threads. The count outlives the machine's reference, which a thread
 // drops before it reports its end.
@@ -73,8 +66,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
         kq::tExitHooks.Run();
       }
       --*running;
-      thread->exitCode.store(code);
-      thread->Signal();
+      thread->Finish(code);
     }).detach();
   } catch (const std::system_error&) {
     --*running;

@@ -1,6 +1,8 @@
 // The per-device state of the PDF output and the operations on it. The fields are public: the document, page,
 // structure, font, drawing and job operations of the layers above all work on them. The operations are spread
-// over the sources of the pdf room and the rooms above it, one group per file.
+// over the sources of the pdf room and the rooms above it, one group per file. The job operations read the
+// settings record and the printer values, so the driver room defines them (driver/src); the pdf room only declares
+// them.
 #pragma once
 
 #include <array>
@@ -8,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +24,22 @@
 #include "printer_settings/font_face_list.h"
 #include "win/base.h"
 #include "win/winddi.h"
+
+// The driver's device record (driver/include/telodrv/driver_pdev.h).
+struct DriverPdev;
+
+// A document whose file could not be written whole: what reaches the entry point's catch-all. The incomplete file
+// has been removed by then.
+class PdfOutputError : public std::runtime_error {
+ public:
+  explicit PdfOutputError(DWORD error)
+      : std::runtime_error("the PDF file could not be written (error " + std::to_string(error) + ")"),
+        error_(error) {}
+  DWORD Error() const { return error_; }
+
+ private:
+  DWORD error_;
+};
 
 // A named destination from the add-in: the page counted from 1 and the position in points from the page's top.
 struct NamedDestination {
@@ -62,6 +81,31 @@ class CPDF_DocWriter {
   CPDF_DocWriter(const CPDF_DocWriter&) = delete;
   CPDF_DocWriter& operator=(const CPDF_DocWriter&) = delete;
 
+  // ---- Document and pages (document_pages.cpp, document_end.cpp) ----
+  // Sets up the destination (the add-in's, or one chosen for the name), then writes the header, the colour space
+  // and the ICC profile. FALSE when no destination could be set up; TRUE otherwise, also when the user cancelled
+  // (nothing is written and the document is not opened then). The title becomes the name, or empty without one.
+  BOOL StartDocument(LPCWSTR documentName);
+  // Reports the page to the progress window and opens a fresh content stream. 1; nothing else while no document
+  // is open.
+  BOOL StartPage();
+  // Flushes pending output into the page's content, then writes it compressed, the page's link annotations and
+  // the page object. `surface` is the page's drawing surface, or null.
+  void EndPage(SURFOBJ* surface);
+  // Writes the rest of the file (structure, pages tree, fonts, catalog, information dictionary, metadata, cross-
+  // reference table, trailer), closes it and carries out the job's closing actions, then resets the job. Nothing
+  // while no document is open. A file that could not be written whole is closed and removed, "FileName" says
+  // "FALSE", no closing action runs, the job is reset and PdfOutputError is thrown.
+  void EndDocument();
+  // The document's pages and structure are being written: from a successful StartDocument to its EndDocument.
+  bool DocumentOpen() const { return documentOpen; }
+
+  // ---- Page content state (graphics_state.cpp, pending_raster.cpp) ----
+  // Forgets the cached colours, line width and dash; the clip is left as it is.
+  void ResetGraphicsState();
+  // Writes the raster output that waits for the page (dirty regions, queued images) into its content.
+  void FlushPendingRaster(SURFOBJ* surface);
+
   // ---- Output (doc_writer.cpp) ----
   // Writes object n as "n 0 obj\n", the serialised object and "endobj\n" in one write, recording its offset.
   // A number that was never handed out (below 1 or above lastObjectNumber) throws std::out_of_range. False when
@@ -97,8 +141,63 @@ class CPDF_DocWriter {
   // Whether the face is one of the job's face list ("FFaces"), compared exactly.
   bool IsFaceInEmbedList(kq::WStringView face) const;
 
+  // ---- Job settings, destination and clean-up (driver room: job_settings.cpp, destination.cpp, job_cleanup.cpp) ----
+  // Fills the job's settings from the device record, its settings record and the printer values; called by
+  // DrvStartDoc and DrvResetPDEV. Sets progressArgs->interactive.
+  void LoadJobSettings(const DriverPdev& pdev);
+  // Names and creates the output file for a job without a hand-over block (documentName may be null). TRUE with
+  // outputFile open and outputPath set, or TRUE with `cancelled` set (the Save As dialog was cancelled; "FileName"
+  // then holds "FALSE"); FALSE when no file could be written and the user gave up. Every dialog and message box runs
+  // on a thread of its own while the caller waits.
+  bool ChooseDestination(LPCWSTR documentName);
+  // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. (The hand-over
+  // reader defines it.)
+  bool OpenAddinJob();
+  // The end of a job's add-in data and progress: empties namedDests, outlineItems and pageLinks, closes `mapping`
+  // (and clears addinJob) when held, ends our progress dialog and joins its thread (EndProgressThread), clears
+  // progressWindow and frees fontFaces.
+  void CloseJob();
+  // Empties what belongs to one document: the text writer's pending text (CPDF_TextWriter::Clear), the fonts
+  // (through their virtual destructors), pageObjects, xrefOffsets and the page lists (pageFonts, pageImages,
+  // pageShadings); closes outputFile when it is still open (whoever closes it earlier sets it to
+  // INVALID_HANDLE_VALUE), clears outputPath and ends the open document; then CloseJob. Called by DrvStartDoc for
+  // a new job on an existing writer and at the end of EndDocument.
+  void ResetJob();
+
+  // ---- Progress (driver room: progress_dialog.cpp; pdf room: progress.cpp) ----
+  // The protocol is in pdf/progress_protocol.h. StartDocument starts our dialog's thread for a job without a
+  // hand-over block that was not cancelled; StartPage reports each page with SendProgress(text, ProgressPosition(...));
+  // EndDocument, after "FileName" is written, calls FinishProgress; ResetJob (through CloseJob) then joins the thread.
+  // The writer keeps the thread's handle, so no job leaves a dialog or a thread behind.
+  //
+  // Starts the progress dialog's thread (ProgressDialogThread) with progressArgs; the thread publishes its dialog in
+  // progressArgs->progressWindow and sets progressArgs->ready. FALSE when no thread could be started (the job then
+  // goes on without progress). A thread of an earlier job is ended first.
+  bool StartProgressThread();
+  // The window progress goes to: the add-in's dialog (found when its hand-over block is claimed), or our own
+  // dialog once its thread has published it. The first call after the thread started waits for the thread's signal,
+  // at most kProgressReadyWaitMs; null when there is no window (batch jobs, a dialog that could not be made, no
+  // thread).
+  HWND ProgressWindow();
+  // When there is a window and the job is interactive: WM_SETTEXT `text` to the status control (sent) and, when
+  // `position` lies in 1..100, PBM_SETPOS `position` to the bar (posted). Controls that are gone take nothing.
+  void SendProgress(LPCWSTR text, int position);
+  // The end of the document's progress: SendProgress("Finish...", 100), then SendProgressDone.
+  void FinishProgress();
+  // WM_PROGRESS_DONE sent to the window whatever the interactive flag (a job that fails sends only this).
+  void SendProgressDone();
+  // Ends our dialog (WM_PROGRESS_DONE, unless SendProgressDone gave it already) once it is published and joins its
+  // thread, each wait bounded; closes the thread's handle and its signal. Nothing when no thread was started. Called
+  // by CloseJob and the destructor.
+  void EndProgressThread();
+
+  // How long page start and document end wait for the progress thread's signal, and the end for the thread.
+  static constexpr DWORD kProgressReadyWaitMs = 5000;
+  static constexpr DWORD kProgressJoinMs = 5000;
+
   // ---- Fields ----
   HANDLE printer = nullptr;
+  bool documentOpen = false;  // from a successful StartDocument to its EndDocument
   HANDLE outputFile = INVALID_HANDLE_VALUE;
   kq::WString outputPath;
   kq::WString folder;
@@ -140,7 +239,7 @@ class CPDF_DocWriter {
   std::vector<OutlineItem> outlineItems;  // index 0 is the root
   std::multimap<std::int32_t, LinkRecord> pageLinks;  // by page from 1, each page's links in the order added
   HANDLE mapping = nullptr;
-  HWND progressWindow = nullptr;
+  HWND progressWindow = nullptr;  // where progress goes: the add-in's dialog, or ours once published
   std::int32_t totalPages = 1;
   DWORD addinJob = 0;
   std::int32_t paperWidthPt = 0;
@@ -152,11 +251,22 @@ class CPDF_DocWriter {
   std::vector<std::uint32_t> pageShadings;
   DWORD batch = 0;
   std::array<WCHAR, MAX_PATH> destName{};
-  ProgressThreadArgs progressArgs;
+  std::shared_ptr<ProgressThreadArgs> progressArgs;  // made by the constructor, shared with the progress thread
+  HANDLE progressThread = nullptr;                   // our progress dialog's thread while it may run
+  bool progressWaited = false;                       // the bounded wait for the thread's signal is spent
   BYTE mergeImages = 0;
   BYTE pdfA1b = 0;
   BYTE upload = 0;
   RectList queuedSrcRects;
   RectList queuedDestRects;
   std::list<std::unique_ptr<ImageRecord>> queuedImages;  // oldest first
+
+ private:
+  void WriteDocumentStart();
+  void WriteDocumentEnd();
+  // Closes the output file when it is open and removes the file; the document is no longer open.
+  void AbandonOutputFile();
+  // The job's end when its file could not be written whole: the file removed, "FileName" "FALSE", the progress
+  // window ended, the job reset.
+  void AbortDocument();
 };

@@ -154,7 +154,7 @@ TEST_F(Device, TheSurfaceBelongsToTheDevice) {
   EXPECT_TRUE(kq::QueryPalette(device->DevInfo().hpalDefault));
 
   EXPECT_NE(kq::DriverFunction(device->Hdev(), INDEX_DrvBitBlt), nullptr);
-  EXPECT_EQ(kq::DriverFunction(device->Hdev(), INDEX_DrvRealizeBrush), nullptr);
+  EXPECT_EQ(kq::DriverFunction(device->Hdev(), INDEX_DrvQueryDeviceSupport), nullptr);
   EXPECT_EQ(kq::DriverFunction(reinterpret_cast<HDEV>(0x4321), INDEX_DrvBitBlt), nullptr);
   EXPECT_EQ(device->GetGlyphMode(nullptr), FO_PATHOBJ);
 

@@ -8,9 +8,15 @@
 //   bitmap           its surface is a 24-bit bitmap, else a device surface
 //   badsurface       DrvEnableSurface returns a handle that is no surface
 //   pattern          it supplies its own pattern for the first hatch style
+//   args             drawing entries log what their objects hold (clip, brush, path, pen, string, source, ...)
+//   glyphmode=N      the answer of DrvGetGlyphMode (default FO_PATHOBJ)
+//   bgr              its palette is PAL_BGR (default PAL_RGB)
+//   jpeg             it reports that it takes JPEG sources (GCAPS2_JPEGSRC)
+//   stylestep=X,Y,D  the style step of cosmetic lines it reports
 // Variants of the library are built from this file with FAKE_VARIANT (see CMakeLists.txt).
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -42,6 +48,11 @@ struct Pdev {
   bool bitmap = false;
   bool badSurface = false;
   bool pattern = false;
+  bool args = false;
+  bool bgr = false;
+  bool jpeg = false;
+  ULONG glyphMode = FO_PATHOBJ;
+  LONG styleStep[3] = {0, 0, 0};
   HDEV hdev = nullptr;
   HSURF surface = nullptr;
   HSURF ownPattern = nullptr;
@@ -75,6 +86,12 @@ void Configure(Pdev& pdev, const std::string& config) {
     if (key == "bitmap") pdev.bitmap = true;
     if (key == "badsurface") pdev.badSurface = true;
     if (key == "pattern") pdev.pattern = true;
+    if (key == "args") pdev.args = true;
+    if (key == "bgr") pdev.bgr = true;
+    if (key == "jpeg") pdev.jpeg = true;
+    if (key == "glyphmode") pdev.glyphMode = static_cast<ULONG>(std::stoul(value));
+    if (key == "stylestep")
+      std::sscanf(value.c_str(), "%d,%d,%d", &pdev.styleStep[0], &pdev.styleStep[1], &pdev.styleStep[2]);
     start = end + 1;
   }
 }
@@ -90,6 +107,17 @@ std::string PrivatePart(const DEVMODEW* devmode) {
 
 Pdev* Of(DHPDEV dhpdev) { return reinterpret_cast<Pdev*>(dhpdev); }
 Pdev* Of(SURFOBJ* so) { return so ? Of(so->dhpdev) : nullptr; }
+
+// "(a,b,...)" for the log; built by appending, which GCC 12's release build does not misread as overlapping.
+std::string Args(std::initializer_list<std::string> parts) {
+  std::string out = "(";
+  for (const auto& part : parts) {
+    if (out.size() > 1) out += ',';
+    out += part;
+  }
+  out += ')';
+  return out;
+}
 
 // Logs the call; true when this call is to fail.
 bool Enter(Pdev* pdev, const std::string& entry, const std::string& args = "") {
@@ -112,6 +140,162 @@ bool EnterOn(SURFOBJ* so, const std::string& entry, const std::string& args = ""
   Pdev* pdev = Of(so);
   const bool own = pdev && so->hsurf == pdev->surface;
   return Enter(pdev, entry, args + (pdev && !own ? "(foreign surface)" : ""));
+}
+
+
+// ---- What the drawing entries' objects hold, for drivers configured with "args" ----
+
+std::string Num(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+std::string Hex(ULONG v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06X", v);
+  return text;
+}
+
+std::string Rect(const RECTL* r) {
+  if (!r) return "null";
+  return std::to_string(r->left) + "," + std::to_string(r->top) + "," + std::to_string(r->right) + "," +
+         std::to_string(r->bottom);
+}
+
+std::string Point(POINTFIX p) { return Num(p.x / 16.0) + "," + Num(p.y / 16.0); }
+
+// M x,y L x,y C x,y x,y x,y Z, from the records.
+std::string Path(PATHOBJ* ppo) {
+  if (!ppo) return "null";
+  std::string out;
+  PATHOBJ_vEnumStart(ppo);
+  for (int guard = 0; guard < 10000; ++guard) {
+    PATHDATA pd{};
+    const BOOL more = PATHOBJ_bEnum(ppo, &pd);
+    for (ULONG i = 0; i < pd.count;) {
+      if (!out.empty()) out += " ";
+      if (i == 0 && (pd.flags & PD_BEGINSUBPATH)) {
+        out += "M" + Point(pd.pptfx[i++]);
+        continue;
+      }
+      if ((pd.flags & PD_BEZIERS) && i + 2 < pd.count) {
+        out += "C" + Point(pd.pptfx[i]) + " " + Point(pd.pptfx[i + 1]) + " " + Point(pd.pptfx[i + 2]);
+        i += 3;
+      } else {
+        out += "L" + Point(pd.pptfx[i++]);
+      }
+      if (i == pd.count && (pd.flags & PD_CLOSEFIGURE)) out += " Z";
+    }
+    if (!more) break;
+  }
+  return out;
+}
+
+std::string Clip(CLIPOBJ* pco) {
+  if (!pco) return "null";
+  switch (pco->iDComplexity) {
+    case DC_TRIVIAL: return "trivial";
+    case DC_RECT: return "rect(" + Rect(&pco->rclBounds) + ")";
+    default: {
+      std::string out = "complex(" + Rect(&pco->rclBounds) + ";";
+      PATHOBJ* outline = CLIPOBJ_ppoGetPath(pco);
+      out += Path(outline) + ")";
+      EngDeletePath(outline);
+      return out;
+    }
+  }
+}
+
+// A solid brush's colour; other brushes are realised, as a driver that paints them would.
+std::string Brush(BRUSHOBJ* pbo) {
+  if (!pbo) return "null";
+  const ULONG color = BRUSHOBJ_ulGetBrushColor(pbo);
+  if (color != 0xFFFFFFFF) return Hex(color);
+  return BRUSHOBJ_pvGetRbrush(pbo) ? "pattern(realized)" : "pattern";
+}
+
+std::string Pen(LINEATTRS* la) {
+  if (!la) return "null";
+  std::string out;
+  const bool geometric = la->fl & LA_GEOMETRIC;
+  if (geometric) {
+    out = "geometric(w=" + Num(la->elWidth.e) + ",join=" + std::to_string(la->iJoin) +
+          ",cap=" + std::to_string(la->iEndCap) + ",miter=" + Num(la->eMiterLimit);
+  } else {
+    out = "cosmetic(w=" + std::to_string(la->elWidth.l);
+  }
+  if (la->cstyle && la->pstyle) {
+    out += ",style=";
+    for (ULONG i = 0; i < la->cstyle; ++i)
+      out += (i ? " " : "") + (geometric ? Num(la->pstyle[i].e) : std::to_string(la->pstyle[i].l));
+  }
+  return out + ")";
+}
+
+std::string Xform(XFORMOBJ* pxo) {
+  if (!pxo) return "null";
+  XFORML m{};
+  XFORMOBJ_iGetXform(pxo, &m);
+  return Num(m.eM11) + " " + Num(m.eM12) + " " + Num(m.eM21) + " " + Num(m.eM22) + " " + Num(m.eDx) + " " +
+         Num(m.eDy);
+}
+
+// A table's entries, or what the translation makes of pure red, green and blue.
+std::string Xlate(XLATEOBJ* pxlo) {
+  if (!pxlo) return "null";
+  if (pxlo->flXlate & XO_TABLE) {
+    std::string out = "table[";
+    for (ULONG i = 0; i < pxlo->cEntries; ++i) out += (i ? " " : "") + Hex(pxlo->pulXlate[i]);
+    return out + "]";
+  }
+  if (pxlo->flXlate & XO_TRIVIAL) return "trivial";
+  return "convert[" + Hex(XLATEOBJ_iXlate(pxlo, 0x0000FF)) + " " + Hex(XLATEOBJ_iXlate(pxlo, 0x00FF00)) + " " +
+         Hex(XLATEOBJ_iXlate(pxlo, 0xFF0000)) + "]";
+}
+
+std::string Source(SURFOBJ* so) {
+  if (!so) return "null";
+  std::string out = "fmt" + std::to_string(so->iBitmapFormat) + ":" + std::to_string(so->sizlBitmap.cx) + "x" +
+                    std::to_string(so->sizlBitmap.cy);
+  if (so->iBitmapFormat == BMF_JPEG) out += ":" + std::to_string(so->cjBits) + "bytes";
+  return out;
+}
+
+// The glyphs' handles and origins, and how many came with outlines.
+std::string String(STROBJ* pstro) {
+  if (!pstro) return "null";
+  std::string out = "[";
+  ULONG count = 0;
+  GLYPHPOS* pos = nullptr;
+  STROBJ_vEnumStart(pstro);
+  for (BOOL more = TRUE; more;) {
+    more = STROBJ_bEnumPositionsOnly(pstro, &count, &pos);
+    for (ULONG i = 0; i < count; ++i)
+      out += (out.size() > 1 ? " " : "") + std::to_string(pos[i].hg) + "@" + std::to_string(pos[i].ptl.x) + "," +
+             std::to_string(pos[i].ptl.y);
+    if (count == 0) break;
+  }
+  int outlines = 0;
+  STROBJ_vEnumStart(pstro);
+  for (BOOL more = TRUE; more;) {
+    more = STROBJ_bEnum(pstro, &count, &pos);
+    for (ULONG i = 0; i < count; ++i) outlines += pos[i].pgdf && pos[i].pgdf->ppo;
+    if (count == 0) break;
+  }
+  return out + "],outlines=" + std::to_string(outlines) + ",box=" + Rect(&pstro->rclBkGround);
+}
+
+std::string Mix(ULONG mix) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04X", mix);
+  return text;
+}
+
+// The arguments of a drawing entry when the device logs them.
+std::string Args(SURFOBJ* so, const std::function<std::string()>& describe) {
+  const Pdev* pdev = Of(so);
+  return pdev && pdev->args ? "(" + describe() + ")" : "";
 }
 
 }  // namespace
@@ -161,8 +345,12 @@ DHPDEV DrvEnablePDEV(DEVMODEW* pdm, LPWSTR pwszLogAddress, ULONG cPat, HSURF* ph
   info->ulHorzRes = static_cast<ULONG>(pdev->width);
   info->ulVertRes = static_cast<ULONG>(pdev->height);
   info->ulLogPixelsX = info->ulLogPixelsY = 300;
-  pdev->palette = EngCreatePalette(PAL_RGB, 0, nullptr, 0, 0, 0);
+  info->xStyleStep = pdev->styleStep[0];
+  info->yStyleStep = pdev->styleStep[1];
+  info->denStyleStep = pdev->styleStep[2];
+  pdev->palette = EngCreatePalette(pdev->bgr ? PAL_BGR : PAL_RGB, 0, nullptr, 0, 0, 0);
   pdi->iDitherFormat = BMF_24BPP;
+  pdi->flGraphicsCaps2 = pdev->jpeg ? GCAPS2_JPEGSRC : 0;
   pdi->hpalDefault = pdev->palette;
   if (pdev->pattern && cPat > 0) {
     pdev->ownPattern = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{8, 8}, 0, BMF_1BPP, 0, nullptr));
@@ -178,7 +366,7 @@ void DrvCompletePDEV(DHPDEV dhpdev, HDEV hdev) {
 }
 
 BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
-  return !Enter(Of(dhpdevNew), "DrvResetPDEV", "(" + Of(dhpdevOld)->tag + ")");
+  return !Enter(Of(dhpdevNew), "DrvResetPDEV", Args({Of(dhpdevOld)->tag}));
 }
 
 void DrvDisablePDEV(DHPDEV dhpdev) {
@@ -210,7 +398,7 @@ void DrvDisableSurface(DHPDEV dhpdev) {
 }
 
 BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
-  return !EnterOn(pso, "DrvStartDoc", "(" + Narrow(pwszDocName) + "," + std::to_string(dwJobId) + ")");
+  return !EnterOn(pso, "DrvStartDoc", Args({Narrow(pwszDocName), std::to_string(dwJobId)}));
 }
 
 BOOL DrvEndDoc(SURFOBJ* pso, FLONG fl) {
@@ -221,7 +409,7 @@ BOOL DrvStartPage(SURFOBJ* pso) { return !EnterOn(pso, "DrvStartPage"); }
 BOOL DrvSendPage(SURFOBJ* pso) { return !EnterOn(pso, "DrvSendPage"); }
 
 ULONG DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
-  if (EnterOn(pso, "DrvEscape", "(" + std::to_string(iEsc) + ")")) return DDI_ERROR;
+  if (EnterOn(pso, "DrvEscape", Args({std::to_string(iEsc)}))) return DDI_ERROR;
   if (iEsc == QUERYESCSUPPORT) {
     ULONG asked = 0;
     if (cjIn >= sizeof asked) std::memcpy(&asked, pvIn, sizeof asked);
@@ -236,54 +424,115 @@ ULONG DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, P
 
 ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ*) {
   Enter(Of(dhpdev), "DrvGetGlyphMode");
-  return FO_PATHOBJ;
+  return Of(dhpdev)->glyphMode;
 }
 
-BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*,
-               POINTL*, ROP4) {
-  return !EnterOn(psoTrg, "DrvBitBlt");
+BOOL DrvRealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ* psoPattern, SURFOBJ*, XLATEOBJ* pxlo, ULONG iHatch) {
+  const std::string args = "(hatch=" + std::to_string(iHatch) + ",pattern=" + Source(psoPattern) + ",xlate=" +
+                           Xlate(pxlo) + ")";
+  if (EnterOn(psoTarget, "DrvRealizeBrush", args)) return FALSE;
+  return BRUSHOBJ_pvAllocRbrush(pbo, 16) != nullptr;
+}
+
+BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
+               POINTL* pptlSrc, POINTL*, BRUSHOBJ* pbo, POINTL*, ROP4 rop4) {
+  return !EnterOn(psoTrg, "DrvBitBlt", Args(psoTrg, [&] {
+    const std::string at = pptlSrc ? "@" + std::to_string(pptlSrc->x) + "," + std::to_string(pptlSrc->y) : "";
+    return "rop=" + Mix(rop4) + ",rect=" + Rect(prclTrg) + ",clip=" + Clip(pco) + ",brush=" + Brush(pbo) +
+           ",src=" + Source(psoSrc) + at + ",mask=" + Source(psoMask) + ",xlate=" + Xlate(pxlo);
+  }));
 }
 BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
   // Either side may be the device's.
   return !EnterOn(Of(psoDest) ? psoDest : psoSrc, "DrvCopyBits");
 }
-BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*,
-                   RECTL*, POINTL*, ULONG) {
-  return !EnterOn(psoDest, "DrvStretchBlt");
+BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ*, CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT*,
+                   POINTL*, RECTL* prclDest, RECTL* prclSrc, POINTL*, ULONG iMode) {
+  return !EnterOn(psoDest, "DrvStretchBlt", Args(psoDest, [&] {
+    return "dest=" + Rect(prclDest) + ",src=" + Source(psoSrc) + "[" + Rect(prclSrc) + "],clip=" + Clip(pco) +
+           ",xlate=" + Xlate(pxlo) + ",mode=" + std::to_string(iMode);
+  }));
 }
-BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*,
-                      RECTL*, POINTL*, ULONG, BRUSHOBJ*, DWORD) {
-  return !EnterOn(psoDest, "DrvStretchBltROP");
+BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ*, CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT*,
+                      POINTL*, RECTL* prclDest, RECTL* prclSrc, POINTL*, ULONG iMode, BRUSHOBJ* pbo, DWORD rop4) {
+  return !EnterOn(psoDest, "DrvStretchBltROP", Args(psoDest, [&] {
+    return "rop=" + Mix(rop4) + ",dest=" + Rect(prclDest) + ",src=" + Source(psoSrc) + "[" + Rect(prclSrc) +
+           "],clip=" + Clip(pco) + ",xlate=" + Xlate(pxlo) + ",mode=" + std::to_string(iMode) + ",brush=" + Brush(pbo);
+  }));
 }
 BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, POINTFIX*,
                RECTL*, POINTL*, ULONG) {
   return !EnterOn(psoTrg, "DrvPlgBlt");
 }
-BOOL DrvAlphaBlend(SURFOBJ* psoDest, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, BLENDOBJ*) {
-  return !EnterOn(psoDest, "DrvAlphaBlend");
+BOOL DrvAlphaBlend(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest, RECTL* prclSrc,
+                   BLENDOBJ* pBlendObj) {
+  return !EnterOn(psoDest, "DrvAlphaBlend", Args(psoDest, [&] {
+    const BLENDFUNCTION f = pBlendObj ? pBlendObj->BlendFunction : BLENDFUNCTION{};
+    return "dest=" + Rect(prclDest) + ",src=" + Source(psoSrc) + "[" + Rect(prclSrc) + "],clip=" + Clip(pco) +
+           ",xlate=" + Xlate(pxlo) + ",blend=" + std::to_string(f.BlendOp) + "," + std::to_string(f.BlendFlags) +
+           "," + std::to_string(f.SourceConstantAlpha) + "," + std::to_string(f.AlphaFormat);
+  }));
 }
-BOOL DrvTransparentBlt(SURFOBJ* psoDst, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {
-  return !EnterOn(psoDst, "DrvTransparentBlt");
+BOOL DrvTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst,
+                       RECTL* prclSrc, ULONG iTransColor, ULONG) {
+  return !EnterOn(psoDst, "DrvTransparentBlt", Args(psoDst, [&] {
+    return "dest=" + Rect(prclDst) + ",src=" + Source(psoSrc) + "[" + Rect(prclSrc) + "],clip=" + Clip(pco) +
+           ",xlate=" + Xlate(pxlo) + ",key=" + Hex(iTransColor);
+  }));
 }
-BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG, RECTL*, POINTL*,
-                     ULONG) {
-  return !EnterOn(psoDest, "DrvGradientFill");
+BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex, ULONG nVertex, PVOID pMesh,
+                     ULONG nMesh, RECTL* prclExtents, POINTL*, ULONG ulMode) {
+  return !EnterOn(psoDest, "DrvGradientFill", Args(psoDest, [&] {
+    std::string out = "mode=" + std::to_string(ulMode) + ",extents=" + Rect(prclExtents) + ",clip=" + Clip(pco) +
+                      ",xlate=" + Xlate(pxlo) + ",vertices=[";
+    for (ULONG i = 0; i < nVertex; ++i) {
+      char v[64];
+      std::snprintf(v, sizeof v, "%s%d,%d:%04X%04X%04X", i ? " " : "", pVertex[i].x, pVertex[i].y, pVertex[i].Red,
+                    pVertex[i].Green, pVertex[i].Blue);
+      out += v;
+    }
+    out += "],mesh=[";
+    const auto* indices = static_cast<const ULONG*>(pMesh);
+    const ULONG per = ulMode == GRADIENT_FILL_TRIANGLE ? 3 : 2;
+    for (ULONG i = 0; i < nMesh * per; ++i) out += (i == 0 ? "" : i % per ? "-" : " ") + std::to_string(indices[i]);
+    return out + "]";
+  }));
 }
-BOOL DrvTextOut(SURFOBJ* pso, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) {
-  return !EnterOn(pso, "DrvTextOut");
+BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra, RECTL* prclOpaque,
+                BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL*, MIX mix) {
+  return !EnterOn(pso, "DrvTextOut", Args(pso, [&] {
+    return "glyphs=" + String(pstro) + ",font=" + (pfo ? std::to_string(pfo->sizLogResPpi.cy) + "dpi" : "null") +
+           ",clip=" + Clip(pco) + ",extra=" + Rect(prclExtra) + ",opaque=" + Rect(prclOpaque) + ",fore=" +
+           Brush(pboFore) + ",back=" + Brush(pboOpaque) + ",mix=" + Mix(mix);
+  }));
 }
-BOOL DrvLineTo(SURFOBJ* pso, CLIPOBJ*, BRUSHOBJ*, LONG, LONG, LONG, LONG, RECTL*, MIX) {
-  return !EnterOn(pso, "DrvLineTo");
+BOOL DrvLineTo(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2, RECTL* prclBounds,
+               MIX mix) {
+  return !EnterOn(pso, "DrvLineTo", Args(pso, [&] {
+    return std::to_string(x1) + "," + std::to_string(y1) + "-" + std::to_string(x2) + "," + std::to_string(y2) +
+           ",bounds=" + Rect(prclBounds) + ",clip=" + Clip(pco) + ",brush=" + Brush(pbo) + ",mix=" + Mix(mix);
+  }));
 }
-BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
-  return !EnterOn(pso, "DrvStrokePath");
+BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo, POINTL*,
+                   LINEATTRS* plineattrs, MIX mix) {
+  return !EnterOn(pso, "DrvStrokePath", Args(pso, [&] {
+    return "path=" + Path(ppo) + ",clip=" + Clip(pco) + ",xform=" + Xform(pxo) + ",brush=" + Brush(pbo) +
+           ",pen=" + Pen(plineattrs) + ",mix=" + Mix(mix);
+  }));
 }
-BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
-  return !EnterOn(pso, "DrvFillPath");
+BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL*, MIX mix, FLONG flOptions) {
+  return !EnterOn(pso, "DrvFillPath", Args(pso, [&] {
+    return "path=" + Path(ppo) + ",clip=" + Clip(pco) + ",brush=" + Brush(pbo) + ",mix=" + Mix(mix) +
+           ",options=" + std::to_string(flOptions);
+  }));
 }
-BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*, POINTL*,
-                          MIX, FLONG) {
-  return !EnterOn(pso, "DrvStrokeAndFillPath");
+BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pboStroke,
+                          LINEATTRS* plineattrs, BRUSHOBJ* pboFill, POINTL*, MIX mixFill, FLONG flOptions) {
+  return !EnterOn(pso, "DrvStrokeAndFillPath", Args(pso, [&] {
+    return "path=" + Path(ppo) + ",clip=" + Clip(pco) + ",xform=" + Xform(pxo) + ",stroke=" + Brush(pboStroke) +
+           ",pen=" + Pen(plineattrs) + ",fill=" + Brush(pboFill) + ",mix=" + Mix(mixFill) +
+           ",options=" + std::to_string(flOptions);
+  }));
 }
 
 #if FAKE_VARIANT != FAKE_NO_ENABLE
@@ -314,6 +563,7 @@ BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded) {
       {INDEX_DrvTextOut, fn(DrvTextOut)},               {INDEX_DrvLineTo, fn(DrvLineTo)},
       {INDEX_DrvStrokePath, fn(DrvStrokePath)},         {INDEX_DrvFillPath, fn(DrvFillPath)},
       {INDEX_DrvStrokeAndFillPath, fn(DrvStrokeAndFillPath)}, {INDEX_DrvGetGlyphMode, fn(DrvGetGlyphMode)},
+      {INDEX_DrvRealizeBrush, fn(DrvRealizeBrush)},
   };
   ULONG count = sizeof device / sizeof device[0];
   if (FAKE_VARIANT == FAKE_NO_DRAWING) count = 12;  // the device, surface, escape, document and page entries

@@ -5,12 +5,8 @@
 #pragma once
 
 #include "win/base.h"
+#include "win/devmode.h"
 #include "win/gditypes.h"
-
-// The printer settings record: the spooler's header defines it.
-struct _devicemodeW;
-using DEVMODEW = _devicemodeW;
-using PDEVMODEW = DEVMODEW*;
 
 // ---- Scalar types ----
 using FLONG = ULONG;
@@ -216,7 +212,9 @@ static_assert(sizeof(DEVINFO) == 312);
 static_assert(offsetof(DEVINFO, cFonts) == 280 && offsetof(DEVINFO, hpalDefault) == 296);
 static_assert(offsetof(DEVINFO, flGraphicsCaps2) == 304);
 
-// The engine may hand PNG-compressed sources to the blits.
+// The engine may hand JPEG- or PNG-compressed sources to the blits (BMF_JPEG, BMF_PNG: the file in pvBits, its size
+// in cjBits).
+inline constexpr FLONG GCAPS2_JPEGSRC = 0x00000001;
 inline constexpr FLONG GCAPS2_PNG_SRC = 0x00000008;
 
 // ---- Surfaces ----

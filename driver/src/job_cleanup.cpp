@@ -1,0 +1,33 @@
+// The end of a job: what one document holds is released, so the writer can take the next one.
+#include "pdf/doc_writer.h"
+#include "win/handleapi.h"
+
+void CPDF_DocWriter::CloseJob() {
+  namedDests.clear();
+  outlineItems.clear();
+  pageLinks.clear();
+  if (mapping) {
+    CloseHandle(mapping);
+    mapping = nullptr;
+    addinJob = 0;
+  }
+  EndProgressThread();
+  progressWindow = nullptr;
+  fontFaces.reset();
+}
+
+void CPDF_DocWriter::ResetJob() {
+  // Pending text names fonts that are about to go.
+  textWriter.Clear();
+  documentFonts.clear();
+  pageObjects.clear();
+  xrefOffsets.clear();
+  pageFonts.clear();
+  pageImages.clear();
+  pageShadings.clear();
+  if (outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr) CloseHandle(outputFile);
+  outputFile = INVALID_HANDLE_VALUE;
+  outputPath.clear();
+  documentOpen = false;
+  CloseJob();
+}

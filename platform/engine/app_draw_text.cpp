@@ -1,0 +1,57 @@
+// A program's text as the engine hands it to the driver: a font realised for the device, the string's glyph
+// positions (with outlines when the driver asked for them) and DrvTextOut with its brushes and opaque rectangle.
+#include <algorithm>
+#include <cmath>
+
+#include "app_drawing.h"
+
+namespace kq {
+
+using appgdi::DrawCall;
+
+bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& style, ULONG rop2) {
+  if (!CanDraw()) return false;
+  if (!appgdi::ValidRop2(rop2)) return false;
+  const bool opaque = style.background.has_value();
+  if (text.empty()) {
+    // No glyphs: what is left is the opaque rectangle.
+    if (!opaque || !style.opaqueRect) return true;
+    return FillRect(*style.opaqueRect, Brush{*style.background}, PATCOPY);
+  }
+  DrawCall call(machine_, *drawing_);
+  if (!call.Ready()) return false;
+  Drawing::Font* font = drawing_->FontFor(style.font);
+  if (!font) return false;
+
+  TextRequest request;
+  request.text = WString(text);
+  request.origin = origin;
+  request.glyphIndices = style.glyphIndices;
+  request.glyphMode = font->glyphMode;
+  auto string = TextString::Build(*font->font, request);
+  STROBJ* stro = string->Object();
+
+  RECTL opaqueRect = style.opaqueRect ? appgdi::OrderedRect(*style.opaqueRect) : stro->rclBkGround;
+  // Glyphs may reach past the string's box: half an em to the sides holds overhangs and slants, a quarter above
+  // and below what reaches past the font's ascent and descent.
+  const RECTL box = stro->rclBkGround;
+  const LONG across = static_cast<LONG>(std::ceil(font->font->EmPixels() / 2));
+  const LONG up = static_cast<LONG>(std::ceil(font->font->EmPixels() / 4));
+  const RECTL wide = appgdi::Grow(box, across), tall = appgdi::Grow(box, up);
+  RECTL bounds{wide.left, tall.top, wide.right, tall.bottom};
+  if (opaque) {
+    bounds = RECTL{std::min(bounds.left, opaqueRect.left), std::min(bounds.top, opaqueRect.top),
+                   std::max(bounds.right, opaqueRect.right), std::max(bounds.bottom, opaqueRect.bottom)};
+  }
+  CLIPOBJ* clip = call.Clip(bounds);
+  if (!clip) return true;
+  BRUSHOBJ* fore = call.Solid(style.color);
+  BRUSHOBJ* back = opaque ? call.Solid(*style.background) : nullptr;
+  if (!fore || (opaque && !back)) return false;
+  DrawCall::Begin();
+  return DrawCall::Done(DdiTextOut(call.Surface(), stro, font->font->Object(), clip, nullptr,
+                                   opaque ? &opaqueRect : nullptr, fore, back, call.BrushOrigin(),
+                                   DrawCall::Mix(rop2)));
+}
+
+}  // namespace kq
