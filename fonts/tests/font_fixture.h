@@ -123,9 +123,12 @@ class IfiRecord {
       for (std::size_t i = 0; i < 16; ++i) tail.push_back(i < charsets.size() ? charsets[i] : DEFAULT_CHARSET);
     }
     base.cjThis = static_cast<ULONG>(sizeof(IFIMETRICS) + tail.size());
-    storage_.resize((base.cjThis + 7) / 8);
-    std::memcpy(storage_.data(), &base, sizeof base);
-    std::memcpy(reinterpret_cast<std::uint8_t*>(storage_.data()) + sizeof base, tail.data(), tail.size());
+    // One byte block first, then the aligned copy: GCC's optimiser cannot follow the size of two copies.
+    std::vector<std::uint8_t> bytes(sizeof base);
+    std::memcpy(bytes.data(), &base, sizeof base);
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    storage_.assign((bytes.size() + 7) / 8, 0);
+    std::memcpy(storage_.data(), bytes.data(), bytes.size());
   }
 
   // A Latin sans-serif face of 1000 units per em.

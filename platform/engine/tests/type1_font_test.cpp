@@ -263,6 +263,23 @@ TEST_F(Type1Fonts, APictureFontIsASymbolFont) {
   EXPECT_NE(dingbats->GlyphOf(0x2701), 0u);
 }
 
+TEST_F(Type1Fonts, AFaceIsAskedForByItsFullName) {
+  kq::FontRequest request;
+  request.file = kNimbusMonoBoldItalic;
+  request.faceName = u"nimbus mono ps bold italic";
+  auto font = kq::RealizedFont::Realize(request);
+  ASSERT_NE(font, nullptr) << GetLastError();
+  EXPECT_EQ(font->FaceIndex(), 0u);
+  request.faceName = u"Nimbus Mono PS";
+  SetLastError(0);
+  EXPECT_EQ(kq::RealizedFont::Realize(request), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  request.faceName.clear();
+  request.faceIndex = 1;
+  EXPECT_EQ(kq::RealizedFont::Realize(request), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << "a Type 1 file holds one face";
+}
+
 TEST_F(Type1Fonts, BrokenType1FilesAreRefused) {
   const auto pfb = Sfnt::Load(kNimbusSansPfb).bytes;
   std::filesystem::create_directories(MachineFonts());
