@@ -1,5 +1,5 @@
 # Front door over CMake. `make test` installs what is missing, builds the dev preset and runs every test.
-.PHONY: all setup configure build test unit fuzz release clean
+.PHONY: all setup configure build sample test unit fuzz release clean
 
 PRESET ?= dev
 
@@ -13,6 +13,14 @@ configure: setup
 
 build: configure
 	@cmake --build --preset $(PRESET)
+
+# Prints the bundled sample job through the driver to out/sample.pdf (answering the Save As dialog with that path,
+# and yes to replacing an earlier one). The state root is KQ_ROOT, else the XDG default.
+sample: configure
+	@cmake --build --preset $(PRESET) --target kqprint
+	@mkdir -p out
+	@build$(if $(filter release,$(PRESET)),-release)/bin/kqprint examples/sample.json -o out/sample.pdf --yes
+	@echo "make sample: printed examples/sample.json to out/sample.pdf (see: pdfinfo out/sample.pdf)"
 
 # Every test: the unit and end-to-end tests under the dev preset's sanitizers, then each fuzz target briefly.
 test: unit fuzz
@@ -29,4 +37,4 @@ release:
 	@$(MAKE) build PRESET=release
 
 clean:
-	@rm -rf build build-release build-fuzz
+	@rm -rf build build-release build-fuzz out

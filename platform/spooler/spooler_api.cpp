@@ -256,9 +256,29 @@ DWORD AddLocalPrinter(Machine& machine, WStringView name, WStringView driverName
   return Store(machine).AddPrinter(name, driverName, portName, PRINTER_ATTRIBUTE_LOCAL);
 }
 
+DWORD SetPrinterDriverLibrary(Machine& machine, WStringView driverName, WStringView library) {
+  if (driverName.empty() || library.empty()) return ERROR_INVALID_PARAMETER;
+  return Store(machine).SetDriverLibrary(driverName, library);
+}
+
+DWORD DescribePrinter(HANDLE printer, PrinterDescription* description) {
+  OpenPrinter open;
+  if (!PrinterHandles::Process().Resolve(printer, &open)) return ERROR_INVALID_HANDLE;
+  if (!description) return ERROR_INVALID_PARAMETER;
+  SpoolerStore& store = Store(*open.machine);
+  PrinterRecord record;
+  if (DWORD r = store.PrinterById(open.printer, &record); r != ERROR_SUCCESS) return r;
+  WString library;
+  const DWORD found = store.DriverLibrary(record.driverName, &library);
+  if (found != ERROR_SUCCESS && found != ERROR_UNKNOWN_PRINTER_DRIVER) return found;
+  *description = PrinterDescription{record.name, record.driverName, record.portName, library};
+  return ERROR_SUCCESS;
+}
+
 DWORD InstallVirtualPrinter(Machine& machine) {
-  const DWORD r = AddLocalPrinter(machine, kVirtualPrinterName, kVirtualPrinterDriverName, kVirtualPrinterPort);
-  return r == ERROR_PRINTER_ALREADY_EXISTS ? ERROR_SUCCESS : r;
+  DWORD r = AddLocalPrinter(machine, kVirtualPrinterName, kVirtualPrinterDriverName, kVirtualPrinterPort);
+  if (r != ERROR_SUCCESS && r != ERROR_PRINTER_ALREADY_EXISTS) return r;
+  return SetPrinterDriverLibrary(machine, kVirtualPrinterDriverName, kVirtualPrinterDriverLibrary);
 }
 
 DWORD InstallVirtualPrinter() { return InstallVirtualPrinter(CurrentMachine()); }

@@ -32,7 +32,11 @@ constexpr const char* kSchema =
     "  flags INTEGER NOT NULL,"
     "  width INTEGER NOT NULL, height INTEGER NOT NULL,"
     "  area_left INTEGER NOT NULL, area_top INTEGER NOT NULL, area_right INTEGER NOT NULL, area_bottom INTEGER NOT "
-    "NULL);";
+    "NULL);"
+    "CREATE TABLE IF NOT EXISTS spl_drivers("
+    "  fold TEXT PRIMARY KEY,"
+    "  name TEXT NOT NULL,"
+    "  library TEXT NOT NULL);";
 
 std::string Fold(WStringView name) {
   WString folded(name);
@@ -133,6 +137,37 @@ DWORD SpoolerStore::SetData(PrinterId printer, WStringView key, WStringView name
     q.Bind(1, printer).Bind(2, Utf8FromWide(key)).Bind(3, Fold(key)).Bind(4, Utf8FromWide(name));
     q.Bind(5, Fold(name)).Bind(6, type).BindBlob(7, data, size);
     q.Run();
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD SpoolerStore::PrinterById(PrinterId id, PrinterRecord* printer) {
+  return db_.Read([&] {
+    auto q = db_.Prepare("SELECT id, name, driver, port, attributes FROM spl_printers WHERE id = ?1");
+    q.Bind(1, id);
+    if (!q.Step()) return ERROR_INVALID_HANDLE;
+    *printer = ReadPrinter(q);
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD SpoolerStore::SetDriverLibrary(WStringView driverName, WStringView library) {
+  return db_.Write([&] {
+    auto q = db_.Prepare(
+        "INSERT INTO spl_drivers(fold, name, library) VALUES (?1, ?2, ?3)"
+        " ON CONFLICT(fold) DO UPDATE SET name = excluded.name, library = excluded.library");
+    q.Bind(1, Fold(driverName)).Bind(2, Utf8FromWide(driverName)).Bind(3, Utf8FromWide(library));
+    q.Run();
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD SpoolerStore::DriverLibrary(WStringView driverName, WString* library) {
+  return db_.Read([&] {
+    auto q = db_.Prepare("SELECT library FROM spl_drivers WHERE fold = ?1");
+    q.Bind(1, Fold(driverName));
+    if (!q.Step()) return ERROR_UNKNOWN_PRINTER_DRIVER;
+    *library = WideFromUtf8(q.Text(0));
     return ERROR_SUCCESS;
   });
 }

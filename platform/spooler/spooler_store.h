@@ -51,6 +51,12 @@ class SpoolerStore {
 
   DWORD Forms(std::vector<FormRecord>* forms);
 
+  DWORD SetDriverLibrary(WStringView driverName, WStringView library);
+  // ERROR_UNKNOWN_PRINTER_DRIVER when none is recorded for the driver.
+  DWORD DriverLibrary(WStringView driverName, WString* library);
+  // ERROR_INVALID_HANDLE when the printer is gone.
+  DWORD PrinterById(PrinterId id, PrinterRecord* printer);
+
  private:
   StateDatabase& db_;
 };

@@ -152,12 +152,29 @@ namespace kq {
 inline constexpr WCHAR kVirtualPrinterName[] = u"Kelvo Quenzar Printer";
 inline constexpr WCHAR kVirtualPrinterDriverName[] = u"Kelvo Quenzar Printer Driver";
 inline constexpr WCHAR kVirtualPrinterPort[] = u"KQPDF:";
+// The graphics driver library of the virtual printer's driver, found by the engine as FindDriverLibrary does.
+inline constexpr WCHAR kVirtualPrinterDriverLibrary[] = u"libtelodrv.so";
 
 // Adds a local printer; ERROR_PRINTER_ALREADY_EXISTS when one of that name (ignoring case) exists.
 DWORD AddLocalPrinter(Machine& machine, WStringView name, WStringView driverName, WStringView portName);
 
-// Installs the virtual printer "Kelvo Quenzar Printer" with its driver "Kelvo Quenzar Printer Driver" on the
-// machine, or on the calling thread's machine. Installing it again changes nothing.
+// Records the graphics driver library of a printer driver: a file name or a path, as the engine's
+// FindDriverLibrary takes it. Recording it again replaces it. ERROR_INVALID_PARAMETER for an empty name or library.
+DWORD SetPrinterDriverLibrary(Machine& machine, WStringView driverName, WStringView library);
+
+// What the application side needs to enable an open printer's device.
+struct PrinterDescription {
+  WString name;
+  WString driverName;
+  WString portName;
+  WString driverLibrary;  // empty when none is recorded for the driver
+};
+// The printer of an open handle; ERROR_INVALID_HANDLE for a handle that is not an open printer.
+DWORD DescribePrinter(HANDLE printer, PrinterDescription* description);
+
+// Installs the virtual printer "Kelvo Quenzar Printer" with its driver "Kelvo Quenzar Printer Driver" and the
+// driver's library "libtelodrv.so" on the machine, or on the calling thread's machine. Installing it again changes
+// nothing (a printer installed before the library was recorded gets it).
 DWORD InstallVirtualPrinter(Machine& machine);
 DWORD InstallVirtualPrinter();
 

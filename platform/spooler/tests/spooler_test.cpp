@@ -70,6 +70,33 @@ TEST_F(SpoolerTest, VirtualPrinterIsInstalledOnceWithItsDriverAndPort) {
   EXPECT_EQ(info.Attributes, PRINTER_ATTRIBUTE_LOCAL);
 }
 
+TEST_F(SpoolerTest, DescribePrinterGivesTheDriverLibrary) {
+  kq::PrinterDescription virtualPrinter;
+  ASSERT_EQ(kq::DescribePrinter(Open(u"kelvo quenzar printer", 0), &virtualPrinter), ERROR_SUCCESS);
+  EXPECT_EQ(virtualPrinter.name, u"Kelvo Quenzar Printer");
+  EXPECT_EQ(virtualPrinter.driverName, kq::kVirtualPrinterDriverName);
+  EXPECT_EQ(virtualPrinter.portName, kq::kVirtualPrinterPort);
+  EXPECT_EQ(virtualPrinter.driverLibrary, u"libtelodrv.so");
+
+  // A printer whose driver has no library recorded yet; drivers are named ignoring case.
+  ASSERT_EQ(kq::AddLocalPrinter(*machine_, u"Office Laser", u"Laser Driver", u"LPT1:"), ERROR_SUCCESS);
+  HANDLE laser = Open(u"Office Laser", 0);
+  kq::PrinterDescription description;
+  ASSERT_EQ(kq::DescribePrinter(laser, &description), ERROR_SUCCESS);
+  EXPECT_EQ(description.driverLibrary, u"");
+  EXPECT_EQ(kq::SetPrinterDriverLibrary(*machine_, u"laser driver", u"/opt/laser/liblaser.so"), ERROR_SUCCESS);
+  ASSERT_EQ(kq::DescribePrinter(laser, &description), ERROR_SUCCESS);
+  EXPECT_EQ(description.driverLibrary, u"/opt/laser/liblaser.so");
+  EXPECT_EQ(kq::SetPrinterDriverLibrary(*machine_, u"Laser Driver", u""), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+  EXPECT_EQ(kq::DescribePrinter(reinterpret_cast<HANDLE>(0x1234), &description),
+            static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  HANDLE closed = nullptr;
+  ASSERT_TRUE(OpenPrinterW(u"Office Laser", &closed, nullptr));
+  ASSERT_TRUE(ClosePrinter(closed));
+  EXPECT_EQ(kq::DescribePrinter(closed, &description), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
 TEST_F(SpoolerTest, EnumPrintersLevelsAndRequests) {
   ASSERT_EQ(kq::AddLocalPrinter(*machine_, u"Office Laser", u"Laser Driver", u"LPT1:"), ERROR_SUCCESS);
   EXPECT_EQ(kq::AddLocalPrinter(*machine_, u"office laser", u"Other", u"LPT2:"),

@@ -1,5 +1,0 @@
-// A stand-in for the add-in's hand-over reader, which the driver does not have yet: there is never a block to
-// claim, so every document names its own destination.
-#include "pdf/doc_writer.h"
-
-bool CPDF_DocWriter::OpenAddinJob() { return false; }

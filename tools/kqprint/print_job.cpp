@@ -1,0 +1,121 @@
+#include "print_job.h"
+
+#include <cstring>
+#include <vector>
+
+#include "job_settings.h"
+#include "printing/printer_dc.h"
+#include "win/paths.h"
+#include "win/registry.h"
+#include "win/simulated_user.h"
+#include "win/spooler.h"
+#include "win/user.h"
+
+namespace kqprint {
+
+namespace {
+
+std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
+
+// A result value left from an earlier job must not be taken for this job's.
+void ForgetResult() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kResultKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, kResultValue);
+  RegCloseKey(key);
+}
+
+std::optional<kq::WString> ReadResult() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kResultKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+  DWORD type = 0, size = 0;
+  std::optional<kq::WString> result;
+  if (RegQueryValueExW(key, kResultValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
+    std::vector<BYTE> data(size);
+    if (RegQueryValueExW(key, kResultValue, nullptr, &type, data.data(), &size) == ERROR_SUCCESS) {
+      kq::WString text(size / sizeof(WCHAR), u'\0');
+      std::memcpy(text.data(), data.data(), text.size() * sizeof(WCHAR));
+      while (!text.empty() && text.back() == u'\0') text.pop_back();
+      result = std::move(text);
+    }
+  }
+  RegCloseKey(key);
+  return result;
+}
+
+// The job's record: the printer's defaults with the job's settings over them.
+std::vector<BYTE> JobRecord(const PrintJob& job) {
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(kq::kVirtualPrinterName, &printer, nullptr))
+    throw JobError("the printer cannot be opened (" + ErrorText(GetLastError()) + ")");
+  std::vector<BYTE> bytes = kq::PrinterDefaultSettings(printer);
+  DriverDevMode record;
+  std::memcpy(&record, bytes.data(), sizeof record);
+  try {
+    ApplySettings(job.settings, record, printer);
+  } catch (...) {
+    ClosePrinter(printer);
+    throw;
+  }
+  ClosePrinter(printer);
+  std::memcpy(bytes.data(), &record, sizeof record);
+  return bytes;
+}
+
+void ScriptThePerson(const PrintOptions& options) {
+  kq::SimulatedUser& person = kq::CurrentMachine().Service<kq::SimulatedUser>();
+  if (options.cancel) {
+    person.CancelSaveAs();
+  } else if (options.output) {
+    person.AnswerSaveAs(kq::WindowsPathFromPosix(*options.output));
+  }
+  if (options.answer) person.AlwaysAnswerMessageBox(*options.answer);
+}
+
+}  // namespace
+
+PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
+  PrintOutcome outcome;
+  if (DWORD r = kq::InstallVirtualPrinter(); r != ERROR_SUCCESS) {
+    outcome.failure = "the virtual printer cannot be installed (" + ErrorText(r) + ")";
+    return outcome;
+  }
+  const std::vector<BYTE> record = JobRecord(job);
+  ScriptThePerson(options);
+  ForgetResult();
+
+  kq::DdiFailure failure;
+  auto dc = kq::OpenPrinterByName(kq::kVirtualPrinterName, std::span<const BYTE>(record), &failure);
+  if (!dc) {
+    outcome.failure = "the printer's device cannot be opened: " + failure.message + " (" + ErrorText(failure.code) +
+                      ")";
+    return outcome;
+  }
+  auto fail = [&](const std::string& what) {
+    outcome.failure = what + " failed (" + ErrorText(GetLastError()) + ")";
+  };
+  if (!dc->StartDocument(job.document)) {
+    fail("starting the document");
+  } else {
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < job.pages.size(); ++i) {
+      if (!dc->StartPage()) {
+        fail("starting page " + std::to_string(i + 1));
+        ok = false;
+      } else if (!dc->EndPage()) {
+        fail("ending page " + std::to_string(i + 1));
+        ok = false;
+      }
+    }
+    if (!dc->EndDocument() && ok) {
+      fail("ending the document");
+      ok = false;
+    }
+    outcome.printed = ok;
+  }
+  dc->Close();
+  outcome.fileName = ReadResult();
+  return outcome;
+}
+
+}  // namespace kqprint

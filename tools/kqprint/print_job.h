@@ -1,0 +1,35 @@
+// Printing a job as a program prints: the virtual printer is installed when missing, opened by name with the job's
+// settings record, and the document and its pages go through the engine's application side to the driver. What
+// the simulated person answers comes from the options. Acts on the machine bound to the calling thread.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "job_file.h"
+#include "win/base.h"
+
+namespace kqprint {
+
+struct PrintOptions {
+  std::optional<std::string> output;  // answers the Save As dialog with this path (a POSIX path names a Z: path)
+  bool cancel = false;                // cancels the Save As dialog
+  std::optional<int> answer;          // IDYES or IDNO for every question
+};
+
+struct PrintOutcome {
+  bool printed = false;  // every call of the application side succeeded
+  std::string failure;   // what failed, when not printed
+  // The "FileName" value the driver recorded for this job: the PDF's path, or "FALSE" after a cancelled Save As;
+  // nothing when the driver recorded none.
+  std::optional<kq::WString> fileName;
+};
+
+// The key under the current user where the driver records the job's result.
+inline constexpr WCHAR kResultKey[] = u"Software\\Kelvo Software\\PDF Zedarod";
+inline constexpr WCHAR kResultValue[] = u"FileName";
+
+// Throws JobError for settings the printer cannot take; every other failure is in the outcome.
+PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options);
+
+}  // namespace kqprint

@@ -1,0 +1,243 @@
+// Jobs printed through the engine's application side and the real libtelodrv.so, judged by outside PDF readers.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "endtoend_fixture.h"
+#include "win/processthreadsapi.h"
+#include "win/registry.h"
+#include "win/spooler.h"
+#include "win/user.h"
+
+namespace e2e {
+namespace {
+
+const std::filesystem::path kDriverLibrary = std::filesystem::path(KQ_BINARY_DIR) / "lib" / "libtelodrv.so";
+const std::filesystem::path kPrintTool = std::filesystem::path(KQ_BINARY_DIR) / "bin" / "kqprint";
+
+// The process's own program as the driver names it in /Creator.
+std::string ProgramAsWindowsPath() {
+  return kq::Utf8FromWide(kq::WindowsPathFromPosix(std::filesystem::read_symlink("/proc/self/exe").string()));
+}
+
+TEST_F(EndToEndTest, APrintedJobIsACompletePdfWithItsPagesAndInformation) {
+  const auto file = out / "report.pdf";
+  const auto outcome = Print(Job("Microsoft Word - Report.docx", 3), file);
+  ASSERT_TRUE(outcome.printed) << outcome.failure << "\n" << JournalText();
+  ASSERT_TRUE(outcome.fileName);
+  EXPECT_EQ(*outcome.fileName, kq::WindowsPathFromPosix(file.string()));
+
+  ExpectQpdfCheckPasses(file);
+  auto info = PdfInfo(file);
+  EXPECT_EQ(info["Pages"], "3");
+  // A4 at 300 dpi is 2480 x 3507 pixels.
+  EXPECT_EQ(info["Page size"], "595.2 x 841.68 pts (A4)");
+  EXPECT_EQ(info["Producer"], "Kelvo Quenzar Printer Version 2.0.1.0823");
+  EXPECT_EQ(info["Creator"], ProgramAsWindowsPath());
+  EXPECT_EQ(info["Title"], "Microsoft Word - Report.docx");
+  EXPECT_EQ(info["PDF version"], "1.3");
+  EXPECT_TRUE(Boxes().empty()) << JournalText();
+}
+
+TEST_F(EndToEndTest, PaperAndResolutionSettingsGiveThePageSize) {
+  const struct {
+    const char* settings;
+    const char* pageSize;
+  } cases[] = {
+      {R"({"PaperSize": 1})", "612 x 792 pts (letter)"},
+      {R"({"PaperSize": 1, "Orientation": 2})", "792 x 612 pts (letter)"},
+      {R"({"PaperSize": 9, "Orientation": 2, "DPI": 600, "GDIPunt": 0})", "841.8 x 595.2 pts (A4)"},
+      // 100 x 150 mm at 300 dpi: 1181 x 1771 pixels.
+      {R"({"PaperSize": 256, "PaperWidth": 1000, "PaperLength": 1500})", "283.44 x 425.04 pts"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const auto file = out / ("paper" + std::to_string(++n) + ".pdf");
+    const auto outcome = Print(Job("Paper", 2, c.settings), file);
+    ASSERT_TRUE(outcome.printed) << c.settings << ": " << outcome.failure;
+    ExpectQpdfCheckPasses(file);
+    auto info = PdfInfo(file);
+    EXPECT_EQ(info["Pages"], "2") << c.settings;
+    EXPECT_EQ(info["Page size"], c.pageSize) << c.settings;
+  }
+}
+
+TEST_F(EndToEndTest, ADefaultNameInTheJobsFolderNeedsNoDialog) {
+  // The folder is a POSIX path as a person writes it; the name comes from the document's title.
+  const std::string settings = R"({"UseDefFileName": 1, "Folder": ")" + out.string() + R"("})";
+  const auto outcome = kqprint::RunJob(Job("Microsoft Word - Budget 2024.docx", 1, settings), {});
+  ASSERT_TRUE(outcome.printed) << outcome.failure;
+  const auto file = out / "Budget 2024.pdf";
+  EXPECT_EQ(outcome.fileName, kq::WindowsPathFromPosix(file.string()));
+  ExpectQpdfCheckPasses(file);
+  for (const auto& entry : machine->Service<kq::SimulatedUser>().Journal())
+    EXPECT_NE(entry.kind, kq::JournalEntry::Kind::SaveAs) << entry.line;
+}
+
+TEST_F(EndToEndTest, ADocumentWithoutPagesGetsOneBlankPage) {
+  const auto file = out / "empty.pdf";
+  const auto outcome = Print(Job("", 0), file);
+  ASSERT_TRUE(outcome.printed) << outcome.failure;
+  ExpectQpdfCheckPasses(file);
+  auto info = PdfInfo(file);
+  EXPECT_EQ(info["Pages"], "1");
+  EXPECT_EQ(info["Title"], "");
+}
+
+TEST_F(EndToEndTest, ACancelledSaveAsWritesNoFileAndRecordsFalse) {
+  kqprint::PrintOptions options;
+  options.cancel = true;
+  const auto outcome = kqprint::RunJob(Job("Cancelled", 2), options);
+  ASSERT_TRUE(outcome.printed) << outcome.failure;
+  ASSERT_TRUE(outcome.fileName);
+  EXPECT_EQ(*outcome.fileName, u"FALSE");
+  EXPECT_TRUE(std::filesystem::is_empty(out));
+  bool sawCancel = false;
+  for (const auto& entry : machine->Service<kq::SimulatedUser>().Journal())
+    if (entry.kind == kq::JournalEntry::Kind::SaveAs) sawCancel = entry.answer == IDCANCEL;
+  EXPECT_TRUE(sawCancel) << JournalText();
+}
+
+TEST_F(EndToEndTest, ClosingActionsFollowTheSettings) {
+  const auto file = out / "actions.pdf";
+  const kq::WString windowsPath = kq::WindowsPathFromPosix(file.string());
+  // When the post-processor starts, the file is complete and its path not yet recorded.
+  bool completeAtStart = false;
+  bool recordedAtStart = true;
+  machine->Service<kq::MachineProcesses>().SetStartObserver([&](const kq::ProcessStart&) {
+    const std::string bytes = Contents(file);
+    completeAtStart = bytes.size() > 5 && bytes.compare(bytes.size() - 5, 5, "%%EOF") == 0;
+    HKEY key = nullptr;
+    recordedAtStart = RegOpenKeyExW(HKEY_CURRENT_USER, kqprint::kResultKey, 0, KEY_QUERY_VALUE, &key) ==
+                          ERROR_SUCCESS &&
+                      RegQueryValueExW(key, kqprint::kResultValue, nullptr, nullptr, nullptr, nullptr) ==
+                          ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+  });
+
+  auto outcome = Print(Job("Actions", 1, R"({"PPOption": 1, "OpenFile": 1})"), file);
+  ASSERT_TRUE(outcome.printed) << outcome.failure;
+  EXPECT_EQ(outcome.fileName, windowsPath);
+  const auto starts = machine->Service<kq::MachineProcesses>().Starts();
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_NE(starts[0].commandLine.find(windowsPath), kq::WString::npos);
+  EXPECT_TRUE(completeAtStart);
+  EXPECT_FALSE(recordedAtStart);
+  const auto opens = machine->Service<kq::MachineShell>().Calls();
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_EQ(opens[0].verb, u"open");
+  EXPECT_EQ(opens[0].file, windowsPath);
+  EXPECT_EQ(opens[0].target, file.string());
+
+  // Neither action when the settings ask for none.
+  machine->Service<kq::MachineProcesses>().SetStartObserver(nullptr);
+  machine->Service<kq::MachineProcesses>().ClearStarts();
+  machine->Service<kq::MachineShell>().ClearCalls();
+  outcome = Print(Job("Quiet", 1, R"({"PPOption": 0, "OpenFile": 0, "Overwrite": 1})"), out / "quiet.pdf");
+  ASSERT_TRUE(outcome.printed) << outcome.failure;
+  EXPECT_TRUE(machine->Service<kq::MachineProcesses>().Starts().empty());
+  EXPECT_TRUE(machine->Service<kq::MachineShell>().Calls().empty());
+}
+
+TEST_F(EndToEndTest, AFileThatCannotBeWrittenEndsInOneErrorBoxTaggedWithTheEntry) {
+  // Every write to the chosen name fails: it leads to a device that is always full.
+  const auto file = out / "full.pdf";
+  std::filesystem::create_symlink("/dev/full", file);
+  const auto outcome = Print(Job("Full", 2, R"({"Overwrite": 1, "OpenFile": 1, "PPOption": 1})"), file);
+  EXPECT_FALSE(outcome.printed);
+  EXPECT_NE(outcome.failure.find("ending the document"), std::string::npos) << outcome.failure;
+
+  const auto boxes = Boxes();
+  ASSERT_EQ(boxes.size(), 1u) << JournalText();
+  EXPECT_EQ(boxes[0].caption, u"Kelvo Quenzar Zedarod");
+  const kq::WString expected =
+      u"Error happened to Kelvo Quenzar Zedarod. Your PDF document might not be complete.\n\n"
+      u"Error tag = \"DrvEndDoc\".\n\n";
+  EXPECT_EQ(boxes[0].text.substr(0, expected.size()), expected);
+  EXPECT_EQ(boxes[0].style & MB_TYPEMASK, MB_OK);
+  // The incomplete file is gone (the link, not the device), its path is not recorded, no closing action ran.
+  EXPECT_FALSE(std::filesystem::is_symlink(file));
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+  EXPECT_NE(outcome.fileName, kq::WindowsPathFromPosix(file.string()));
+  EXPECT_TRUE(machine->Service<kq::MachineProcesses>().Starts().empty());
+  EXPECT_TRUE(machine->Service<kq::MachineShell>().Calls().empty());
+}
+
+TEST_F(EndToEndTest, TheDriverLibraryExportsOnlyItsTwoEntries) {
+  const CommandResult symbols = RunCommand("nm -D --defined-only " + Quote(kDriverLibrary.string()));
+  ASSERT_EQ(symbols.status, 0) << symbols.output;
+  std::set<std::string> names;
+  std::size_t start = 0;
+  while (start < symbols.output.size()) {
+    std::size_t end = symbols.output.find('\n', start);
+    if (end == std::string::npos) end = symbols.output.size();
+    const std::string line = symbols.output.substr(start, end - start);
+    if (const auto space = line.rfind(' '); space != std::string::npos) names.insert(line.substr(space + 1));
+    start = end + 1;
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"DrvEnableDriver", "DrvQueryDriverInfo"})) << symbols.output;
+
+  // The loader sees the same: the table's entries are reached only through DrvEnableDriver.
+  void* library = dlopen(kDriverLibrary.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  EXPECT_NE(dlsym(library, "DrvEnableDriver"), nullptr);
+  EXPECT_NE(dlsym(library, "DrvQueryDriverInfo"), nullptr);
+  for (const char* hidden : {"DrvEnablePDEV", "DrvTextOut", "DrvStartDoc", "OsVersionNumber"})
+    EXPECT_EQ(dlsym(library, hidden), nullptr) << hidden;
+  dlclose(library);
+}
+
+// ---- The print tool as a person runs it ----
+
+class PrintToolTest : public EndToEndTest {
+ protected:
+  CommandResult Tool(const std::string& arguments) {
+    return RunCommand("KQ_ROOT=" + Quote((machine->Root() / "tool-state").string()) + " KQ_OPEN_HANDLER= " +
+               Quote(kPrintTool.string()) + " " + arguments);
+  }
+
+  std::filesystem::path WriteJob(const std::string& name, const std::string& json) {
+    const auto file = machine->Root() / name;
+    std::ofstream(file) << json;
+    return file;
+  }
+};
+
+TEST_F(PrintToolTest, PrintsAJobAndSaysWhereThePdfWent) {
+  const auto job = WriteJob("job.json", R"({"document": "Quarterly", "settings": {"OpenFile": 0, "PPOption": 0},
+                                            "pages": [{"ops": []}, {"ops": []}]})");
+  const auto file = out / "quarterly.pdf";
+  auto run = Tool(Quote(job.string()) + " -o " + Quote(file.string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("the PDF went to " + file.string()), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("journal: save as \"Print to PDF Document - Kelvo Quenzar Printer\""), std::string::npos)
+      << "the journal goes to stderr:\n" << run.output;
+  EXPECT_EQ(PdfInfo(file)["Pages"], "2");
+
+  // Again on the same state root: the existing file is replaced once the person says yes.
+  run = Tool(Quote(job.string()) + " -o " + Quote(file.string()) + " --yes");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("the PDF went to " + file.string()), std::string::npos) << run.output;
+
+  run = Tool(Quote(job.string()) + " --cancel");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("no PDF was written: the Save As dialog was cancelled"), std::string::npos)
+      << run.output;
+}
+
+TEST_F(PrintToolTest, AnUnknownOpIsAnErrorNamingItAndItsIndex) {
+  const auto job = WriteJob("ops.json", R"({"pages": [{"ops": []}, {"ops": [{"op": "rect"}, {"op": "warp"}]}]})");
+  const auto run = Tool(Quote(job.string()) + " -o " + Quote((out / "ops.pdf").string()));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("pages[1].ops[0]: unknown op \"rect\""), std::string::npos) << run.output;
+  EXPECT_FALSE(std::filesystem::exists(out / "ops.pdf"));
+
+  const auto usage = Tool("");
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.output.find("usage: kqprint"), std::string::npos) << usage.output;
+}
+
+}  // namespace
+}  // namespace e2e
