@@ -6,7 +6,7 @@
 #include "pdf/doc_writer.h"
 #include "pdf/font.h"
 
-// The embedded (CID-keyed) font of a text run's font, set up and ready; null when it cannot be embedded. No
-// embedded font kind is built yet, so every font is "not embedded" for now and selection goes on to a named font.
+// The embedded (CID-keyed) font of a text run's font, set up and ready; null when its font program cannot be
+// embedded, and selection goes on to a named font. A failed allocation throws.
 std::unique_ptr<CPDF_Font> CreateEmbeddedFont(CPDF_DocWriter& writer, FONTOBJ* fontObject, const IFIMETRICS& ifi,
                                               const kq::WString& uniqueName, DWORD embedMode);

@@ -18,6 +18,13 @@ std::string BaseFontName(const CPDF_Font& font) {
   return EscapePdfName(name);
 }
 
+std::string SubsetFontName(const CPDF_Font& font) {
+  std::string name = "/";
+  name += font.faceName;
+  name += "+TROV";
+  return EscapePdfName(name);
+}
+
 void SetWidthEntries(CPDF_Dictionary& dictionary, const std::array<std::uint16_t, 256>& widths) {
   int first = 255;
   int last = 0;

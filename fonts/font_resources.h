@@ -17,6 +17,9 @@ std::uint16_t StoredWidth(std::int32_t width);
 // "/" and the font's face name, escaped as a PDF name.
 std::string BaseFontName(const CPDF_Font& font);
 
+// "/" and the face name of an embedded subset, the face name followed by "+TROV", escaped as a PDF name.
+std::string SubsetFontName(const CPDF_Font& font);
+
 // /FirstChar, /LastChar and /Widths: from the lowest to the highest code with a non-zero width (255 and 255 when
 // every width is 0), zero widths inside the range included, as "[w w ... ]".
 void SetWidthEntries(CPDF_Dictionary& dictionary, const std::array<std::uint16_t, 256>& widths);

@@ -1,5 +1,7 @@
 // The document's font for a text run: found by its key, or made (embedded when the job asks and the font allows,
 // named otherwise) and kept for the whole document.
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "embedded_font_factory.h"
@@ -53,6 +55,17 @@ void SetUpFont(CPDF_Font& font, FONTOBJ* fontObject, const IFIMETRICS& ifi) {
   ULONG size = 0;
   if (const PVOID file = FONTOBJ_pvTrueTypeFontFile(fontObject, &size)) font.LoadFace(file, size);
   font.Prepare(ifi);
+}
+
+void KeepCharsets(CPDF_Font& font, const IFIMETRICS& ifi) {
+  font.ownCharset = ifi.jWinCharSet;
+  font.currentCharset = font.ownCharset;
+  font.charsets.fill(DEFAULT_CHARSET);
+  if (ifi.dpCharSets > 0 && static_cast<ULONG>(ifi.dpCharSets) < ifi.cjThis) {
+    const std::size_t available = ifi.cjThis - static_cast<ULONG>(ifi.dpCharSets);
+    std::memcpy(font.charsets.data(), reinterpret_cast<const unsigned char*>(&ifi) + ifi.dpCharSets,
+                std::min(font.charsets.size(), available));
+  }
 }
 
 bool WantsEmbedding(const CPDF_DocWriter& writer, kq::WStringView familyName) {

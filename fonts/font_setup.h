@@ -10,6 +10,10 @@
 // file the engine hands over (when it has one), then the kind's own preparation.
 void SetUpFont(CPDF_Font& font, FONTOBJ* fontObject, const IFIMETRICS& ifi);
 
+// The font's own charset (also as the current one) and its list of charsets from the engine's record; a list the
+// record does not hold whole is read as far as it goes, an offset of 0 is the empty list.
+void KeepCharsets(CPDF_Font& font, const IFIMETRICS& ifi);
+
 // Whether the job's "FontEmbed" asks to try embedding a font of this family: 2 and 3 always, 1 when the family
 // (one leading "@" ignored) is in the job's face list, every other value never.
 bool WantsEmbedding(const CPDF_DocWriter& writer, kq::WStringView familyName);

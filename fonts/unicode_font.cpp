@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "font_resources.h"
+#include "font_setup.h"
 #include "fonts/charset_tables.h"
 #include "fonts/glyph_names.h"
 
@@ -29,17 +30,7 @@ BYTE FirstCodeByte(UINT code) {
 
 }  // namespace
 
-void CPDF_UnicodeFont::Prepare(const IFIMETRICS& ifi) {
-  ownCharset = ifi.jWinCharSet;
-  currentCharset = ownCharset;
-  // A list the record does not hold whole is read as far as it goes; an offset of 0 is the empty list.
-  charsets.fill(DEFAULT_CHARSET);
-  if (ifi.dpCharSets > 0 && static_cast<ULONG>(ifi.dpCharSets) < ifi.cjThis) {
-    const std::size_t available = ifi.cjThis - static_cast<ULONG>(ifi.dpCharSets);
-    std::memcpy(charsets.data(), reinterpret_cast<const unsigned char*>(&ifi) + ifi.dpCharSets,
-                std::min(charsets.size(), available));
-  }
-}
+void CPDF_UnicodeFont::Prepare(const IFIMETRICS& ifi) { KeepCharsets(*this, ifi); }
 
 MappedChar CPDF_UnicodeFont::MapChar(WCHAR ch, HGLYPH, bool vertical) {
   UINT code = 0;

@@ -3,8 +3,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <cstdio>
-#include <sstream>
 
 #include "font_fixture.h"
 #include "font_resources.h"
@@ -261,91 +259,29 @@ TEST_F(FontResources, ASymbolFontMapsLowBytesThroughTheSymbolMap) {
   EXPECT_EQ(out.find("/MissingWidth"), std::string::npos);
 }
 
-// Runs a program and returns what it printed, or nothing when it failed.
-std::optional<std::string> RunTool(const std::string& command) {
-  std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
-}
-
 TEST_F(FontResources, APageOfTextInNamedFontsReadsBackInIndependentReaders) {
   for (const char* tool : {"/usr/bin/qpdf", "/usr/bin/pdffonts", "/usr/bin/pdftotext"})
     if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " is not installed";
 
-  // Objects 1 to 3 are the pages tree, the page and its content; fonts take theirs as the text needs them.
-  writer_.WriteRaw("%PDF-1.3\n");
-  writer_.lastObjectNumber = 3;
-  writer_.textWriter.SetDeviceSpace(72.0 / 300, 3300);  // 300 dpi, 11 inches
-  std::vector<std::uint32_t> resources;
-  const auto show = [&](CPDF_Font& font, std::u16string_view text, double x, double y) {
-    for (WCHAR ch : text) {
-      const MappedChar probe = font.MapChar(ch, 0, false);  // the width, to advance by
-      const std::uint32_t resource =
-          writer_.textWriter.ShowText(ch, 0, 0, 12, 0, 0, 12, font, 1, x, y, 0, false);  // 12 points
-      if (resource && std::find(resources.begin(), resources.end(), resource) == resources.end())
-        resources.push_back(resource);
-      x += probe.width * 12.0 / 1000 * 300 / 72;
-    }
-  };
+  fonttest::OnePageDocument document(writer_);
   CPDF_Font& latin = *writer_.SelectFont(Realize(fonttest::kDejaVuSans));
   CPDF_Font& cjk = *writer_.SelectFont(Realize(fonttest::kWenQuanYi));
-  show(latin, u"Hello \u00E9t\u00E9", 300, 300);
-  show(latin, u"\u0416\u0443\u043A \u03A9\u03BC\u03AD\u03B3\u03B1", 300, 400);
-  show(latin, u"\u2660\u2663 \u0E01", 300, 500);
-  show(cjk, u"\u4E2D\u6587", 300, 600);
-  std::string content = "/DeviceRGB cs /DeviceRGB CS\n";  // as pages select their RGB space first
-  writer_.textWriter.EndText(content);
-
-  for (const auto& font : writer_.documentFonts) font->WriteResources();
-  CPDF_Stream stream;
-  stream.Data() = content;
-  writer_.WriteIndirectObject(3, stream);
-  std::string fonts = "<<";
-  for (std::uint32_t r : resources) fonts += " /F" + std::to_string(r) + " " + std::to_string(r) + " 0 R";
-  CPDF_Dictionary page;
-  page.SetAt("/Type", "/Page");
-  page.SetAtReference("/Parent", 1);
-  page.SetAt("/MediaBox", "[0 0 612 792]");
-  page.SetAtReference("/Contents", 3);
-  page.SetAt("/Resources", "<< /Font " + fonts + " >> >>");
-  writer_.WriteIndirectObject(2, page);
-  CPDF_Dictionary pages;
-  pages.SetAt("/Type", "/Pages");
-  pages.SetAt("/Kids", "[2 0 R]");
-  pages.SetAtNumber("/Count", 1);
-  writer_.WriteIndirectObject(1, pages);
-  const std::uint32_t catalog = ++writer_.lastObjectNumber;
-  CPDF_Dictionary root;
-  root.SetAt("/Type", "/Catalog");
-  root.SetAtReference("/Pages", 1);
-  writer_.WriteIndirectObject(static_cast<std::int32_t>(catalog), root);
-  const std::uint64_t xref = writer_.bytesWritten;
-  std::ostringstream table;
-  table << "xref\n0 " << catalog + 1 << "\n0000000000 65535 f \n";
-  writer_.xrefOffsets.resize(catalog, 0);
-  for (std::uint64_t offset : writer_.xrefOffsets) {
-    char line[32];
-    std::snprintf(line, sizeof line, "%010llu %05d %c \n", static_cast<unsigned long long>(offset),
-                  offset ? 0 : 65535, offset ? 'n' : 'f');
-    table << line;
-  }
-  table << "trailer\n<< /Size " << catalog + 1 << " /Root " << catalog << " 0 R >>\nstartxref\n" << xref
-        << "\n%%EOF\n";
-  writer_.WriteRaw(table.str());
+  document.Show(latin, u"Hello \u00E9t\u00E9", 300, 300);
+  document.Show(latin, u"\u0416\u0443\u043A \u03A9\u03BC\u03AD\u03B3\u03B1", 300, 400);
+  document.Show(latin, u"\u2660\u2663 \u0E01", 300, 500);
+  document.Show(cjk, u"\u4E2D\u6587", 300, 600);
+  document.Finish();
   ASSERT_FALSE(writer_.HasWriteError());
   Output();
   const std::string path = kq::HostPathFromWindows(u"C:\\out.pdf")->string();
 
-  const auto check = RunTool("/usr/bin/qpdf --check '" + path + "'");
+  const auto check = fonttest::RunTool("/usr/bin/qpdf --check '" + path + "'");
   ASSERT_TRUE(check) << "qpdf rejects the file";
-  const auto listed = RunTool("/usr/bin/pdffonts '" + path + "'");
+  const auto listed = fonttest::RunTool("/usr/bin/pdffonts '" + path + "'");
   ASSERT_TRUE(listed);
   EXPECT_NE(listed->find("DejaVu Sans"), std::string::npos) << *listed;
   EXPECT_NE(listed->find("CID TrueType"), std::string::npos) << *listed;
-  const auto text = RunTool("/usr/bin/pdftotext -enc UTF-8 '" + path + "' -");
+  const auto text = fonttest::RunTool("/usr/bin/pdftotext -enc UTF-8 '" + path + "' -");
   ASSERT_TRUE(text);
   for (const char* expected : {"Hello \u00E9t\u00E9", "\u0416\u0443\u043A \u03A9\u03BC\u03AD\u03B3\u03B1",
                                "\u2660\u2663 \u0E01", "\u4E2D\u6587"})

@@ -122,6 +122,14 @@ class FontWarning : public FontTest {
 };
 
 TEST_F(FontWarning, AFontThatCannotBeEmbeddedIsNamedOnceWithAWarningWhenTheJobAsks) {
+  // Copies whose licence allows no embedding (restricted licence), under their faces' own names.
+  const auto restricted = [&](const std::filesystem::path& file) {
+    return fonttest::WithEmbeddingFlags(file, machine_->Root() / "restricted" / file.filename(), 0x0002);
+  };
+  const auto sans = restricted(kDejaVuSans);
+  const auto sansBold = restricted(kDejaVuSansBold);
+  const auto sansMono = restricted(kDejaVuSansMono);
+  ASSERT_FALSE(sans.empty() || sansBold.empty() || sansMono.empty());
   struct Case {
     const char* what;
     DWORD fontEmbed;
@@ -131,17 +139,17 @@ TEST_F(FontWarning, AFontThatCannotBeEmbeddedIsNamedOnceWithAWarningWhenTheJobAs
     std::vector<std::string> warned;  // face names, in order
   } cases[] = {
       {"every font: one warning per font, not per run", 2, 1, std::nullopt,
-       {Request(kDejaVuSans), Request(kDejaVuSans, 30), Request(kDejaVuSansBold), Request(kDejaVuSans, 12, true)},
+       {Request(sans), Request(sans, 30), Request(sansBold), Request(sans, 12, true)},
        {"DejaVu Sans", "DejaVu Sans Bold"}},
-      {"every font, without warnings", 3, 0, std::nullopt, {Request(kDejaVuSans)}, {}},
+      {"every font, without warnings", 3, 0, std::nullopt, {Request(sans)}, {}},
       {"the listed family only (the bold face is of the family too)", 1, 1,
        std::vector<std::u16string>{u"DejaVu Sans"},
-       {Request(kDejaVuSansMono), Request(kDejaVuSansBold), Request(kDejaVuSans)},
+       {Request(sansMono), Request(sansBold), Request(sans)},
        {"DejaVu Sans Bold", "DejaVu Sans"}},
       {"a listed family whose first run is vertical", 1, 1, std::vector<std::u16string>{u"DejaVu Sans"},
-       {Request(kDejaVuSans, 12, true)}, {"DejaVu Sans"}},
-      {"a listed family, no list", 1, 1, std::nullopt, {Request(kDejaVuSans)}, {}},
-      {"no embedding", 0, 1, std::vector<std::u16string>{u"DejaVu Sans"}, {Request(kDejaVuSans)}, {}},
+       {Request(sans, 12, true)}, {"DejaVu Sans"}},
+      {"a listed family, no list", 1, 1, std::nullopt, {Request(sans)}, {}},
+      {"no embedding", 0, 1, std::vector<std::u16string>{u"DejaVu Sans"}, {Request(sans)}, {}},
   };
   // The person closes each warning with its OK button.
   person_.AlwaysAnswerMessageBox(IDOK, {u"Kelvo Quenzar Printer", u"font can't be embedded"});
@@ -154,7 +162,7 @@ TEST_F(FontWarning, AFontThatCannotBeEmbeddedIsNamedOnceWithAWarningWhenTheJobAs
     const std::size_t before = Boxes().size();
     for (const auto& request : c.requests) {
       CPDF_Font* font = writer.SelectFont(Realize(request));
-      EXPECT_NE(dynamic_cast<CPDF_UnicodeFont*>(font), nullptr) << "embedding fails for now: a named font";
+      EXPECT_NE(dynamic_cast<CPDF_UnicodeFont*>(font), nullptr) << "a named font";
     }
     const auto boxes = Boxes();
     ASSERT_EQ(boxes.size() - before, c.warned.size());

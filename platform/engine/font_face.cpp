@@ -1,8 +1,11 @@
 #include "font_face.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include FT_SFNT_NAMES_H
+#include FT_TYPE1_TABLES_H
+#include FT_FONT_FORMATS_H
 #include FT_TRUETYPE_IDS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -40,7 +43,28 @@ int Rank(const FT_SfntName& name) {
   }
 }
 
+// PostScript strings are Latin-1 text.
+WString FromLatin1(const char* text) {
+  WString out;
+  for (const char* p = text; p && *p; ++p) out.push_back(static_cast<unsigned char>(*p));
+  return out;
+}
+
+WString Type1NameOf(FT_Face face, FT_UShort id) {
+  PS_FontInfoRec info{};
+  const bool hasInfo = FT_Get_PS_Font_Info(face, &info) == 0;
+  switch (id) {
+    case TT_NAME_ID_FONT_FAMILY: return FromLatin1(hasInfo && info.family_name ? info.family_name : face->family_name);
+    case TT_NAME_ID_FONT_SUBFAMILY: return FromLatin1(face->style_name);
+    case TT_NAME_ID_FULL_NAME: return hasInfo ? FromLatin1(info.full_name) : WString();
+    case TT_NAME_ID_UNIQUE_ID:
+    case TT_NAME_ID_PS_NAME: return FromLatin1(FT_Get_Postscript_Name(face));
+    default: return {};
+  }
+}
+
 WString NameOf(FT_Face face, FT_UShort id) {
+  if (!FT_IS_SFNT(face)) return Type1NameOf(face, id);
   int bestRank = -1;
   WString best;
   const FT_UInt count = FT_Get_Sfnt_Name_Count(face);
@@ -55,6 +79,11 @@ WString NameOf(FT_Face face, FT_UShort id) {
     best = std::move(text);
   }
   return best;
+}
+
+bool IsType1Format(FT_Face face) {
+  const char* format = FT_Get_Font_Format(face);
+  return format && std::string_view(format) == "Type 1";
 }
 
 }  // namespace
@@ -73,7 +102,11 @@ std::unique_ptr<FontFace> FontFace::Open(const MappedFile& file, UINT index) {
   }
   const FT_Error error = FT_New_Memory_Face(library, file.Data(), static_cast<FT_Long>(file.Size()),
                                             static_cast<FT_Long>(index), &face);
-  if (error != 0 || !FT_IS_SFNT(face) || !FT_Get_Sfnt_Table(face, FT_SFNT_HEAD)) {
+  // An sfnt font with its header, or a Type 1 font (not a CID-keyed one, not a bitmap or bare CFF font).
+  const bool readable = error == 0 && (FT_IS_SFNT(face) ? FT_Get_Sfnt_Table(face, FT_SFNT_HEAD) != nullptr
+                                                         : IsType1Format(face) &&
+                                                               FT_IS_SCALABLE(face));
+  if (!readable) {
     // A valid face 0 says the file is a font without this face.
     FT_Face probe = nullptr;
     const bool fontWithoutFace =

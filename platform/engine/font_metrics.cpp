@@ -3,10 +3,13 @@
 #include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_IDS_H
 #include FT_TRUETYPE_TAGS_H
+#include FT_TYPE1_TABLES_H
 
 #include <algorithm>
 #include <cmath>
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace kq::engine {
@@ -103,6 +106,28 @@ FWORD GlyphTop(FT_Face face, HGLYPH glyph) {
   return Clamp(face->glyph->metrics.horiBearingY);
 }
 
+// The weight class of a Type 1 font's /Weight, FW_NORMAL for a word it does not know.
+USHORT Type1Weight(const char* weight) {
+  struct Word {
+    const char* word;
+    USHORT weight;
+  };
+  // Longer words first, so "SemiBold" is not read as "Bold".
+  static constexpr Word kWords[] = {
+      {"extralight", FW_EXTRALIGHT}, {"ultralight", FW_EXTRALIGHT}, {"semibold", FW_SEMIBOLD},
+      {"demibold", FW_SEMIBOLD},     {"extrabold", FW_EXTRABOLD},   {"ultrabold", FW_EXTRABOLD},
+      {"thin", FW_THIN},             {"light", FW_LIGHT},           {"medium", FW_MEDIUM},
+      {"demi", FW_SEMIBOLD},         {"bold", FW_BOLD},             {"heavy", FW_HEAVY},
+      {"black", FW_HEAVY},
+  };
+  std::string lower;
+  for (const char* p = weight; p && *p; ++p)
+    if (*p != ' ' && *p != '-') lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(*p))));
+  for (const auto& w : kWords)
+    if (lower.find(w.word) != std::string::npos) return w.weight;
+  return FW_NORMAL;
+}
+
 void Append(std::vector<std::byte>& out, const WString& text) {
   const auto* p = reinterpret_cast<const std::byte*>(text.c_str());
   out.insert(out.end(), p, p + (text.size() + 1) * sizeof(WCHAR));
@@ -136,14 +161,24 @@ AlignedBlock BuildIfiMetrics(const FontFace& face, const GlyphSet& glyphs, const
   const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(ft, FT_SFNT_POST));
   if (os2 && os2->version == 0xFFFF) os2 = nullptr;  // FreeType's mark of a missing table
   const bool cff = face.HasTable(TTAG_CFF) || face.HasTable(TTAG_CFF2);
+  // A Type 1 font has none of the sfnt tables: its font dictionary and FreeType's view of it stand in.
+  const bool type1 = face.IsType1();
+  PS_FontInfoRec psInfo{};
+  const bool hasPsInfo = type1 && FT_Get_PS_Font_Info(ft, &psInfo) == 0;
 
   IFIMETRICS ifi{};
   ifi.lItalicAngle = post ? static_cast<LONG>(std::lround(post->italicAngle / 65536.0 * 10.0)) : 0;
   ifi.jWinPitchAndFamily = PitchAndFamily(os2, post);
+  if (hasPsInfo) {
+    ifi.lItalicAngle = static_cast<LONG>(std::clamp<FT_Long>(psInfo.italic_angle, -360, 360) * 10);
+    ifi.jWinPitchAndFamily =
+        static_cast<BYTE>(psInfo.is_fixed_pitch ? FF_MODERN | FIXED_PITCH : FF_DONTCARE | VARIABLE_PITCH);
+  }
   const std::vector<BYTE> charsets = Charsets(os2, glyphs.FromSymbolMap(), ansiCodePage);
   ifi.jWinCharSet = charsets.front();
-  ifi.flInfo = (cff ? FM_INFO_TECH_CFF | FM_INFO_TECH_OUTLINE_NOT_TRUETYPE : FM_INFO_TECH_TRUETYPE) |
-               FM_INFO_ARB_XFORMS | FM_INFO_RETURNS_OUTLINES | FM_INFO_RIGHT_HANDED;
+  FLONG technology = cff ? FM_INFO_TECH_CFF | FM_INFO_TECH_OUTLINE_NOT_TRUETYPE : FM_INFO_TECH_TRUETYPE;
+  if (type1) technology = FM_INFO_TECH_TYPE1 | FM_INFO_TECH_OUTLINE_NOT_TRUETYPE;
+  ifi.flInfo = technology | FM_INFO_ARB_XFORMS | FM_INFO_RETURNS_OUTLINES | FM_INFO_RIGHT_HANDED;
 
   const bool macBold = head && (head->Mac_Style & 1);
   const bool macItalic = head && (head->Mac_Style & 2);
@@ -151,6 +186,14 @@ AlignedBlock BuildIfiMetrics(const FontFace& face, const GlyphSet& glyphs, const
     ifi.usWinWeight = os2->usWeightClass;
     ifi.fsSelection = static_cast<USHORT>(os2->fsSelection & 0x7F);
     ifi.fsType = os2->fsType;
+  } else if (type1) {
+    const bool bold = ft->style_flags & FT_STYLE_FLAG_BOLD;
+    ifi.usWinWeight = hasPsInfo ? Type1Weight(psInfo.weight) : static_cast<USHORT>(bold ? FW_BOLD : FW_NORMAL);
+    if (bold && ifi.usWinWeight < FW_SEMIBOLD) ifi.usWinWeight = FW_BOLD;
+    ifi.fsSelection = static_cast<USHORT>((ifi.usWinWeight >= FW_SEMIBOLD ? FM_SEL_BOLD : 0) |
+                                          ((ft->style_flags & FT_STYLE_FLAG_ITALIC) ? FM_SEL_ITALIC : 0));
+    if (!ifi.fsSelection) ifi.fsSelection = FM_SEL_REGULAR;
+    ifi.fsType = FT_Get_FSType_Flags(ft);
   } else {
     ifi.usWinWeight = static_cast<USHORT>(macBold ? FW_BOLD : FW_NORMAL);
     ifi.fsSelection = static_cast<USHORT>((macBold ? FM_SEL_BOLD : 0) | (macItalic ? FM_SEL_ITALIC : 0));
@@ -200,6 +243,9 @@ AlignedBlock BuildIfiMetrics(const FontFace& face, const GlyphSet& glyphs, const
   if (post) {
     ifi.fwdUnderscoreSize = post->underlineThickness;
     ifi.fwdUnderscorePosition = post->underlinePosition;
+  } else if (type1) {
+    ifi.fwdUnderscoreSize = ft->underline_thickness;
+    ifi.fwdUnderscorePosition = ft->underline_position;
   }
 
   ifi.wcFirstChar = glyphs.First();
@@ -219,6 +265,9 @@ AlignedBlock BuildIfiMetrics(const FontFace& face, const GlyphSet& glyphs, const
   if (hhea && (hhea->caret_Slope_Rise != 0 || hhea->caret_Slope_Run != 0))
     ifi.ptlCaret = {hhea->caret_Slope_Run, hhea->caret_Slope_Rise};
   if (head) ifi.rclFontBox = {head->xMin, head->yMax, head->xMax, head->yMin};
+  if (type1)
+    ifi.rclFontBox = {static_cast<LONG>(ft->bbox.xMin), static_cast<LONG>(ft->bbox.yMax),
+                      static_cast<LONG>(ft->bbox.xMax), static_cast<LONG>(ft->bbox.yMin)};
   ifi.ulPanoseCulture = FM_PANOSE_CULTURE_LATIN;
 
   // Names and charsets follow the record.

@@ -1,6 +1,7 @@
 // The IFIMETRICS of a face, with its names and charset list in the same block, as the platform's TrueType font
 // driver describes a face: names from the naming table, charsets from the OS/2 code-page bits, metrics from the
-// OS/2, head, hhea and post tables in font units.
+// OS/2, head, hhea and post tables in font units. A Type 1 face has no such tables: its FontInfo and FreeType's
+// metrics of it stand in, as the platform's Type 1 driver reads them.
 #pragma once
 
 #include "aligned_block.h"

@@ -42,24 +42,54 @@ bool SelectFontMap(FT_Face face, FT_Encoding encoding) {
   return best && FT_Set_Charmap(face, best) == 0;
 }
 
+// Symbol codes U+F0xx also answer as U+00xx, where the face has nothing of its own.
+void AddLowSymbolRange(std::vector<Entry>& entries) {
+  std::vector<Entry> low;
+  for (const auto& [code, glyph] : entries)
+    if (code >= 0xF000 && code <= 0xF0FF) low.emplace_back(static_cast<WCHAR>(code & 0xFF), glyph);
+  for (const auto& e : low) {
+    auto at = std::lower_bound(entries.begin(), entries.end(), e,
+                               [](const Entry& a, const Entry& b) { return a.first < b.first; });
+    if (at == entries.end() || at->first != e.first) entries.insert(at, e);
+  }
+}
+
+// A Type 1 font has no character map of its own: its characters come from its glyph names, as the platform maps
+// them. A font whose own encoding is an array of names that mostly have no Unicode value (pictures, dingbats) is
+// a symbol font: its codes answer at U+F000 + code and U+00xx.
+std::vector<Entry> Type1Entries(FT_Face face, bool& symbol) {
+  std::vector<Entry> unicode;
+  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) unicode = ReadMap(face);
+  symbol = false;
+  if (FT_Select_Charmap(face, FT_ENCODING_ADOBE_CUSTOM) != 0) return unicode;
+  std::vector<Entry> encoded;
+  for (FT_ULong code = 0; code < 256; ++code) {
+    const FT_UInt glyph = FT_Get_Char_Index(face, code);
+    if (glyph != 0 && static_cast<FT_Long>(glyph) < face->num_glyphs)
+      encoded.emplace_back(static_cast<WCHAR>(0xF000 + code), glyph);
+  }
+  if (unicode.size() * 2 >= encoded.size()) {
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    return unicode;
+  }
+  symbol = true;
+  AddLowSymbolRange(encoded);
+  return encoded;
+}
+
 }  // namespace
 
 GlyphSet GlyphSet::Build(FT_Face face) {
   GlyphSet set;
   std::vector<Entry> entries;
-  if (SelectFontMap(face, FT_ENCODING_UNICODE)) {
+  if (!FT_IS_SFNT(face)) {
+    entries = Type1Entries(face, set.symbol_);
+  } else if (SelectFontMap(face, FT_ENCODING_UNICODE)) {
     entries = ReadMap(face);
   } else if (SelectFontMap(face, FT_ENCODING_MS_SYMBOL)) {
     set.symbol_ = true;
     entries = ReadMap(face);
-    std::vector<Entry> low;
-    for (const auto& [code, glyph] : entries)
-      if (code >= 0xF000 && code <= 0xF0FF) low.emplace_back(static_cast<WCHAR>(code & 0xFF), glyph);
-    for (const auto& e : low) {
-      auto at = std::lower_bound(entries.begin(), entries.end(), e,
-                                 [](const Entry& a, const Entry& b) { return a.first < b.first; });
-      if (at == entries.end() || at->first != e.first) entries.insert(at, e);
-    }
+    AddLowSymbolRange(entries);
   }
 
   // Runs of consecutive characters, each at most 0xFFFF long.

@@ -11,7 +11,8 @@ namespace kq::engine {
 class GlyphSet {
  public:
   // From the face's Unicode character map, else its symbol character map (whose codes U+F0xx also answer as
-  // U+00xx). A face with neither has a glyph set of no runs.
+  // U+00xx). A face with neither has a glyph set of no runs. A Type 1 face maps its glyph names to Unicode, unless
+  // its own encoding names mostly symbols: then its codes are symbol codes.
   static GlyphSet Build(FT_Face face);
 
   FD_GLYPHSET* Get() { return block_.As<FD_GLYPHSET>(); }

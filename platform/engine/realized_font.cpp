@@ -91,6 +91,7 @@ std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) 
 
   const bool cff = impl->face->HasTable(TTAG_CFF) || impl->face->HasTable(TTAG_CFF2);
   FLONG type = cff ? FO_TYPE_OPENTYPE | FO_POSTSCRIPT | FO_CFF : FO_TYPE_TRUETYPE;
+  if (impl->face->IsType1()) type = FO_POSTSCRIPT;
   const bool faceBold = ifi.usWinWeight >= FW_SEMIBOLD || (ifi.fsSelection & FM_SEL_BOLD);
   const bool faceItalic = (ifi.fsSelection & FM_SEL_ITALIC) || ifi.lItalicAngle != 0;
   if (request.weight >= FW_SEMIBOLD && !faceBold) type |= FO_SIM_BOLD;

@@ -3,23 +3,14 @@
 #include <limits>
 
 #include "engine_state.h"
+#include "pixels.h"
 
 namespace {
 
 using kq::engine::EngineState;
 using kq::engine::Surface;
 
-ULONG BitsPerPixel(ULONG format) {
-  switch (format) {
-    case BMF_1BPP: return 1;
-    case BMF_4BPP: return 4;
-    case BMF_8BPP: return 8;
-    case BMF_16BPP: return 16;
-    case BMF_24BPP: return 24;
-    case BMF_32BPP: return 32;
-    default: return 0;
-  }
-}
+using kq::engine::BitsPerPixel;
 
 DHPDEV DevicePdev(EngineState& state, HDEV hdev) {
   auto it = state.devices.find(reinterpret_cast<ULONG_PTR>(hdev));

@@ -1,5 +1,6 @@
 // Fonts as the graphics engine realises them for a driver: a FONTOBJ with its IFIMETRICS, glyph set, transform and
-// font file, made from a real font file (TrueType, TrueType collection, OpenType) that FreeType reads; and STROBJs,
+// font file, made from a real font file (TrueType, TrueType collection, OpenType with TrueType or CFF outlines,
+// Type 1 as PFB or PFA) that FreeType reads; and STROBJs,
 // the strings of a text-out call with their glyph positions. The DDI host and the print tool use this; drivers
 // reach the objects only through the FONTOBJ_ and STROBJ_ accessors of win/winddi.h.
 #pragma once
@@ -34,6 +35,8 @@ class RealizedFont {
  public:
   // Null with the last error set: ERROR_FILE_NOT_FOUND (no such file, or no such face in it),
   // ERROR_BAD_FORMAT (not a font of the kinds above), ERROR_INVALID_PARAMETER (size or resolution).
+  // flFontType tells the kinds apart: FO_TYPE_TRUETYPE; FO_TYPE_OPENTYPE | FO_POSTSCRIPT | FO_CFF for CFF
+  // outlines; FO_POSTSCRIPT alone for Type 1. FONTOBJ_pvTrueTypeFontFile hands over the file of every kind.
   static std::unique_ptr<RealizedFont> Realize(const FontRequest& request);
   ~RealizedFont();
   RealizedFont(const RealizedFont&) = delete;

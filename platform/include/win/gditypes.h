@@ -166,9 +166,15 @@ inline constexpr BYTE FF_DECORATIVE = 0x50;
 
 // ---- Weights ----
 inline constexpr LONG FW_DONTCARE = 0;
+inline constexpr LONG FW_THIN = 100;
+inline constexpr LONG FW_EXTRALIGHT = 200;
+inline constexpr LONG FW_LIGHT = 300;
 inline constexpr LONG FW_NORMAL = 400;
+inline constexpr LONG FW_MEDIUM = 500;
 inline constexpr LONG FW_SEMIBOLD = 600;
 inline constexpr LONG FW_BOLD = 700;
+inline constexpr LONG FW_EXTRABOLD = 800;
+inline constexpr LONG FW_HEAVY = 900;
 
 // ---- Binary raster operations (the bytes of a MIX) ----
 inline constexpr ULONG R2_BLACK = 1;

@@ -525,6 +525,7 @@ inline constexpr FLONG FM_INFO_ARB_XFORMS = 0x00000010;
 inline constexpr FLONG FM_INFO_RETURNS_OUTLINES = 0x00008000;
 inline constexpr FLONG FM_INFO_RIGHT_HANDED = 0x00080000;
 inline constexpr FLONG FM_INFO_TECH_CFF = 0x04000000;
+inline constexpr FLONG FM_INFO_TECH_TYPE1 = 0x80000000;
 
 // fsSelection
 inline constexpr USHORT FM_SEL_ITALIC = 0x0001;
@@ -818,7 +819,8 @@ IFIMETRICS* FONTOBJ_pifi(FONTOBJ* pfo);
 XFORMOBJ* FONTOBJ_pxoGetXform(FONTOBJ* pfo);
 // Never null for an engine font: a font without a usable character map has a glyph set of no runs.
 FD_GLYPHSET* FONTOBJ_pfdg(FONTOBJ* pfo);
-// The whole font file (a collection's whole file), mapped read-only, and its size in `pcjFile`.
+// The whole font file (a collection's whole file, a Type 1 font's PFB or PFA file), mapped read-only, and its size
+// in `pcjFile`.
 PVOID FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile);
 
 void STROBJ_vEnumStart(STROBJ* pstro);

@@ -1,0 +1,211 @@
+// The embedded font object: detection of its font program, the charset it maps under, its descriptor.
+#include "fonts/cid_embed_font.h"
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "cff_charset.h"
+#include "font_engine_face.h"
+#include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+#include "font_resources.h"
+#include "font_setup.h"
+#include "fonts/charset_tables.h"
+#include "fonts/cid_embed_sub_fonts.h"
+#include "fonts/standard_faces.h"
+#include "pdf/doc_writer.h"
+#include "pdf/tokens.h"
+
+namespace {
+
+// Tried in this order when neither the current, the own nor a listed charset has a code for the character.
+constexpr BYTE kFallbackCharsets[] = {
+    ANSI_CHARSET,    EASTEUROPE_CHARSET, RUSSIAN_CHARSET, THAI_CHARSET,   GREEK_CHARSET,
+    TURKISH_CHARSET, HEBREW_CHARSET,     ARABIC_CHARSET,  BALTIC_CHARSET, VIETNAMESE_CHARSET,
+    GB2312_CHARSET,  SHIFTJIS_CHARSET,   CHINESEBIG5_CHARSET, HANGUL_CHARSET,
+};
+
+constexpr BYTE kNoCharset = 255;
+constexpr std::uint32_t kEmbedStandardFacesNamed = 3;
+
+bool Converts(WCHAR ch, BYTE charset) {
+  UINT code = 0;
+  UINT count = 0;
+  return UnicodeToCharsetCode(ch, charset, code, count);
+}
+
+// Whether the program can be cut at all: a subset of glyph 0 alone, built on a subsetter of its own. A program
+// whose tables cannot be written again is not embedded, so its text falls back to a named font instead of naming
+// a font program that the document end could not write.
+bool TrueTypeSubsetBuilds(std::uint32_t faceIndex, FontBuffer& buffer) {
+  TTSubsetter trial;
+  TTSubsetter_Open(&trial, faceIndex, &FontBuffer_Read, &buffer);
+  TTSubsetter_SetTableFlags(&trial, TT_TABLES_HORIZONTAL | TT_TABLES_VERTICAL);
+  const bool built = trial.status == TT_OK && TTSubsetter_Build(&trial) == TT_OK;
+  TTSubsetter_Close(&trial);
+  return built;
+}
+
+bool Type1SubsetBuilds(FontBuffer& buffer) {
+  T1Subsetter trial;
+  T1Subsetter_Open(&trial, &FontBuffer_Read, &FontBuffer_GetSize, &buffer);
+  T1Subsetter_SetMode(&trial, kT1ModeFontFile);
+  const bool built = trial.status == 0 && T1Subsetter_Build(&trial) == 0;
+  T1Subsetter_Close(&trial);
+  return built;
+}
+
+}  // namespace
+
+int FontBuffer_Read(void* context, std::uint32_t offset, void* destination, std::uint32_t length) {
+  const auto* buffer = static_cast<const FontBuffer*>(context);
+  if (!buffer || !buffer->data || offset > buffer->size || length > buffer->size - offset) return -1;
+  if (length) std::memcpy(destination, buffer->data + offset, length);
+  return 0;
+}
+
+std::uint32_t FontBuffer_GetSize(void* context) {
+  const auto* buffer = static_cast<const FontBuffer*>(context);
+  return buffer ? buffer->size : 0;
+}
+
+bool EmbeddingAllowed(std::uint16_t fsType) {
+  constexpr std::uint16_t kRestricted = 0x02, kPreviewPrint = 0x04, kEditable = 0x08;
+  const std::uint16_t licence = fsType & (kRestricted | kPreviewPrint | kEditable);
+  return licence == 0 || (licence & (kPreviewPrint | kEditable)) != 0;
+}
+
+CPDF_CIDEmbedFont::CPDF_CIDEmbedFont(CPDF_DocWriter* writer, kq::WString unique, std::uint32_t mode)
+    : CPDF_Font(writer, std::move(unique)), embedMode(mode) {}
+
+CPDF_CIDEmbedFont::~CPDF_CIDEmbedFont() {
+  // The sub-font refers to the subsetters, so it goes first.
+  subFont.reset();
+  if (ttSubsetter) TTSubsetter_Close(ttSubsetter.get());
+  if (t1Subsetter) T1Subsetter_Close(t1Subsetter.get());
+}
+
+void CPDF_CIDEmbedFont::Prepare(const IFIMETRICS& ifi) { KeepCharsets(*this, ifi); }
+
+bool CPDF_CIDEmbedFont::DetectAndCreate() {
+  // A program the font engine cannot read is not embedded: readers would fail on it too.
+  const FreeTypeFace* engine = EngineFaceOf(*this);
+  if (!engine || fontFile.empty() || fontFile.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+  fontBuffer = {fontFile.data(), static_cast<std::uint32_t>(fontFile.size())};
+
+  ttSubsetter = std::make_unique<TTSubsetter>();
+  TTSubsetter_Open(ttSubsetter.get(), faceIndex, &FontBuffer_Read, &fontBuffer);
+  if (ttSubsetter->status == TT_OK && EmbeddingAllowed(TTSubsetter_GetFsType(ttSubsetter.get())) &&
+      TrueTypeSubsetBuilds(faceIndex, fontBuffer)) {
+    TTSubsetter_SetTableFlags(ttSubsetter.get(), TT_TABLES_HORIZONTAL | TT_TABLES_VERTICAL);
+    if (embedMode == kEmbedStandardFacesNamed && IsStandardFace(faceName.c_str()))
+      subFont = std::make_unique<CPDF_CIDEmbedStandardFont>(*this, owner, *ttSubsetter);
+    else
+      subFont = std::make_unique<CPDF_CIDEmbedTTFont>(*this, owner, *ttSubsetter);
+    return true;
+  }
+  TTSubsetter_Close(ttSubsetter.get());
+  ttSubsetter.reset();
+
+  t1Subsetter = std::make_unique<T1Subsetter>();
+  T1Subsetter_Open(t1Subsetter.get(), &FontBuffer_Read, &FontBuffer_GetSize, &fontBuffer);
+  if (t1Subsetter->status == 0 && Type1SubsetBuilds(fontBuffer)) {
+    // PDF wants the private part in binary, its length as /Length2.
+    T1Subsetter_SetMode(t1Subsetter.get(), kT1ModeFontFile);
+    subFont = std::make_unique<CPDF_CIDEmbedT1Font>(*this, owner, *t1Subsetter);
+    return true;
+  }
+  T1Subsetter_Close(t1Subsetter.get());
+  t1Subsetter.reset();
+
+  // The CFF data of an OpenType font, under the same licence rule as a TrueType program.
+  if (!EmbeddingAllowed(embeddingRights)) return false;
+  FT_Face engineFace = engine->Face();
+  FT_ULong length = 0;
+  if (FT_Load_Sfnt_Table(engineFace, TTAG_CFF, 0, nullptr, &length) != 0 || length == 0) return false;
+  std::vector<std::uint8_t> cff(length);
+  if (FT_Load_Sfnt_Table(engineFace, TTAG_CFF, 0, cff.data(), &length) != 0) return false;
+  auto cids = ReadCffGlyphCids(cff.data(), cff.size());
+  if (!cids) return false;
+  subFont = std::make_unique<CPDF_CIDEmbedOTFont>(*this, owner, std::move(cff), cids->glyphCount,
+                                                  std::move(cids->cids));
+  return true;
+}
+
+MappedChar CPDF_CIDEmbedFont::MapChar(WCHAR ch, HGLYPH glyph, bool vertical) {
+  if (!subFont) return {};
+  if (currentCharset != SYMBOL_CHARSET) {
+    BYTE found = kNoCharset;
+    if (currentCharset < kNoCharset && Converts(ch, currentCharset)) {
+      found = currentCharset;
+    } else if (ownCharset != currentCharset && Converts(ch, ownCharset)) {
+      found = ownCharset;
+    } else {
+      for (BYTE listed : charsets) {
+        if (listed == DEFAULT_CHARSET) break;
+        if (Converts(ch, listed)) {
+          found = listed;
+          break;
+        }
+      }
+      if (found == kNoCharset) {
+        for (BYTE fallback : kFallbackCharsets) {
+          if (Converts(ch, fallback)) {
+            found = fallback;
+            break;
+          }
+        }
+      }
+    }
+    currentCharset = found;
+  }
+
+  std::uint32_t count = 0;
+  std::int32_t width = 0;
+  const std::uint32_t code = subFont->GetCID(ch, glyph, count, width);
+  if (code == kNoGlyph) return {};
+  MappedChar mapped;
+  mapped.code = code;
+  mapped.count = count;
+  mapped.width = width;
+  mapped.resource = subFont->GetObjectNumber(vertical);
+  // Only the two-byte codes of the Type0 fonts have a vertical form.
+  mapped.vertical = vertical && count == 2 && mapped.resource == subFont->verticalNumber;
+  return mapped;
+}
+
+void CPDF_CIDEmbedFont::WriteResources() {
+  if (subFont) subFont->WriteFontDict();
+}
+
+void CPDF_CIDEmbedFont::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWidth) {
+  if (!owner) return;
+  CPDF_Dictionary descriptor;
+  descriptor.SetAt("/Type", "/FontDescriptor");
+  descriptor.SetAt("/FontName", SubsetFontName(*this));
+  std::string box = "[";
+  for (const std::int32_t value : {fontBox[0], fontBox[3], fontBox[2], fontBox[1]}) {  // left, bottom, right, top
+    if (box.size() > 1) box += ' ';
+    box += IntToString(value);
+  }
+  box += ']';
+  descriptor.SetAt("/FontBBox", box);
+  descriptor.SetAtNumber("/Flags", flags);
+  descriptor.SetAtNumber("/ItalicAngle", italicAngle / 10.0);  // the engine gives tenths of a degree
+  descriptor.SetAtNumber("/Ascent", ascent);
+  descriptor.SetAtNumber("/Descent", descent);
+  descriptor.SetAtNumber("/CapHeight", capHeight);
+  descriptor.SetAtNumber("/StemV", stem);
+  if (missingWidth != 0) descriptor.SetAtNumber("/MissingWidth", missingWidth);
+  if (subFont) {
+    const std::uint32_t program = subFont->GetFontFileNumber();
+    switch (program ? subFont->GetFontFileKind() : kFontFileNone) {
+      case kFontFileTrueType: descriptor.SetAtReference("/FontFile2", program); break;
+      case kFontFileType1: descriptor.SetAtReference("/FontFile", program); break;
+      case kFontFileCff: descriptor.SetAtReference("/FontFile3", program); break;
+      default: break;
+    }
+  }
+  owner->WriteIndirectObject(static_cast<std::int32_t>(number), descriptor);
+}
