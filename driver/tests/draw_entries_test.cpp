@@ -228,6 +228,7 @@ TEST_F(DrawEntries, TransparentRowsLetTheEngineDrawIntoThePageBitmap) {
 
 TEST_F(DrawEntries, TransparentTextGoesIntoTheBitmapOnTheSystemsThatNeedIt) {
   Open(true);
+  Writer().fontEmbed = 0;  // named fonts show their text as it is
   kq::FontRequest request;
   request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
   auto font = kq::RealizedFont::Realize(request);
@@ -247,6 +248,7 @@ TEST_F(DrawEntries, TransparentTextGoesIntoTheBitmapOnTheSystemsThatNeedIt) {
 
 TEST_F(DrawEntries, TextGetsItsClipWithoutBounds) {
   Open(false);
+  Writer().fontEmbed = 0;
   kq::FontRequest request;
   request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
   auto font = kq::RealizedFont::Realize(request);

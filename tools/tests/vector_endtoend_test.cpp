@@ -85,28 +85,39 @@ Json Text(double x, double y, const char* file, const char* text, const char* co
 }
 
 TEST_F(VectorEndToEnd, TextComesBackExactlyInEveryScript) {
-  const auto file = PrintOk(OnePage(Json::array({
-                                Text(72, 100, "DejaVuSans.ttf", "Hello, vector world"),
-                                Text(72, 130, "DejaVuSans.ttf", "\u0391\u03b8\u03ae\u03bd\u03b1 \u03ba\u03b1\u03b9"),
-                                Text(72, 160, "DejaVuSans.ttf", "\u041c\u043e\u0441\u043a\u0432\u0430 \u0438"),
-                                Text(72, 190, "wqy-microhei.ttc", "\u4e2d\u6587\u6587\u672c"),
-                            })),
-                            "scripts.pdf");
-  const CommandResult text = RunCommand("pdftotext -enc UTF-8 -layout " + Quote(file.string()) + " -");
-  ASSERT_EQ(text.status, 0) << text.output;
-  for (const char* expected : {"Hello, vector world", "\u0391\u03b8\u03ae\u03bd\u03b1 \u03ba\u03b1\u03b9",
-                               "\u041c\u043e\u0441\u043a\u0432\u0430 \u0438", "\u4e2d\u6587\u6587\u672c"})
-    EXPECT_NE(text.output.find(expected), std::string::npos) << expected << " in:\n" << text.output;
+  const char* const scripts[] = {"Hello, vector world", "\u0391\u03b8\u03ae\u03bd\u03b1 \u03ba\u03b1\u03b9",
+                                 "\u041c\u043e\u0441\u043a\u0432\u0430 \u0438", "\u4e2d\u6587\u6587\u672c"};
+  // Named fonts (no embedding) and embedded ones.
+  for (int fontEmbed : {0, 2}) {
+    SCOPED_TRACE("FontEmbed " + std::to_string(fontEmbed));
+    kqprint::PrintJob job = OnePage(Json::array({
+        Text(72, 100, "DejaVuSans.ttf", scripts[0]),
+        Text(72, 130, "DejaVuSans.ttf", scripts[1]),
+        Text(72, 160, "DejaVuSans.ttf", scripts[2]),
+        Text(72, 190, "wqy-microhei.ttc", scripts[3]),
+    }));
+    job.settings.push_back({"FontEmbed", fontEmbed});
+    const auto file = PrintOk(job, "scripts" + std::to_string(fontEmbed) + ".pdf");
+    const CommandResult text = RunCommand("pdftotext -enc UTF-8 -layout " + Quote(file.string()) + " -");
+    ASSERT_EQ(text.status, 0) << text.output;
+    for (const char* expected : scripts)
+      EXPECT_NE(text.output.find(expected), std::string::npos) << expected << " in:\n" << text.output;
 
-  const CommandResult fonts = RunCommand("pdffonts " + Quote(file.string()));
-  ASSERT_EQ(fonts.status, 0) << fonts.output;
-  // The named fonts with their encodings: Latin in WinAnsi, Greek and Cyrillic in encodings of their own, the
-  // ideographs through a predefined CMap of a CID font.
-  for (const char* expected : {"DejaVu Sans                          TrueType          WinAnsi",
-                               "DejaVu Sans                          TrueType          Custom",
-                               "WenQuanYi Micro Hei                  CID TrueType      Uni"})
-    EXPECT_NE(fonts.output.find(expected), std::string::npos) << expected << " in:\n" << fonts.output;
-  EXPECT_NE(fonts.output.find("-UCS2-H"), std::string::npos) << fonts.output;
+    const CommandResult fonts = RunCommand("pdffonts " + Quote(file.string()));
+    ASSERT_EQ(fonts.status, 0) << fonts.output;
+    if (fontEmbed == 0) {
+      // The named fonts with their encodings: Latin in WinAnsi, Greek and Cyrillic in encodings of their own, the
+      // ideographs through a predefined CMap of a CID font.
+      for (const char* expected : {"DejaVu Sans                          TrueType          WinAnsi",
+                                   "DejaVu Sans                          TrueType          Custom",
+                                   "WenQuanYi Micro Hei                  CID TrueType      Uni"})
+        EXPECT_NE(fonts.output.find(expected), std::string::npos) << expected << " in:\n" << fonts.output;
+      EXPECT_NE(fonts.output.find("-UCS2-H"), std::string::npos) << fonts.output;
+    } else {
+      EXPECT_NE(fonts.output.find("DejaVu Sans+"), std::string::npos) << fonts.output;
+      EXPECT_NE(fonts.output.find("Identity-H       yes"), std::string::npos) << fonts.output;
+    }
+  }
 }
 
 TEST_F(VectorEndToEnd, TheSamplePrintsAndItsTextReadsBack) {
