@@ -1,5 +1,7 @@
 #include "job_file.h"
 
+#include "draw_ops.h"
+
 #include <algorithm>
 #include <fstream>
 
@@ -10,7 +12,7 @@ namespace {
 std::string Where(std::size_t page) { return "pages[" + std::to_string(page) + "]"; }
 std::string Where(std::size_t page, std::size_t op) { return Where(page) + ".ops[" + std::to_string(op) + "]"; }
 
-JobPage ParsePage(const nlohmann::ordered_json& page, std::size_t index) {
+JobPage ParsePage(const nlohmann::ordered_json& page, std::size_t index, const std::filesystem::path& folder) {
   if (!page.is_object()) throw JobError(Where(index) + ": a page is an object with \"ops\"");
   JobPage parsed;
   const auto ops = page.find("ops");
@@ -24,17 +26,20 @@ JobPage ParsePage(const nlohmann::ordered_json& page, std::size_t index) {
     const std::string name = op["op"].get<std::string>();
     if (std::find(known.begin(), known.end(), name) == known.end())
       throw JobError(Where(index, i) + ": unknown op \"" + name + "\"");
-    parsed.ops.push_back(JobOp{name, op});
+    JobOp parsedOp{name, op, nullptr};
+    try {
+      parsedOp.drawing = ParseDrawOp(parsedOp, folder);
+    } catch (const JobError& e) {
+      throw JobError(Where(index, i) + " (" + name + "): " + e.what());
+    }
+    parsed.ops.push_back(std::move(parsedOp));
   }
   return parsed;
 }
 
 }  // namespace
 
-const std::vector<std::string>& KnownOps() {
-  static const std::vector<std::string> ops;
-  return ops;
-}
+const std::vector<std::string>& KnownOps() { return DrawOpNames(); }
 
 PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path folder) {
   if (!document.is_object()) throw JobError("the job is not a JSON object");
@@ -50,7 +55,7 @@ PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path 
   }
   if (const auto pages = document.find("pages"); pages != document.end()) {
     if (!pages->is_array()) throw JobError("pages: not an array");
-    for (std::size_t i = 0; i < pages->size(); ++i) job.pages.push_back(ParsePage((*pages)[i], i));
+    for (std::size_t i = 0; i < pages->size(); ++i) job.pages.push_back(ParsePage((*pages)[i], i, job.folder));
   }
   return job;
 }

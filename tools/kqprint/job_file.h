@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -26,9 +27,13 @@ struct JobSetting {
   nlohmann::ordered_json value;
 };
 
+// A drawing op read from the job (draw_ops.h).
+class DrawOp;
+
 struct JobOp {
   std::string op;
   nlohmann::ordered_json fields;
+  std::shared_ptr<const DrawOp> drawing;  // what the op draws, read when the job is parsed
 };
 
 struct JobPage {

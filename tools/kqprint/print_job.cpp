@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "draw_ops.h"
 #include "job_settings.h"
 #include "printing/printer_dc.h"
 #include "win/paths.h"
@@ -102,6 +103,19 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
       if (!dc->StartPage()) {
         fail("starting page " + std::to_string(i + 1));
         ok = false;
+        continue;
+      }
+      // Points to the device's pixels, as a program's mapping mode would.
+      const double pixelsPerPoint = dc->Caps().ulLogPixelsX / 72.0;
+      const auto& ops = job.pages[i].ops;
+      for (std::size_t j = 0; ok && j < ops.size(); ++j) {
+        if (!ops[j].drawing->Draw(*dc, pixelsPerPoint)) {
+          fail("drawing pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + ops[j].op + ")");
+          ok = false;
+        }
+      }
+      if (!ok) {
+        dc->AbortDocument();
       } else if (!dc->EndPage()) {
         fail("ending page " + std::to_string(i + 1));
         ok = false;

@@ -228,10 +228,10 @@ TEST_F(PrintToolTest, PrintsAJobAndSaysWhereThePdfWent) {
 }
 
 TEST_F(PrintToolTest, AnUnknownOpIsAnErrorNamingItAndItsIndex) {
-  const auto job = WriteJob("ops.json", R"({"pages": [{"ops": []}, {"ops": [{"op": "rect"}, {"op": "warp"}]}]})");
+  const auto job = WriteJob("ops.json", R"({"pages": [{"ops": []}, {"ops": [{"op": "warp"}, {"op": "rect"}]}]})");
   const auto run = Tool(Quote(job.string()) + " -o " + Quote((out / "ops.pdf").string()));
   EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("pages[1].ops[0]: unknown op \"rect\""), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("pages[1].ops[0]: unknown op \"warp\""), std::string::npos) << run.output;
   EXPECT_FALSE(std::filesystem::exists(out / "ops.pdf"));
 
   const auto usage = Tool("");

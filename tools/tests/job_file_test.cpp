@@ -44,8 +44,10 @@ TEST(JobFile, NamesWhatIsWrongAndWhere) {
     const char* job;
     const char* message;
   } cases[] = {
-      {R"({"pages": [ {"ops": []}, {"ops": [ {"op": "text", "text": "Hello"} ]} ]})",
-       "pages[1].ops[0]: unknown op \"text\""},
+      {R"({"pages": [ {"ops": []}, {"ops": [ {"op": "warp", "text": "Hello"} ]} ]})",
+       "pages[1].ops[0]: unknown op \"warp\""},
+      {R"({"pages": [ {"ops": [ {"op": "text", "text": "Hello"} ]} ]})",
+       "pages[0].ops[0] (text): \"at\" is missing"},
       {R"({"pages": [ {"ops": [ {"op": 3} ]} ]})", "pages[0].ops[0]: an op is an object with an \"op\" name"},
       {R"({"pages": [ {"ops": {"op": "rect"}} ]})", "pages[0].ops: not an array"},
       {R"({"pages": [ 7 ]})", "pages[0]: a page is an object"},

@@ -141,6 +141,44 @@ class CPDF_DocWriter {
   // Whether the face is one of the job's face list ("FFaces"), compared exactly.
   bool IsFaceInEmbedList(kq::WStringView face) const;
 
+  // ---- Paths and clipping (paths_clip.cpp) ----
+  // The path-construction operators ("m", "l", "c", "h", each operand and operator followed by a blank) of the
+  // whole path; points in PDF points with `convert`, else in device pixels.
+  std::string PathToString(PATHOBJ* path, bool convert) const;
+  // Brings the page's clip in line with the clip of a drawing call that is about to draw `bounds` (device pixels;
+  // null for text): closes the active clip when the call needs none, opens or changes it otherwise, and writes
+  // nothing when the clip's text is the active one. Pending raster output and text go first whenever the clip
+  // changes. Nothing when the job is cancelled or no page is open.
+  void EmitClip(SURFOBJ* surface, CLIPOBJ* clip, const RECTL* bounds);
+
+  // ---- Colours, lines, stroke and fill (colors_lines.cpp) ----
+  // The colour (0x00BBGGRR; all 32 bits compared) as " SC " or " sc " components, unless it is already current.
+  void SetStrokeColor(std::string& stream, std::uint32_t color);
+  void SetFillColor(std::string& stream, std::uint32_t color);
+  // Writes the dash text unless it is the current one.
+  void SetLineDash(std::string& stream, std::string_view text);
+  // A stroked, filled or stroked-and-filled path (the brushes that are given) in solid colours. A mix that cannot
+  // be written as a colour draws nothing; in transparent mode the path's bounds are left to the page bitmap.
+  void StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* transform, BRUSHOBJ* stroke, BRUSHOBJ* fill,
+                      POINTL* brushOrigin, LINEATTRS* line, MIX mix, FLONG options);
+  // A one-pixel line between the pixel centres of two device points.
+  void LineTo(SURFOBJ* surface, LONG x1, LONG y1, LONG x2, LONG y2, BRUSHOBJ* brush, MIX mix);
+  // A solid rectangle for a blit without source and mask: TRUE when it was written (or the job is cancelled),
+  // FALSE when the raster operation or the brush has no solid colour.
+  BOOL FillRectangle(SURFOBJ* surface, const RECTL& rect, BRUSHOBJ* brush, ROP4 rop4);
+
+  // ---- Raster fallback (dirty_rects.cpp) ----
+  // Areas drawn into the page bitmap only, for the raster fallback.
+  void AddDirtyRect(const RECTL& rect);
+  void AddDirtyLine(LONG x0, LONG y0, LONG x1, LONG y1);
+
+  // ---- Text output (the font room: fonts/text_output.cpp) ----
+  // The text of a text-out call: the opaque background (when both its brush and rectangle are given), then every
+  // glyph through the text writer at its device position, with the matrix and size of the font's transform. The
+  // surface, origin and mix are not used. Nothing when the job is cancelled or no page is open.
+  void TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BRUSHOBJ* foreground, BRUSHOBJ* opaque,
+               const RECTL* opaqueRect, POINTL* origin, MIX mix);
+
   // ---- Job settings, destination and clean-up (driver room: job_settings.cpp, destination.cpp, job_cleanup.cpp) ----
   // Fills the job's settings from the device record, its settings record and the printer values; called by
   // DrvStartDoc and DrvResetPDEV. Sets progressArgs->interactive.

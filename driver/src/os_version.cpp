@@ -1,4 +1,4 @@
-#include "module.h"
+#include "telodrv/os_version.h"
 
 #include "win/sysinfoapi.h"
 

@@ -1,0 +1,136 @@
+// The drawing entries: each finds its device and writer, applies the ignore-background test, brings the page's
+// clip in line and hands the call to the vector converter, to the engine's own drawing into the page bitmap, or to
+// both, as the imaging model of the device says.
+#include "telodrv/draw_entries.h"
+
+#include <optional>
+
+#include "telodrv/driver_pdev.h"
+#include "telodrv/os_version.h"
+
+namespace telodrv {
+
+namespace {
+
+// The device of a drawing call's surface, when it has one and a document writer.
+struct Target {
+  DriverPdev* pdev = nullptr;
+  CPDF_DocWriter* writer = nullptr;
+  bool transparent = false;
+  bool ignoreBackground = false;
+};
+
+std::optional<Target> TargetOf(SURFOBJ* surface) {
+  if (!surface || !surface->dhpdev) return std::nullopt;
+  DriverPdev* pdev = PdevFromHandle(surface->dhpdev);
+  if (!pdev->writer) return std::nullopt;
+  return Target{pdev, pdev->writer.get(), pdev->settings.priv.GDIPunt != 0, pdev->settings.priv.IgnoreBackground != 0};
+}
+
+// Path bounds in whole pixels: the fixed-point left and top truncated, right and bottom rounded up.
+RECTL PathBounds(PATHOBJ* path) {
+  RECTFX box{};
+  PATHOBJ_vGetBounds(path, &box);
+  return RECTL{box.xLeft / 16, box.yTop / 16, (box.xRight + 15) / 16, (box.yBottom + 15) / 16};
+}
+
+}  // namespace
+
+ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ* font) {
+  if (!font || font->flFontType == 0) return FO_PATHOBJ;
+  const IFIMETRICS* ifi = FONTOBJ_pifi(font);
+  if (!(font->flFontType & FO_TYPE_TRUETYPE) || !ifi || ifi->fsType != FM_TYPE_LICENSED) return FO_HGLYPHS;
+  DriverPdev* pdev = PdevFromHandle(dhpdev);
+  const CPDF_DocWriter* writer = pdev ? pdev->writer.get() : nullptr;
+  if (!writer) return FO_HGLYPHS;
+  if (writer->pdfA1b) return FO_PATHOBJ;
+  if (writer->fontEmbed == 2) return FO_PATHOBJ;
+  if (writer->fontEmbed != 1) return FO_HGLYPHS;
+  return writer->IsFaceInEmbedList(IfiMetricsString(*ifi, ifi->dpwszFamilyName)) ? FO_PATHOBJ : FO_HGLYPHS;
+}
+
+BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
+               POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
+  const auto target = TargetOf(psoTrg);
+  if (!target || !prclTrg) return TRUE;
+  if (target->ignoreBackground && UsesDestination(rop4)) return TRUE;
+  CPDF_DocWriter& writer = *target->writer;
+  writer.EmitClip(psoTrg, pco, prclTrg);
+
+  // Images (a source) come with the image converters, and a PNG source is never drawn into the page bitmap.
+  if (!target->transparent || (psoSrc && psoSrc->iBitmapFormat == BMF_PNG)) {
+    if (!psoSrc && !psoMask) writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4);
+    return TRUE;
+  }
+  EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+  if (!psoSrc && !psoMask && writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4)) return TRUE;
+  writer.AddDirtyRect(*prclTrg);
+  return TRUE;
+}
+
+BOOL DrvLineTo(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2, RECTL* prclBounds,
+               MIX mix) {
+  const auto target = TargetOf(pso);
+  if (!target) return TRUE;
+  if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
+  CPDF_DocWriter& writer = *target->writer;
+  writer.EmitClip(pso, pco, prclBounds);
+  if (target->transparent) EngLineTo(pso, pco, pbo, x1, y1, x2, y2, prclBounds, mix);
+  writer.LineTo(pso, x1, y1, x2, y2, pbo, mix);
+  return TRUE;
+}
+
+BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo, POINTL* pptlBrushOrg,
+                   LINEATTRS* plineattrs, MIX mix) {
+  const auto target = TargetOf(pso);
+  if (!target || !ppo) return TRUE;
+  if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
+  CPDF_DocWriter& writer = *target->writer;
+  const RECTL bounds = PathBounds(ppo);
+  writer.EmitClip(pso, pco, &bounds);
+  writer.StrokeFillPath(pso, ppo, pxo, pbo, nullptr, pptlBrushOrg, plineattrs, mix, 0);
+  if (target->transparent) EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
+  return TRUE;
+}
+
+BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* pptlBrushOrg, MIX mix,
+                 FLONG flOptions) {
+  const auto target = TargetOf(pso);
+  if (!target || !ppo) return TRUE;
+  if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
+  CPDF_DocWriter& writer = *target->writer;
+  const RECTL bounds = PathBounds(ppo);
+  writer.EmitClip(pso, pco, &bounds);
+  writer.StrokeFillPath(pso, ppo, nullptr, nullptr, pbo, pptlBrushOrg, nullptr, mix, flOptions);
+  if (target->transparent) EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
+  return TRUE;
+}
+
+BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pboStroke,
+                          LINEATTRS* plineattrs, BRUSHOBJ* pboFill, POINTL* pptlBrushOrg, MIX mixFill,
+                          FLONG flOptions) {
+  const auto target = TargetOf(pso);
+  if (!target || !ppo) return TRUE;
+  if (target->ignoreBackground && MixUsesDestination(mixFill)) return TRUE;
+  CPDF_DocWriter& writer = *target->writer;
+  const RECTL bounds = PathBounds(ppo);
+  writer.EmitClip(pso, pco, &bounds);
+  writer.StrokeFillPath(pso, ppo, pxo, pboStroke, pboFill, pptlBrushOrg, plineattrs, mixFill, flOptions);
+  if (target->transparent)
+    EngStrokeAndFillPath(pso, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill, flOptions);
+  return TRUE;
+}
+
+BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra, RECTL* prclOpaque,
+                BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix) {
+  const auto target = TargetOf(pso);
+  if (!target) return TRUE;
+  CPDF_DocWriter& writer = *target->writer;
+  writer.EmitClip(pso, pco, nullptr);
+  if (target->transparent && OsVersionNumber >= 501 && OsVersionNumber <= 600)
+    EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
+  writer.TextOut(pso, pstro, pfo, pboFore, pboOpaque, prclOpaque, pptlOrg, mix);
+  return TRUE;
+}
+
+}  // namespace telodrv

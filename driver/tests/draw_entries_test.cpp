@@ -1,0 +1,357 @@
+// The drawing entries on a device's real surface: what is drawn at all (no device, no writer, the ignore-background
+// test), the clip each call gets, the vector rows, the transparent rows with the engine drawing into the page
+// bitmap, and the glyph mode of fonts.
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver_fixture.h"
+#include "telodrv/draw_entries.h"
+#include "telodrv/os_version.h"
+#include "win/enginebrush.h"
+#include "win/enginedraw.h"
+#include "win/enginefont.h"
+#include "win/enginepath.h"
+
+namespace {
+
+using drvtest::DriverTest;
+
+constexpr MIX kCopyPen = R2_COPYPEN | (R2_COPYPEN << 8);
+
+TEST(PageReadingOperations, RopsAndMixesThatReadThePage) {
+  struct Case {
+    ULONG rop;
+    bool uses;
+  } rops[] = {{0xCCCC, false}, {0x6666, true}, {0xF0F0, false}, {0x5A5A, true}, {0x5555, true},
+              {0x0000, false}, {0xFFFF, false}, {0x00AA, true},  {0x0F0F, false}, {0x8888, true}};
+  for (const auto& c : rops) EXPECT_EQ(telodrv::UsesDestination(c.rop), c.uses) << std::hex << c.rop;
+
+  struct MixCase {
+    ULONG code;
+    bool uses;
+  } mixes[] = {{R2_BLACK, false},  {R2_NOTCOPYPEN, false}, {R2_COPYPEN, false}, {R2_WHITE, false},
+               {R2_XORPEN, true},  {R2_NOT, true},         {R2_NOP, true},      {R2_MASKPEN, true},
+               {R2_MERGEPEN, true}, {R2_NOTMERGEPEN, true}};
+  for (const auto& c : mixes) {
+    EXPECT_EQ(telodrv::MixUsesDestination(c.code | (c.code << 8)), c.uses) << c.code;
+    EXPECT_EQ(telodrv::MixUsesDestination(c.code | (R2_NOP << 8)), c.uses) << "only the foreground counts";
+  }
+}
+
+class DrawEntries : public DriverTest {
+ protected:
+  ~DrawEntries() override {
+    if (so_) EngUnlockSurface(so_);
+    if (pdev_ && surface_) telodrv::DrvDisableSurface(HandleFromPdev(pdev_.get()));
+  }
+
+  // A device of the printer's defaults (Letter at 300 dpi) with its surface and a writer on an open page.
+  void Open(bool transparent, bool ignoreBackground = false) {
+    SetCountry(u"1");
+    DriverDevMode record = DefaultRecord();
+    record.priv.GDIPunt = transparent;
+    record.priv.IgnoreBackground = ignoreBackground;
+    record.dm.dmPrintQuality = 300;
+    record.dm.dmYResolution = 300;
+    pdev_ = Enable(record);
+    ASSERT_NE(pdev_, nullptr);
+    surface_ = telodrv::DrvEnableSurface(HandleFromPdev(pdev_.get()));
+    ASSERT_NE(surface_, nullptr);
+    so_ = EngLockSurface(surface_);
+    ASSERT_NE(so_, nullptr);
+    ASSERT_EQ(so_->dhpdev, HandleFromPdev(pdev_.get()));
+    pdev_->writer = std::make_unique<CPDF_DocWriter>();
+    Writer().LoadJobSettings(*pdev_);
+    ASSERT_EQ(Writer().gdiPunt, DWORD{transparent});
+    Writer().contentStream = std::make_unique<std::string>();
+    kq::ClearEngineCalls(*machine);
+  }
+  CPDF_DocWriter& Writer() { return *pdev_->writer; }
+  std::string Take() {
+    Writer().textWriter.EndText(*Writer().contentStream);
+    return std::exchange(*Writer().contentStream, std::string());
+  }
+  std::vector<std::string> EngineCallNames() {
+    std::vector<std::string> names;
+    for (const auto& call : kq::EngineCalls(*machine)) names.push_back(call.name);
+    kq::ClearEngineCalls(*machine);
+    return names;
+  }
+  // The page bitmap's pixel as red, green, blue.
+  std::array<BYTE, 3> Pixel(LONG x, LONG y) const {
+    const auto* row = static_cast<const BYTE*>(so_->pvScan0) + static_cast<std::ptrdiff_t>(y) * so_->lDelta;
+    return {row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+  }
+
+  static std::unique_ptr<kq::PathObject> Square(double left, double top, double size) {
+    auto path = std::make_unique<kq::PathObject>();
+    EXPECT_TRUE(path->MoveTo(left, top));
+    EXPECT_TRUE(path->LineTo(left + size, top));
+    EXPECT_TRUE(path->LineTo(left + size, top + size));
+    EXPECT_TRUE(path->LineTo(left, top + size));
+    path->CloseFigure();
+    return path;
+  }
+
+  drvtest::PdevPtr pdev_;
+  HSURF surface_ = nullptr;
+  SURFOBJ* so_ = nullptr;
+};
+
+TEST_F(DrawEntries, CallsWithoutADeviceOrAWriterDrawNothing) {
+  Open(false);
+  auto brush = kq::BrushObject::Solid(0);
+  RECTL rect{0, 0, 10, 10};
+  SURFOBJ bare{};
+  EXPECT_TRUE(telodrv::DrvBitBlt(&bare, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, brush->Object(),
+                                 nullptr, 0xF0F0));
+  EXPECT_TRUE(telodrv::DrvLineTo(&bare, nullptr, brush->Object(), 0, 0, 5, 5, &rect, kCopyPen));
+  EXPECT_EQ(Take(), "");
+  pdev_->writer.reset();
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, brush->Object(),
+                                 nullptr, 0xF0F0));
+}
+
+TEST_F(DrawEntries, VectorRowsWriteTheirConverters) {
+  Open(false);
+  auto blue = kq::BrushObject::Solid(0xFF0000);
+  RECTL rect{100, 100, 300, 200};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, blue->Object(),
+                                 nullptr, 0xF0F0));
+  EXPECT_EQ(Take(), "0 0 1 sc 24 744 48 24 re f\n");
+
+  SURFOBJ* mask = so_;  // any surface stands for a mask here: without a source nothing is drawn
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, mask, nullptr, nullptr, &rect, nullptr, nullptr, blue->Object(),
+                                 nullptr, 0xF0F0));
+  EXPECT_EQ(Take(), "");
+
+  RECTL bounds{10, 20, 111, 21};
+  EXPECT_TRUE(telodrv::DrvLineTo(so_, nullptr, blue->Object(), 10, 20, 110, 20, &bounds, R2_COPYPEN));
+  EXPECT_EQ(Take(), "0 0 1 SC 0.24 w [] 0 d 2.52 787.08 m 26.52 787.08 l S ");
+
+  auto square = Square(100, 100, 100);
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), nullptr, blue->Object(), nullptr, kCopyPen,
+                                   FP_ALTERNATEMODE));
+  EXPECT_EQ(Take(), "0 J 0 j 24 768 m 48 768 l 48 744 l 24 744 l h f* \n");
+
+  auto pen = kq::LineAttributes::Cosmetic();
+  EXPECT_TRUE(telodrv::DrvStrokePath(so_, square->Object(), nullptr, nullptr, blue->Object(), nullptr, pen.Object(),
+                                     kCopyPen));
+  EXPECT_EQ(Take(), "0 J 0 j 24 768 m 48 768 l 48 744 l 24 744 l h S \n");
+
+  auto red = kq::BrushObject::Solid(0x0000FF);
+  EXPECT_TRUE(telodrv::DrvStrokeAndFillPath(so_, square->Object(), nullptr, nullptr, blue->Object(), pen.Object(),
+                                            red->Object(), nullptr, kCopyPen, FP_WINDINGMODE));
+  EXPECT_EQ(Take(), "0 J 0 j 1 0 0 sc 24 768 m 48 768 l 48 744 l 24 744 l h B \n");
+  EXPECT_TRUE(EngineCallNames().empty()) << "vector mode leaves the engine out";
+}
+
+TEST_F(DrawEntries, PathsGetTheClipTheirBoundsNeed) {
+  Open(false);
+  auto brush = kq::BrushObject::Solid(0);
+  auto square = Square(100.5, 100.5, 99);  // bounds 100 .. 200 once rounded outwards
+  auto holding = kq::ClipObject::Rectangle(RECTL{100, 100, 199, 199});
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), holding->Object(), brush->Object(), nullptr, kCopyPen,
+                                   FP_WINDINGMODE));
+  EXPECT_EQ(Writer().clipId, 0u) << Take();
+  auto cutting = kq::ClipObject::Rectangle(RECTL{100, 100, 198, 199});
+  Take();
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), cutting->Object(), brush->Object(), nullptr, kCopyPen,
+                                   FP_WINDINGMODE));
+  EXPECT_EQ(Take().rfind("q 24 744.24 23.52 23.76 re W* n ", 0), 0u);
+  EXPECT_NE(Writer().clipId, 0u);
+}
+
+TEST_F(DrawEntries, IgnoreBackgroundSkipsWhatReadsThePage) {
+  Open(true, true);
+  auto brush = kq::BrushObject::Solid(0);
+  RECTL rect{100, 100, 300, 200};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, brush->Object(),
+                                 nullptr, 0x5A5A));
+  EXPECT_TRUE(telodrv::DrvLineTo(so_, nullptr, brush->Object(), 0, 0, 50, 50, &rect, R2_XORPEN));
+  auto square = Square(100, 100, 100);
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), nullptr, brush->Object(), nullptr,
+                                   R2_NOT | (R2_NOT << 8), FP_WINDINGMODE));
+  EXPECT_EQ(Take(), "");
+  EXPECT_TRUE(EngineCallNames().empty()) << "not drawn into the page bitmap either";
+
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, brush->Object(),
+                                 nullptr, 0xF0F0));
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), nullptr, brush->Object(), nullptr, kCopyPen,
+                                   FP_WINDINGMODE));
+  EXPECT_NE(Take(), "") << "what does not read the page is drawn";
+}
+
+TEST_F(DrawEntries, TransparentRowsLetTheEngineDrawIntoThePageBitmap) {
+  Open(true);
+  auto red = kq::BrushObject::Solid(0x0000FF);
+  RECTL rect{100, 100, 300, 200};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, red->Object(),
+                                 nullptr, 0xF0F0));
+  EXPECT_EQ(Take(), "1 0 0 sc 24 744 48 24 re f\n");
+  EXPECT_EQ(Pixel(150, 150), (std::array<BYTE, 3>{255, 0, 0}));
+  EXPECT_EQ(Pixel(350, 150), (std::array<BYTE, 3>{255, 255, 255}));
+
+  // An inverting blit has no colour: only the bitmap shows it.
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, nullptr, nullptr,
+                                 0x5555));
+  EXPECT_EQ(Take(), "");
+  EXPECT_EQ(Pixel(150, 150), (std::array<BYTE, 3>{0, 255, 255}));
+
+  auto green = kq::BrushObject::Solid(0x00FF00);
+  auto square = Square(400, 100, 100);
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), nullptr, green->Object(), nullptr, kCopyPen,
+                                   FP_WINDINGMODE));
+  EXPECT_NE(Take().find(" f \n"), std::string::npos);
+  EXPECT_EQ(Pixel(450, 150), (std::array<BYTE, 3>{0, 255, 0}));
+
+  auto pen = kq::LineAttributes::Cosmetic();
+  RECTL bounds{400, 300, 501, 301};
+  EXPECT_TRUE(telodrv::DrvLineTo(so_, nullptr, green->Object(), 400, 300, 500, 300, &bounds, R2_COPYPEN));
+  EXPECT_TRUE(telodrv::DrvStrokePath(so_, square->Object(), nullptr, nullptr, red->Object(), nullptr, pen.Object(),
+                                     kCopyPen));
+  EXPECT_TRUE(telodrv::DrvStrokeAndFillPath(so_, square->Object(), nullptr, nullptr, red->Object(), pen.Object(),
+                                            green->Object(), nullptr, kCopyPen, FP_WINDINGMODE));
+  EXPECT_EQ(Pixel(450, 300), (std::array<BYTE, 3>{0, 255, 0}));
+  EXPECT_EQ(EngineCallNames(), (std::vector<std::string>{"EngBitBlt", "EngBitBlt", "EngFillPath", "EngLineTo",
+                                                         "EngStrokePath", "EngStrokeAndFillPath"}));
+  const std::string content = Take();
+  EXPECT_NE(content.find(" l S "), std::string::npos) << "the line is written as a vector too";
+  EXPECT_NE(content.find(" S \n"), std::string::npos);
+  EXPECT_NE(content.find(" B \n"), std::string::npos);
+}
+
+TEST_F(DrawEntries, TransparentTextGoesIntoTheBitmapOnTheSystemsThatNeedIt) {
+  Open(true);
+  Writer().fontEmbed = 0;  // named fonts show their text as it is
+  kq::FontRequest request;
+  request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  auto font = kq::RealizedFont::Realize(request);
+  ASSERT_NE(font, nullptr);
+  auto black = kq::BrushObject::Solid(0);
+  for (std::uint32_t version : {501u, 600u, 601u, 1000u}) {
+    OsVersionNumber = version;
+    kq::TextRequest text{u"Hi", {300, 600}};
+    auto string = kq::TextString::Build(*font, text);
+    EXPECT_TRUE(telodrv::DrvTextOut(so_, string->Object(), font->Object(), nullptr, nullptr, nullptr,
+                                    black->Object(), nullptr, nullptr, kCopyPen));
+    EXPECT_NE(Take().find("[(Hi)]TJ"), std::string::npos) << version;
+    EXPECT_EQ(EngineCallNames().size(), version <= 600 ? 1u : 0u) << version;
+  }
+  InitOsVersion();
+}
+
+TEST_F(DrawEntries, TextGetsItsClipWithoutBounds) {
+  Open(false);
+  Writer().fontEmbed = 0;
+  kq::FontRequest request;
+  request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  auto font = kq::RealizedFont::Realize(request);
+  ASSERT_NE(font, nullptr);
+  auto black = kq::BrushObject::Solid(0);
+  auto clip = kq::ClipObject::Rectangle(RECTL{0, 0, 2550, 3300});
+  auto string = kq::TextString::Build(*font, kq::TextRequest{u"Hi", {300, 600}});
+  EXPECT_TRUE(telodrv::DrvTextOut(so_, string->Object(), font->Object(), clip->Object(), nullptr, nullptr,
+                                  black->Object(), nullptr, nullptr, kCopyPen));
+  const std::string content = Take();
+  EXPECT_EQ(content.rfind("q 0 0 612 792 re W* n ", 0), 0u) << content;
+  EXPECT_NE(content.find("[(Hi)]TJ"), std::string::npos);
+}
+
+TEST_F(DrawEntries, AFaultBeneathAnEntryShowsOneBoxAndTheEntryFails) {
+  Open(false);
+  // A complex clip the engine did not make has no outline to give, which the clip step cannot work without.
+  CLIPOBJ foreign{};
+  foreign.iUniq = 7;
+  foreign.iDComplexity = DC_COMPLEX;
+  foreign.rclBounds = RECTL{0, 0, 10, 10};
+  auto square = Square(100, 100, 100);
+  auto brush = kq::BrushObject::Solid(0);
+  auto pen = kq::LineAttributes::Cosmetic();
+  EXPECT_FALSE(::DrvStrokePath(so_, square->Object(), &foreign, nullptr, brush->Object(), nullptr, pen.Object(),
+                               kCopyPen));
+  const auto boxes = JournalOf(kq::JournalEntry::Kind::MessageBox);
+  ASSERT_EQ(boxes.size(), 1u) << JournalText();
+  EXPECT_NE(boxes[0].text.find(u"Error tag = \"DrvStrokePath\"."), kq::WString::npos);
+  EXPECT_EQ(Take(), "") << "nothing of the failed call reached the page";
+  EXPECT_EQ(Writer().clipId, 0u) << "no clip is open, so the page end closes none";
+}
+
+// A copy of DejaVu Sans whose OS/2 table asks for restricted embedding (fsType 2), as C:\Restricted.ttf.
+std::filesystem::path RestrictedFont() {
+  std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
+  std::string bytes(std::istreambuf_iterator<char>(in), {});
+  const auto u16 = [&](std::size_t at) {
+    return static_cast<std::uint16_t>((static_cast<unsigned char>(bytes[at]) << 8) |
+                                      static_cast<unsigned char>(bytes[at + 1]));
+  };
+  const auto u32 = [&](std::size_t at) { return (std::uint32_t{u16(at)} << 16) | u16(at + 2); };
+  const std::uint16_t tables = u16(4);
+  for (std::uint16_t i = 0; i < tables; ++i) {
+    const std::size_t record = 12 + 16 * std::size_t{i};
+    if (bytes.compare(record, 4, "OS/2") == 0) {
+      const std::size_t fsType = u32(record + 8) + 8;
+      bytes[fsType] = 0;
+      bytes[fsType + 1] = 2;
+    }
+  }
+  const auto path = *kq::HostPathFromWindows(u"C:\\Restricted.ttf");
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+TEST_F(DrawEntries, GlyphModeFollowsTheFontAndTheJobsEmbedding) {
+  Open(false);
+  kq::FontRequest restrictedRequest;
+  restrictedRequest.file = RestrictedFont();
+  auto restricted = kq::RealizedFont::Realize(restrictedRequest);
+  ASSERT_NE(restricted, nullptr);
+  ASSERT_EQ(restricted->Metrics().fsType, FM_TYPE_LICENSED);
+  kq::FontRequest openRequest;
+  openRequest.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  auto open = kq::RealizedFont::Realize(openRequest);
+  ASSERT_NE(open, nullptr);
+  ASSERT_NE(open->Metrics().fsType, FM_TYPE_LICENSED);
+  const DHPDEV device = HandleFromPdev(pdev_.get());
+
+  struct Case {
+    const char* what;
+    BYTE pdfA1b;
+    DWORD fontEmbed;
+    std::vector<std::u16string> faces;
+    ULONG restrictedMode;
+  } cases[] = {
+      {"no embedding", 0, 0, {}, FO_HGLYPHS},
+      {"all fonts", 0, 2, {}, FO_PATHOBJ},
+      {"non-standard fonts", 0, 3, {}, FO_HGLYPHS},
+      {"PDF/A-1b", 1, 0, {}, FO_PATHOBJ},
+      {"listed fonts, listed", 0, 1, {u"Arial", u"DejaVu Sans"}, FO_PATHOBJ},
+      {"listed fonts, not listed", 0, 1, {u"Arial"}, FO_HGLYPHS},
+  };
+  for (const auto& c : cases) {
+    Writer().pdfA1b = c.pdfA1b;
+    Writer().fontEmbed = c.fontEmbed;
+    Writer().fontFaces = std::make_unique<FontFaceList>(c.faces);
+    EXPECT_EQ(telodrv::DrvGetGlyphMode(device, restricted->Object()), c.restrictedMode) << c.what;
+    EXPECT_EQ(telodrv::DrvGetGlyphMode(device, open->Object()), FO_HGLYPHS) << c.what;
+  }
+
+  FONTOBJ untyped = *open->Object();
+  untyped.flFontType = 0;
+  EXPECT_EQ(telodrv::DrvGetGlyphMode(device, &untyped), FO_PATHOBJ) << "a font of no type";
+  FONTOBJ notTrueType = *restricted->Object();
+  notTrueType.flFontType = FO_TYPE_OPENTYPE | FO_POSTSCRIPT;
+  EXPECT_EQ(telodrv::DrvGetGlyphMode(device, &notTrueType), FO_HGLYPHS);
+
+  Writer().fontEmbed = 2;
+  pdev_->writer.reset();
+  EXPECT_EQ(telodrv::DrvGetGlyphMode(device, restricted->Object()), FO_HGLYPHS) << "before the first document";
+  EXPECT_EQ(telodrv::DrvGetGlyphMode(nullptr, restricted->Object()), FO_HGLYPHS);
+}
+
+}  // namespace

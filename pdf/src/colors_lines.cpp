@@ -1,0 +1,232 @@
+// Colours, line widths, caps, joins and dashes, and the painting of paths, lines and solid rectangles. Only solid
+// colours are written: a raster operation that has none is dropped (or, for paths and lines, left to the page
+// bitmap in transparent mode).
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "pdf/doc_writer.h"
+#include "pdf/tokens.h"
+
+namespace {
+
+constexpr std::uint32_t kNoSolidColor = 0xFFFFFFFF;
+constexpr std::string_view kSolidDash = "[] 0 d ";
+
+std::uint32_t BrushColor(BRUSHOBJ* brush) { return brush ? BRUSHOBJ_ulGetBrushColor(brush) : kNoSolidColor; }
+
+// The colour a binary raster operation paints with the brush; nothing when it depends on the page beneath.
+std::optional<std::uint32_t> ColorFromRop2(ULONG code, BRUSHOBJ* brush) {
+  switch (code) {
+    case R2_BLACK: return 0u;
+    case R2_NOTCOPYPEN: return ~BrushColor(brush);
+    case R2_COPYPEN: return BrushColor(brush);
+    case R2_WHITE: return 0xFFFFFFu;
+    default: return std::nullopt;
+  }
+}
+
+void AppendColor(std::string& out, std::uint32_t color, const char* op) {
+  for (int shift : {0, 8, 16}) {
+    out += RealToString(((color >> shift) & 0xFF) / 255.0);
+    out += ' ';
+  }
+  out += op;
+}
+
+// Path bounds in whole pixels: the fixed-point left and top truncated, right and bottom rounded up.
+RECTL PathBounds(PATHOBJ* path) {
+  RECTFX box{};
+  PATHOBJ_vGetBounds(path, &box);
+  return RECTL{box.xLeft / 16, box.yTop / 16, (box.xRight + 15) / 16, (box.yBottom + 15) / 16};
+}
+
+// How much a transform scales lengths: the square root of its area factor, which rotation, mirroring and shear
+// leave positive.
+double LengthScale(XFORMOBJ* transform) {
+  XFORML matrix{1, 0, 0, 1, 0, 0};
+  if (XFORMOBJ_iGetXform(transform, &matrix) == DDI_ERROR) return 1;
+  const double det = static_cast<double>(matrix.eM11) * matrix.eM22 - static_cast<double>(matrix.eM12) * matrix.eM21;
+  const double scale = std::sqrt(std::fabs(det));
+  return std::isfinite(scale) ? scale : 1;
+}
+
+void AppendCap(std::string& out, ULONG cap) {
+  switch (cap) {
+    case ENDCAP_ROUND: out += "1 J "; break;
+    case ENDCAP_SQUARE: out += "2 J "; break;
+    case ENDCAP_BUTT: out += "0 J "; break;
+    default: break;
+  }
+}
+
+void AppendJoin(std::string& out, ULONG join, FLOATL miterLimit) {
+  switch (join) {
+    case JOIN_ROUND: out += "1 j "; break;
+    case JOIN_BEVEL: out += "2 j "; break;
+    case JOIN_MITER:
+      out += "0 j ";
+      out += FormatG(miterLimit);
+      out += " M ";
+      break;
+    default: break;
+  }
+}
+
+const char* PaintingOperator(bool stroke, FLONG options) {
+  if (options & FP_WINDINGMODE) return stroke ? "B " : "f ";
+  if (options & FP_ALTERNATEMODE) return stroke ? "B* " : "f* ";
+  return stroke ? "S " : "n ";
+}
+
+}  // namespace
+
+void CPDF_DocWriter::SetStrokeColor(std::string& stream, std::uint32_t color) {
+  if (strokeColorSet && strokeColor == color) return;
+  AppendColor(stream, color, "SC ");
+  strokeColorSet = 1;
+  strokeColor = color;
+}
+
+void CPDF_DocWriter::SetFillColor(std::string& stream, std::uint32_t color) {
+  if (fillColorSet && fillColor == color) return;
+  AppendColor(stream, color, "sc ");
+  fillColorSet = 1;
+  fillColor = color;
+}
+
+void CPDF_DocWriter::SetLineDash(std::string& stream, std::string_view text) {
+  if (text == dashText) return;
+  stream += text;
+  dashText = text;
+}
+
+void CPDF_DocWriter::StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* transform, BRUSHOBJ* stroke,
+                                    BRUSHOBJ* fill, POINTL*, LINEATTRS* line, MIX mix, FLONG options) {
+  if (cancelled || !contentStream) return;
+  FlushPendingRaster(surface);
+
+  std::optional<std::uint32_t> strokeColorValue, fillColorValue;
+  bool convertible = true;
+  if (stroke) convertible = (strokeColorValue = ColorFromRop2(mix & 0xFF, stroke)).has_value();
+  if (convertible && fill) convertible = (fillColorValue = ColorFromRop2((mix >> 8) & 0xFF, fill)).has_value();
+  if (!convertible) {
+    if (gdiPunt) AddDirtyRect(PathBounds(path));
+    return;
+  }
+
+  std::string& out = *contentStream;
+  textWriter.EndText(out);
+  double factor = 1;
+  if (transform) {
+    const double a = ScaleToPoints(1);
+    out += "q ";
+    for (double value : {a, 0.0, 0.0, -a, 0.0, ScaleToPoints(pageHeightPx)}) {
+      out += FormatG(value);
+      out += ' ';
+    }
+    out += "cm ";
+    factor = LengthScale(transform);
+  }
+
+  const bool geometric = line && (line->fl & LA_GEOMETRIC);
+  double width = ScaleToPoints(1);
+  if (line) {
+    const double given = geometric ? static_cast<double>(line->elWidth.e) : static_cast<double>(line->elWidth.l);
+    width = transform ? given * factor : ScaleToPoints(given);
+  }
+  if (!lineWidthSet || width != lineWidth) {
+    out += RealToString(width);
+    out += " w ";
+    lineWidth = width;
+    lineWidthSet = 1;
+  }
+  if (geometric) {
+    out += FormatG(width);
+    out += " w ";
+    AppendCap(out, line->iEndCap);
+    AppendJoin(out, line->iJoin, line->eMiterLimit);
+  } else {
+    out += "0 J 0 j ";
+  }
+  // Styled lines come out solid.
+  if (!line || !line->pstyle) SetLineDash(out, kSolidDash);
+
+  if (stroke) SetStrokeColor(out, *strokeColorValue);
+  if (fill) SetFillColor(out, *fillColorValue);
+  out += PathToString(path, !transform);
+  out += PaintingOperator(stroke != nullptr, options);
+  if (transform) {
+    out += "Q ";
+    ResetGraphicsState();
+  }
+  out += '\n';
+}
+
+void CPDF_DocWriter::LineTo(SURFOBJ* surface, LONG x1, LONG y1, LONG x2, LONG y2, BRUSHOBJ* brush, MIX mix) {
+  if (cancelled || !contentStream) return;
+  FlushPendingRaster(surface);
+  const ULONG code = mix & 0xFF;
+  if (code == R2_NOP) return;
+  const std::optional<std::uint32_t> color = ColorFromRop2(code, brush);
+  if (!color) {
+    AddDirtyLine(x1, y1, x2, y2);
+    return;
+  }
+
+  std::string& out = *contentStream;
+  textWriter.EndText(out);
+  SetStrokeColor(out, *color);
+  double ax = x1 + 0.5, ay = y1 + 0.5, bx = x2 + 0.5, by = y2 + 0.5;
+  DeviceToPdf(ax, ay);
+  DeviceToPdf(bx, by);
+  const double width = ScaleToPoints(1);
+  if (!lineWidthSet || width != lineWidth) {
+    out += RealToString(width);
+    out += " w ";
+    lineWidth = width;
+    lineWidthSet = 1;
+  }
+  SetLineDash(out, kSolidDash);
+  for (double value : {ax, ay}) {
+    out += FormatG(value);
+    out += ' ';
+  }
+  out += "m ";
+  for (double value : {bx, by}) {
+    out += FormatG(value);
+    out += ' ';
+  }
+  out += "l S ";
+}
+
+BOOL CPDF_DocWriter::FillRectangle(SURFOBJ* surface, const RECTL& rect, BRUSHOBJ* brush, ROP4 rop4) {
+  if (cancelled) return TRUE;
+  std::uint32_t color = 0;
+  switch (rop4 & 0xFF) {
+    case 0x00: color = 0; break;
+    case 0xFF: color = 0xFFFFFF; break;
+    case 0xF0:
+    case 0x0F:
+      if (!brush || brush->iSolidColor == kNoSolidColor) return FALSE;
+      color = BrushColor(brush);
+      if ((rop4 & 0xFF) == 0x0F) color = ~color;
+      break;
+    default: return FALSE;
+  }
+  // Outside a page there is nowhere to draw, and nothing for the raster fallback either.
+  if (!contentStream) return TRUE;
+  FlushPendingRaster(surface);
+  double x0 = rect.left, y0 = rect.bottom, x1 = rect.right, y1 = rect.top;
+  DeviceToPdf(x0, y0);
+  DeviceToPdf(x1, y1);
+  std::string& out = *contentStream;
+  textWriter.EndText(out);
+  SetFillColor(out, color);
+  for (double value : {x0, y0, x1 - x0, y1 - y0}) {
+    out += FormatG(value);
+    out += ' ';
+  }
+  out += "re f\n";
+  return TRUE;
+}

@@ -1,0 +1,430 @@
+#include "draw_ops.h"
+
+#include "win/enginefont.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kqprint {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The ternary raster operations of a rectangle that the platform's header does not name.
+constexpr DWORD kPatInvert = 0x005A0049;
+constexpr DWORD kDstInvert = 0x00550009;
+constexpr DWORD kNotPatCopy = 0x000F0001;
+
+// ---- Reading fields ----
+
+const Json* Field(const Json& object, const char* name) {
+  const auto found = object.find(name);
+  return found == object.end() || found->is_null() ? nullptr : &*found;
+}
+
+const Json& Required(const Json& object, const char* name) {
+  const Json* field = Field(object, name);
+  if (!field) throw JobError(std::string("\"") + name + "\" is missing");
+  return *field;
+}
+
+double Number(const Json& value, const std::string& what) {
+  if (!value.is_number()) throw JobError(what + ": not a number");
+  const double number = value.get<double>();
+  if (!std::isfinite(number)) throw JobError(what + ": not a finite number");
+  return number;
+}
+
+bool Flag(const Json& object, const char* name) {
+  const Json* field = Field(object, name);
+  if (!field) return false;
+  if (!field->is_boolean()) throw JobError(std::string("\"") + name + "\": not true or false");
+  return field->get<bool>();
+}
+
+std::string Text(const Json& value, const std::string& what) {
+  if (!value.is_string()) throw JobError(what + ": not a text");
+  return value.get<std::string>();
+}
+
+std::vector<double> Numbers(const Json& value, std::size_t count, const std::string& what) {
+  if (!value.is_array() || value.size() != count)
+    throw JobError(what + ": an array of " + std::to_string(count) + " numbers");
+  std::vector<double> numbers;
+  for (std::size_t i = 0; i < count; ++i) numbers.push_back(Number(value[i], what));
+  return numbers;
+}
+
+COLORREF Color(const Json& value, const std::string& what) {
+  const std::string text = value.is_string() ? value.get<std::string>() : std::string();
+  unsigned rgb = 0;
+  const bool hex = text.size() == 7 && text[0] == '#' &&
+                   std::from_chars(text.data() + 1, text.data() + 7, rgb, 16).ptr == text.data() + 7;
+  if (!hex) throw JobError(what + ": a colour is written \"#rrggbb\"");
+  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+template <class Value, std::size_t N>
+Value Named(const Json& object, const char* name, const std::array<std::pair<std::string_view, Value>, N>& names,
+            Value fallback) {
+  const Json* field = Field(object, name);
+  if (!field) return fallback;
+  const std::string text = Text(*field, std::string("\"") + name + "\"");
+  for (const auto& [key, value] : names)
+    if (key == text) return value;
+  throw JobError(std::string("\"") + name + "\": unknown value \"" + text + "\"");
+}
+
+constexpr std::array<std::pair<std::string_view, ULONG>, 16> kMixes{{
+    {"black", R2_BLACK},         {"notmergepen", R2_NOTMERGEPEN}, {"masknotpen", R2_MASKNOTPEN},
+    {"notcopypen", R2_NOTCOPYPEN}, {"maskpennot", R2_MASKPENNOT}, {"not", R2_NOT},
+    {"xorpen", R2_XORPEN},       {"notmaskpen", R2_NOTMASKPEN},   {"maskpen", R2_MASKPEN},
+    {"notxorpen", R2_NOTXORPEN}, {"nop", R2_NOP},                 {"mergenotpen", R2_MERGENOTPEN},
+    {"copypen", R2_COPYPEN},     {"mergepennot", R2_MERGEPENNOT}, {"mergepen", R2_MERGEPEN},
+    {"white", R2_WHITE},
+}};
+constexpr std::array<std::pair<std::string_view, DWORD>, 6> kRops{{
+    {"patcopy", PATCOPY},
+    {"patinvert", kPatInvert},
+    {"dstinvert", kDstInvert},
+    {"blackness", BLACKNESS},
+    {"whiteness", WHITENESS},
+    {"notpatcopy", kNotPatCopy},
+}};
+constexpr std::array<std::pair<std::string_view, ULONG>, 3> kJoins{
+    {{"round", JOIN_ROUND}, {"bevel", JOIN_BEVEL}, {"miter", JOIN_MITER}}};
+constexpr std::array<std::pair<std::string_view, ULONG>, 3> kCaps{
+    {{"round", ENDCAP_ROUND}, {"square", ENDCAP_SQUARE}, {"butt", ENDCAP_BUTT}}};
+constexpr std::array<std::pair<std::string_view, FLONG>, 2> kRules{
+    {{"nonzero", FP_WINDINGMODE}, {"evenodd", FP_ALTERNATEMODE}}};
+
+ULONG Mix(const Json& op) { return Named(op, "mix", kMixes, R2_COPYPEN); }
+
+// ---- Geometry in points ----
+
+struct Point {
+  double x = 0, y = 0;
+};
+
+Point PointOf(const Json& value, const std::string& what) {
+  const auto numbers = Numbers(value, 2, what);
+  return {numbers[0], numbers[1]};
+}
+
+struct Rect {
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
+
+Rect RectOf(const Json& value, const std::string& what) {
+  const auto n = Numbers(value, 4, what);
+  return {n[0], n[1], n[2], n[3]};
+}
+
+LONG Pixels(double points, double pixelsPerPoint) { return static_cast<LONG>(std::lround(points * pixelsPerPoint)); }
+POINTL Pixels(Point p, double scale) { return {Pixels(p.x, scale), Pixels(p.y, scale)}; }
+RECTL Pixels(const Rect& r, double scale) {
+  return {Pixels(r.left, scale), Pixels(r.top, scale), Pixels(r.right, scale), Pixels(r.bottom, scale)};
+}
+
+// Path data: "M x y", "L x y", "C x1 y1 x2 y2 x y", "Z"; coordinate pairs after M and L go on as lines.
+class PathData {
+ public:
+  explicit PathData(std::string_view text) {
+    std::size_t at = 0;
+    char command = 0;
+    bool open = false;
+    const auto skip = [&] {
+      while (at < text.size() && (text[at] == ' ' || text[at] == ',' || text[at] == '\t' || text[at] == '\n' ||
+                                  text[at] == '\r'))
+        ++at;
+    };
+    const auto number = [&] {
+      skip();
+      double value = 0;
+      const char* begin = text.data() + at;
+      const auto [end, ec] = std::from_chars(begin, text.data() + text.size(), value);
+      if (ec != std::errc() || !std::isfinite(value))
+        throw JobError("\"d\": a number is missing at " + std::to_string(at));
+      at += static_cast<std::size_t>(end - begin);
+      return value;
+    };
+    for (skip(); at < text.size(); skip()) {
+      const char c = text[at];
+      if (std::isalpha(static_cast<unsigned char>(c))) {
+        if (c != 'M' && c != 'L' && c != 'C' && c != 'Z')
+          throw JobError(std::string("\"d\": unknown command \"") + c + "\" (M, L, C and Z are known)");
+        command = c;
+        ++at;
+        if (c == 'Z') {
+          if (!open) throw JobError("\"d\": Z closes no figure");
+          steps_.push_back({'Z', {}});
+          open = false;
+          command = 0;
+        }
+        continue;
+      }
+      if (command == 0) throw JobError("\"d\": coordinates without a command at " + std::to_string(at));
+      if (command == 'M') {
+        steps_.push_back({'M', {number(), number()}});
+        open = true;
+        command = 'L';
+      } else {
+        if (!open && steps_.empty()) throw JobError("\"d\": a figure begins with M");
+        if (command == 'L') {
+          steps_.push_back({'L', {number(), number()}});
+        } else {
+          steps_.push_back({'C', {number(), number(), number(), number(), number(), number()}});
+        }
+        open = true;
+      }
+    }
+    if (steps_.empty()) throw JobError("\"d\": an empty path");
+  }
+
+  kq::DevicePath InPixels(double scale) const {
+    kq::DevicePath path;
+    for (const auto& step : steps_) {
+      const auto& v = step.values;
+      switch (step.command) {
+        case 'M': path.MoveTo(v[0] * scale, v[1] * scale); break;
+        case 'L': path.LineTo(v[0] * scale, v[1] * scale); break;
+        case 'C':
+          path.BezierTo(v[0] * scale, v[1] * scale, v[2] * scale, v[3] * scale, v[4] * scale, v[5] * scale);
+          break;
+        default: path.Close(); break;
+      }
+    }
+    return path;
+  }
+
+ private:
+  struct Step {
+    char command;
+    std::vector<double> values;
+  };
+  std::vector<Step> steps_;
+};
+
+// A pen in points, made for a device when drawn.
+struct PenSpec {
+  COLORREF color = 0;
+  double width = 0;  // 0: cosmetic
+  std::vector<double> dash;
+  ULONG join = JOIN_ROUND;
+  ULONG cap = ENDCAP_ROUND;
+  double miterLimit = 10;
+
+  static PenSpec Parse(const Json& value) {
+    PenSpec pen;
+    if (!value.is_object()) {
+      pen.color = Color(value, "\"stroke\"");
+      return pen;
+    }
+    pen.color = Color(Required(value, "color"), "\"stroke\".color");
+    if (const Json* width = Field(value, "width")) {
+      pen.width = Number(*width, "\"stroke\".width");
+      if (pen.width < 0) throw JobError("\"stroke\".width: below 0");
+    }
+    if (const Json* dash = Field(value, "dash")) {
+      if (!dash->is_array() || dash->empty() || dash->size() > 16)
+        throw JobError("\"stroke\".dash: an array of 1 to 16 lengths");
+      for (const auto& length : *dash) {
+        pen.dash.push_back(Number(length, "\"stroke\".dash"));
+        if (pen.dash.back() <= 0) throw JobError("\"stroke\".dash: lengths above 0");
+      }
+    }
+    pen.join = Named(value, "join", kJoins, JOIN_ROUND);
+    pen.cap = Named(value, "cap", kCaps, ENDCAP_ROUND);
+    if (const Json* limit = Field(value, "miterLimit")) {
+      pen.miterLimit = Number(*limit, "\"stroke\".miterLimit");
+      if (pen.miterLimit < 1) throw JobError("\"stroke\".miterLimit: below 1");
+    }
+    return pen;
+  }
+
+  kq::Pen For(kq::DeviceContext& dc, double scale) const {
+    kq::Pen pen;
+    pen.color = color;
+    pen.geometric = width > 0;
+    pen.width = pen.geometric ? static_cast<FLOATL>(width * scale) : 1;
+    pen.join = join;
+    pen.endCap = cap;
+    pen.miterLimit = static_cast<FLOATL>(miterLimit);
+    // A cosmetic pen's dashes are in style units: the device advances xStyleStep / denStyleStep of one a pixel.
+    const GDIINFO& caps = dc.Caps();
+    const double unitsPerPixel = pen.geometric || caps.denStyleStep <= 0 || caps.xStyleStep <= 0
+                                     ? 1
+                                     : static_cast<double>(caps.xStyleStep) / caps.denStyleStep;
+    for (double length : dash) pen.dash.push_back(static_cast<FLOATL>(length * scale * unitsPerPixel));
+    return pen;
+  }
+};
+
+// ---- The ops ----
+
+class TextOp final : public DrawOp {
+ public:
+  TextOp(const Json& op, const std::filesystem::path& folder) {
+    at_ = PointOf(Required(op, "at"), "\"at\"");
+    const Json& font = Required(op, "font");
+    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
+    const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
+    const std::filesystem::path beside = folder / file;
+    std::error_code ec;
+    if (!file.empty() && std::filesystem::is_regular_file(beside, ec))
+      style_.font.file = beside;
+    else if (auto found = kq::FindFontFile(file))
+      style_.font.file = *found;
+    else
+      throw JobError("\"font\".file: " + file.string() + " is neither beside the job nor in the font folders");
+    style_.font.pointSize = Number(Required(font, "size"), "\"font\".size");
+    if (style_.font.pointSize <= 0 || style_.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
+    if (const Json* face = Field(font, "face")) style_.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
+    style_.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
+    style_.font.italic = Flag(font, "italic");
+    style_.font.vertical = Flag(font, "vertical");
+    if (const Json* color = Field(op, "color")) style_.color = Color(*color, "\"color\"");
+    if (const Json* background = Field(op, "background")) style_.background = Color(*background, "\"background\"");
+    text_ = kq::WideFromUtf8(Text(Required(op, "text"), "\"text\""));
+    mix_ = Mix(op);
+  }
+  bool Draw(kq::DeviceContext& dc, double scale) const override {
+    return dc.TextOut(Pixels(at_, scale), text_, style_, mix_);
+  }
+
+ private:
+  Point at_;
+  kq::TextStyle style_;
+  kq::WString text_;
+  ULONG mix_ = R2_COPYPEN;
+};
+
+class RectOp final : public DrawOp {
+ public:
+  explicit RectOp(const Json& op) {
+    rect_ = RectOf(Required(op, "rect"), "\"rect\"");
+    rop_ = Named(op, "rop", kRops, PATCOPY);
+    const Json* fill = Field(op, "fill");
+    if (!fill && (rop_ == PATCOPY || rop_ == kPatInvert || rop_ == kNotPatCopy))
+      throw JobError("\"fill\" is missing");
+    if (fill) brush_.color = Color(*fill, "\"fill\"");
+  }
+  bool Draw(kq::DeviceContext& dc, double scale) const override {
+    return dc.FillRect(Pixels(rect_, scale), brush_, rop_);
+  }
+
+ private:
+  Rect rect_;
+  kq::Brush brush_;
+  DWORD rop_ = PATCOPY;
+};
+
+class LineOp final : public DrawOp {
+ public:
+  explicit LineOp(const Json& op)
+      : from_(PointOf(Required(op, "from"), "\"from\"")),
+        to_(PointOf(Required(op, "to"), "\"to\"")),
+        pen_(PenSpec::Parse(Required(op, "stroke"))),
+        mix_(Mix(op)) {}
+  bool Draw(kq::DeviceContext& dc, double scale) const override {
+    return dc.DrawLine(Pixels(from_, scale), Pixels(to_, scale), pen_.For(dc, scale), mix_);
+  }
+
+ private:
+  Point from_, to_;
+  PenSpec pen_;
+  ULONG mix_;
+};
+
+struct FillSpec {
+  COLORREF color = 0;
+  FLONG rule = FP_WINDINGMODE;
+
+  static FillSpec Parse(const Json& value) {
+    FillSpec fill;
+    if (!value.is_object()) {
+      fill.color = Color(value, "\"fill\"");
+      return fill;
+    }
+    fill.color = Color(Required(value, "color"), "\"fill\".color");
+    fill.rule = Named(value, "rule", kRules, FLONG{FP_WINDINGMODE});
+    return fill;
+  }
+};
+
+class PathOp final : public DrawOp {
+ public:
+  explicit PathOp(const Json& op) : data_(Text(Required(op, "d"), "\"d\"")), mix_(Mix(op)) {
+    if (const Json* stroke = Field(op, "stroke")) pen_ = PenSpec::Parse(*stroke);
+    if (const Json* fill = Field(op, "fill")) fill_ = FillSpec::Parse(*fill);
+    if (!pen_ && !fill_) throw JobError("a path needs \"stroke\", \"fill\" or both");
+  }
+  bool Draw(kq::DeviceContext& dc, double scale) const override {
+    const kq::DevicePath path = data_.InPixels(scale);
+    std::optional<kq::Pen> pen;
+    if (pen_) pen = pen_->For(dc, scale);
+    std::optional<kq::Brush> brush;
+    if (fill_) brush = kq::Brush{fill_->color};
+    return dc.DrawPath(path, pen ? &*pen : nullptr, brush ? &*brush : nullptr,
+                       fill_ ? fill_->rule : FLONG{FP_WINDINGMODE}, mix_);
+  }
+
+ private:
+  PathData data_;
+  std::optional<PenSpec> pen_;
+  std::optional<FillSpec> fill_;
+  ULONG mix_;
+};
+
+class ClipOp final : public DrawOp {
+ public:
+  explicit ClipOp(const Json& op) {
+    const Json* rect = Field(op, "rect");
+    const Json* data = Field(op, "d");
+    if ((rect != nullptr) == (data != nullptr)) throw JobError("a clip has \"rect\" or \"d\"");
+    if (rect) rect_ = RectOf(*rect, "\"rect\"");
+    if (data) data_.emplace(Text(*data, "\"d\""));
+    rule_ = Named(op, "rule", kRules, FLONG{FP_WINDINGMODE});
+  }
+  bool Draw(kq::DeviceContext& dc, double scale) const override {
+    if (data_) return dc.SelectClip(data_->InPixels(scale), rule_);
+    return dc.SelectClip(Pixels(rect_, scale));
+  }
+
+ private:
+  Rect rect_;
+  std::optional<PathData> data_;
+  FLONG rule_;
+};
+
+class UnclipOp final : public DrawOp {
+ public:
+  bool Draw(kq::DeviceContext& dc, double) const override { return dc.SelectClip(); }
+};
+
+}  // namespace
+
+const std::vector<std::string>& DrawOpNames() {
+  static const std::vector<std::string> names{"text", "rect", "line", "path", "clip", "unclip"};
+  return names;
+}
+
+std::unique_ptr<DrawOp> ParseDrawOp(const JobOp& op, const std::filesystem::path& folder) {
+  const Json& fields = op.fields;
+  if (op.op == "text") return std::make_unique<TextOp>(fields, folder);
+  if (op.op == "rect") return std::make_unique<RectOp>(fields);
+  if (op.op == "line") return std::make_unique<LineOp>(fields);
+  if (op.op == "path") return std::make_unique<PathOp>(fields);
+  if (op.op == "clip") return std::make_unique<ClipOp>(fields);
+  if (op.op == "unclip") return std::make_unique<UnclipOp>();
+  throw JobError("unknown op \"" + op.op + "\"");
+}
+
+}  // namespace kqprint

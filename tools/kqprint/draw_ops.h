@@ -1,0 +1,44 @@
+// The drawing ops of a job file (text, rect, line, path, clip, unclip) and their drawing through the application
+// side, as a program's drawing reaches the driver. Positions and lengths are points from the page's top-left
+// corner; colours "#rrggbb".
+//
+//   {"op": "text", "at": [x, y], "font": {"file": F, "size": S, "face": N, "bold": B, "italic": I,
+//    "vertical": V}, "color": C, "text": T, "background": C, "mix": M}
+//   {"op": "rect", "rect": [left, top, right, bottom], "fill": C, "rop": R}
+//   {"op": "line", "from": [x, y], "to": [x, y], "stroke": P, "mix": M}
+//   {"op": "path", "d": D, "stroke": P, "fill": C | {"color": C, "rule": "nonzero" | "evenodd"}, "mix": M}
+//   {"op": "clip", "rect": [left, top, right, bottom]} or {"op": "clip", "d": D, "rule": ...}
+//   {"op": "unclip"}
+//
+// A pen P is a colour (a one-pixel cosmetic pen) or {"color": C, "width": W, "dash": [on, off, ...], "join":
+// "round" | "bevel" | "miter", "cap": "round" | "square" | "butt", "miterLimit": L}: a width above 0 makes a
+// geometric pen of that width. Path data D holds "M x y", "L x y", "C x1 y1 x2 y2 x y" and "Z", absolute, with
+// further coordinate pairs after M and L continuing as lines. A mix M names a binary raster operation ("copypen",
+// "xorpen", "notcopypen", "black", "white", ...); a rop R a ternary one ("patcopy", "patinvert", "dstinvert",
+// "blackness", "whiteness", "notpatcopy").
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "job_file.h"
+#include "win/appgdi.h"
+
+namespace kqprint {
+
+class DrawOp {
+ public:
+  virtual ~DrawOp() = default;
+  // Draws on the device's open page; false when the application side refused (its last error is set).
+  virtual bool Draw(kq::DeviceContext& dc, double pixelsPerPoint) const = 0;
+};
+
+// Reads an op whose name is one of the drawing ops; font files are looked up in `folder` first. Throws JobError
+// with a message that names what is wrong (the caller adds the op's place).
+std::unique_ptr<DrawOp> ParseDrawOp(const JobOp& op, const std::filesystem::path& folder);
+
+// The names above.
+const std::vector<std::string>& DrawOpNames();
+
+}  // namespace kqprint
