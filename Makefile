@@ -30,7 +30,7 @@ unit: build
 
 fuzz: setup
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz
+	@cmake --build --preset fuzz --target fuzzers
 	@scripts/run-fuzzers.sh
 
 release:
