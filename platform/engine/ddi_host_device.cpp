@@ -10,7 +10,7 @@ namespace kq {
 namespace {
 
 // The settings record's header as far as the engine reads it: dmSize and dmDriverExtra follow the device name
-// (32 wide characters), the specification version and the driver version.
+// (32 wide characters), the record's version and the driver version.
 constexpr std::size_t kDevmodeSizeOffset = 68;
 constexpr std::size_t kDevmodeExtraOffset = 70;
 constexpr std::size_t kDevmodeMinimum = 72;
