@@ -84,6 +84,14 @@ Window* Core::Find(HWND handle) {
 
 const Window* Core::Find(HWND handle) const { return const_cast<Core*>(this)->Find(handle); }
 
+Window* Core::FindOrReport(HWND handle) {
+  Window* window = Find(handle);
+  if (!window) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return window;
+}
+
+const Window* Core::FindOrReport(HWND handle) const { return const_cast<Core*>(this)->FindOrReport(handle); }
+
 std::shared_ptr<WindowClass> Core::FindClass(LPCWSTR nameOrAtom) const {
   if (!nameOrAtom) return nullptr;
   ATOM atom = 0;

@@ -111,6 +111,9 @@ class Core : public std::enable_shared_from_this<Core> {
   // ---- Under the lock ----
   Window* Find(HWND handle);
   const Window* Find(HWND handle) const;
+  // Find, setting ERROR_INVALID_WINDOW_HANDLE when there is no such window.
+  Window* FindOrReport(HWND handle);
+  const Window* FindOrReport(HWND handle) const;
   HWND Desktop() const { return desktop_; }
   std::shared_ptr<WindowClass> FindClass(LPCWSTR nameOrAtom) const;
   ATOM AddClass(std::shared_ptr<WindowClass> cls);  // 0 when the name is taken

@@ -93,11 +93,8 @@ LRESULT DefDlgProcW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
 BOOL EndDialog(HWND handle, INT_PTR result) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* window = core->FindOrReport(handle);
+  if (!window) return FALSE;
   window->ended = true;
   window->endResult = result;
   core->SetVisible(*window, false);
@@ -130,11 +127,8 @@ BOOL IsDialogMessageW(HWND dialog, LPMSG message) {
 HWND GetDlgItem(HWND dialog, int id) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  const Window* window = core->Find(dialog);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  const Window* window = core->FindOrReport(dialog);
+  if (!window) return nullptr;
   for (HWND child : window->children) {
     if (const Window* c = core->Find(child); c && c->id == id) return child;
   }
@@ -145,11 +139,8 @@ HWND GetDlgItem(HWND dialog, int id) {
 int GetDlgCtrlID(HWND control) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  const Window* window = core->Find(control);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  const Window* window = core->FindOrReport(control);
+  if (!window) return 0;
   return window->TopLevel() ? 0 : static_cast<int>(window->id);
 }
 

@@ -48,11 +48,8 @@ bool BadFilterWindow(Core& core, HWND window) {
 LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   auto core = CurrentCore();
   Core::Lock lock(core->mutex);
-  const Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  const Window* window = core->FindOrReport(handle);
+  if (!window) return 0;
   if (window->thread == GetCurrentThreadId()) {
     const WNDPROC proc = window->proc;
     lock.unlock();

@@ -92,11 +92,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 BOOL DestroyWindow(HWND handle) {
   auto core = CurrentCore();
   Core::Lock lock(core->mutex);
-  Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* window = core->FindOrReport(handle);
+  if (!window) return FALSE;
   if (window->thread != GetCurrentThreadId()) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
@@ -124,11 +121,8 @@ BOOL IsWindow(HWND handle) {
 BOOL ShowWindow(HWND handle, int command) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* window = core->FindOrReport(handle);
+  if (!window) return FALSE;
   const BOOL wasVisible = (window->style & WS_VISIBLE) ? TRUE : FALSE;
   switch (command) {
     case SW_HIDE:
@@ -173,11 +167,8 @@ BOOL IsWindowVisible(HWND handle) {
 BOOL EnableWindow(HWND handle, BOOL enable) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* window = core->FindOrReport(handle);
+  if (!window) return FALSE;
   const BOOL wasDisabled = (window->style & WS_DISABLED) ? TRUE : FALSE;
   if (enable)
     window->style &= ~WS_DISABLED;
@@ -244,11 +235,8 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
 HWND GetParent(HWND handle) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  const Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  const Window* window = core->FindOrReport(handle);
+  if (!window) return nullptr;
   return window->TopLevel() ? window->owner : window->parent;
 }
 
@@ -261,11 +249,8 @@ HWND GetDesktopWindow() {
 DWORD GetWindowThreadProcessId(HWND handle, LPDWORD processId) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  const Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  const Window* window = core->FindOrReport(handle);
+  if (!window) return 0;
   if (processId) *processId = static_cast<DWORD>(getpid());
   return window->thread;
 }
@@ -302,11 +287,8 @@ BOOL GetClientRect(HWND handle, LPRECT rect) {
 BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  Window* window = core->FindOrReport(handle);
+  if (!window) return FALSE;
   RECT& r = window->rect;
   if (!(flags & SWP_NOSIZE)) {
     r.right = r.left + std::max(width, 0);
@@ -342,11 +324,8 @@ int GetSystemMetrics(int index) {
 LONG_PTR GetWindowLongPtrW(HWND handle, int index) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  const Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  const Window* window = core->FindOrReport(handle);
+  if (!window) return 0;
   if (index >= 0) {
     if (static_cast<std::size_t>(index) + sizeof(LONG_PTR) > window->extra.size()) {
       SetLastError(ERROR_INVALID_INDEX);
@@ -369,11 +348,8 @@ LONG_PTR GetWindowLongPtrW(HWND handle, int index) {
 LONG_PTR SetWindowLongPtrW(HWND handle, int index, LONG_PTR value) {
   auto core = CurrentCore();
   std::lock_guard lock(core->mutex);
-  Window* window = core->Find(handle);
-  if (!window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  Window* window = core->FindOrReport(handle);
+  if (!window) return 0;
   LONG_PTR previous = 0;
   if (index >= 0) {
     if (static_cast<std::size_t>(index) + sizeof(LONG_PTR) > window->extra.size()) {
