@@ -1,5 +1,7 @@
 #include "draw_ops.h"
 
+#include "job_names.h"
+#include "op_table.h"
 #include "win/enginefont.h"
 
 #include <array>
@@ -7,7 +9,9 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -221,12 +225,15 @@ struct PenSpec {
   ULONG cap = ENDCAP_ROUND;
   double miterLimit = 10;
 
+  static constexpr std::string_view kFields[] = {"color", "width", "dash", "join", "cap", "miterLimit"};
+
   static PenSpec Parse(const Json& value) {
     PenSpec pen;
     if (!value.is_object()) {
       pen.color = Color(value, "\"stroke\"");
       return pen;
     }
+    CheckFields(value, kFields, "\"stroke\"");
     pen.color = Color(Required(value, "color"), "\"stroke\".color");
     if (const Json* width = Field(value, "width")) {
       pen.width = Number(*width, "\"stroke\".width");
@@ -271,10 +278,14 @@ struct PenSpec {
 
 class TextOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix"};
+  static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
+
   TextOp(const Json& op, const std::filesystem::path& folder) {
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
     if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
+    CheckFields(font, kFontFields, "\"font\"");
     const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
     const std::filesystem::path beside = folder / file;
     std::error_code ec;
@@ -308,6 +319,8 @@ class TextOp final : public DrawOp {
 
 class RectOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"rect", "fill", "rop"};
+
   explicit RectOp(const Json& op) {
     rect_ = RectOf(Required(op, "rect"), "\"rect\"");
     rop_ = Named(op, "rop", kRops, PATCOPY);
@@ -328,6 +341,8 @@ class RectOp final : public DrawOp {
 
 class LineOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"from", "to", "stroke", "mix"};
+
   explicit LineOp(const Json& op)
       : from_(PointOf(Required(op, "from"), "\"from\"")),
         to_(PointOf(Required(op, "to"), "\"to\"")),
@@ -347,12 +362,15 @@ struct FillSpec {
   COLORREF color = 0;
   FLONG rule = FP_WINDINGMODE;
 
+  static constexpr std::string_view kFields[] = {"color", "rule"};
+
   static FillSpec Parse(const Json& value) {
     FillSpec fill;
     if (!value.is_object()) {
       fill.color = Color(value, "\"fill\"");
       return fill;
     }
+    CheckFields(value, kFields, "\"fill\"");
     fill.color = Color(Required(value, "color"), "\"fill\".color");
     fill.rule = Named(value, "rule", kRules, FLONG{FP_WINDINGMODE});
     return fill;
@@ -361,6 +379,8 @@ struct FillSpec {
 
 class PathOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"d", "stroke", "fill", "mix"};
+
   explicit PathOp(const Json& op) : data_(Text(Required(op, "d"), "\"d\"")), mix_(Mix(op)) {
     if (const Json* stroke = Field(op, "stroke")) pen_ = PenSpec::Parse(*stroke);
     if (const Json* fill = Field(op, "fill")) fill_ = FillSpec::Parse(*fill);
@@ -385,6 +405,8 @@ class PathOp final : public DrawOp {
 
 class ClipOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"rect", "d", "rule"};
+
   explicit ClipOp(const Json& op) {
     const Json* rect = Field(op, "rect");
     const Json* data = Field(op, "d");
@@ -406,25 +428,30 @@ class ClipOp final : public DrawOp {
 
 class UnclipOp final : public DrawOp {
  public:
+  static constexpr std::span<const std::string_view> kFields{};
+
   bool Draw(kq::DeviceContext& dc, double) const override { return dc.SelectClip(); }
 };
 
-}  // namespace
-
-const std::vector<std::string>& DrawOpNames() {
-  static const std::vector<std::string> names{"text", "rect", "line", "path", "clip", "unclip"};
-  return names;
+template <class Op>
+std::unique_ptr<DrawOp> Read(const Json& op, const std::filesystem::path& folder) {
+  if constexpr (std::is_constructible_v<Op, const Json&, const std::filesystem::path&>)
+    return std::make_unique<Op>(op, folder);
+  else if constexpr (std::is_constructible_v<Op, const Json&>)
+    return std::make_unique<Op>(op);
+  else
+    return std::make_unique<Op>();
 }
 
-std::unique_ptr<DrawOp> ParseDrawOp(const JobOp& op, const std::filesystem::path& folder) {
-  const Json& fields = op.fields;
-  if (op.op == "text") return std::make_unique<TextOp>(fields, folder);
-  if (op.op == "rect") return std::make_unique<RectOp>(fields);
-  if (op.op == "line") return std::make_unique<LineOp>(fields);
-  if (op.op == "path") return std::make_unique<PathOp>(fields);
-  if (op.op == "clip") return std::make_unique<ClipOp>(fields);
-  if (op.op == "unclip") return std::make_unique<UnclipOp>();
-  throw JobError("unknown op \"" + op.op + "\"");
+}  // namespace
+
+std::span<const OpKind> VectorOps() {
+  static constexpr OpKind kOps[] = {
+      {"text", TextOp::kFields, &Read<TextOp>}, {"rect", RectOp::kFields, &Read<RectOp>},
+      {"line", LineOp::kFields, &Read<LineOp>}, {"path", PathOp::kFields, &Read<PathOp>},
+      {"clip", ClipOp::kFields, &Read<ClipOp>}, {"unclip", UnclipOp::kFields, &Read<UnclipOp>},
+  };
+  return kOps;
 }
 
 }  // namespace kqprint
