@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "draw_ops.h"
+#include "driver_screen.h"
+#include "pdf/text.h"
 #include "job_settings.h"
+#include "job_result.h"
 #include "printing/printer_dc.h"
 #include "win/paths.h"
 #include "win/registry.h"
@@ -16,7 +19,7 @@ namespace kqprint {
 
 namespace {
 
-std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
+std::string ErrorText(DWORD error) { return SystemErrorText(error); }
 
 // A result value left from an earlier job must not be taken for this job's.
 void ForgetResult() {
@@ -63,12 +66,27 @@ std::vector<BYTE> JobRecord(const PrintJob& job) {
   return bytes;
 }
 
-void ScriptThePerson(const PrintOptions& options) {
+// Whether the driver proposes a file name for the document: its title, without the word processor's and the
+// presentation program's prefixes, cleaned as a file title.
+bool TitleMakesAName(const kq::WString& document) {
+  kq::WStringView name(document);
+  constexpr kq::WStringView kPrefixes[] = {u"Microsoft Word - ", u"Microsoft PowerPoint - "};
+  if (name.size() >= 5) {
+    for (kq::WStringView prefix : kPrefixes)
+      if (name.starts_with(prefix)) name.remove_prefix(prefix.size());
+  }
+  return !name.empty() && !ExtractDocumentTitle(name).empty();
+}
+
+void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
   kq::SimulatedUser& person = kq::CurrentMachine().Service<kq::SimulatedUser>();
+  person.AlwaysAnswerMessageBox(IDNO, {kDriverCaption, kTryAnotherFile});
   if (options.cancel) {
     person.CancelSaveAs();
   } else if (options.output) {
     person.AnswerSaveAs(kq::WindowsPathFromPosix(*options.output));
+  } else if (!TitleMakesAName(job.document)) {
+    person.AnswerSaveAs(kq::WideFromUtf8(options.untitledName));
   }
   if (options.answer) person.AlwaysAnswerMessageBox(*options.answer);
 }
@@ -82,7 +100,7 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
     return outcome;
   }
   const std::vector<BYTE> record = JobRecord(job);
-  ScriptThePerson(options);
+  ScriptThePerson(job, options);
   ForgetResult();
 
   kq::DdiFailure failure;
@@ -90,10 +108,12 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
   if (!dc) {
     outcome.failure = "the printer's device cannot be opened: " + failure.message + " (" + ErrorText(failure.code) +
                       ")";
+    outcome.error = failure.code;
     return outcome;
   }
   auto fail = [&](const std::string& what) {
-    outcome.failure = what + " failed (" + ErrorText(GetLastError()) + ")";
+    outcome.error = GetLastError();
+    outcome.failure = what + " failed";
   };
   if (!dc->StartDocument(job.document)) {
     fail("starting the document");
