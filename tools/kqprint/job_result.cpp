@@ -94,7 +94,10 @@ Verdict Judge(const PrintOutcome& outcome, const std::vector<kq::JournalEntry>& 
   if (!outcome.printed && tryAnother) {
     const Entry* chosen = Last(journal, [](const Entry& e) { return e.kind == Entry::Kind::SaveAs && e.answer == IDOK; });
     const std::string place = chosen ? HostPlace(chosen->text) : std::string("the file in the output folder");
-    return {kExitFailed, "no PDF was written: " + place + " could not be created" + Because(outcome.error)};
+    const std::string because = outcome.error == ERROR_FILE_EXISTS
+                                    ? " (the file already exists; \"Overwrite\": true replaces it)"
+                                    : Because(outcome.error);
+    return {kExitFailed, "no PDF was written: " + place + " could not be created" + because};
   }
   if (errorBox) {
     const std::string tag = ErrorTag(errorBox->text);

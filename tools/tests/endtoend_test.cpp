@@ -222,6 +222,8 @@ TEST_F(PrintToolTest, EachOutcomeHasItsExitCodeAndSaysWhatHappened) {
   const auto full = WriteJob("full.json", R"({"settings": {"OpenFile": 0, "PPOption": 0, "Overwrite": 1},
                                              "pages": [{}]})");
   const auto bad = WriteJob("bad.json", R"({"document": "Bad", "page": []})");
+  const auto named = WriteJob("named.json", R"({"document": "Named", "settings": {"OpenFile": 0, "PPOption": 0,
+                                               "UseDefFileName": true, "Folder": ")" + out.string() + R"("}})");
   const auto file = out / "quarterly.pdf";
   std::filesystem::create_symlink("/dev/full", out / "full.pdf");
   // Root writes anywhere but in the kernel's own folders.
@@ -252,6 +254,11 @@ TEST_F(PrintToolTest, EachOutcomeHasItsExitCodeAndSaysWhatHappened) {
        "Zedarod. Your PDF document might not be complete.\""},
       // The title gives no file name: the person types the job's name into the dialog, in the current folder.
       {"--quiet " + Quote(untitled.string()), 0, "kqprint: the PDF went to " + (here / "slash.pdf").string()},
+      // A default name in the settings' folder; once it exists, only "Overwrite" replaces it.
+      {Quote(named.string()), 0, "kqprint: the PDF went to " + (out / "Named.pdf").string()},
+      {Quote(named.string()) + " --yes", 1,
+       "kqprint: no PDF was written: the file in the output folder could not be created (the file already exists; "
+       "\"Overwrite\": true replaces it)"},
       {Quote(bad.string()), 3, "kqprint: " + bad.string() + ": unknown key \"page\"; did you mean \"pages\"?"},
       {Quote(job.string()) + " --yes --no", 2,
        "kqprint: --yes and --no exclude each other (kqprint --help lists the options)"},
