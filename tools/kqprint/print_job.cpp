@@ -5,9 +5,9 @@
 
 #include "draw_ops.h"
 #include "driver_screen.h"
-#include "pdf/text.h"
-#include "job_settings.h"
 #include "job_result.h"
+#include "job_settings.h"
+#include "pdf/text.h"
 #include "printing/printer_dc.h"
 #include "win/paths.h"
 #include "win/registry.h"
@@ -18,8 +18,6 @@
 namespace kqprint {
 
 namespace {
-
-std::string ErrorText(DWORD error) { return SystemErrorText(error); }
 
 // A result value left from an earlier job must not be taken for this job's.
 void ForgetResult() {
@@ -51,7 +49,7 @@ std::optional<kq::WString> ReadResult() {
 std::vector<BYTE> JobRecord(const PrintJob& job) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(kq::kVirtualPrinterName, &printer, nullptr))
-    throw JobError("the printer cannot be opened (" + ErrorText(GetLastError()) + ")");
+    throw JobError("the printer cannot be opened (" + SystemErrorText(GetLastError()) + ")");
   std::vector<BYTE> bytes = kq::PrinterDefaultSettings(printer);
   DriverDevMode record;
   std::memcpy(&record, bytes.data(), sizeof record);
@@ -70,10 +68,11 @@ std::vector<BYTE> JobRecord(const PrintJob& job) {
 // presentation program's prefixes, cleaned as a file title.
 bool TitleMakesAName(const kq::WString& document) {
   kq::WStringView name(document);
-  constexpr kq::WStringView kPrefixes[] = {u"Microsoft Word - ", u"Microsoft PowerPoint - "};
-  if (name.size() >= 5) {
-    for (kq::WStringView prefix : kPrefixes)
-      if (name.starts_with(prefix)) name.remove_prefix(prefix.size());
+  for (kq::WStringView prefix : {kq::WStringView(u"Microsoft Word - "), kq::WStringView(u"Microsoft PowerPoint - ")}) {
+    if (name.starts_with(prefix)) {
+      name.remove_prefix(prefix.size());
+      break;
+    }
   }
   return !name.empty() && !ExtractDocumentTitle(name).empty();
 }
@@ -96,7 +95,8 @@ void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
 PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
   PrintOutcome outcome;
   if (DWORD r = kq::InstallVirtualPrinter(); r != ERROR_SUCCESS) {
-    outcome.failure = "the virtual printer cannot be installed (" + ErrorText(r) + ")";
+    outcome.failure = "the virtual printer cannot be installed";
+    outcome.error = r;
     return outcome;
   }
   const std::vector<BYTE> record = JobRecord(job);
@@ -106,8 +106,7 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
   kq::DdiFailure failure;
   auto dc = kq::OpenPrinterByName(kq::kVirtualPrinterName, std::span<const BYTE>(record), &failure);
   if (!dc) {
-    outcome.failure = "the printer's device cannot be opened: " + failure.message + " (" + ErrorText(failure.code) +
-                      ")";
+    outcome.failure = "the printer's device cannot be opened: " + failure.message;
     outcome.error = failure.code;
     return outcome;
   }
