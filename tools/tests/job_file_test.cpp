@@ -90,6 +90,12 @@ TEST(JobFile, UnknownNamesAreErrorsThatOfferTheNearestValidName) {
        "pages[0].ops[0] (path): \"fill\": unknown field \"rules\"; did you mean \"rule\"?"},
       {R"({"pages": [ {"ops": [ {"op": "unclip", "rect": [1, 2, 3, 4]} ]} ]})",
        "pages[0].ops[0] (unclip): unknown field \"rect\""},
+      // Values of an op's names, likewise.
+      {R"({"pages": [ {"ops": [ {"op": "rect", "rect": [1, 2, 3, 4], "rop": "blacknes"} ]} ]})",
+       "pages[0].ops[0] (rect): \"rop\": unknown value \"blacknes\"; did you mean \"blackness\"?"},
+      {R"({"pages": [ {"ops": [ {"op": "line", "from": [1, 2], "to": [3, 4],
+                                 "stroke": {"color": "#000000", "join": "sharp"}} ]} ]})",
+       "\"join\": unknown value \"sharp\" (its values are round, bevel and miter)"},
   };
   for (const auto& c : cases) EXPECT_NE(ErrorOf(c.job).find(c.message), std::string::npos) << ErrorOf(c.job);
 }
