@@ -151,14 +151,13 @@ std::optional<int> Parse(std::span<char*> args, CommandLine& line, const Mode*& 
       quiet = true;
     } else if (arg == "-v" || arg == "--verbose") {
       verbose = true;
-    } else if (arg == "-h") {
-      mode = &kModes[1];
     } else if (arg.size() > 1 && arg[0] == '-') {
+      const std::string name = arg == "-h" ? "--help" : arg;
       const Mode* found = nullptr;
       for (const Mode& candidate : kModes)
-        if (arg == candidate.option) found = &candidate;
+        if (name == candidate.option) found = &candidate;
       if (!found) return Usage("unknown option " + arg);
-      if (mode && mode != found) return Usage(std::string(mode->option) + " and " + arg + " exclude each other");
+      if (mode && mode != found) return Usage(std::string(mode->option) + " and " + name + " exclude each other");
       mode = found;
     } else if (line.jobFile) {
       return Usage("one job file at a time");
@@ -182,7 +181,10 @@ int PrintJobFile(const CommandLine& line) {
   const bool fromInput = *line.jobFile == "-";
   const std::string source = fromInput ? "standard input" : *line.jobFile;
   kqprint::PrintOptions options = line.options;
-  if (!fromInput) options.untitledName = std::filesystem::path(*line.jobFile).stem().string();
+  // A document whose title makes no file name is named after its job file.
+  if (const std::string stem = std::filesystem::path(*line.jobFile).stem().string();
+      !fromInput && !stem.empty() && stem[0] != '.')
+    options.untitledName = stem;
   try {
     const kqprint::PrintJob job = fromInput ? kqprint::ReadJob(std::cin, source, std::filesystem::current_path())
                                             : kqprint::ReadJobFile(*line.jobFile);
