@@ -46,7 +46,8 @@ std::string NearestName(std::string_view name, std::span<const std::string_view>
     // A name written out in full, or cut short: "rectangle" for "rect".
     for (std::string_view candidate : known) {
       const std::size_t common = std::min(name.size(), candidate.size());
-      if (common >= 3 && Distance(name.substr(0, common), candidate.substr(0, common)) == 0) return std::string(candidate);
+      if (common >= 3 && Distance(name.substr(0, common), candidate.substr(0, common)) == 0)
+        return std::string(candidate);
     }
   }
   return std::string(best);

@@ -85,14 +85,14 @@ Verdict Judge(const PrintOutcome& outcome, const std::vector<kq::JournalEntry>& 
     return {kExitWritten, "the PDF went to " + HostPlace(*outcome.fileName)};
 
   // An error box of the driver (one button; its questions have two) says what went wrong.
-  const Entry* errorBox = Last(journal, [](const Entry& e) {
-    return IsBox(e, kDriverCaption) && (e.style & MB_TYPEMASK) == MB_OK;
-  });
+  const Entry* errorBox =
+      Last(journal, [](const Entry& e) { return IsBox(e, kDriverCaption) && (e.style & MB_TYPEMASK) == MB_OK; });
   const Entry* tryAnother = Last(journal, [](const Entry& e) {
     return IsBox(e, kDriverCaption) && e.text.find(kTryAnotherFile) != kq::WString::npos;
   });
   if (!outcome.printed && tryAnother) {
-    const Entry* chosen = Last(journal, [](const Entry& e) { return e.kind == Entry::Kind::SaveAs && e.answer == IDOK; });
+    const Entry* chosen =
+        Last(journal, [](const Entry& e) { return e.kind == Entry::Kind::SaveAs && e.answer == IDOK; });
     const std::string place = chosen ? HostPlace(chosen->text) : std::string("the file in the output folder");
     const std::string because = outcome.error == ERROR_FILE_EXISTS
                                     ? " (the file already exists; \"Overwrite\": true replaces it)"
@@ -109,11 +109,14 @@ Verdict Judge(const PrintOutcome& outcome, const std::vector<kq::JournalEntry>& 
   if (!outcome.fileName) return {kExitFailed, "no PDF was written: the printer recorded no result for the job"};
 
   // Cancelled: the person refused to replace a file, or cancelled the dialog.
-  const Entry* refused = Last(journal, [](const Entry& e) { return IsBox(e, kConfirmSaveAsCaption) && e.answer == IDNO; });
+  const Entry* refused =
+      Last(journal, [](const Entry& e) { return IsBox(e, kConfirmSaveAsCaption) && e.answer == IDNO; });
   if (refused) {
     const auto end = refused->text.find(u" already exists");
-    const std::string place = end == kq::WString::npos ? std::string("the file") : HostPlace(refused->text.substr(0, end));
-    return {kExitCancelled, "no PDF was written: " + place + " already exists and was not replaced (--yes replaces it)"};
+    const std::string place =
+        end == kq::WString::npos ? std::string("the file") : HostPlace(refused->text.substr(0, end));
+    return {kExitCancelled,
+            "no PDF was written: " + place + " already exists and was not replaced (--yes replaces it)"};
   }
   return {kExitCancelled, "no PDF was written: the Save As dialog was cancelled"};
 }

@@ -48,8 +48,7 @@ int Version();
 int ListSettingsMode();
 
 constexpr Mode kModes[] = {
-    {"--list-settings", "list every setting a job may give, with its meaning, values and default",
-     ListSettingsMode},
+    {"--list-settings", "list every setting a job may give, with its meaning, values and default", ListSettingsMode},
     {"--help", "show this help", Help},
     {"--version", "show the printer's version", Version},
 };
@@ -89,16 +88,17 @@ int Help() {
   };
   for (const OptionHelp& option : kOptions) line(option.names, option.help);
   for (const Mode& mode : kModes) line(mode.option, mode.help);
-  std::cout << "\n"
-               "Without -o the PDF goes where the job's settings say: with \"UseDefFileName\" into \"Folder\",\n"
-               "named after the document; otherwise the Save As dialog takes the name it proposes, in \"Folder\"\n"
-               "or the current folder (a document whose name makes no file name is named after the job file).\n"
-               "\n"
-               "Exit codes: 0 a PDF was written; 1 the job failed; 2 a bad command line; 3 a bad job file;\n"
-               "4 no PDF because the person cancelled Save As or did not replace a file.\n"
-               "\n"
-               "A job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...}, \"pages\": [{\"ops\": [OP, ...]}, ...]}\n"
-               "Settings: kqprint --list-settings. Drawing ops, each {\"op\": NAME, FIELD: VALUE, ...}, with their fields:\n";
+  std::cout
+      << "\n"
+         "Without -o the PDF goes where the job's settings say: with \"UseDefFileName\" into \"Folder\",\n"
+         "named after the document; otherwise the Save As dialog takes the name it proposes, in \"Folder\"\n"
+         "or the current folder (a document whose name makes no file name is named after the job file).\n"
+         "\n"
+         "Exit codes: 0 a PDF was written; 1 the job failed; 2 a bad command line; 3 a bad job file;\n"
+         "4 no PDF because the person cancelled Save As or did not replace a file.\n"
+         "\n"
+         "A job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...}, \"pages\": [{\"ops\": [OP, ...]}, ...]}\n"
+         "Settings: kqprint --list-settings. Drawing ops, each {\"op\": NAME, FIELD: VALUE, ...}, with their fields:\n";
   for (const kqprint::OpKind& op : kqprint::AllOps()) {
     std::string fields;
     for (std::string_view field : op.fields) fields += (fields.empty() ? "" : ", ") + std::string(field);

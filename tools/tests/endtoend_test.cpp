@@ -197,8 +197,9 @@ class PrintToolTest : public EndToEndTest {
   // Runs the tool in `folder` (the state root's folder when none is given).
   CommandResult Tool(const std::string& arguments, std::filesystem::path folder = {}) {
     if (folder.empty()) folder = machine->Root();
-    return RunCommand("cd " + Quote(folder.string()) + " && KQ_ROOT=" + Quote((machine->Root() / "tool-state").string()) +
-                      " KQ_OPEN_HANDLER= " + Quote(kPrintTool.string()) + " " + arguments);
+    return RunCommand("cd " + Quote(folder.string()) + " && KQ_ROOT=" +
+                      Quote((machine->Root() / "tool-state").string()) + " KQ_OPEN_HANDLER= " +
+                      Quote(kPrintTool.string()) + " " + arguments);
   }
 
   std::filesystem::path WriteJob(const std::string& name, const std::string& json) {

@@ -136,7 +136,8 @@ TEST_F(JobSettingsTest, EverySettingRoundTripsByNameAndByNumberAndIsListed) {
               << value.name;
           EXPECT_EQ(setting.get(applied(setting, value.name)), value.number) << value.name;
           EXPECT_EQ(setting.get(applied(setting, value.number)), value.number) << value.name;
-          EXPECT_EQ(kqprint::ValueText(setting, record_, printer_), value.name + " (" + std::to_string(value.number) + ")");
+          EXPECT_EQ(kqprint::ValueText(setting, record_, printer_),
+                    value.name + " (" + std::to_string(value.number) + ")");
         }
         break;
       }
