@@ -12,7 +12,6 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -346,23 +345,13 @@ class UnclipOp final : public DrawOp {
   bool Draw(kq::DeviceContext& dc, double) const override { return dc.SelectClip(); }
 };
 
-template <class Op>
-std::unique_ptr<DrawOp> Read(const Json& op, const std::filesystem::path& folder) {
-  if constexpr (std::is_constructible_v<Op, const Json&, const std::filesystem::path&>)
-    return std::make_unique<Op>(op, folder);
-  else if constexpr (std::is_constructible_v<Op, const Json&>)
-    return std::make_unique<Op>(op);
-  else
-    return std::make_unique<Op>();
-}
-
 }  // namespace
 
 std::span<const OpKind> VectorOps() {
   static constexpr OpKind kOps[] = {
-      {"text", TextOp::kFields, &Read<TextOp>}, {"rect", RectOp::kFields, &Read<RectOp>},
-      {"line", LineOp::kFields, &Read<LineOp>}, {"path", PathOp::kFields, &Read<PathOp>},
-      {"clip", ClipOp::kFields, &Read<ClipOp>}, {"unclip", UnclipOp::kFields, &Read<UnclipOp>},
+      {"text", TextOp::kFields, &ReadOp<TextOp>}, {"rect", RectOp::kFields, &ReadOp<RectOp>},
+      {"line", LineOp::kFields, &ReadOp<LineOp>}, {"path", PathOp::kFields, &ReadOp<PathOp>},
+      {"clip", ClipOp::kFields, &ReadOp<ClipOp>}, {"unclip", UnclipOp::kFields, &ReadOp<UnclipOp>},
   };
   return kOps;
 }
