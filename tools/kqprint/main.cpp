@@ -1,6 +1,8 @@
 // kqprint: prints a job file to the virtual printer as a program would, and says where the PDF went.
 //
 //   kqprint JOB.json [-o PATH | --cancel] [--yes | --no]
+//   kqprint --capabilities
+//   kqprint --properties [ACTIONS] [--script FILE]
 //
 // The state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr.
 #include <cstdio>
@@ -8,9 +10,11 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "job_file.h"
 #include "print_job.h"
+#include "printer_modes.h"
 #include "win/machine.h"
 #include "win/paths.h"
 #include "win/simulated_user.h"
@@ -18,7 +22,10 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: kqprint JOB.json [-o PATH | --cancel] [--yes | --no]\n";
+constexpr const char* kUsage =
+    "usage: kqprint JOB.json [-o PATH | --cancel] [--yes | --no]\n"
+    "       kqprint --capabilities\n"
+    "       kqprint --properties [ACTIONS] [--script FILE]\n";
 
 int Usage(const std::string& problem) {
   std::cerr << "kqprint: " << problem << "\n" << kUsage;
@@ -34,6 +41,10 @@ std::string HostPlace(const kq::WString& fileName) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && (std::strcmp(argv[1], "--capabilities") == 0 || std::strcmp(argv[1], "--properties") == 0)) {
+    const std::vector<std::string> rest(argv + 2, argv + argc);
+    return argv[1][2] == 'c' ? kqprint::CapabilitiesMode(rest) : kqprint::PropertiesMode(rest);
+  }
   std::string jobFile;
   kqprint::PrintOptions options;
   for (int i = 1; i < argc; ++i) {
