@@ -1,6 +1,8 @@
 // The font families a program enumerates: the faces of the font files in the engine's font folders.
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -53,6 +55,86 @@ void CopyName(WCHAR* field, std::size_t units, kq::WStringView name) {
 
 }  // namespace
 
+namespace {
+
+// One face as the enumeration hands it over.
+struct FaceEntry {
+  ENUMLOGFONTEXW logFont;
+  NEWTEXTMETRICW metrics;
+  DWORD type;
+};
+
+FaceEntry Describe(const kq::engine::FontFace& face, const kq::engine::FaceNames& names) {
+  FT_Face ft = face.Face();
+  const bool symbol = ft->charmap && ft->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+  FaceEntry entry{};
+  LOGFONTW& font = entry.logFont.elfLogFont;
+  font.lfWeight = (ft->style_flags & FT_STYLE_FLAG_BOLD) ? 700 : 400;
+  font.lfItalic = (ft->style_flags & FT_STYLE_FLAG_ITALIC) ? 1 : 0;
+  font.lfCharSet = symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
+  CopyName(font.lfFaceName, LF_FACESIZE, names.family);
+  CopyName(entry.logFont.elfFullName, LF_FULLFACESIZE, names.face);
+  CopyName(entry.logFont.elfStyle, LF_FACESIZE, names.style);
+  CopyName(entry.logFont.elfScript, LF_FACESIZE, symbol ? u"Symbol" : u"Western");
+  entry.metrics.tm.tmWeight = font.lfWeight;
+  entry.metrics.tm.tmItalic = font.lfItalic;
+  entry.metrics.tm.tmCharSet = font.lfCharSet;
+  entry.metrics.ntmSizeEM = ft->units_per_EM;
+  entry.type = TRUETYPE_FONTTYPE;
+  if (face.IsType1()) {
+    entry.type = 0;
+    entry.metrics.ntmFlags |= NTM_TYPE1;
+  } else if (face.HasTable(FT_MAKE_TAG('C', 'F', 'F', ' '))) {
+    entry.metrics.ntmFlags |= NTM_PS_OPENTYPE;
+  } else if (face.HasTable(FT_MAKE_TAG('D', 'S', 'I', 'G'))) {
+    entry.metrics.ntmFlags |= NTM_TT_OPENTYPE;
+  }
+  if (ft->style_flags & FT_STYLE_FLAG_BOLD) entry.metrics.ntmFlags |= NTM_BOLD;
+  if (ft->style_flags & FT_STYLE_FLAG_ITALIC) entry.metrics.ntmFlags |= NTM_ITALIC;
+  if (!(ft->style_flags & (FT_STYLE_FLAG_BOLD | FT_STYLE_FLAG_ITALIC))) entry.metrics.ntmFlags |= NTM_REGULAR;
+  return entry;
+}
+
+// The machine's faces, read again only when the font files change (their names, sizes or times).
+class FaceCatalog {
+ public:
+  explicit FaceCatalog(kq::Machine&) {}
+
+  std::vector<FaceEntry> Faces() {
+    const std::vector<std::filesystem::path> files = FontFiles();
+    std::string fingerprint;
+    for (const auto& path : files) {
+      std::error_code ec;
+      const auto size = std::filesystem::file_size(path, ec);
+      const auto time = std::filesystem::last_write_time(path, ec).time_since_epoch().count();
+      fingerprint += path.string() + '|' + std::to_string(size) + '|' + std::to_string(time) + '\n';
+    }
+    std::lock_guard lock(mutex_);
+    if (fingerprint == fingerprint_) return faces_;
+    faces_.clear();
+    for (const auto& path : files) {
+      auto file = kq::engine::MappedFile::Open(path);
+      if (!file) continue;
+      for (UINT index = 0;; ++index) {
+        auto face = kq::engine::FontFace::Open(*file, index);
+        if (!face) break;
+        const kq::engine::FaceNames names = kq::engine::ReadFaceNames(*face);
+        if (!names.family.empty()) faces_.push_back(Describe(*face, names));
+        if (index + 1 >= static_cast<UINT>(std::max<FT_Long>(face->Face()->num_faces, 1))) break;
+      }
+    }
+    fingerprint_ = std::move(fingerprint);
+    return faces_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::string fingerprint_;
+  std::vector<FaceEntry> faces_;
+};
+
+}  // namespace
+
 int EnumFontFamiliesExW(HDC context, LOGFONTW* font, FONTENUMPROCW callback, LPARAM lParam, DWORD) {
   if (!context || !font || !callback) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -61,49 +143,12 @@ int EnumFontFamiliesExW(HDC context, LOGFONTW* font, FONTENUMPROCW callback, LPA
   const kq::WString wanted(font->lfFaceName, std::find(font->lfFaceName, font->lfFaceName + LF_FACESIZE, u'\0'));
   std::set<kq::WString> seen;
   int answer = 1;
-  for (const auto& path : FontFiles()) {
-    auto file = kq::engine::MappedFile::Open(path);
-    if (!file) continue;
-    for (UINT index = 0;; ++index) {
-      auto face = kq::engine::FontFace::Open(*file, index);
-      if (!face) break;
-      const kq::engine::FaceNames names = kq::engine::ReadFaceNames(*face);
-      const UINT faces = static_cast<UINT>(std::max<FT_Long>(face->Face()->num_faces, 1));
-      const bool listed = wanted.empty() ? seen.insert(names.family).second
-                                         : kq::EqualsIgnoreAsciiCase(names.family, wanted);
-      if (listed && !names.family.empty()) {
-        FT_Face ft = face->Face();
-        const bool symbol = ft->charmap && ft->charmap->encoding == FT_ENCODING_MS_SYMBOL;
-        ENUMLOGFONTEXW logFont{};
-        logFont.elfLogFont.lfWeight = (ft->style_flags & FT_STYLE_FLAG_BOLD) ? 700 : 400;
-        logFont.elfLogFont.lfItalic = (ft->style_flags & FT_STYLE_FLAG_ITALIC) ? 1 : 0;
-        logFont.elfLogFont.lfCharSet = symbol ? SYMBOL_CHARSET : ANSI_CHARSET;
-        CopyName(logFont.elfLogFont.lfFaceName, LF_FACESIZE, names.family);
-        CopyName(logFont.elfFullName, LF_FULLFACESIZE, names.face);
-        CopyName(logFont.elfStyle, LF_FACESIZE, names.style);
-        CopyName(logFont.elfScript, LF_FACESIZE, symbol ? u"Symbol" : u"Western");
-        NEWTEXTMETRICW metrics{};
-        metrics.tm.tmWeight = logFont.elfLogFont.lfWeight;
-        metrics.tm.tmItalic = logFont.elfLogFont.lfItalic;
-        metrics.tm.tmCharSet = logFont.elfLogFont.lfCharSet;
-        metrics.ntmSizeEM = ft->units_per_EM;
-        DWORD type = TRUETYPE_FONTTYPE;
-        if (face->IsType1()) {
-          type = 0;
-          metrics.ntmFlags |= NTM_TYPE1;
-        } else if (face->HasTable(FT_MAKE_TAG('C', 'F', 'F', ' '))) {
-          metrics.ntmFlags |= NTM_PS_OPENTYPE;
-        } else if (face->HasTable(FT_MAKE_TAG('D', 'S', 'I', 'G'))) {
-          metrics.ntmFlags |= NTM_TT_OPENTYPE;
-        }
-        if (ft->style_flags & FT_STYLE_FLAG_BOLD) metrics.ntmFlags |= NTM_BOLD;
-        if (ft->style_flags & FT_STYLE_FLAG_ITALIC) metrics.ntmFlags |= NTM_ITALIC;
-        if (!(ft->style_flags & (FT_STYLE_FLAG_BOLD | FT_STYLE_FLAG_ITALIC))) metrics.ntmFlags |= NTM_REGULAR;
-        answer = callback(&logFont.elfLogFont, &metrics.tm, type, lParam);
-        if (answer == 0) return 0;
-      }
-      if (index + 1 >= faces) break;
-    }
+  for (const FaceEntry& entry : kq::CurrentMachine().Service<FaceCatalog>().Faces()) {
+    const kq::WString family(entry.logFont.elfLogFont.lfFaceName);
+    const bool listed = wanted.empty() ? seen.insert(family).second : kq::EqualsIgnoreAsciiCase(family, wanted);
+    if (!listed) continue;
+    answer = callback(&entry.logFont.elfLogFont, &entry.metrics.tm, entry.type, lParam);
+    if (answer == 0) return 0;
   }
   return answer;
 }
