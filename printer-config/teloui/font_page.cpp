@@ -163,11 +163,8 @@ void Command(HWND page, PageState& state, WORD id) {
 }  // namespace
 
 INT_PTR FontPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    if (PageState* state = KeepState(page, lParam)) Start(page, *state);
-    return TRUE;
-  }
-  PageState* state = StateOf(page);
+  PageState* state = PageMessage(page, message, lParam, Start);
+  if (message == WM_INITDIALOG) return TRUE;
   if (!state) return FALSE;
   switch (message) {
     case WM_COMMAND:
@@ -179,14 +176,10 @@ INT_PTR FontPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
       CheckAll(page, true);
       EnableList(page, false);
       return TRUE;
-    case WM_NOTIFY: {
-      const auto* notice = reinterpret_cast<const NMHDR*>(lParam);
-      if (notice && notice->code == PSN_APPLY) {
-        Apply(page, *state);
-        return Answer(page, PSNRET_NOERROR);
-      }
-      return FALSE;
-    }
+    case WM_NOTIFY:
+      if (!IsApply(lParam)) return FALSE;
+      Apply(page, *state);
+      return Answer(page, PSNRET_NOERROR);
     case WM_DESTROY:
       if (state->fontsPage == page) state->fontsPage = nullptr;
       return FALSE;

@@ -143,22 +143,16 @@ void Command(HWND page, PageState& state, WORD id, WORD code) {
 }  // namespace
 
 INT_PTR GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    if (PageState* state = KeepState(page, lParam)) Start(page, *state);
-    return TRUE;
-  }
-  PageState* state = StateOf(page);
+  PageState* state = PageMessage(page, message, lParam, Start);
+  if (message == WM_INITDIALOG) return TRUE;
   if (!state) return FALSE;
   if (message == WM_COMMAND) {
     Command(page, *state, LOWORD(wParam), HIWORD(wParam));
     return TRUE;
   }
-  if (message == WM_NOTIFY) {
-    const auto* notice = reinterpret_cast<const NMHDR*>(lParam);
-    if (notice && notice->code == PSN_APPLY) {
-      Apply(page, *state);
-      return Answer(page, PSNRET_NOERROR);
-    }
+  if (message == WM_NOTIFY && IsApply(lParam)) {
+    Apply(page, *state);
+    return Answer(page, PSNRET_NOERROR);
   }
   if (message == WM_DESTROY && state->generalPage == page) state->generalPage = nullptr;
   return FALSE;

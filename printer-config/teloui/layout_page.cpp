@@ -173,11 +173,8 @@ void Apply(HWND page, PageState& state) {
 }  // namespace
 
 INT_PTR LayoutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    if (PageState* state = KeepState(page, lParam)) Start(page, *state);
-    return TRUE;
-  }
-  PageState* state = StateOf(page);
+  PageState* state = PageMessage(page, message, lParam, Start);
+  if (message == WM_INITDIALOG) return TRUE;
   if (!state) return FALSE;
   if (message == WM_COMMAND) {
     const WORD id = LOWORD(wParam), code = HIWORD(wParam);
@@ -191,12 +188,9 @@ INT_PTR LayoutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     return TRUE;
   }
-  if (message == WM_NOTIFY) {
-    const auto* notice = reinterpret_cast<const NMHDR*>(lParam);
-    if (notice && notice->code == PSN_APPLY) {
-      Apply(page, *state);
-      return Answer(page, PSNRET_NOERROR);
-    }
+  if (message == WM_NOTIFY && IsApply(lParam)) {
+    Apply(page, *state);
+    return Answer(page, PSNRET_NOERROR);
   }
   return FALSE;
 }

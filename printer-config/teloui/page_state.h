@@ -22,9 +22,11 @@ struct PageState {
 // The caller's output record, when there is one of the record's size; null otherwise (the pages are read only).
 DriverDevMode* OutputRecord(const PageState& state);
 
-// The page's state, kept in DWLP_USER from WM_INITDIALOG on.
-PageState* StateOf(HWND page);
-PageState* KeepState(HWND page, LPARAM pageDescription);
+// The page's state for a message: WM_INITDIALOG keeps it (in DWLP_USER, from the page description's lParam) and
+// starts the page with it; later messages find it. Null before WM_INITDIALOG.
+PageState* PageMessage(HWND page, UINT message, LPARAM lParam, void (*start)(HWND page, PageState& state));
+// The notification is PSN_APPLY.
+bool IsApply(LPARAM notification);
 
 // Page procedures.
 INT_PTR GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

@@ -15,13 +15,18 @@ DriverDevMode* OutputRecord(const PageState& state) {
   return reinterpret_cast<DriverDevMode*>(header->pdmOut);
 }
 
-PageState* StateOf(HWND page) { return reinterpret_cast<PageState*>(GetWindowLongPtrW(page, DWLP_USER)); }
-
-PageState* KeepState(HWND page, LPARAM pageDescription) {
-  const auto* description = reinterpret_cast<const PROPSHEETPAGEW*>(pageDescription);
+PageState* PageMessage(HWND page, UINT message, LPARAM lParam, void (*start)(HWND page, PageState& state)) {
+  if (message != WM_INITDIALOG) return reinterpret_cast<PageState*>(GetWindowLongPtrW(page, DWLP_USER));
+  const auto* description = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
   auto* state = description ? reinterpret_cast<PageState*>(description->lParam) : nullptr;
   SetWindowLongPtrW(page, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+  if (state) start(page, *state);
   return state;
+}
+
+bool IsApply(LPARAM notification) {
+  const auto* notice = reinterpret_cast<const NMHDR*>(notification);
+  return notice && notice->code == PSN_APPLY;
 }
 
 INT_PTR Answer(HWND page, LONG_PTR result) {

@@ -25,8 +25,15 @@ TEST_F(SpoolerBindingTest, DocumentPropertiesThroughTheModule) {
   EXPECT_EQ(out.dm.dmOrientation, DMORIENT_PORTRAIT);
   bool shown = false;
   for (const auto& entry : machine_->Service<kq::SimulatedUser>().Journal())
-    shown |= entry.line == "window shown: \"Kelvo Quenzar Printer Printing Preferences\" (kq.PropertySheet)";
+    shown |= entry.line == "window shown: \"Kelvo Quenzar Printer Printing Preferences\" (#32770)";
   EXPECT_TRUE(shown);
+}
+
+TEST_F(SpoolerBindingTest, PrinterPropertiesShowTheAboutPage) {
+  machine_->Service<kq::SheetPerson>().Script({{kq::SheetAction::Kind::Cancel}});
+  EXPECT_FALSE(PrinterProperties(nullptr, printer_));
+  EXPECT_TRUE(PrinterProperties(nullptr, printer_)) << "nobody acts: the person presses OK";
+  EXPECT_EQ(FindWindowW(WC_DIALOG, u"Kelvo Quenzar Printer Properties"), nullptr) << "the sheet is gone";
 }
 
 TEST_F(SpoolerBindingTest, CapabilitiesAndConversionThroughTheModule) {
