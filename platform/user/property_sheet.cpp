@@ -369,17 +369,10 @@ bool Act(Host& host, const SheetAction& action) {
   }
 }
 
-LRESULT FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(window, message, wParam, lParam);
-}
-
 bool RunSheet(Host& host, HWND owner, WStringView caption) {
-  static const WCHAR kFrameClass[] = u"kq.PropertySheet";
-  WNDCLASSEXW frameClass{sizeof(WNDCLASSEXW), 0, FrameProc, 0, DLGWINDOWEXTRA, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, kFrameClass, nullptr};
-  RegisterClassExW(&frameClass);  // once per machine; later registrations find it taken
+  // The sheet's frame is a dialog of its own, as people and programs find it.
   const int width = 480, height = 460;
-  host.frame = CreateWindowExW(0, kFrameClass, WString(caption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
+  host.frame = CreateWindowExW(0, WC_DIALOG, WString(caption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
                                (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
                                width, height, owner, nullptr, nullptr, nullptr);
   if (!host.frame) return false;
