@@ -1,15 +1,16 @@
 // The font families a program enumerates: the faces of the font files in the engine's font folders.
+#include "win/font_families.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
-#include <string>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "font_face.h"
 #include "font_file.h"
 #include "font_metrics.h"
-#include "win/font_families.h"
 #include "win/machine.h"
 
 namespace {
@@ -33,8 +34,8 @@ std::vector<std::filesystem::path> FontFiles() {
         if (it->is_regular_file(ec) && IsFontFile(it->path())) found.push_back(it->path());
       }
     } else {
-      for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
-           it.increment(ec)) {
+      for (auto it = std::filesystem::directory_iterator(folder, ec);
+           !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         if (it->is_regular_file(ec) && IsFontFile(it->path())) found.push_back(it->path());
       }
     }

@@ -66,8 +66,8 @@ HRESULT SHGetMalloc(LPMALLOC* allocator) {
 LPITEMIDLIST SHBrowseForFolderW(LPBROWSEINFOW info) {
   if (!info) return nullptr;
   const kq::WString title = info->lpszTitle ? kq::WString(info->lpszTitle) : kq::WString(u"Browse For Folder");
-  HWND window = CreateWindowExW(0, WC_DIALOG, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0,
-                                320, 400, info->hwndOwner, nullptr, nullptr, nullptr);
+  HWND window = CreateWindowExW(0, WC_DIALOG, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 320,
+                                400, info->hwndOwner, nullptr, nullptr, nullptr);
   if (window && info->lpfn) info->lpfn(window, BFFM_INITIALIZED, 0, info->lParam);
   const std::optional<kq::WString> folder = kq::CurrentMachine().Service<kq::SheetPerson>().NextFolderAnswer(title);
   if (window) DestroyWindow(window);

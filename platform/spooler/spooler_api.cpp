@@ -134,7 +134,8 @@ BOOL OpenPrinterW(LPCWSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSW def
   kq::PrinterRecord record;
   if (DWORD r = Store(*machine).FindPrinter(printerName, &record); r != ERROR_SUCCESS) return Fail(r);
   const ACCESS_MASK access = GrantedAccess(defaults);
-  if ((access & PRINTER_ACCESS_ADMINISTER) && !kq::UserMayAdministerPrinters(*machine)) return Fail(ERROR_ACCESS_DENIED);
+  if ((access & PRINTER_ACCESS_ADMINISTER) && !kq::UserMayAdministerPrinters(*machine))
+    return Fail(ERROR_ACCESS_DENIED);
   *printer = PrinterHandles::Process().Add(machine, record.id, access);
   return TRUE;
 }

@@ -77,7 +77,8 @@ BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId) {
     return FALSE;
   }
   for (int id = firstId; id <= lastId; ++id) {
-    if (HWND button = GetDlgItem(dialog, id)) SendMessageW(button, BM_SETCHECK, id == checkId ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (HWND button = GetDlgItem(dialog, id))
+      SendMessageW(button, BM_SETCHECK, id == checkId ? BST_CHECKED : BST_UNCHECKED, 0);
   }
   return TRUE;
 }
@@ -115,7 +116,7 @@ UINT GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) {
 }
 
 BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned) {
-  const kq::WString text = isSigned ? kq::FormatWideString(u"%d", static_cast<int>(value))
-                                    : kq::FormatWideString(u"%u", value);
+  const kq::WString text =
+      isSigned ? kq::FormatWideString(u"%d", static_cast<int>(value)) : kq::FormatWideString(u"%u", value);
   return SetDlgItemTextW(dialog, id, text.c_str());
 }

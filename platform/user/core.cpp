@@ -5,9 +5,9 @@
 
 #include "list_controls.h"
 #include "win/commctrl.h"
-#include "win/stdctrls.h"
 #include "win/machine.h"
 #include "win/processthreadsapi.h"
+#include "win/stdctrls.h"
 
 namespace kq::user {
 

@@ -60,8 +60,10 @@ struct ItemList {
   LRESULT Delete(WPARAM at) {
     if (at >= items.size()) return LB_ERR;
     items.erase(items.begin() + static_cast<std::ptrdiff_t>(at));
-    if (selected == static_cast<LRESULT>(at)) selected = -1;
-    else if (selected > static_cast<LRESULT>(at)) --selected;
+    if (selected == static_cast<LRESULT>(at))
+      selected = -1;
+    else if (selected > static_cast<LRESULT>(at))
+      --selected;
     return static_cast<LRESULT>(items.size());
   }
   // The first item after `after` (wrapping round; -1: from the start) that begins with, or equals, `text`.
@@ -139,17 +141,19 @@ LRESULT ComboBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const bool hasEdit = (StyleOf(window) & 0x3) != CBS_DROPDOWNLIST;
   // What the combo box shows: its edit's text, or the chosen item.
   auto show = [&](const WString& text) {
-    if (state->edit) SetWindowTextW(state->edit, text.c_str());
-    else DefWindowProcW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (state->edit)
+      SetWindowTextW(state->edit, text.c_str());
+    else
+      DefWindowProcW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   };
   switch (message) {
     case WM_CREATE:
       if (hasEdit) {
         RECT r{};
         GetClientRect(window, &r);
-        state->edit = CreateWindowExW(0, WC_EDIT, u"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, r.right, r.bottom,
-                                      window, reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(kComboEditId)), nullptr,
-                                      nullptr);
+        state->edit =
+            CreateWindowExW(0, WC_EDIT, u"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, r.right, r.bottom, window,
+                            reinterpret_cast<HMENU>(static_cast<ULONG_PTR>(kComboEditId)), nullptr, nullptr);
       }
       return 0;
     case WM_SETTEXT:
@@ -297,12 +301,14 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (checkBoxes && !(added.state & LVIS_STATEIMAGEMASK)) added.state |= kListViewUnchecked;
       std::size_t at;
       if (StyleOf(window) & LVS_SORTASCENDING) {
-        at = static_cast<std::size_t>(
-            std::upper_bound(items.begin(), items.end(), added,
-                             [](const ListViewItem& a, const ListViewItem& b) { return LessIgnoringCase(a.text, b.text); }) -
-            items.begin());
+        at = static_cast<std::size_t>(std::upper_bound(items.begin(), items.end(), added,
+                                                       [](const ListViewItem& a, const ListViewItem& b) {
+                                                         return LessIgnoringCase(a.text, b.text);
+                                                       }) -
+                                      items.begin());
       } else {
-        at = item->iItem < 0 ? items.size() : std::min<std::size_t>(static_cast<std::size_t>(item->iItem), items.size());
+        at =
+            item->iItem < 0 ? items.size() : std::min<std::size_t>(static_cast<std::size_t>(item->iItem), items.size());
       }
       items.insert(items.begin() + static_cast<std::ptrdiff_t>(at), std::move(added));
       return static_cast<LRESULT>(at);
@@ -310,7 +316,9 @@ LRESULT ListViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case LVM_SETITEMSTATE: {
       const auto* item = reinterpret_cast<const LVITEMW*>(lParam);
       if (!item) return FALSE;
-      auto set = [&](ListViewItem& target) { target.state = (target.state & ~item->stateMask) | (item->state & item->stateMask); };
+      auto set = [&](ListViewItem& target) {
+        target.state = (target.state & ~item->stateMask) | (item->state & item->stateMask);
+      };
       if (static_cast<int>(wParam) == -1) {
         for (auto& target : items) set(target);
         return TRUE;

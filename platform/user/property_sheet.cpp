@@ -148,8 +148,8 @@ bool ShowPage(Host& host, std::size_t index) {
   Page& page = host.pages[index];
   if (!page.window) {
     PROPSHEETPAGEW& description = page.handle->page;
-    page.window = CreateDialogParamW(description.hInstance, description.pszTemplate, host.frame,
-                                     description.pfnDlgProc, reinterpret_cast<LPARAM>(&description));
+    page.window = CreateDialogParamW(description.hInstance, description.pszTemplate, host.frame, description.pfnDlgProc,
+                                     reinterpret_cast<LPARAM>(&description));
     if (!page.window) return false;
   }
   if (index != host.shown && host.pages[host.shown].window) {
@@ -228,7 +228,8 @@ WString Shows(HWND control) {
   if (kq::EqualsIgnoreAsciiCase(cls, WC_LISTBOX)) {
     const auto selected = SendMessageW(control, LB_GETCURSEL, 0, 0);
     if (selected < 0) return {};
-    WString text(static_cast<std::size_t>(SendMessageW(control, LB_GETTEXTLEN, static_cast<WPARAM>(selected), 0)), u'\0');
+    WString text(static_cast<std::size_t>(SendMessageW(control, LB_GETTEXTLEN, static_cast<WPARAM>(selected), 0)),
+                 u'\0');
     WString buffer(text.size() + 1, u'\0');
     SendMessageW(control, LB_GETTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(buffer.data()));
     return buffer.substr(0, text.size());
@@ -328,7 +329,8 @@ bool Act(Host& host, const SheetAction& action) {
       }
       if (kq::EqualsIgnoreAsciiCase(cls, WC_LISTVIEW) && action.kind != Kind::Click) {
         LVFINDINFOW find{LVFI_STRING, action.text.c_str(), 0, {}, 0};
-        const auto item = SendMessageW(control, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+        const auto item =
+            SendMessageW(control, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
         if (item < 0) return couldNot("find " + Quoted(action.text) + " in " + Quoted(action.target));
         ListView_SetCheckState(control, static_cast<int>(item), action.kind == Kind::Check);
         Journal(std::string("person ") + (action.kind == Kind::Check ? "checked " : "unchecked ") +
@@ -340,7 +342,8 @@ bool Act(Host& host, const SheetAction& action) {
     case Kind::Type: {
       HWND edit = control;
       if (kq::EqualsIgnoreAsciiCase(cls, WC_COMBOBOX)) edit = GetDlgItem(control, kComboEditId);
-      if (!edit || !kq::EqualsIgnoreAsciiCase(ClassOf(edit), WC_EDIT)) return couldNot("type into " + Quoted(action.target));
+      if (!edit || !kq::EqualsIgnoreAsciiCase(ClassOf(edit), WC_EDIT))
+        return couldNot("type into " + Quoted(action.target));
       if (host.focus != edit) {
         LeaveFocus(host);
         SendMessageW(edit, WM_SETFOCUS, 0, 0);
@@ -372,9 +375,10 @@ bool Act(Host& host, const SheetAction& action) {
 bool RunSheet(Host& host, HWND owner, WStringView caption) {
   // The sheet's frame is a dialog of its own, as people and programs find it.
   const int width = 480, height = 460;
-  host.frame = CreateWindowExW(0, WC_DIALOG, WString(caption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                               (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-                               width, height, owner, nullptr, nullptr, nullptr);
+  host.frame =
+      CreateWindowExW(0, WC_DIALOG, WString(caption).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU,
+                      (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
+                      height, owner, nullptr, nullptr, nullptr);
   if (!host.frame) return false;
   for (auto [id, text] : {std::pair{kOkId, u"OK"}, std::pair{kCancelId, u"Cancel"}, std::pair{kApplyId, u"&Apply"}}) {
     CreateWindowExW(0, WC_BUTTON, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 75, 23, host.frame,
@@ -428,8 +432,15 @@ LONG CommonPropertySheetUIW(HWND owner, PFNPROPSHEETUI contributor, LPARAM lPara
     return ERR_CPSUI_GETLASTERROR;
   }
   Host host;
-  PROPSHEETUI_INFO info{sizeof(PROPSHEETUI_INFO), PROPSHEETUI_INFO_VERSION, 0, PROPSHEETUI_REASON_INIT, &host,
-                        HostFunction, lParam, 0, 0};
+  PROPSHEETUI_INFO info{sizeof(PROPSHEETUI_INFO),
+                        PROPSHEETUI_INFO_VERSION,
+                        0,
+                        PROPSHEETUI_REASON_INIT,
+                        &host,
+                        HostFunction,
+                        lParam,
+                        0,
+                        0};
   const LONG initialised = contributor(&info, lParam);
   bool shown = false;
   if (initialised > 0 && !host.pages.empty()) shown = RunSheet(host, owner, caption ? caption : u"Properties");

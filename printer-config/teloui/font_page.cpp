@@ -35,7 +35,8 @@ void CheckAll(HWND page, bool check) {
 }
 
 void EnableList(HWND page, bool enable) {
-  for (int id : {ids::kFontList, ids::kSelectAll, ids::kClearAll}) EnableWindow(GetDlgItem(page, id), enable ? TRUE : FALSE);
+  for (int id : {ids::kFontList, ids::kSelectAll, ids::kClearAll})
+    EnableWindow(GetDlgItem(page, id), enable ? TRUE : FALSE);
 }
 
 void UncheckPdfa(const PageState& state) {

@@ -59,18 +59,19 @@ LRESULT ResolutionEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam
 
 void Start(HWND page, PageState& state) {
   const DriverPrivate& working = state.working.priv;
-  for (const CheckBox& box : kCheckBoxes) CheckDlgButton(page, box.id, working.*box.field ? BST_CHECKED : BST_UNCHECKED);
+  for (const CheckBox& box : kCheckBoxes)
+    CheckDlgButton(page, box.id, working.*box.field ? BST_CHECKED : BST_UNCHECKED);
   SendDlgItemMessageW(page, ids::kFolder, EM_LIMITTEXT, kDriverPathChars - 1, 0);
   SetDlgItemTextW(page, ids::kFolder, working.Folder);
   FillResolutions(page, working.GDIPunt != 0);
   SetDlgItemInt(page, ids::kResolution, static_cast<UINT>(state.working.dm.dmPrintQuality), TRUE);
-  for (const WCHAR* version : {u"1.5 (Acrobat 6.0 Compatible)", u"1.4 (Acrobat 5.0 Compatible)",
-                               u"1.3 (Acrobat 4.0 Compatible)"})
+  for (const WCHAR* version :
+       {u"1.5 (Acrobat 6.0 Compatible)", u"1.4 (Acrobat 5.0 Compatible)", u"1.3 (Acrobat 4.0 Compatible)"})
     SendDlgItemMessageW(page, ids::kPdfVersion, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(version));
   SendDlgItemMessageW(page, ids::kPdfVersion, CB_SETCURSEL, static_cast<WPARAM>(15 - working.PDFVersion), 0);
   if (state.readOnly) {
-    for (int id : {ids::kFolder, ids::kBrowse, ids::kOverwrite, ids::kImageCompress, ids::kResolution,
-                   ids::kPdfVersion, ids::kSaveAsDefault})
+    for (int id : {ids::kFolder, ids::kBrowse, ids::kOverwrite, ids::kImageCompress, ids::kResolution, ids::kPdfVersion,
+                   ids::kSaveAsDefault})
       EnableWindow(GetDlgItem(page, id), FALSE);
   } else {
     CheckDlgButton(page, ids::kSaveAsDefault, state.printer ? BST_CHECKED : BST_UNCHECKED);

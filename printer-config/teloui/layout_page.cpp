@@ -1,8 +1,8 @@
 // The Layout page: the form, a custom size in the chosen unit, the orientation and a preview of the page.
 #include <algorithm>
 #include <charconv>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,13 +115,15 @@ void Start(HWND page, PageState& state) {
   HWND list = GetDlgItem(page, ids::kForms);
   std::vector<PrinterForm> forms;
   if (ReadPrinterForms(state.header->hPrinter, &forms)) {
-    for (const PrinterForm& form : forms) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(form.name.c_str()));
+    for (const PrinterForm& form : forms)
+      SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(form.name.c_str()));
     SendMessageW(list, LB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(kCustomFormName));
   }
-  const auto found = SendMessageW(list, LB_FINDSTRING, static_cast<WPARAM>(-1),
-                                  reinterpret_cast<LPARAM>(state.working.dm.dmFormName));
+  const auto found =
+      SendMessageW(list, LB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(state.working.dm.dmFormName));
   SendMessageW(list, LB_SETCURSEL, found >= 0 ? static_cast<WPARAM>(found) : 0, 0);
-  for (const Unit& unit : kUnits) SendDlgItemMessageW(page, ids::kUnits, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(unit.name));
+  for (const Unit& unit : kUnits)
+    SendDlgItemMessageW(page, ids::kUnits, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(unit.name));
   SendDlgItemMessageW(page, ids::kUnits, CB_SETCURSEL, std::min<BYTE>(state.working.priv.UOM, 2), 0);
   // Only orientation 2 is landscape; anything else a caller handed in shows, and is saved, as portrait.
   const bool landscape = state.working.dm.dmOrientation == DMORIENT_LANDSCAPE;

@@ -59,9 +59,7 @@ class SourceRecord {
   DWORD fields_ = 0;
 };
 
-SHORT Resolution(SHORT value, bool transparent) {
-  return value < 72 || (transparent && value > 300) ? 300 : value;
-}
+SHORT Resolution(SHORT value, bool transparent) { return value < 72 || (transparent && value > 300) ? 300 : value; }
 
 }  // namespace
 

@@ -29,5 +29,4 @@ extern "C" {
 BOOL DevQueryPrintEx(PVOID) { return TRUE; }
 
 BOOL DrvPrinterEvent(LPWSTR, INT, DWORD, LPARAM) { return TRUE; }
-
 }

@@ -23,8 +23,7 @@ constexpr DialogControl kGeneralControls[] = {
     {WC_BUTTON, u"Overwrite existing PDF file without confirmation", ids::kOverwrite, kCheck, 7, 38, 266, 10},
     {WC_BUTTON, u"Use default filename and save to default folder", ids::kUseDefFileName, kCheck, 7, 52, 266, 10},
     {WC_BUTTON, u"Open the PDF file after converting", ids::kOpenFile, kCheck, 7, 66, 266, 10},
-    {WC_BUTTON,
-     u"Compress images using lossy algorithm (smaller file size but possibly lower image quality).",
+    {WC_BUTTON, u"Compress images using lossy algorithm (smaller file size but possibly lower image quality).",
      ids::kImageCompress, kCheck | 0x2000 /* multiline */, 7, 80, 266, 18},
     {WC_BUTTON, u"Merge small images when document includes a lot of images", ids::kMergeImages, kCheck, 7, 102, 266,
      10},
@@ -82,8 +81,8 @@ constexpr DialogControl kAboutControls[] = {
      WS_VISIBLE, 7, 45, 266, 18},
     {WC_STATIC, u"This software is based in part on the work of the Independent JPEG Group.", kStatic, WS_VISIBLE, 7,
      67, 266, 18},
-    {WC_STATIC, u"This software uses the zlib data compression library (www.zlib.net).", kStatic,
-     WS_VISIBLE, 7, 89, 266, 18},
+    {WC_STATIC, u"This software uses the zlib data compression library (www.zlib.net).", kStatic, WS_VISIBLE, 7, 89,
+     266, 18},
 };
 
 constexpr DialogTemplate kGeneralPage{kPageStyle, 0, 0, 280, 250, u"General", u"Arial", 8, kGeneralControls};

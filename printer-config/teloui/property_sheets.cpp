@@ -88,8 +88,8 @@ LONG Init(PPROPSHEETUI_INFO info) {
   if (output) CopyDevMode(output, &state->working);
 
   const bool added = AddPage(*state, kGeneralTemplate, GeneralPageProc) &&
-                     AddPage(*state, kLayoutTemplate, LayoutPageProc) &&
-                     AddPage(*state, kFontTemplate, FontPageProc) && AddPage(*state, kAboutTemplate, AboutPageProc);
+                     AddPage(*state, kLayoutTemplate, LayoutPageProc) && AddPage(*state, kFontTemplate, FontPageProc) &&
+                     AddPage(*state, kAboutTemplate, AboutPageProc);
   return added ? 1 : -1;
 }
 
@@ -133,7 +133,8 @@ extern "C" LONG DrvDevicePropertySheets(PPROPSHEETUI_INFO info, LPARAM) {
       page.pfnDlgProc = AboutPageProc;
       HPROPSHEETPAGE handle = CreatePropertySheetPageW(&page);
       if (!handle || !info->pfnComPropSheet) return -1;
-      if (!info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE, reinterpret_cast<LPARAM>(handle), 0)) {
+      if (!info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_HPROPSHEETPAGE, reinterpret_cast<LPARAM>(handle),
+                                 0)) {
         DestroyPropertySheetPage(handle);
         return -1;
       }

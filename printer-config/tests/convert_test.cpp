@@ -47,8 +47,8 @@ TEST_F(ConvertTest, ModesAndSizes) {
     LONG size = c.size;
     std::u16string name = Name();
     SetLastError(0);
-    const BOOL result = DrvConvertDevMode(name.data(), c.withIn ? &in.dm : nullptr, c.withOut ? &out.dm : nullptr,
-                                          &size, c.mode);
+    const BOOL result =
+        DrvConvertDevMode(name.data(), c.withIn ? &in.dm : nullptr, c.withOut ? &out.dm : nullptr, &size, c.mode);
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(size, c.sizeAfter);
     if (!result) {

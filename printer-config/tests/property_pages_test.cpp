@@ -15,8 +15,12 @@ kq::SheetAction Do(Kind kind, std::u16string target = {}, std::u16string text = 
 }
 kq::SheetAction Visit(std::u16string page) { return Do(Kind::Visit, std::move(page)); }
 kq::SheetAction Click(std::u16string control) { return Do(Kind::Click, std::move(control)); }
-kq::SheetAction Type(std::u16string control, std::u16string text) { return Do(Kind::Type, std::move(control), std::move(text)); }
-kq::SheetAction Pick(std::u16string control, std::u16string item) { return Do(Kind::Pick, std::move(control), std::move(item)); }
+kq::SheetAction Type(std::u16string control, std::u16string text) {
+  return Do(Kind::Type, std::move(control), std::move(text));
+}
+kq::SheetAction Pick(std::u16string control, std::u16string item) {
+  return Do(Kind::Pick, std::move(control), std::move(item));
+}
 kq::SheetAction Read(std::u16string control) { return Do(Kind::Read, std::move(control)); }
 
 class PropertyPagesTest : public TelouiFixture {
@@ -32,8 +36,12 @@ class PropertyPagesTest : public TelouiFixture {
     machine_->Service<kq::SheetPerson>().Script(std::move(actions));
     Shown shown;
     std::u16string name = kq::kVirtualPrinterName;
-    DOCUMENTPROPERTYHEADER header{sizeof header, 0, printer_, name.data(),
-                                  in ? const_cast<PDEVMODEW>(&in->dm) : nullptr, output ? &shown.out.dm : nullptr,
+    DOCUMENTPROPERTYHEADER header{sizeof header,
+                                  0,
+                                  printer_,
+                                  name.data(),
+                                  in ? const_cast<PDEVMODEW>(&in->dm) : nullptr,
+                                  output ? &shown.out.dm : nullptr,
                                   output ? kDriverDevModeSize : 0,
                                   DM_IN_PROMPT | DM_OUT_BUFFER | (in ? DM_IN_BUFFER : 0)};
     shown.answer = CommonPropertySheetUIW(nullptr, DrvDocumentPropertySheets, reinterpret_cast<LPARAM>(&header),
@@ -107,13 +115,18 @@ TEST_F(PropertyPagesTest, LandscapeKeptWhenOnlyGeneralIsVisited) {
 TEST_F(PropertyPagesTest, ResolutionCorrections) {
   const Shown shown = Show({
       Read(u"Image Resolution:"),
-      Type(u"Image Resolution:", u"1200"), Read(u"1034"),          // transparent imaging on: at most 300
-      Pick(u"1034", u"2400"),                                       // not offered while it is on
+      Type(u"Image Resolution:", u"1200"),
+      Read(u"1034"),           // transparent imaging on: at most 300
+      Pick(u"1034", u"2400"),  // not offered while it is on
       Click(u"Support transparent imaging model (72-300)"),
-      Type(u"1034", u"3000"), Read(u"1034"),                        // off: at most 2400
-      Type(u"1034", u"50"), Read(u"1034"),                          // raised only when the person leaves
-      Click(u"1006"), Read(u"1034"),
-      Type(u"1034", u"600"), Do(Kind::Ok),
+      Type(u"1034", u"3000"),
+      Read(u"1034"),  // off: at most 2400
+      Type(u"1034", u"50"),
+      Read(u"1034"),  // raised only when the person leaves
+      Click(u"1006"),
+      Read(u"1034"),
+      Type(u"1034", u"600"),
+      Do(Kind::Ok),
   });
   EXPECT_EQ(WhatWasRead(), (std::vector<std::string>{"300", "300", "2400", "50", "72"}));
   EXPECT_TRUE(CouldNotDoSomething()) << "2400 is not in the list with transparent imaging on";
@@ -124,9 +137,17 @@ TEST_F(PropertyPagesTest, ResolutionCorrections) {
 
 TEST_F(PropertyPagesTest, CustomSizeInInchesAndItsCentimetreView) {
   const Shown shown = Show({
-      Visit(u"Layout"), Pick(u"Unit of Metrics:", u"Inch"), Pick(u"Page Form:", u"Custom-size Form"),
-      Type(u"Height:", u"11"), Type(u"Width:", u"8.5"), Click(u"Landscape"),
-      Pick(u"Unit of Metrics:", u"Centimeter"), Read(u"Height:"), Read(u"Width:"), Read(u"1054"), Do(Kind::Ok),
+      Visit(u"Layout"),
+      Pick(u"Unit of Metrics:", u"Inch"),
+      Pick(u"Page Form:", u"Custom-size Form"),
+      Type(u"Height:", u"11"),
+      Type(u"Width:", u"8.5"),
+      Click(u"Landscape"),
+      Pick(u"Unit of Metrics:", u"Centimeter"),
+      Read(u"Height:"),
+      Read(u"Width:"),
+      Read(u"1054"),
+      Do(Kind::Ok),
   });
   EXPECT_EQ(WhatWasRead(), (std::vector<std::string>{"27.94", "21.59", "cm"}));
   EXPECT_EQ(shown.out.dm.dmPaperWidth, 2159);
@@ -139,8 +160,12 @@ TEST_F(PropertyPagesTest, CustomSizeInInchesAndItsCentimetreView) {
 
 TEST_F(PropertyPagesTest, CustomSizesOutsideTheLimitsAreIgnored) {
   const Shown shown = Show({
-      Visit(u"Layout"), Pick(u"Unit of Metrics:", u"Millimeter"), Pick(u"Page Form:", u"Custom-size Form"),
-      Type(u"Height:", u"5000"), Type(u"Width:", u"200"), Do(Kind::Ok),
+      Visit(u"Layout"),
+      Pick(u"Unit of Metrics:", u"Millimeter"),
+      Pick(u"Page Form:", u"Custom-size Form"),
+      Type(u"Height:", u"5000"),
+      Type(u"Width:", u"200"),
+      Do(Kind::Ok),
   });
   EXPECT_EQ(shown.out.dm.dmPaperLength, Build().dm.dmPaperLength) << "5 m does not fit the record";
 }

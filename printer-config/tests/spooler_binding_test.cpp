@@ -1,4 +1,6 @@
 // The spooler binding libteloui.so by name from the printer's driver record and calling its exports.
+#include <dlfcn.h>
+
 #include "teloui_fixture.h"
 #include "win/sheet_person.h"
 #include "win/simulated_user.h"
@@ -17,11 +19,12 @@ TEST_F(SpoolerBindingTest, DocumentPropertiesThroughTheModule) {
   EXPECT_EQ(DocumentPropertiesW(nullptr, printer_, name.data(), &out.dm, &in.dm, DM_IN_BUFFER | DM_OUT_BUFFER), IDOK);
   EXPECT_EQ(out.dm.dmOrientation, DMORIENT_LANDSCAPE);
 
-  machine_->Service<kq::SheetPerson>().Script(
-      {{kq::SheetAction::Kind::Visit, u"Layout"}, {kq::SheetAction::Kind::Click, u"Portrait"},
-       {kq::SheetAction::Kind::Ok}});
-  EXPECT_EQ(DocumentPropertiesW(nullptr, printer_, nullptr, &out.dm, &in.dm, DM_IN_BUFFER | DM_OUT_BUFFER | DM_IN_PROMPT),
-            IDOK);
+  machine_->Service<kq::SheetPerson>().Script({{kq::SheetAction::Kind::Visit, u"Layout"},
+                                               {kq::SheetAction::Kind::Click, u"Portrait"},
+                                               {kq::SheetAction::Kind::Ok}});
+  EXPECT_EQ(
+      DocumentPropertiesW(nullptr, printer_, nullptr, &out.dm, &in.dm, DM_IN_BUFFER | DM_OUT_BUFFER | DM_IN_PROMPT),
+      IDOK);
   EXPECT_EQ(out.dm.dmOrientation, DMORIENT_PORTRAIT);
   bool shown = false;
   for (const auto& entry : machine_->Service<kq::SimulatedUser>().Journal())
@@ -44,6 +47,21 @@ TEST_F(SpoolerBindingTest, CapabilitiesAndConversionThroughTheModule) {
   LONG size = 1936;
   EXPECT_TRUE(kq::ConvertDevModeThroughDriver(kq::kVirtualPrinterName, nullptr, &out.dm, &size, CDM_DRIVER_DEFAULT));
   EXPECT_EQ(out.dm.dmDriverExtra, 1716);
+}
+
+TEST_F(SpoolerBindingTest, TheLibraryExportsTheSixEntries) {
+  const std::string path = std::string(KQ_BINARY_DIR) + "/lib/libteloui.so";
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  for (const char* name : {"DrvDocumentPropertySheets", "DrvDevicePropertySheets", "DrvConvertDevMode",
+                           "DrvDeviceCapabilities", "DevQueryPrintEx", "DrvPrinterEvent"})
+    EXPECT_NE(dlsym(library, name), nullptr) << name;
+  auto query = reinterpret_cast<PFN_DevQueryPrintEx>(dlsym(library, "DevQueryPrintEx"));
+  auto event = reinterpret_cast<PFN_DrvPrinterEvent>(dlsym(library, "DrvPrinterEvent"));
+  ASSERT_TRUE(query && event);
+  EXPECT_TRUE(query(nullptr));
+  EXPECT_TRUE(event(nullptr, 1, 0, 0));
+  dlclose(library);
 }
 
 TEST_F(SpoolerBindingTest, APrinterWhoseModuleIsMissing) {

@@ -15,8 +15,8 @@ namespace {
 constexpr int kNameSlot = kCapabilityNameSlot;
 
 int Ask(WORD capability, void* output = nullptr) {
-  return DeviceCapabilitiesW(kq::kVirtualPrinterName, kq::kVirtualPrinterPort, capability,
-                             static_cast<LPWSTR>(output), nullptr);
+  return DeviceCapabilitiesW(kq::kVirtualPrinterName, kq::kVirtualPrinterPort, capability, static_cast<LPWSTR>(output),
+                             nullptr);
 }
 
 std::string Millimetres(LONG tenths) {

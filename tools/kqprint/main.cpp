@@ -41,10 +41,10 @@ std::string HostPlace(const kq::WString& fileName) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::strcmp(argv[1], "--capabilities") == 0 || std::strcmp(argv[1], "--properties") == 0)) {
-    const std::vector<std::string> rest(argv + 2, argv + argc);
-    return argv[1][2] == 'c' ? kqprint::CapabilitiesMode(rest) : kqprint::PropertiesMode(rest);
-  }
+  if (argc >= 2 && std::strcmp(argv[1], "--capabilities") == 0)
+    return kqprint::CapabilitiesMode(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc >= 2 && std::strcmp(argv[1], "--properties") == 0)
+    return kqprint::PropertiesMode(std::vector<std::string>(argv + 2, argv + argc));
   std::string jobFile;
   kqprint::PrintOptions options;
   for (int i = 1; i < argc; ++i) {

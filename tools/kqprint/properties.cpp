@@ -33,9 +33,9 @@ struct Verb {
   int operands;  // the control (or page), then the text or item
 };
 constexpr Verb kVerbs[] = {
-    {"page", Kind::Visit, 1},   {"click", Kind::Click, 1},     {"type", Kind::Type, 2},   {"pick", Kind::Pick, 2},
-    {"check", Kind::Check, 2},  {"uncheck", Kind::Uncheck, 2}, {"on", Kind::Check, 1},   {"off", Kind::Uncheck, 1},
-    {"read", Kind::Read, 1},    {"apply", Kind::Apply, 0},     {"ok", Kind::Ok, 0},       {"cancel", Kind::Cancel, 0},
+    {"page", Kind::Visit, 1},  {"click", Kind::Click, 1},     {"type", Kind::Type, 2}, {"pick", Kind::Pick, 2},
+    {"check", Kind::Check, 2}, {"uncheck", Kind::Uncheck, 2}, {"on", Kind::Check, 1},  {"off", Kind::Uncheck, 1},
+    {"read", Kind::Read, 1},   {"apply", Kind::Apply, 0},     {"ok", Kind::Ok, 0},     {"cancel", Kind::Cancel, 0},
 };
 
 // A POSIX path a person hands in names a Z: path; a Windows path stays as it is.
@@ -171,7 +171,7 @@ int PropertiesMode(const std::vector<std::string>& arguments) {
   std::cout << "settings:\n";
   PrintSettings(record);
   if (failed || left) {
-    std::cerr << "kqprint: " << failed << " action(s) could not be done" ;
+    std::cerr << "kqprint: " << failed << " action(s) could not be done";
     if (left) std::cerr << ", " << left << " came after the sheet was closed";
     std::cerr << "\n";
     return 1;

@@ -72,7 +72,8 @@ static_assert(sizeof(ENUMLOGFONTEXW) == 348);
 using FONTENUMPROCW = int (*)(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD fontType, LPARAM lParam);
 
 // With an empty lfFaceName: every family once (its first face, with lfCharSet ANSI_CHARSET, or SYMBOL_CHARSET
-// for a symbol font); with a face name: the faces of that family (ignoring ASCII case). TrueType and OpenType faces are TRUETYPE_FONTTYPE, Type 1 faces 0 (NTM_TYPE1).
+// for a symbol font); with a face name: the faces of that family (ignoring ASCII case). TrueType and OpenType
+// faces are TRUETYPE_FONTTYPE, Type 1 faces 0 (NTM_TYPE1).
 // Families are given in the order of the font files' names. The answer is the callback's last answer (1 when no
 // family was found); 0 with ERROR_INVALID_PARAMETER for a null context, font or callback.
 int EnumFontFamiliesExW(HDC context, LOGFONTW* font, FONTENUMPROCW callback, LPARAM lParam, DWORD flags);

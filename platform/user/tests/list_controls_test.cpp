@@ -47,8 +47,10 @@ TEST_F(ListControls, SortedListBoxWithPrefixSearch) {
     const WCHAR* text;
     LRESULT found;
   } searches[] = {
-      {LB_FINDSTRING, static_cast<WPARAM>(-1), u"LETTER", 4}, {LB_FINDSTRING, 4, u"letter", 5},
-      {LB_FINDSTRING, 5, u"letter", 4},                       {LB_FINDSTRING, static_cast<WPARAM>(-1), u"B", LB_ERR},
+      {LB_FINDSTRING, static_cast<WPARAM>(-1), u"LETTER", 4},
+      {LB_FINDSTRING, 4, u"letter", 5},
+      {LB_FINDSTRING, 5, u"letter", 4},
+      {LB_FINDSTRING, static_cast<WPARAM>(-1), u"B", LB_ERR},
       {LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), u"LETTER SMALL", 5},
       {LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), u"Lett", LB_ERR},
       {LB_FINDSTRING, static_cast<WPARAM>(-1), u"", 0},
@@ -65,7 +67,8 @@ TEST_F(ListControls, ComboBoxesShowTheirChoiceOrWhatWasTyped) {
   HWND editable = Child(WC_COMBOBOX, CBS_DROPDOWN, 11);
   HWND fixed = Child(WC_COMBOBOX, CBS_DROPDOWNLIST, 12);
   for (HWND box : {editable, fixed}) {
-    for (const WCHAR* item : {u"300", u"200", u"72"}) SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    for (const WCHAR* item : {u"300", u"200", u"72"})
+      SendMessageW(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     SendMessageW(box, CB_SETCURSEL, 1, 0);
   }
   HWND edit = GetWindow(editable, GW_CHILD);
@@ -134,8 +137,8 @@ TEST_F(ListControls, DialogNumbers) {
     BOOL isSigned;
     BOOL translated;
     UINT value;
-  } cases[] = {{u"600", TRUE, TRUE, 600},   {u"  72 ", TRUE, TRUE, 72},      {u"-5", TRUE, TRUE, static_cast<UINT>(-5)},
-               {u"-5", FALSE, FALSE, 0},     {u"12ab", TRUE, FALSE, 0},     {u"", TRUE, FALSE, 0},
+  } cases[] = {{u"600", TRUE, TRUE, 600},        {u"  72 ", TRUE, TRUE, 72}, {u"-5", TRUE, TRUE, static_cast<UINT>(-5)},
+               {u"-5", FALSE, FALSE, 0},         {u"12ab", TRUE, FALSE, 0},  {u"", TRUE, FALSE, 0},
                {u"99999999999", FALSE, FALSE, 0}};
   for (const auto& c : cases) {
     SetDlgItemTextW(parent, 30, c.text);
