@@ -25,7 +25,6 @@ class SourceRecord {
     *value = Read<T>(offset);
     return true;
   }
-  bool HasFlag(DWORD flag) const { return (fields_ & flag) != 0; }
   bool HasOwnPrivatePart() const { return extra_ >= kDriverPrivateSize; }
   void CopyPrivate(DriverPrivate* out) const { std::memcpy(out, bytes_ + size_, sizeof *out); }
   // dmFormName, cut to fit (the record's end, 31 characters) and terminated; an empty name is none.
