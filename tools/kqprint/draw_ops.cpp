@@ -290,6 +290,7 @@ class TextOp final : public DrawOp {
     style_.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
     style_.font.italic = Flag(font, "italic");
     style_.font.vertical = Flag(font, "vertical");
+    if (const Json* angle = Field(op, "angle")) style_.font.escapement = Number(*angle, "\"angle\"");
     if (const Json* color = Field(op, "color")) style_.color = Color(*color, "\"color\"");
     if (const Json* background = Field(op, "background")) style_.background = Color(*background, "\"background\"");
     text_ = kq::WideFromUtf8(Text(Required(op, "text"), "\"text\""));
