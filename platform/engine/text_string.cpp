@@ -59,7 +59,10 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
                request.origin.y - static_cast<LONG>(std::lround(pen * sinA))};
     impl->positions.push_back(pos);
     impl->turned.push_back(turned);
-    pen += turned ? font.TurnedAdvance() : font.Advance(pos.hg);
+    if (impl->positions.size() <= request.advances.size())
+      pen += request.advances[impl->positions.size() - 1];
+    else
+      pen += turned ? font.TurnedAdvance() : font.Advance(pos.hg);
   }
 
   const IFIMETRICS& ifi = font.Metrics();

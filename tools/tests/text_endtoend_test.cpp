@@ -314,3 +314,40 @@ TEST_F(TextEndToEnd, RotatedAndVerticalTextLandWhereTheEngineLaysItOut) {
 
 }  // namespace
 }  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// What a reader gives without the directional marks it adds around right-to-left text.
+std::u16string WithoutMarks(const std::string& text) {
+  std::u16string kept;
+  for (char16_t c : kq::WideFromUtf8(text))
+    if (!(c >= 0x202A && c <= 0x202E) && c != 0x200E && c != 0x200F && c != u'\n' && c != u'\f') kept += c;
+  return kept;
+}
+
+// Hebrew and Arabic are put into visual order and shaped by the application side, as a program that uses the
+// platform's text layout hands them over (glyph indices): the readers draw them right to left and joined, and
+// pdftotext gives the Hebrew back in logical order (the Arabic as its joined presentation forms), mutool in
+// visual order.
+TEST_F(TextEndToEnd, RightToLeftTextIsOrderedAndShapedAndReadsBack) {
+  const std::string hebrew = "\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD";
+  const std::string arabic = "\u0645\u0631\u062D\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645";
+  const Json ops = Json::array({TextOp(72, 100, "DejaVuSans.ttf", hebrew), TextOp(72, 160, "DejaVuSans.ttf", arabic)});
+  const auto file = PrintOk(OnePage(ops, {{"FontEmbed", 2}}), "rtl.pdf");
+  for (const auto& picture : {Render(file, 72), RenderWithMupdf(file, 72)}) {
+    ASSERT_TRUE(picture);
+    EXPECT_GT(picture->Ink(72, 84, 200, 104), 100) << "the Hebrew line";
+    EXPECT_GT(picture->Ink(72, 144, 200, 166), 100) << "the Arabic line";
+  }
+  const std::string text = Extract(file);
+  EXPECT_NE(WithoutMarks(text).find(kq::WideFromUtf8(hebrew)), std::u16string::npos) << text;
+  // The Arabic glyphs are the joined forms of the font's character map: initial meem, reh, hah, beh, alef, ...
+  EXPECT_NE(WithoutMarks(text).find(u"\uFEE3\uFEAE\uFEA3\uFE92\uFE8E"), std::u16string::npos) << text;
+  std::u16string visual = kq::WideFromUtf8(hebrew);
+  std::reverse(visual.begin(), visual.end());
+  EXPECT_NE(WithoutMarks(ExtractWithMupdf(file)).find(visual), std::u16string::npos) << ExtractWithMupdf(file);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "win/machine.h"
 #include "win/winddi.h"
@@ -77,6 +78,7 @@ struct TextRequest {
   bool glyphIndices = false;  // the text holds glyph indices (SO_GLYPHINDEX_TEXTOUT)
   ULONG batch = 0;          // glyphs per STROBJ_bEnum or STROBJ_bEnumPositionsOnly batch; 0: all in one
   ULONG glyphMode = FO_HGLYPHS;  // the driver's DrvGetGlyphMode answer; FO_PATHOBJ: STROBJ_bEnum hands outlines
+  std::vector<double> advances;  // each glyph's advance in device pixels, as laid out; empty: the font's
 };
 
 // The string of one text-out call: one glyph per character (a surrogate pair is one character; in glyph-index text,
