@@ -41,7 +41,7 @@ class RealizedFont::Impl {
   double emPixels = 0;
   double scale = 0;  // device pixels per font unit
   double cosA = 1, sinA = 0;  // the escapement
-  double ascent = 0, descent = 0;  // font units, both positive downward from the top
+  double ascent = 0, descent = 0;  // above and below the baseline, font units, both positive
   FONTOBJ fo{};
   // Outlines handed out so far; they live as long as the font.
   std::unordered_map<HGLYPH, std::unique_ptr<engine::GlyphEntry>> outlines;
