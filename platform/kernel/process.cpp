@@ -181,8 +181,16 @@ pid_t Spawn(const std::filesystem::path& program, const std::vector<std::string>
       return 0;
     }
   }
+  // The program runs on its starter's machine: it finds the same state root, whatever the environment says.
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable; ++variable)
+    if (std::string_view(*variable).substr(0, 8) != "KQ_ROOT=") variables.emplace_back(*variable);
+  variables.push_back("KQ_ROOT=" + CurrentMachine().Root().string());
+  std::vector<char*> envp;
+  for (auto& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  const int code = posix_spawn(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), environ);
+  const int code = posix_spawn(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), envp.data());
   if (code != 0) {
     error = ErrorOfSpawn(code);
     return 0;

@@ -70,7 +70,8 @@ static_assert(sizeof(PROCESS_INFORMATION) == 24);
 // `inheritHandles`; a null handle, or one that is not inherited, gives the program an empty input or a discarded
 // output; a handle that is not open fails with ERROR_INVALID_HANDLE, one of another kind with
 // ERROR_NOT_SUPPORTED. Without STARTF_USESTDHANDLES the program shares this process's standard streams. No other
-// handle is inherited; the environment is this process's. Failures: both names null, CREATE_SUSPENDED, a null start-up or result record
+// handle is inherited; the environment is this process's, with KQ_ROOT naming the calling thread's machine, so
+// the program runs on the same machine. Failures: both names null, CREATE_SUSPENDED, a null start-up or result record
 // ERROR_INVALID_PARAMETER; an environment block ERROR_NOT_SUPPORTED; a program that does not exist
 // ERROR_FILE_NOT_FOUND; a path on no drive of the machine ERROR_PATH_NOT_FOUND (or ERROR_INVALID_NAME); a folder
 // or a file that may not be run ERROR_ACCESS_DENIED; a file that is no program ERROR_BAD_EXE_FORMAT; a current

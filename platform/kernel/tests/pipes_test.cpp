@@ -214,3 +214,17 @@ TEST_F(PipedProcesses, TerminateEndsTheProgramWithTheGivenCode) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PipedProcesses, TheProgramRunsOnTheStartersMachine) {
+  Script(u"C:\\tools\\root.exe", "printf '%s' \"$KQ_ROOT\"\n");
+  MakePipes();
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(Start("C:\\tools\\root.exe", "root", TRUE, info));
+  CloseWriteEnds();
+  EXPECT_EQ(Drain(out_.read), machine_->Root().string());
+  for (HANDLE h : {out_.read, err_.read, info.hProcess, info.hThread}) CloseHandle(h);
+}
+
+}  // namespace
