@@ -264,6 +264,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   kq::ProcessStart start;
   if (applicationName) start.applicationName = applicationName;
   if (commandLine) start.commandLine = commandLine;
+  start.creationFlags = creationFlags;
   if ((!applicationName && !commandLine) || (creationFlags & CREATE_SUSPENDED) || !startupInfo ||
       !processInformation)
     return kq::Fail(std::move(start), ERROR_INVALID_PARAMETER);

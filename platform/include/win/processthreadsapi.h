@@ -126,6 +126,7 @@ HANDLE GetCurrentProcess();
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 // The process's start-up record: cb set, every other field empty (nothing was handed to this process).
 void GetStartupInfoW(LPSTARTUPINFOW startupInfo);
+void GetStartupInfoA(LPSTARTUPINFOA startupInfo);
 
 namespace kq {
 
@@ -144,6 +145,7 @@ struct ProcessStart {
   WString commandLine;                 // as given; empty for none
   std::string program;                 // the host program run; empty when none was found
   std::vector<std::string> arguments;  // what the program received, in UTF-8, its name first
+  DWORD creationFlags = 0;             // as given
   DWORD processId = 0;                 // 0 when nothing started
   DWORD error = ERROR_SUCCESS;         // the call's last error when it failed
 };
