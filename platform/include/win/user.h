@@ -244,6 +244,9 @@ int GetWindowTextLengthW(HWND window);
 // matches any. The most recently created match is found first.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 // A child's parent, or a top-level window's owner.
+// The next child of `parent` (the top-level windows for a null parent) after `childAfter` (from the first when
+// null) whose class and caption match; null arguments match any. Only direct children are searched.
+HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR windowName);
 HWND GetParent(HWND window);
 HWND GetDesktopWindow();
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
