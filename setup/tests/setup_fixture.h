@@ -68,14 +68,20 @@ class SetupFixture : public ::testing::Test {
   }
   // A value's narrow data and size, or nothing.
   static std::optional<std::string> Value(HKEY root, const std::string& key, const std::string& name) {
+    // Names the key's default value when empty.
     HKEY opened = nullptr;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return std::nullopt;
     std::vector<BYTE> data(1024);
     DWORD size = static_cast<DWORD>(data.size());
-    const LSTATUS r = RegQueryValueExA(opened, name.c_str(), nullptr, nullptr, data.data(), &size);
+    const LSTATUS r =
+        RegQueryValueExA(opened, name.empty() ? nullptr : name.c_str(), nullptr, nullptr, data.data(), &size);
     RegCloseKey(opened);
     if (r != ERROR_SUCCESS) return std::nullopt;
-    return std::string(data.begin(), data.begin() + size);
+    std::string text(data.begin(), data.begin() + size);
+    // A text stored with its zero is read without it.
+    if (!name.empty() || text.empty() || text.back() != '\0') return text;
+    text.pop_back();
+    return text;
   }
   static bool ControlRegistered() {
     return KeyExists(HKEY_CLASSES_ROOT, kClassKey) && KeyExists(HKEY_CLASSES_ROOT, kProgIdKey);
