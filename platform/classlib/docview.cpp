@@ -194,7 +194,8 @@ CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* document, CFrameWnd* other) {
   context.m_pCurrentDoc = document;
   context.m_pNewViewClass = m_pViewClass;
   context.m_pNewDocTemplate = this;
-  if (!frame->LoadFrame(m_nIDResource, WS_CHILD | WS_VISIBLE, nullptr, &context)) return nullptr;
+  // A frame of its own on the screen; it shows when its first update is done.
+  if (!frame->LoadFrame(m_nIDResource, 0, nullptr, &context)) return nullptr;
   return frame;
 }
 

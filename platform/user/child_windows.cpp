@@ -6,9 +6,9 @@
 HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR windowName) {
   auto core = kq::user::CurrentCore();
   std::lock_guard lock(core->mutex);
-  if (!parent) parent = core->Desktop();
-  const kq::user::Window* window = core->FindOrReport(parent);
-  if (!window) return nullptr;
+  if (parent == core->Desktop()) parent = nullptr;
+  const kq::user::Window* window = parent ? core->FindOrReport(parent) : nullptr;
+  if (parent && !window) return nullptr;
   std::shared_ptr<kq::user::WindowClass> cls;
   if (className) {
     cls = core->FindClass(className);
@@ -17,7 +17,7 @@ HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR wind
       return nullptr;
     }
   }
-  const std::vector<HWND> children = parent == core->Desktop() ? core->TopLevelWindows() : window->children;
+  const std::vector<HWND> children = window ? window->children : core->TopLevelWindows();
   auto it = children.begin();
   if (childAfter) {
     it = std::find(children.begin(), children.end(), childAfter);
