@@ -224,25 +224,8 @@ void CMainFrame::ResizeToParent() {
   MoveWindow(client.left, client.top, client.right - client.left, client.bottom - client.top, TRUE);
 }
 
-void CMainFrame::OnClose() {
-  if (m_lpfnCloseProc) m_lpfnCloseProc(this);
-  CDocument* document = GetActiveDocument();
-  if (document && !document->CanCloseFrame(this)) return;
-  if (document && document->m_bAutoDelete) {
-    bool otherFrame = false;
-    POSITION position = document->GetFirstViewPosition();
-    while (position) {
-      CView* view = document->GetNextView(position);
-      if (view && view->GetParent() != this) otherFrame = true;
-    }
-    if (!otherFrame) {
-      document->OnCloseDocument();
-      return;
-    }
-  }
-  if (document) document->PreCloseFrame(this);
-  DestroyWindow();
-}
+// The library's frame closing, which makes no test for outstanding component objects.
+void CMainFrame::OnClose() { CFrameWnd::OnClose(); }
 
 void CMainFrame::OnDestroy() {
   if (template_) template_->OnFrameDestroyed(this);

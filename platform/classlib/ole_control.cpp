@@ -32,7 +32,7 @@ LONG AfxGetObjectCount() { return gObjects.load(); }
 
 // ---- The control's interfaces ----
 
-class COleControl::Interfaces final : public IDispatch, public IOleObject, public IOleInPlaceObject {
+class COleControl::Interfaces final : public IDispatch, public kq::OleObjectDefaults, public IOleInPlaceObject {
  public:
   explicit Interfaces(COleControl& control) : control_(control) {}
 
@@ -106,18 +106,7 @@ class COleControl::Interfaces final : public IDispatch, public IOleObject, publi
     if (*site) (*site)->AddRef();
     return S_OK;
   }
-  HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
   HRESULT Close(DWORD) override { return InPlaceDeactivate(); }
-  HRESULT SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-  HRESULT GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    if (moniker) *moniker = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-  HRESULT GetClipboardData(DWORD, IDataObject** data) override {
-    if (data) *data = nullptr;
-    return E_NOTIMPL;
-  }
   HRESULT DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) override {
     switch (verb) {
       case OLEIVERB_PROPERTIES:
@@ -148,12 +137,6 @@ class COleControl::Interfaces final : public IDispatch, public IOleObject, publi
     RECT rect = position ? *position : RECT{0, 0, 0, 0};
     return control_.CreateControlWindow(parent, rect) ? S_OK : E_FAIL;
   }
-  HRESULT EnumVerbs(IEnumOLEVERB** verbs) override {
-    if (verbs) *verbs = nullptr;
-    return OLEOBJ_E_NOVERBS;
-  }
-  HRESULT Update() override { return S_OK; }
-  HRESULT IsUpToDate() override { return S_OK; }
   HRESULT GetUserClassID(CLSID* clsid) override {
     if (!clsid) return E_POINTER;
     *clsid = control_.GetClassID();
@@ -168,27 +151,11 @@ class COleControl::Interfaces final : public IDispatch, public IOleObject, publi
     (*userType)[name.size()] = 0;
     return S_OK;
   }
-  HRESULT SetExtent(DWORD, SIZEL*) override { return S_OK; }
-  HRESULT GetExtent(DWORD, SIZEL* size) override {
-    if (!size) return E_POINTER;
-    *size = SIZEL{0, 0};
-    return S_OK;
-  }
-  HRESULT Advise(IAdviseSink*, DWORD* connection) override {
-    if (connection) *connection = 0;
-    return E_NOTIMPL;
-  }
-  HRESULT Unadvise(DWORD) override { return E_NOTIMPL; }
-  HRESULT EnumAdvise(IEnumSTATDATA** advise) override {
-    if (advise) *advise = nullptr;
-    return E_NOTIMPL;
-  }
   HRESULT GetMiscStatus(DWORD, DWORD* status) override {
     if (!status) return E_POINTER;
     *status = control_.GetMiscStatus();
     return S_OK;
   }
-  HRESULT SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
   // IOleWindow, IOleInPlaceObject
   HRESULT GetWindow(HWND* window) override {

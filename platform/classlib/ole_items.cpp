@@ -53,40 +53,13 @@ std::vector<std::string> COleDocument::StorageNames() const {
 
 // ---- The item's sites ----
 
-class COleClientItem::Site final : public IOleClientSite, public IOleInPlaceSite {
+class COleClientItem::Site final : public kq::OleSiteDefaults {
  public:
   explicit Site(COleClientItem& item) : item_(item) {}
 
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *object = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleInPlaceSite || iid == IID_IOleWindow) {
-      *object = static_cast<IOleInPlaceSite*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
   // The item owns its sites; references only count.
   ULONG AddRef() override { return ++references_; }
   ULONG Release() override { return --references_; }
-
-  // IOleClientSite
-  HRESULT SaveObject() override { return S_OK; }
-  HRESULT GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    if (moniker) *moniker = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetContainer(IOleContainer** container) override {
-    if (container) *container = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT ShowObject() override { return S_OK; }
-  HRESULT OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
 
   // IOleWindow, IOleInPlaceSite
   HRESULT GetWindow(HWND* window) override {
@@ -94,7 +67,6 @@ class COleClientItem::Site final : public IOleClientSite, public IOleInPlaceSite
     *window = item_.m_pView ? item_.m_pView->m_hWnd : nullptr;
     return *window ? S_OK : E_FAIL;
   }
-  HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   HRESULT CanInPlaceActivate() override { return item_.m_pView ? S_OK : S_FALSE; }
   HRESULT OnInPlaceActivate() override {
     item_.m_nItemState = activeState;
@@ -117,7 +89,6 @@ class COleClientItem::Site final : public IOleClientSite, public IOleInPlaceSite
     if (clip) *clip = client;
     return S_OK;
   }
-  HRESULT Scroll(SIZEL) override { return E_NOTIMPL; }
   HRESULT OnUIDeactivate(BOOL undoable) override {
     item_.OnDeactivateUI(undoable);
     return S_OK;
@@ -130,7 +101,6 @@ class COleClientItem::Site final : public IOleClientSite, public IOleInPlaceSite
     }
     return S_OK;
   }
-  HRESULT DiscardUndoState() override { return S_OK; }
   HRESULT DeactivateAndUndo() override { return item_.m_lpInPlaceObject ? item_.m_lpInPlaceObject->InPlaceDeactivate() : S_OK; }
   HRESULT OnPosRectChange(LPCRECT position) override {
     if (!position) return E_POINTER;

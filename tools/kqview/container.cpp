@@ -43,41 +43,17 @@ bool RegisterControl() {
 }  // namespace
 
 // The container's site for the control: the control lives in the container's window.
-class ContainerSite final : public IOleClientSite, public IOleInPlaceSite {
+class ContainerSite final : public kq::OleSiteDefaults {
  public:
   explicit ContainerSite(HWND window) : window_(window) {}
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *object = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleInPlaceSite || iid == IID_IOleWindow) {
-      *object = static_cast<IOleInPlaceSite*>(this);
-    } else {
-      return E_NOINTERFACE;
-    }
-    return S_OK;
-  }
+  // The container owns its site.
   ULONG AddRef() override { return 2; }
   ULONG Release() override { return 1; }
-  HRESULT SaveObject() override { return S_OK; }
-  HRESULT GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    if (moniker) *moniker = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT GetContainer(IOleContainer** container) override {
-    if (container) *container = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT ShowObject() override { return S_OK; }
-  HRESULT OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
   HRESULT GetWindow(HWND* window) override {
     if (!window) return E_POINTER;
     *window = window_;
     return S_OK;
   }
-  HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   HRESULT CanInPlaceActivate() override { return S_OK; }
   HRESULT OnInPlaceActivate() override { return S_OK; }
   HRESULT OnUIActivate() override { return S_OK; }
@@ -91,10 +67,8 @@ class ContainerSite final : public IOleClientSite, public IOleInPlaceSite {
     if (clip) *clip = client;
     return S_OK;
   }
-  HRESULT Scroll(SIZEL) override { return E_NOTIMPL; }
   HRESULT OnUIDeactivate(BOOL) override { return S_OK; }
   HRESULT OnInPlaceDeactivate() override { return S_OK; }
-  HRESULT DiscardUndoState() override { return S_OK; }
   HRESULT DeactivateAndUndo() override { return S_OK; }
   HRESULT OnPosRectChange(LPCRECT) override { return S_OK; }
 

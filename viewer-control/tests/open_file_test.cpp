@@ -20,7 +20,7 @@
 namespace {
 
 // A stand-in for the document server: an object without IPersistFile, or one whose Load fails.
-class BrokenServer final : public IOleObject, public IPersistFile {
+class BrokenServer final : public kq::OleObjectDefaults, public IPersistFile {
  public:
   explicit BrokenServer(bool persist) : persist_(persist) {}
   HRESULT QueryInterface(REFIID iid, void** object) override {
@@ -43,28 +43,14 @@ class BrokenServer final : public IOleObject, public IPersistFile {
   }
   HRESULT SetClientSite(IOleClientSite*) override { return S_OK; }
   HRESULT GetClientSite(IOleClientSite**) override { return E_NOTIMPL; }
-  HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
   HRESULT Close(DWORD) override { return S_OK; }
-  HRESULT SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-  HRESULT GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-  HRESULT InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-  HRESULT GetClipboardData(DWORD, IDataObject**) override { return E_NOTIMPL; }
   HRESULT DoVerb(LONG, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) override { return S_OK; }
-  HRESULT EnumVerbs(IEnumOLEVERB**) override { return E_NOTIMPL; }
-  HRESULT Update() override { return S_OK; }
-  HRESULT IsUpToDate() override { return S_OK; }
   HRESULT GetUserClassID(CLSID*) override { return E_NOTIMPL; }
   HRESULT GetUserType(DWORD, LPOLESTR*) override { return E_NOTIMPL; }
-  HRESULT SetExtent(DWORD, SIZEL*) override { return S_OK; }
-  HRESULT GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-  HRESULT Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  HRESULT Unadvise(DWORD) override { return E_NOTIMPL; }
-  HRESULT EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
   HRESULT GetMiscStatus(DWORD, DWORD* status) override {
     *status = 0;
     return S_OK;
   }
-  HRESULT SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
   HRESULT GetClassID(CLSID*) override { return E_NOTIMPL; }
   HRESULT IsDirty() override { return S_FALSE; }
   HRESULT Load(LPCOLESTR, DWORD mode) override {

@@ -36,7 +36,7 @@ void RegisterViewClass() {
   RegisterClassW(&cls);
 }
 
-class DocumentObject final : public IOleObject, public IOleInPlaceObject, public IPersistFile {
+class DocumentObject final : public kq::OleObjectDefaults, public IOleInPlaceObject, public IPersistFile {
  public:
   DocumentObject() { ++gObjects; }
 
@@ -73,18 +73,7 @@ class DocumentObject final : public IOleObject, public IOleInPlaceObject, public
     if (*site) (*site)->AddRef();
     return S_OK;
   }
-  HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
   HRESULT Close(DWORD) override { return InPlaceDeactivate(); }
-  HRESULT SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
-  HRESULT GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    if (moniker) *moniker = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
-  HRESULT GetClipboardData(DWORD, IDataObject** data) override {
-    if (data) *data = nullptr;
-    return E_NOTIMPL;
-  }
   HRESULT DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, LPCRECT) override {
     if (site && !site_) site_ = kq::ComPtr<IOleClientSite>(site);
     switch (verb) {
@@ -101,30 +90,9 @@ class DocumentObject final : public IOleObject, public IOleInPlaceObject, public
         return OLEOBJ_E_NOVERBS;
     }
   }
-  HRESULT EnumVerbs(IEnumOLEVERB** verbs) override {
-    if (verbs) *verbs = nullptr;
-    return OLEOBJ_E_NOVERBS;
-  }
-  HRESULT Update() override { return S_OK; }
-  HRESULT IsUpToDate() override { return S_OK; }
   HRESULT GetUserClassID(CLSID* clsid) override { return GetClassID(clsid); }
   HRESULT GetUserType(DWORD, LPOLESTR* userType) override {
     if (userType) *userType = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT SetExtent(DWORD, SIZEL*) override { return S_OK; }
-  HRESULT GetExtent(DWORD, SIZEL* size) override {
-    if (!size) return E_POINTER;
-    *size = SIZEL{0, 0};
-    return S_OK;
-  }
-  HRESULT Advise(IAdviseSink*, DWORD* connection) override {
-    if (connection) *connection = 0;
-    return E_NOTIMPL;
-  }
-  HRESULT Unadvise(DWORD) override { return E_NOTIMPL; }
-  HRESULT EnumAdvise(IEnumSTATDATA** advise) override {
-    if (advise) *advise = nullptr;
     return E_NOTIMPL;
   }
   HRESULT GetMiscStatus(DWORD, DWORD* status) override {
@@ -132,7 +100,6 @@ class DocumentObject final : public IOleObject, public IOleInPlaceObject, public
     *status = 0;
     return S_OK;
   }
-  HRESULT SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
   // ---- IOleWindow, IOleInPlaceObject ----
   HRESULT GetWindow(HWND* window) override {

@@ -154,3 +154,87 @@ struct IPersistFile : IPersist {
  protected:
   ~IPersistFile() = default;
 };
+
+namespace kq {
+
+// The members of IOleObject that most objects do not act on, answered as an object without them answers: no
+// monikers, data, verbs list or advise connections; no colour scheme; extents accepted and reported as empty.
+class OleObjectDefaults : public IOleObject {
+ public:
+  HRESULT SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
+  HRESULT SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+  HRESULT GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    if (moniker) *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+  HRESULT GetClipboardData(DWORD, IDataObject** data) override {
+    if (data) *data = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT EnumVerbs(IEnumOLEVERB** verbs) override {
+    if (verbs) *verbs = nullptr;
+    return OLEOBJ_E_NOVERBS;
+  }
+  HRESULT Update() override { return S_OK; }
+  HRESULT IsUpToDate() override { return S_OK; }
+  HRESULT SetExtent(DWORD, SIZEL*) override { return S_OK; }
+  HRESULT GetExtent(DWORD, SIZEL* size) override {
+    if (!size) return E_POINTER;
+    *size = SIZEL{0, 0};
+    return S_OK;
+  }
+  HRESULT Advise(IAdviseSink*, DWORD* connection) override {
+    if (connection) *connection = 0;
+    return E_NOTIMPL;
+  }
+  HRESULT Unadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT EnumAdvise(IEnumSTATDATA** advise) override {
+    if (advise) *advise = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+
+ protected:
+  ~OleObjectDefaults() = default;
+};
+
+// A container's client and in-place site with the members a simple container does not act on: it saves and shows
+// nothing on request, has no moniker or container object, no undo state and no scrolling. QueryInterface answers
+// both interfaces; references are the derived site's.
+class OleSiteDefaults : public IOleClientSite, public IOleInPlaceSite {
+ public:
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+      *object = static_cast<IOleClientSite*>(this);
+    } else if (iid == IID_IOleInPlaceSite || iid == IID_IOleWindow) {
+      *object = static_cast<IOleInPlaceSite*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    static_cast<IOleClientSite*>(this)->AddRef();
+    return S_OK;
+  }
+  HRESULT SaveObject() override { return S_OK; }
+  HRESULT GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    if (moniker) *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetContainer(IOleContainer** container) override {
+    if (container) *container = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT ShowObject() override { return S_OK; }
+  HRESULT OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT RequestNewObjectLayout() override { return E_NOTIMPL; }
+  HRESULT ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT Scroll(SIZEL) override { return E_NOTIMPL; }
+  HRESULT DiscardUndoState() override { return S_OK; }
+
+ protected:
+  ~OleSiteDefaults() = default;
+};
+
+}  // namespace kq
