@@ -12,6 +12,7 @@
 #include <string>
 
 #include "win/com_support.h"
+#include "win/dispatch_object.h"
 #include "win/docserver_host.h"
 #include "win/oleidl.h"
 #include "win/paths.h"
@@ -234,43 +235,27 @@ LRESULT ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-class Factory final : public IClassFactory {
- public:
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return 2; }
-  ULONG Release() override { return 1; }
-  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
+// The module's one class factory, kept for the module's life.
+kq::ClassFactory& Factory() {
+  static auto* factory = new kq::ClassFactory([](REFIID iid, void** object) {
     auto* document = new DocumentObject;
     const HRESULT hr = document->QueryInterface(iid, object);
     document->Release();
     return hr;
-  }
-  HRESULT LockServer(BOOL lock) override {
-    lock ? ++gObjects : --gObjects;
-    return S_OK;
-  }
-};
+  });
+  return *factory;
+}
 
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid,
                                                                              LPVOID* object) {
-  static Factory factory;
   if (!object) return E_POINTER;
   *object = nullptr;
   if (clsid != kServerClass) return CLASS_E_CLASSNOTAVAILABLE;
-  return factory.QueryInterface(iid, object);
+  return Factory().QueryInterface(iid, object);
 }
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
-  return gObjects.load() == 0 ? S_OK : S_FALSE;
+  return gObjects.load() == 0 && Factory().Locks() == 0 ? S_OK : S_FALSE;
 }
