@@ -8,9 +8,6 @@
 #include "win/base.h"
 #include "win/user.h"
 
-inline constexpr UINT WM_SETFOCUS = 0x0007;
-inline constexpr UINT WM_KILLFOCUS = 0x0008;
-
 // A window's first child (GW_CHILD) or its next sibling (GW_HWNDNEXT); null when there is none.
 inline constexpr UINT GW_HWNDNEXT = 2;
 inline constexpr UINT GW_CHILD = 5;
