@@ -24,6 +24,9 @@
 namespace handover {
 
 inline constexpr char16_t kSharedMemoryName[] = u"Kelvo PDF Printer map data";
+// The caption of the add-in's progress dialog while it runs (class "#32770"), by which the driver finds it to send
+// its progress; no other window of the suite bears it.
+inline constexpr char16_t kStatusCaption[] = u"Kelvo Quenzar Zedarod - converting status.";
 
 // The buffer and the shared memory are whole units long.
 inline constexpr std::size_t kUnit = 0x500000;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 
+#include "handover/handover_block.h"
 #include "win/base.h"
 #include "win/dialog_templates.h"
 #include "win/user.h"
@@ -24,7 +25,7 @@ inline constexpr UINT kConvertStatusDone = WM_USER + 100;
 
 inline constexpr WCHAR kConvertStatusTemplateCaption[] = u"Kelvo PDF Zedarod - converting status.";
 // The caption the running dialog bears, which no other window of the suite bears: the driver searches exactly this.
-inline constexpr WCHAR kConvertStatusCaption[] = u"Kelvo Quenzar Zedarod - converting status.";
+inline constexpr const WCHAR* kConvertStatusCaption = handover::kStatusCaption;
 inline constexpr WCHAR kConvertStatusInitialText[] = u"Converting...";
 
 // The handle a failed creation leaves: it names no window.
