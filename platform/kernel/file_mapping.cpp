@@ -140,26 +140,10 @@ ViewTable& Views() {
 
 std::size_t PageSize() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
 
-std::string Hex(std::uint64_t value) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text(16, '0');
-  for (int i = 15; i >= 0; --i, value >>= 4) text[i] = digits[value & 0xF];
-  return text;
-}
-
-// The machine's name space: a hash of its state root.
-std::string NameSpace(const std::filesystem::path& root) {
-  std::error_code ec;
-  const std::string text = std::filesystem::weakly_canonical(root, ec).string();
-  std::uint64_t hash = 0xcbf29ce484222325ULL;
-  for (unsigned char c : ec ? root.string() : text) hash = (hash ^ c) * 0x100000001b3ULL;
-  return Hex(hash);
-}
-
 // The object's name: letters, digits, '.', '_' and '-' stand as they are, every other byte of the UTF-8 name as
 // %XX. Empty when it does not fit the system's names.
-std::string ObjectName(const std::filesystem::path& root, LPCWSTR name) {
-  std::string object = "/kq." + NameSpace(root) + ".";
+std::string ObjectName(const kq::Machine& machine, LPCWSTR name) {
+  std::string object = "/kq." + machine.NameSpace() + ".";
   static const char digits[] = "0123456789ABCDEF";
   for (unsigned char c : kq::Utf8FromWide(name)) {
     const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
@@ -239,8 +223,9 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     return handle;
   }
 
-  const auto root = kq::CurrentMachine().Root();
-  const std::string object = ObjectName(root, name);
+  const auto& machine = kq::CurrentMachine();
+  const auto root = machine.Root();
+  const std::string object = ObjectName(machine, name);
   if (object.empty()) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
@@ -282,8 +267,9 @@ HANDLE OpenFileMappingW(DWORD desiredAccess, BOOL, LPCWSTR name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const auto root = kq::CurrentMachine().Root();
-  const std::string object = ObjectName(root, name);
+  const auto& machine = kq::CurrentMachine();
+  const auto root = machine.Root();
+  const std::string object = ObjectName(machine, name);
   if (object.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
