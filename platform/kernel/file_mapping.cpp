@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -159,7 +160,23 @@ std::string ObjectName(const kq::Machine& machine, LPCWSTR name) {
   return object.size() > kMaxObjectName ? std::string() : object;
 }
 
-std::filesystem::path LockPath(const std::filesystem::path& root) { return root / "kernel" / "mappings.lock"; }
+// A name in the calling thread's machine: the object's name and the lock file of the machine's name operations.
+struct MachineName {
+  std::string object;
+  std::filesystem::path lockPath;
+};
+
+std::optional<MachineName> NameInMachine(LPCWSTR name) {
+  const auto& machine = kq::CurrentMachine();
+  std::string object = ObjectName(machine, name);
+  if (object.empty()) return std::nullopt;
+  return MachineName{std::move(object), machine.Root() / "kernel" / "mappings.lock"};
+}
+
+HANDLE InsertMapping(int fd, std::uint64_t size, bool writable, const MachineName& name, bool write) {
+  return kq::InsertHandle(std::make_shared<MappingHandle>(
+      std::make_shared<Section>(fd, size, writable, name.object, name.lockPath), write));
+}
 
 // Opens an existing object and takes a holder's lock on it; -1 when there is none (a stale one is unlinked).
 int OpenExisting(const std::string& object, bool& writable) {
@@ -217,20 +234,18 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
       SetLastError(ErrorFromErrno(error));
       return nullptr;
     }
-    const HANDLE handle =
-        kq::InsertHandle(std::make_shared<MappingHandle>(std::make_shared<Section>(fd, size, writable, "", ""), true));
+    const HANDLE handle = InsertMapping(fd, size, writable, MachineName{}, true);
     SetLastError(ERROR_SUCCESS);
     return handle;
   }
 
-  const auto& machine = kq::CurrentMachine();
-  const auto root = machine.Root();
-  const std::string object = ObjectName(machine, name);
-  if (object.empty()) {
+  const auto named = NameInMachine(name);
+  if (!named) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
   }
-  FileLock lock(LockPath(root));
+  const std::string& object = named->object;
+  FileLock lock(named->lockPath);
   for (;;) {
     int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, writable ? 0600 : 0400);
     if (fd >= 0) {
@@ -242,8 +257,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
         return nullptr;
       }
       flock(fd, LOCK_SH);
-      const HANDLE handle = kq::InsertHandle(std::make_shared<MappingHandle>(
-          std::make_shared<Section>(fd, size, writable, object, LockPath(root)), true));
+      const HANDLE handle = InsertMapping(fd, size, writable, *named, true);
       SetLastError(ERROR_SUCCESS);
       return handle;
     }
@@ -254,8 +268,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     bool existingWritable = false;
     fd = OpenExisting(object, existingWritable);
     if (fd < 0) continue;  // it was stale and is gone now
-    const HANDLE handle = kq::InsertHandle(std::make_shared<MappingHandle>(
-        std::make_shared<Section>(fd, SizeOf(fd), existingWritable, object, LockPath(root)), existingWritable));
+    const HANDLE handle = InsertMapping(fd, SizeOf(fd), existingWritable, *named, existingWritable);
     SetLastError(ERROR_ALREADY_EXISTS);
     return handle;
   }
@@ -267,14 +280,13 @@ HANDLE OpenFileMappingW(DWORD desiredAccess, BOOL, LPCWSTR name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const auto& machine = kq::CurrentMachine();
-  const auto root = machine.Root();
-  const std::string object = ObjectName(machine, name);
-  if (object.empty()) {
+  const auto named = NameInMachine(name);
+  if (!named) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  FileLock lock(LockPath(root));
+  const std::string& object = named->object;
+  FileLock lock(named->lockPath);
   bool writable = false;
   const int fd = OpenExisting(object, writable);
   if (fd < 0) {
@@ -286,8 +298,7 @@ HANDLE OpenFileMappingW(DWORD desiredAccess, BOOL, LPCWSTR name) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  const HANDLE handle = kq::InsertHandle(std::make_shared<MappingHandle>(
-      std::make_shared<Section>(fd, SizeOf(fd), writable, object, LockPath(root)), write));
+  const HANDLE handle = InsertMapping(fd, SizeOf(fd), writable, *named, write);
   SetLastError(ERROR_SUCCESS);
   return handle;
 }

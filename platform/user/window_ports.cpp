@@ -206,7 +206,8 @@ void WindowPorts::Reply(int client) {
       }
       break;
     case kPost:
-      answer.result = PostOn(*core, window, request.message, request.wParam, request.lParam);
+      // A post to no window would land in this port's own queue.
+      answer.result = window ? PostOn(*core, window, request.message, request.wParam, request.lParam) : FALSE;
       break;
     default:
       return;
