@@ -1,4 +1,5 @@
 #include "core.h"
+#include "window_ports.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,8 +15,13 @@ namespace kq::user {
 namespace {
 
 struct WindowSystemService {
-  explicit WindowSystemService(Machine&) : core(std::make_shared<Core>()) {}
-  ~WindowSystemService() { core->Shutdown(); }
+  explicit WindowSystemService(Machine& machine) : core(std::make_shared<Core>()) {
+    core->ports = std::make_shared<WindowPorts>(machine, core);
+  }
+  ~WindowSystemService() {
+    core->Shutdown();
+    core->ports->Close();
+  }
   std::shared_ptr<Core> core;
 };
 
@@ -133,9 +139,15 @@ bool Core::RemoveClass(const std::shared_ptr<WindowClass>& cls) {
   return false;
 }
 
-Window& Core::AddWindow(std::unique_ptr<Window> window) {
-  window->handle = reinterpret_cast<HWND>(nextHandle_);
+HWND Core::NewHandle() {
+  const auto handle = reinterpret_cast<HWND>(nextHandle_);
   nextHandle_ += 2;
+  return handle;
+}
+
+Window& Core::AddWindow(std::unique_ptr<Window> window) {
+  window->handle = NewHandle();
+  if (window->TopLevel() && ports) ports->Open();
   if (window->extra.size() < static_cast<std::size_t>(window->cls->windowExtra))
     window->extra.resize(window->cls->windowExtra);
   ++window->cls->windows;

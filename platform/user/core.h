@@ -96,6 +96,8 @@ struct SaveAsAnswer {
   DWORD error = 0;
 };
 
+class WindowPorts;
+
 struct ScriptedPress {
   WString caption;
   WString button;
@@ -158,6 +160,12 @@ class Core : public std::enable_shared_from_this<Core> {
 
   DWORD dialogError = 0;  // CommDlgExtendedError
   const RECT screen{0, 0, 1024, 768};
+
+  // ---- Other processes on the same state root (window_ports.cpp) ----
+  // A handle for a window of this core, or for the stand-in of another process's window. Under the lock.
+  HWND NewHandle();
+  // Made by the machine's window system; it opens this core's port with its first top-level window.
+  std::shared_ptr<WindowPorts> ports;
 
  private:
   void ThreadEnded(DWORD thread);

@@ -246,7 +246,9 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int maxCount);
 int GetWindowTextLengthW(HWND window);
 // Top-level windows only; the class (name or atom) and the caption are compared ignoring case; a null argument
-// matches any. The most recently created match is found first.
+// matches any. The most recently created match is found first; without one here, a window of another process on
+// the same state root is found, and SendMessageW, PostMessageW (numbers, and WM_SETTEXT's and WM_GETTEXT's texts),
+// GetDlgItem and IsWindow reach it and its controls; other calls find no window there.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 // A child's parent, or a top-level window's owner.
 // The next child of `parent` (the top-level windows for a null parent) after `childAfter` (from the first when
