@@ -11,6 +11,22 @@ bool DispatchArgs::Has(std::size_t i) const {
   return !(v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
 }
 
+bool DispatchArgs::SetOut(std::size_t i, LONG value) const {
+  const VARIANT* v = Raw(i);
+  if (!v || !(v->vt & VT_BYREF) || !v->byref) return false;
+  switch (v->vt & ~VT_BYREF) {
+    case VT_I4: *v->plVal = value; return true;
+    case VT_I2: *v->piVal = static_cast<SHORT>(value); return true;
+    case VT_R4: *v->pfltVal = static_cast<FLOAT>(value); return true;
+    case VT_VARIANT:
+      VariantClear(v->pvarVal);
+      v->pvarVal->vt = VT_I4;
+      v->pvarVal->lVal = value;
+      return true;
+    default: return false;
+  }
+}
+
 Variant DispatchArgs::Converted(std::size_t i, VARTYPE vt) const {
   Variant out;
   const HRESULT hr = VariantChangeType(out.Put(), args_[i], 0, vt);
