@@ -2,15 +2,19 @@
 #include "pdf/doc_writer.h"
 #include "win/handleapi.h"
 
-void CPDF_DocWriter::CloseJob() {
+void CPDF_DocWriter::ReleaseAddinTables() {
   namedDests.clear();
   outlineItems.clear();
   pageLinks.clear();
   if (mapping) {
     CloseHandle(mapping);
     mapping = nullptr;
-    addinJob = 0;
   }
+  addinJob = 0;
+}
+
+void CPDF_DocWriter::CloseJob() {
+  ReleaseAddinTables();
   EndProgressThread();
   progressWindow = nullptr;
   fontFaces.reset();

@@ -191,6 +191,9 @@ class CPDF_DocWriter {
   // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. (The hand-over
   // reader defines it.)
   bool OpenAddinJob();
+  // Lets go of the add-in's part of the job: empties namedDests, outlineItems and pageLinks, closes `mapping` when
+  // held and clears addinJob. The job's settings stay.
+  void ReleaseAddinTables();
   // The end of a job's add-in data and progress: empties namedDests, outlineItems and pageLinks, closes `mapping`
   // (and clears addinJob) when held, ends our progress dialog and joins its thread (EndProgressThread), clears
   // progressWindow and frees fontFaces.
