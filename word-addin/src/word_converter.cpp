@@ -153,9 +153,13 @@ int WordConverter::Run(const BookmarkMap*& bookmarks, const OutlineList*& outlin
 
 ComPtr<IDispatch> WordConverter::Bookmarks() { return Object(document_.Get(), u"Bookmarks"); }
 
-std::optional<handover::Position> WordConverter::Locate(IDispatch* range) {
+std::optional<std::int32_t> WordConverter::SelectPage(IDispatch* range) {
   CallMethod(range, u"Select");
-  const auto page = PageFromInformation(GetProperty(selection_.Get(), u"Information", {Variant(INT{3})}));
+  return PageFromInformation(GetProperty(selection_.Get(), u"Information", {Variant(INT{3})}));
+}
+
+std::optional<handover::Position> WordConverter::Locate(IDispatch* range) {
+  const auto page = SelectPage(range);
   if (!page) return std::nullopt;
   return handover::Position{*page, Truncated(GetProperty(selection_.Get(), u"Information", {Variant(INT{6})}))};
 }
@@ -295,8 +299,7 @@ void WordConverter::CollectLinks() {
 
 void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, bool destination) {
   auto range = Object(link, u"Range");
-  CallMethod(range.Get(), u"Select");
-  const auto page = PageFromInformation(GetProperty(selection_.Get(), u"Information", {Variant(INT{3})}));
+  const auto page = SelectPage(range.Get());
   if (!page) return;
   const std::int32_t x = Truncated(GetProperty(selection_.Get(), u"Information", {Variant(INT{5})}));
   const std::int32_t y = Truncated(GetProperty(selection_.Get(), u"Information", {Variant(INT{6})}));
@@ -351,8 +354,7 @@ void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, b
 
 void WordConverter::MeasureShape(IDispatch* link, const std::u16string& target, bool destination) {
   auto range = Object(link, u"Range");
-  CallMethod(range.Get(), u"Select");
-  const auto page = PageFromInformation(GetProperty(selection_.Get(), u"Information", {Variant(INT{3})}));
+  const auto page = SelectPage(range.Get());
   if (!page) return;
   auto shape = Object(link, u"Shape");
   ShapePlacement placement;

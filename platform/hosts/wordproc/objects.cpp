@@ -221,10 +221,6 @@ ComPtr<IDispatch> MakeWindow(const Doc& doc, std::shared_ptr<Simple> viewHolder)
   return window->Self();
 }
 
-struct DocumentExtras {
-  std::shared_ptr<Simple> view;  // one view per document, so its settings stay
-};
-
 ComPtr<IDispatch> MakeBookmark(const Doc& doc, const Bookmark& b) {
   auto bookmark = MakeObject<Simple>();
   const WString name = b.name;

@@ -19,6 +19,11 @@ inline constexpr HRESULT kErrBadIndex = MakeHresult(0x800A16D1);       // 5841: 
 inline constexpr HRESULT kErrPrinter = MakeHresult(0x800A1200);        // 4608: value out of range (printer)
 inline constexpr HRESULT kErrPrintFailed = MakeHresult(0x800A11FD);    // 4605: the command is not available
 
+struct StartOptions;
+
+// A new application's shared state: its options, and its active printer (the options' or the spooler's first).
+std::shared_ptr<AppState> NewAppState(const StartOptions& options);
+// The application object over the state, registered as the running instance until it quits or goes.
 ComPtr<IDispatch> MakeApplication(std::shared_ptr<AppState> state);
 
 }  // namespace kq::wordproc

@@ -7,8 +7,6 @@
 
 namespace kq::wordproc {
 
-std::shared_ptr<AppState> NewAppState(const StartOptions& options);
-
 namespace {
 
 void SetClassesRootText(const WString& path, const WString& text) {

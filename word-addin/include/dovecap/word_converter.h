@@ -47,6 +47,8 @@ class WordConverter final : public DocumentConverter {
   void CollectBookmarks();
   void CollectOutline();
   void CollectLinks();
+  // Selects the range and reads the selection's page; nothing when it is not one.
+  std::optional<std::int32_t> SelectPage(IDispatch* range);
   // Selects the range and reads the selection's page and vertical position; nothing when the page is not one.
   std::optional<handover::Position> Locate(IDispatch* range);
   void MeasureText(IDispatch* link, const std::u16string& target, bool destination);

@@ -10,7 +10,7 @@
 #include "win/simulated_user.h"
 #include "win/spooler.h"
 #include "win/word_automation.h"
-#include "wordproc/docx_fixtures.h"
+#include "wordproc/test_documents.h"
 #include "wordproc/word_processor.h"
 
 namespace {
@@ -211,22 +211,6 @@ TEST_F(Collection, ProgressGoesToTheWindowTheConverterWasGiven) {
   EndConvertStatus();
 }
 
-// pdftotext's box of the first word `word` on page `page`: xMin, yMin in points from the top-left corner.
-std::optional<std::pair<double, double>> PrintedWord(const std::filesystem::path& pdf, int page, const std::string& word) {
-  const std::string command = "pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
-                              pdf.string() + "' - 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::string out;
-  std::array<char, 4096> chunk{};
-  for (std::size_t n; (n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) out.append(chunk.data(), n);
-  pclose(pipe);
-  std::smatch m;
-  if (!std::regex_search(out, m, std::regex("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>" + word + "</word>")))
-    return std::nullopt;
-  return std::make_pair(std::stod(m[1]), std::stod(m[2]));
-}
-
 TEST_F(Collection, AHeadingOnPageThreeLandsWhereItIsPrinted) {
   ASSERT_EQ(kq::InstallVirtualPrinter(), ERROR_SUCCESS);
   const auto pdf = machine_->Root() / "report.pdf";
@@ -249,7 +233,7 @@ TEST_F(Collection, AHeadingOnPageThreeLandsWhereItIsPrinted) {
   ASSERT_EQ(running.As(IID_IDispatch, &app), S_OK);
   kq::PutProperty(app.Get(), u"ActivePrinter", Variant(u"Kelvo Quenzar Printer"));
   kq::CallMethod(app.Get(), u"PrintOut", {Variant(SHORT{0})});
-  const auto printed = PrintedWord(pdf, 3, "Results");
+  const auto printed = kq::wordproc::PrintedWord(pdf, 3, "Results");
   ASSERT_TRUE(printed);
   // Within one line (the heading's line is about 17 points high).
   EXPECT_LT(std::abs(printed->second - results.y), 17);

@@ -9,7 +9,7 @@
 #include "win/simulated_user.h"
 #include "win/spooler.h"
 #include "win/word_automation.h"
-#include "wordproc/docx_fixtures.h"
+#include "wordproc/test_documents.h"
 #include "wordproc/word_processor.h"
 
 namespace {
@@ -163,22 +163,6 @@ TEST_F(Automation, OpeningWhatIsNotADocumentRaises) {
   }
   EXPECT_EQ(kq::GetProperty(documents.Get(), u"Count").ToInt(), 0);
   EXPECT_EQ(CodeOf([&] { kq::PutProperty(app.Get(), u"ActivePrinter", Variant(u"No Such Printer")); }), kErrPrinter);
-}
-
-// pdftotext's box of the first word `word` on page `page`: xMin, yMin in points from the top-left corner.
-std::optional<std::pair<double, double>> PrintedWord(const std::filesystem::path& pdf, int page, const std::string& word) {
-  const std::string command = "pdftotext -bbox -f " + std::to_string(page) + " -l " + std::to_string(page) + " '" +
-                              pdf.string() + "' - 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::string out;
-  std::array<char, 4096> chunk{};
-  for (std::size_t n; (n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) out.append(chunk.data(), n);
-  pclose(pipe);
-  const std::regex pattern("<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>" + word + "</word>");
-  std::smatch m;
-  if (!std::regex_search(out, m, pattern)) return std::nullopt;
-  return std::make_pair(std::stod(m[1]), std::stod(m[2]));
 }
 
 TEST_F(Automation, PrintOutDrawsTheHeadingWhereTheLayoutSaysItIs) {

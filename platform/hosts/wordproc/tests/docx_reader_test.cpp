@@ -5,7 +5,7 @@
 #include "docx_reader.h"
 #include "layout.h"
 #include "win/machine.h"
-#include "wordproc/docx_fixtures.h"
+#include "wordproc/test_documents.h"
 
 namespace {
 
