@@ -470,8 +470,11 @@ class BodyReader {
         Inline(n, link);
       } else if (Is(n, "del") || Is(n, "moveFrom")) {
         ++doc_.revisions;  // deleted text is not shown
-      } else if (Is(n, "smartTag") || Is(n, "customXml") || Is(n, "fldSimple") || Is(n, "sdt") ||
-                 Is(n, "sdtContent")) {
+      } else if (Is(n, "fldSimple")) {
+        const auto fieldLink = FieldLink(Attr(n, "instr").value_or(""));
+        Inline(n, fieldLink ? fieldLink : link);
+        if (fieldLink) doc_.hyperlinks[*fieldLink].end = position_;
+      } else if (Is(n, "smartTag") || Is(n, "customXml") || Is(n, "sdt") || Is(n, "sdtContent")) {
         Inline(n, link);
       } else if (Is(n, "bookmarkStart") || Is(n, "bookmarkEnd")) {
         BookmarkMark(n);
@@ -509,10 +512,18 @@ class BodyReader {
     for (const xmlNode* c = r->children; c; c = c->next) {
       if (Is(c, "fldChar")) {
         const auto type = Attr(c, "fldCharType").value_or("");
-        if (type == "begin") inFieldCode_ = true;
-        if (type == "separate" || type == "end") inFieldCode_ = false;
-      } else if (inFieldCode_) {
-        continue;  // field instructions are not shown
+        if (type == "begin") {
+          fields_.push_back({});
+        } else if (type == "separate" && !fields_.empty() && fields_.back().inCode) {
+          fields_.back().inCode = false;
+          fields_.back().link = FieldLink(fields_.back().instruction);
+        } else if (type == "end" && !fields_.empty()) {
+          if (fields_.back().link) doc_.hyperlinks[*fields_.back().link].end = position_;
+          fields_.pop_back();
+        }
+      } else if (!fields_.empty() && fields_.back().inCode) {
+        // Field instructions are not shown; a hyperlink field's result becomes the link.
+        if (Is(c, "instrText")) fields_.back().instruction += Content(c);
       } else if (Is(c, "t")) {
         text += WideFromUtf8(Content(c));
       } else if (Is(c, "tab")) {
@@ -563,6 +574,48 @@ class BodyReader {
     }
   }
 
+  // A HYPERLINK field's instruction: HYPERLINK "target" for an address, HYPERLINK \l "name" for a bookmark. The
+  // link begins here; nothing for any other field.
+  std::optional<std::size_t> FieldLink(const std::string& instruction) {
+    // The instruction's words; a quoted one may hold blanks.
+    std::vector<std::string> words;
+    for (std::size_t at = 0; at < instruction.size();) {
+      if (instruction[at] == ' ') {
+        ++at;
+      } else if (instruction[at] == '"') {
+        const auto close = instruction.find('"', at + 1);
+        words.push_back(instruction.substr(at + 1, close == std::string::npos ? std::string::npos : close - at - 1));
+        at = close == std::string::npos ? instruction.size() : close + 1;
+      } else {
+        const auto space = instruction.find(' ', at);
+        words.push_back(instruction.substr(at, space == std::string::npos ? std::string::npos : space - at));
+        at = space == std::string::npos ? instruction.size() : space;
+      }
+    }
+    if (words.empty() || words[0] != "HYPERLINK") return std::nullopt;
+    Hyperlink h;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+      const std::string& word = words[i];
+      if (word == "\\l" && i + 1 < words.size()) {
+        h.subAddress = WideFromUtf8(words[++i]);
+      } else if ((word == "\\o" || word == "\\t") && i + 1 < words.size()) {
+        ++i;  // a tip or a frame: not where the link leads
+      } else if (word.empty() || word[0] != '\\') {
+        if (h.address.empty()) h.address = WideFromUtf8(word);
+      }
+    }
+    if (h.address.empty() && h.subAddress.empty()) return std::nullopt;
+    h.start = h.end = position_;
+    doc_.hyperlinks.push_back(h);
+    return doc_.hyperlinks.size() - 1;
+  }
+
+  struct Field {
+    bool inCode = true;
+    std::string instruction;
+    std::optional<std::size_t> link;
+  };
+
   Document& doc_;
   const Styles& styles_;
   Numbering& numbering_;
@@ -570,7 +623,7 @@ class BodyReader {
   Paragraph* current_ = nullptr;
   StyleProps paragraphProps_;
   LONG position_ = 0;
-  bool inFieldCode_ = false;
+  std::vector<Field> fields_;
   std::map<std::string, std::size_t> openBookmarks_;
 };
 

@@ -62,6 +62,57 @@ TEST_F(Docx, ReadsWhatAnotherProgramWrote) {
   EXPECT_TRUE(blue);
 }
 
+TEST_F(Docx, ListParagraphsGetTheirListStrings) {
+  const auto file = MakeDocxFixture("lists", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  ASSERT_EQ(d.paragraphs.size(), 4u);
+  EXPECT_EQ(d.paragraphs[0].listString, u"1.");
+  EXPECT_EQ(d.paragraphs[2].listString, u"3.");
+  EXPECT_EQ(d.paragraphs[2].Text(), u"third");  // the number is not part of the text
+  EXPECT_FALSE(d.paragraphs[3].listString.empty());
+  EXPECT_NE(d.paragraphs[3].listString, u"4.");
+}
+
+TEST_F(Docx, ReadsWhatPandocWrote) {
+  const auto dir = Folder();
+  std::ofstream(dir / "notes.md") << "# Intro {#intro}\n\nSee [the end](#end) and [the site](https://example.org/p).\n\n"
+                                     "## Middle part\n\n# End {#end}\n\nBye.\n";
+  const std::string command = "pandoc '" + (dir / "notes.md").string() + "' -o '" + (dir / "notes.docx").string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const Document d = ReadDocx(dir / "notes.docx");
+  const kq::WString text = d.Text();
+  EXPECT_EQ(Find(d, u"Intro")->outlineLevel, 1);
+  EXPECT_EQ(Find(d, u"Middle part")->outlineLevel, 2);
+  // Bookmarks that stand between paragraphs mark the headings they enclose.
+  bool end = false;
+  for (const auto& b : d.bookmarks)
+    if (b.name == u"end") end = text.substr(static_cast<std::size_t>(b.start), 3) == u"End";
+  EXPECT_TRUE(end);
+  ASSERT_EQ(d.hyperlinks.size(), 2u);
+  EXPECT_EQ(d.hyperlinks[0].subAddress, u"end");
+  EXPECT_EQ(d.hyperlinks[1].address, u"https://example.org/p");
+  // An empty section keeps the default page.
+  EXPECT_FLOAT_EQ(d.page.width, 612);
+}
+
+TEST_F(Docx, HyperlinkFieldsAreLinksAndTheirInstructionsAreNotText) {
+  const auto file = MakeDocxFixture("fields", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  EXPECT_EQ(d.paragraphs.at(1).Text(), u"Links as fields: field link and back");
+  ASSERT_EQ(d.hyperlinks.size(), 2u);
+  const kq::WString text = d.Text();
+  auto covered = [&](const Hyperlink& h) {
+    return text.substr(static_cast<std::size_t>(h.start), static_cast<std::size_t>(h.end - h.start));
+  };
+  EXPECT_EQ(d.hyperlinks[0].address, u"https://example.org/field");
+  EXPECT_EQ(covered(d.hyperlinks[0]), u"field link");
+  EXPECT_EQ(d.hyperlinks[1].address, u"");
+  EXPECT_EQ(d.hyperlinks[1].subAddress, u"opening");
+  EXPECT_EQ(covered(d.hyperlinks[1]), u"back");
+}
+
 TEST_F(Docx, ShapesCarryTheirLinkPlaceAndRotation) {
   const auto file = MakeDocxFixture("shapes", Folder());
   ASSERT_FALSE(file.empty());

@@ -2,7 +2,7 @@
 """Writes the .docx fixtures of the word processor's and the add-in's tests with python-docx (another program's
 writer), adding the parts python-docx has no call for (bookmarks, hyperlinks, a floating shape) as raw XML.
 
-usage: make_docx.py KIND OUT.docx   with KIND one of: report, plain, levels, wrap, shapes
+usage: make_docx.py KIND OUT.docx   with KIND one of: report, plain, levels, wrap, lists, fields, shapes
 """
 import sys
 
@@ -81,6 +81,20 @@ def shape(paragraph, url, left, top, width, height, rotation, rel_h, rel_v, iden
     paragraph._p.append(parse_xml(xml))
 
 
+def field_links(paragraph):
+    """A hyperlink as a complex field (begin, instruction, separate, result, end) and one as a simple field."""
+    w = nsdecls("w")
+    paragraph._p.append(parse_xml('<w:r %s><w:fldChar w:fldCharType="begin"/></w:r>' % w))
+    paragraph._p.append(parse_xml(
+        '<w:r %s><w:instrText xml:space="preserve"> HYPERLINK "https://example.org/field" \\o "a tip" </w:instrText></w:r>' % w))
+    paragraph._p.append(parse_xml('<w:r %s><w:fldChar w:fldCharType="separate"/></w:r>' % w))
+    paragraph._p.append(parse_xml('<w:r %s><w:t>field link</w:t></w:r>' % w))
+    paragraph._p.append(parse_xml('<w:r %s><w:fldChar w:fldCharType="end"/></w:r>' % w))
+    paragraph._p.append(parse_xml('<w:r %s><w:t xml:space="preserve"> and </w:t></w:r>' % w))
+    paragraph._p.append(parse_xml(
+        '<w:fldSimple %s w:instr=" HYPERLINK \\l &quot;opening&quot; "><w:r><w:t>back</w:t></w:r></w:fldSimple>' % w))
+
+
 def page_break(document):
     document.add_paragraph().add_run().add_break(WD_BREAK.PAGE)
 
@@ -116,6 +130,13 @@ def main(kind, out):
         p = d.add_paragraph("Words before the link fill most of the first line of this paragraph, so that ")
         hyperlink(p, "this rather long hyperlink text wraps onto the next line", url="https://example.org/wrap")
         p.add_run(" and the paragraph ends.")
+    elif kind == "fields":
+        bookmark(d.add_paragraph("Opening words."), "opening")
+        field_links(d.add_paragraph("Links as fields: "))
+    elif kind == "lists":
+        for text in ("first", "second", "third"):
+            d.add_paragraph(text, style="List Number")
+        d.add_paragraph("a point", style="List Bullet")
     elif kind == "shapes":
         p = d.add_paragraph("A paragraph that holds the shapes.")
         shape(p, "https://example.org/margin", 10, 20, 100, 50, 0, "margin", "margin", 1)
