@@ -1,15 +1,52 @@
 #include "print_document.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "printing/printer_dc.h"
+#include "win/devmode.h"
+#include "win/spooler.h"
 
 namespace kq::wordproc {
 
-bool PrintDocument(const WString& printer, const WString& title, const Document&, const Layout& layout,
+namespace {
+
+// The printer's default settings with the document's paper, as a program asks for the page it laid out: Letter
+// and A4 by their numbers, either way round; any other page keeps the printer's paper.
+std::optional<std::vector<BYTE>> SettingsForPage(const WString& printer, const PageSetup& page) {
+  HANDLE handle = nullptr;
+  if (!OpenPrinterW(printer.c_str(), &handle, nullptr)) return std::nullopt;
+  std::vector<BYTE> settings = PrinterDefaultSettings(handle);
+  ClosePrinter(handle);
+  if (settings.size() < sizeof(DEVMODEW)) return settings;
+  const bool landscape = page.width > page.height;
+  const double shortSide = landscape ? page.height : page.width;
+  const double longSide = landscape ? page.width : page.height;
+  auto near = [](double a, double b) { return std::fabs(a - b) < 2; };
+  SHORT paper = 0;
+  if (near(shortSide, 612) && near(longSide, 792)) paper = DMPAPER_LETTER;
+  if (near(shortSide, 595.3) && near(longSide, 841.9)) paper = DMPAPER_A4;
+  if (paper == 0) return settings;
+  DEVMODEW record;
+  std::memcpy(&record, settings.data(), sizeof record);
+  record.dmFields |= DM_PAPERSIZE | DM_ORIENTATION;
+  record.dmPaperSize = paper;
+  record.dmOrientation = landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+  std::memcpy(settings.data(), &record, sizeof record);
+  return settings;
+}
+
+}  // namespace
+
+bool PrintDocument(const WString& printer, const WString& title, const Document& document, const Layout& layout,
                    std::string* failure) {
   DdiFailure why;
-  auto dc = OpenPrinterByName(printer, std::nullopt, &why);
+  const auto settings = SettingsForPage(printer, document.page);
+  std::unique_ptr<DeviceContext> dc;
+  if (settings)
+    dc = OpenPrinterByName(printer, std::span<const BYTE>(*settings), &why);
+  else
+    dc = OpenPrinterByName(printer, std::nullopt, &why);
   if (!dc) {
     *failure = why.message.empty() ? "the printer cannot be opened" : why.message;
     return false;

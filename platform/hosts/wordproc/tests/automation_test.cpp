@@ -183,6 +183,8 @@ TEST_F(Automation, PrintOutDrawsTheHeadingWhereTheLayoutSaysItIs) {
 
   kq::CallMethod(app.Get(), u"PrintOut", {Variant(SHORT{0})});
   ASSERT_TRUE(std::filesystem::exists(pdf));
+  // The document's Letter page is the page printed, whatever paper the printer has by default.
+  EXPECT_EQ(std::system(("pdfinfo '" + pdf.string() + "' | grep -q 'Page size: *612 x 792'").c_str()), 0);
   const auto printed = PrintedWord(pdf, page, "Results");
   ASSERT_TRUE(printed) << "no heading on page " << page;
   EXPECT_NEAR(printed->first, x, 1.5);
