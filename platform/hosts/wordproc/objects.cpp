@@ -51,6 +51,13 @@ std::pair<LONG, LONG> Extent(IDispatch* object) {
 
 ComPtr<IDispatch> MakeRange(Doc doc, LONG start, LONG end);
 
+// A plain object with a few members, given from outside.
+class Simple final : public DispatchObject {
+ public:
+  void Add(WStringView name, Getter get, Setter put = nullptr) { AddProperty(name, std::move(get), std::move(put)); }
+  void Call(WStringView name, Method call) { AddMethod(name, std::move(call)); }
+};
+
 // A collection by count and 1-based item.
 class Collection final : public DispatchObject {
  public:
@@ -124,13 +131,6 @@ class RangeObject final : public DispatchObject {
     });
   }
 
-  // A plain object with a few members.
-  class Simple final : public DispatchObject {
-   public:
-    void Add(WStringView name, Getter get, Setter put = nullptr) { AddProperty(name, std::move(get), std::move(put)); }
-    void Call(WStringView name, Method call) { AddMethod(name, std::move(call)); }
-  };
-
   static ComPtr<IDispatch> MakeParagraph(const Doc& doc, std::size_t index) {
     auto paragraph = MakeObject<Simple>();
     const auto starts = doc->Model().ParagraphStarts();
@@ -144,8 +144,6 @@ class RangeObject final : public DispatchObject {
     return paragraph->Self();
   }
 };
-
-using Simple = RangeObject::Simple;
 
 ComPtr<IDispatch> MakeRange(Doc doc, LONG start, LONG end) {
   return MakeObject<RangeObject>(std::move(doc), start, end)->Self();
