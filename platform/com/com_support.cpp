@@ -88,6 +88,13 @@ Variant Variant::Omitted() {
   return v;
 }
 
+Variant Variant::ByRef(LONG* target) {
+  Variant v;
+  v.v_.vt = VT_BYREF | VT_I4;
+  v.v_.plVal = target;
+  return v;
+}
+
 Variant Variant::Attach(VARIANT& v) {
   Variant result;
   result.v_ = v;

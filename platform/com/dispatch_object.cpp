@@ -11,6 +11,22 @@ bool DispatchArgs::Has(std::size_t i) const {
   return !(v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND);
 }
 
+bool DispatchArgs::SetOut(std::size_t i, LONG value) const {
+  const VARIANT* v = Raw(i);
+  if (!v || !(v->vt & VT_BYREF) || !v->byref) return false;
+  switch (v->vt & ~VT_BYREF) {
+    case VT_I4: *v->plVal = value; return true;
+    case VT_I2: *v->piVal = static_cast<SHORT>(value); return true;
+    case VT_R4: *v->pfltVal = static_cast<FLOAT>(value); return true;
+    case VT_VARIANT:
+      VariantClear(v->pvarVal);
+      v->pvarVal->vt = VT_I4;
+      v->pvarVal->lVal = value;
+      return true;
+    default: return false;
+  }
+}
+
 Variant DispatchArgs::Converted(std::size_t i, VARTYPE vt) const {
   Variant out;
   const HRESULT hr = VariantChangeType(out.Put(), args_[i], 0, vt);
@@ -54,6 +70,20 @@ ComPtr<IDispatch> DispatchArgs::Object(std::size_t i) const {
 }
 
 // ---- DispatchObject ----
+
+namespace {
+
+// A member's failure as Invoke reports it: DISP_E_EXCEPTION, with the code and the text in the caller's record.
+HRESULT Raised(EXCEPINFO* exception, HRESULT code, const char* text) {
+  if (exception) {
+    *exception = EXCEPINFO{};
+    exception->scode = code;
+    exception->bstrDescription = SysAllocString(WideFromUtf8(text).c_str());
+  }
+  return DISP_E_EXCEPTION;
+}
+
+}  // namespace
 
 HRESULT DispatchObject::QueryInterface(REFIID riid, void** object) {
   if (!object) return E_POINTER;
@@ -185,21 +215,14 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
           fault.Code() == DISP_E_OVERFLOW)
         return fault.Code();
     }
-    if (exception) {
-      *exception = EXCEPINFO{};
-      exception->scode = fault.Code();
-      exception->bstrDescription = SysAllocString(WideFromUtf8(fault.what()).c_str());
-    }
-    return DISP_E_EXCEPTION;
+    return Raised(exception, fault.Code(), fault.what());
   } catch (const ComError& error) {
-    if (exception) {
-      *exception = EXCEPINFO{};
-      exception->scode = error.Code();
-      exception->bstrDescription = SysAllocString(WideFromUtf8(error.what()).c_str());
-    }
-    return DISP_E_EXCEPTION;
+    return Raised(exception, error.Code(), error.what());
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (const std::exception& error) {
+    // Nothing a member throws crosses the object's boundary; the caller gets a failure with its text.
+    return Raised(exception, E_FAIL, error.what());
   }
 }
 
@@ -329,6 +352,8 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object
     return E_OUTOFMEMORY;
   } catch (const ComError& error) {
     return error.Code();
+  } catch (const std::exception&) {
+    return E_FAIL;
   }
 }
 

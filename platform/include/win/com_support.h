@@ -131,6 +131,8 @@ class Variant {
 
   // The "omitted" optional argument: VT_ERROR with DISP_E_PARAMNOTFOUND.
   static Variant Omitted();
+  // An output argument: VT_BYREF | VT_I4 pointing at `target`, which must outlive the call.
+  static Variant ByRef(LONG* target);
   // Takes over a VARIANT the caller owns; the source is left VT_EMPTY.
   static Variant Attach(VARIANT& v);
   // Hands the VARIANT over to the caller, who clears it; this one is left VT_EMPTY.

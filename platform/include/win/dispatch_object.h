@@ -34,6 +34,11 @@ class DispatchArgs {
   ComPtr<IDispatch> Object(std::size_t i) const;
   // The value given to a property put.
   const VARIANT& PutValue() const { return *putValue_; }
+  // The argument as the caller passed it; null when it was not passed.
+  const VARIANT* Raw(std::size_t i) const { return i < args_.size() ? args_[i] : nullptr; }
+  // Writes an output argument passed by reference (VT_BYREF with VT_I4, VT_I2, VT_R4 or VT_VARIANT); false when
+  // the argument is not one.
+  bool SetOut(std::size_t i, LONG value) const;
 
  private:
   Variant Converted(std::size_t i, VARTYPE vt) const;

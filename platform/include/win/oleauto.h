@@ -77,6 +77,9 @@ struct VARIANT {
     INT intVal;
     UINT uintVal;
     VARIANT* pvarVal;
+    LONG* plVal;
+    SHORT* piVal;
+    FLOAT* pfltVal;
     void* byref;
     VARIANT_RECORD record;
   };
