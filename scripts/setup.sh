@@ -9,6 +9,7 @@ packages=(
   libcairo2-dev libpixman-1-dev nlohmann-json3-dev liblcms2-dev
   libcctz-dev tzdata libexpat1-dev
   curl qpdf poppler-utils poppler-data mupdf-tools
+  openssl python3
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
 )
 

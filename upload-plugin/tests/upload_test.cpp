@@ -336,3 +336,44 @@ TEST_F(Uploads, ASecondUploadIsRefusedAndUnloadingStopsTheFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reader program, as a person runs it: its exit code and what it said on stdout.
+std::pair<int, std::string> RunReader(const std::string& arguments) {
+  const std::string command = std::string(KQ_BINARY_DIR) + "/bin/kqreader " + arguments + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[256];
+  while (pipe && fgets(buffer, sizeof buffer, pipe)) out += buffer;
+  const int status = pipe ? pclose(pipe) : -1;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST_F(Uploads, TheReaderProgramSaysWhichPageOpened) {
+  environment_.Set("KQ_ROOT", machine_->Root().string());
+  const fs::path document = machine_->Root() / "My report.pdf";
+  std::ofstream(document) << "%PDF-1.4 test";
+  const std::string quoted = "'" + document.string() + "'";
+
+  auto [code, said] = RunReader(quoted + " --send");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(said, "kqreader: the plug-in opened the result page http://" + service_->Host() +
+                      "/desktopprinter.asp?filename=stored%20My%20report.pdf&originalfilename=My%20report.pdf\n");
+  EXPECT_EQ(ReadFile(service_->Stored(0, "data")), "%PDF-1.4 test");
+
+  service_->SetMode("error");
+  std::tie(code, said) = RunReader(quoted);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(said, "kqreader: the plug-in opened the error page " + ErrorPage(22) + "\n");
+
+  service_->SetMode("slow");
+  std::tie(code, said) = RunReader(quoted + " --yes");
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(said, "kqreader: no page opened: the upload was cancelled\n");
+
+  std::tie(code, said) = RunReader("/nonexistent/x.pdf");
+  EXPECT_EQ(code, 1);
+}
+
+}  // namespace
