@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "win/ansi_text.h"
 #include "win/machine.h"
 #include "win/user.h"
 
@@ -27,15 +28,6 @@ MachineMenus::Item* ItemAt(MachineMenus::Menu& menu, UINT item, UINT flags) {
   for (auto& entry : menu.items)
     if (!(entry.flags & (MF_POPUP | MF_SEPARATOR)) && entry.id == item) return &entry;
   return nullptr;
-}
-
-std::optional<WString> WideOf(LPCSTR text) {
-  if (!text) return std::nullopt;
-  const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  WString wide(static_cast<std::size_t>(std::max(n, 1)), u'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), n);
-  wide.resize(wide.size() - 1);
-  return wide;
 }
 
 }  // namespace
@@ -109,8 +101,8 @@ BOOL AppendMenuW(HMENU menu, UINT flags, UINT_PTR idOrPopup, LPCWSTR text) {
 }
 
 BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR idOrPopup, LPCSTR text) {
-  const auto wide = kq::WideOf(text);
-  return AppendMenuW(menu, flags, idOrPopup, wide ? wide->c_str() : nullptr);
+  if (!text) return AppendMenuW(menu, flags, idOrPopup, nullptr);
+  return AppendMenuW(menu, flags, idOrPopup, kq::WideOfAnsi(text).c_str());
 }
 
 BOOL ModifyMenuW(HMENU menu, UINT item, UINT flags, UINT_PTR idOrPopup, LPCWSTR text) {

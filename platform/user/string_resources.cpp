@@ -6,6 +6,8 @@
 #include <mutex>
 #include <optional>
 
+#include "win/ansi_text.h"
+
 namespace kq {
 
 namespace {
@@ -67,13 +69,7 @@ int LoadStringW(HINSTANCE module, UINT id, LPWSTR buffer, int bufferMax) {
 int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int bufferMax) {
   const auto text = kq::Lookup(module, id);
   if (!text || !buffer || bufferMax <= 0) return 0;
-  std::string narrow;
-  if (!text->empty()) {
-    const int length = static_cast<int>(text->size());
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text->data(), length, nullptr, 0, nullptr, nullptr);
-    narrow.resize(static_cast<std::size_t>(std::max(bytes, 0)));
-    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, text->data(), length, narrow.data(), bytes, nullptr, nullptr);
-  }
+  const std::string narrow = kq::AnsiOfWide(*text);
   const std::size_t n = std::min(narrow.size(), static_cast<std::size_t>(bufferMax - 1));
   narrow.copy(buffer, n);
   buffer[n] = '\0';

@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (answer) {
-    if (HWND window = person.WaitForWindow(u"Uploading", std::chrono::seconds(10))) {
+    HWND window = person.WaitForWindow(u"Uploading", std::chrono::seconds(10));
+    if (window && person.WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, std::chrono::seconds(10))) {
       person.AnswerMessageBox(*answer, {u"Kelvo Quenzar", {}});
       person.Close(window);
     }

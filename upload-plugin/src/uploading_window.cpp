@@ -1,6 +1,7 @@
 // The "Uploading" window: shown on a thread of its own while the busy flag stands, it wakes every 100 ms and asks
 // whether to cancel when the person closes it.
 #include "plugin_state.h"
+#include "win/ansi_text.h"
 #include "win/synchapi.h"
 #include "win/user.h"
 
@@ -12,14 +13,6 @@ constexpr const WCHAR* kClassName = u"Z_LoadingWndClass";
 constexpr DWORD kWindowStyle = 0x80CA0000;  // a popup with a frame, caption, system and minimise boxes
 constexpr int kSize = 320;
 constexpr DWORD kFrameMilliseconds = 100;
-
-kq::WString Wide(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  kq::WString wide(static_cast<std::size_t>(n > 0 ? n : 1), u'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
 
 LRESULT UploadingWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SYSCOMMAND && LOWORD(wParam) == SC_CLOSE) {
@@ -54,7 +47,7 @@ void CenterWindowOnScreen(HWND window) {
 
 DWORD UploadingWindowThread(LPVOID) {
   RegisterWindowClass();
-  const kq::WString title = Wide(OwnString(kStringUploading, 100));
+  const kq::WString title = kq::WideOfAnsi(OwnString(kStringUploading, 100));
   HWND window = CreateWindowExW(0, kClassName, title.c_str(), kWindowStyle, 0, 0, kSize, kSize, GetDesktopWindow(),
                                 nullptr, State().module, nullptr);
   if (!window) return 0;

@@ -107,6 +107,23 @@ TEST_F(PluginMenus, TheRecordsHaveTheirBytes) {
   EXPECT_NE(r::FunctionAt(entry.callback), nullptr);
 }
 
+TEST(MenuItemRecord, TextsAreCutToFitAndWrongSizesRefused) {
+  r::MenuItemFields fields{std::string(100, 'n'), "Title", false, 0x10001000, 0};
+  auto bytes = r::EncodeMenuItem(fields);
+  EXPECT_EQ(bytes[67], 0);  // 63 bytes of the name and its zero
+  r::MenuItemFields read;
+  ASSERT_TRUE(r::DecodeMenuItem(bytes.data(), read));
+  EXPECT_EQ(read.name, std::string(63, 'n'));
+  EXPECT_EQ(read.title, "Title");
+  EXPECT_EQ(read.command, 0x10001000u);
+  bytes[0] = 176;  // the size of a 64-bit layout
+  EXPECT_FALSE(r::DecodeMenuItem(bytes.data(), read));
+  std::uint32_t callback = 0;
+  EXPECT_FALSE(r::DecodeEventRecord(bytes.data(), callback));
+  EXPECT_TRUE(r::DecodeEventRecord(r::EncodeEventRecord(0x10002000).data(), callback));
+  EXPECT_EQ(callback, 0x10002000u);
+}
+
 TEST_F(PluginMenus, ReadersWithoutPartsGetWhatStillStands) {
   struct Case {
     const char* what;

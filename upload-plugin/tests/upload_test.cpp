@@ -262,6 +262,32 @@ TEST_F(Uploads, FailuresOpenTheErrorPageWithTheToolsNumber) {
   EXPECT_EQ(service_->Uploads(), 0);
 }
 
+TEST_F(Uploads, PathsTheReaderGivesUnsoundlyUploadNothing) {
+  using Answer = kq::reader::ReaderOptions::PathAnswer;
+  struct Case {
+    const char* what;
+    Answer answer;
+    std::string name;
+  } const cases[] = {
+      {"size 0", Answer::SizeZero, "report.pdf"},
+      {"no terminating zero", Answer::Unterminated, "report.pdf"},
+      {"longer than 259 characters", Answer::Sound, std::string(260, 'r') + ".pdf"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Start({.pathAnswer = c.answer});
+    OpenDocument(c.name, 10);
+    EXPECT_TRUE(Upload(kSave).empty());
+    EXPECT_TRUE(machine_->Service<kq::MachineProcesses>().Starts().empty());
+    EXPECT_TRUE(Boxes().empty());
+    reader_.reset();
+  }
+  // The busy flag was given back each time.
+  Start();
+  OpenDocument("report.pdf", 10);
+  EXPECT_EQ(Upload(kSave).size(), 1u);
+}
+
 TEST_F(Uploads, AToolWritingMuchOnBothPipesDoesNotHang) {
   // A tool that fills its error pipe far beyond a pipe's buffer before it writes anything else.
   const fs::path tool = machine_->Root() / "noisy-curl";
@@ -286,6 +312,14 @@ TEST_F(Uploads, CancelEndsTheToolAndOpensNoPage) {
   ASSERT_EQ(reader_->PickMenuItem(kSave), Pick::Done);
   HWND window = person_.WaitForWindow(u"Uploading", std::chrono::seconds(20));
   ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(person_.WaitUntil([&] { return Shown("Uploading"); }, std::chrono::seconds(10)));
+  // 320 by 320, in the middle of the screen.
+  RECT frame{};
+  ASSERT_TRUE(GetWindowRect(window, &frame));
+  EXPECT_EQ(frame.right - frame.left, 320);
+  EXPECT_EQ(frame.bottom - frame.top, 320);
+  EXPECT_EQ(frame.left, (GetSystemMetrics(SM_CXSCREEN) - 320) / 2);
+  EXPECT_EQ(frame.top, (GetSystemMetrics(SM_CYSCREEN) - 320) / 2);
   // No keeps the upload going.
   person_.AnswerMessageBox(IDNO, {u"Kelvo Quenzar", u"Do you want to cancel uploading?"});
   ASSERT_TRUE(person_.Close(window));

@@ -184,7 +184,13 @@ struct HostCalls {
     auto it = s->documents.find(document);
     if (it == s->documents.end()) return 0;
     const auto needed = static_cast<std::uint32_t>(it->second.size() + 1);
+    const auto answer = App()->options_.pathAnswer;
+    if (answer == ReaderOptions::PathAnswer::SizeZero) return 0;
     if (!buffer) return needed;
+    if (answer == ReaderOptions::PathAnswer::Unterminated) {
+      std::fill_n(buffer, size, 'x');
+      return size;
+    }
     CopyOut(it->second, buffer, size);
     return std::min(needed, size);
   }

@@ -30,6 +30,10 @@ struct ReaderOptions {
   bool closeItem = true;     // "&Close\tCtrl+W" in the File menu
   bool fileToolbar = true;   // the toolbar "File"
   bool emailButton = true;   // its "Email" button
+  // How the document interface answers for a path: soundly, or (to try a plug-in) with a size of 0 or with a text
+  // that lacks its terminating zero.
+  enum class PathAnswer { Sound, SizeZero, Unterminated };
+  PathAnswer pathAnswer = PathAnswer::Sound;
 };
 
 inline constexpr std::uint32_t kEnglish = 0x0409;
