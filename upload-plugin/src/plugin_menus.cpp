@@ -32,10 +32,7 @@ Fn Call(r::InterfaceTable* table, std::size_t offset) {
 std::uint32_t Code(void (*function)()) { return r::CodeAddressOf(function); }
 std::uint32_t Code(int (*function)()) { return r::CodeAddressOf(reinterpret_cast<r::Callback>(function)); }
 
-void OpenPage(bool secure, const char* path) {
-  const std::string address = ServiceAddress(secure, path);
-  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
+void OpenPage(bool secure, const char* path) { OpenAddress(ServiceAddress(secure, path)); }
 
 // A new item from a record: built, handed to the host, and the record freed.
 Handle32 NewItem(r::InterfaceTable* menu, const r::MenuItemFields& fields, Handle32 submenu = 0) {
@@ -69,6 +66,10 @@ void CloseThreadHandle(std::atomic<HANDLE>& slot) {
 }
 
 }  // namespace
+
+void OpenAddress(const std::string& address) {
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 r::InterfaceTable* Query(std::uint32_t number) {
   auto* host = State().host.load();
@@ -184,7 +185,6 @@ void OnLanguageChanged() {
 
 std::uint32_t EmailDropDown(std::uint32_t, std::int32_t x, std::uint32_t, std::uint32_t, std::int32_t y) {
   auto* app = Query(r::kAppInterface);
-  Query(r::kToolbarInterface);
   if (!State().emailButton || !app) return 0;
   HMENU menu = LoadEmailMenu();
   if (auto* lang = Query(r::kLangInterface); lang && State().language)

@@ -70,6 +70,9 @@ std::string Title(UINT id);
 // The application's main window (owner of message boxes and menus), null without an application interface.
 HWND MainWindow(kq::reader::InterfaceTable* app);
 
+// Opens a page of the service in the person's browser (the shell's "open", no owner).
+void OpenAddress(const std::string& address);
+
 // Ends a running tool and makes the worker open no page.
 void CancelUpload();
 

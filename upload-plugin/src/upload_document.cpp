@@ -8,7 +8,6 @@
 #include "win/fileapi.h"
 #include "win/namedpipeapi.h"
 #include "win/processthreadsapi.h"
-#include "win/shellapi.h"
 #include "win/synchapi.h"
 #include "win/sysinfoapi.h"
 #include "win/user.h"
@@ -66,10 +65,6 @@ DWORD MakeOutputPipe(HANDLE& read, HANDLE& write) {
   }
   CloseHandle(inheritableRead);
   return ERROR_SUCCESS;
-}
-
-void Open(const std::string& address) {
-  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // Closes the handles it holds when it goes.
@@ -143,10 +138,10 @@ DWORD UploadDocument(const std::string& path, const std::string& displayName, co
   }
   if (cancelled) return ERROR_SUCCESS;
   if (auto address = ResultAddress(resultPage, answer, displayName)) {
-    Open(*address);
+    OpenAddress(*address);
   } else {
     // No answer, or one that is no file name: the error page, with the tool's number when it gave one.
-    Open(ErrorAddress(ToolErrorCode(errors.text).value_or(0)));
+    OpenAddress(ErrorAddress(ToolErrorCode(errors.text).value_or(0)));
   }
   return ERROR_SUCCESS;
 }

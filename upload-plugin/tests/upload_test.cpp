@@ -288,6 +288,26 @@ TEST_F(Uploads, PathsTheReaderGivesUnsoundlyUploadNothing) {
   EXPECT_EQ(Upload(kSave).size(), 1u);
 }
 
+TEST_F(Uploads, WithoutTheToolBesideThePluginNothingOpens) {
+  // The plug-in as an installer might leave it: in a folder of its own, without curl beside it.
+  const fs::path lone = machine_->Root() / "plug_ins" / "libSarnoth.so";
+  fs::create_directories(lone.parent_path());
+  fs::copy_file(kPlugin, lone);
+  reader_ = std::make_unique<kq::reader::ReaderApp>();
+  std::string error;
+  ASSERT_TRUE(reader_->LoadPlugin(lone, error)) << error;
+  OpenDocument("report.pdf", 10);
+  EXPECT_TRUE(Upload(kSave).empty());
+  EXPECT_TRUE(Upload(kSend).empty());  // the flag was cleared: the second command ran too
+  const auto starts = machine_->Service<kq::MachineProcesses>().Starts();
+  ASSERT_EQ(starts.size(), 2u);
+  EXPECT_EQ(starts[0].error, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(kq::Utf8FromWide(starts[0].applicationName),
+            kq::Utf8FromWide(kq::WindowsPathFromPosix((lone.parent_path() / "curl" / "curl.exe").string())));
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_FALSE(Shown("Uploading"));
+}
+
 TEST_F(Uploads, AToolWritingMuchOnBothPipesDoesNotHang) {
   // A tool that fills its error pipe far beyond a pipe's buffer before it writes anything else.
   const fs::path tool = machine_->Root() / "noisy-curl";
