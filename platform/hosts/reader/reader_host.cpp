@@ -8,6 +8,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "win/machine.h"
 #include "win/menus.h"
 #include "win/string_resources.h"
 #include "win/user.h"
@@ -16,7 +17,11 @@ namespace kq::reader {
 
 namespace {
 
-std::atomic<ReaderApp*> gReader{nullptr};
+// The reader running on a machine, which the interface tables act on.
+struct RunningReader {
+  explicit RunningReader(Machine&) {}
+  std::atomic<ReaderApp*> app{nullptr};
+};
 
 constexpr const char* kCloseTitle = "&Close\tCtrl+W";
 
@@ -121,7 +126,7 @@ struct ReaderApp::State {
 
 // The interface tables' entries: each finds the running reader and acts on its state.
 struct HostCalls {
-  static ReaderApp* App() { return gReader.load(); }
+  static ReaderApp* App() { return CurrentMachine().Service<RunningReader>().app.load(); }
   static ReaderApp::State* S() { return App() ? App()->state_.get() : nullptr; }
   using Lock = std::lock_guard<std::recursive_mutex>;
 
@@ -436,7 +441,8 @@ constexpr const WCHAR* kFrameClass = u"KelvoReaderFrame";
 
 }  // namespace
 
-ReaderApp::ReaderApp(ReaderOptions options) : options_(options), state_(std::make_unique<State>()) {
+ReaderApp::ReaderApp(ReaderOptions options)
+    : options_(options), machine_(CurrentMachineShared()), state_(std::make_unique<State>()) {
   WNDCLASSW frameClass{};
   frameClass.lpfnWndProc = FrameProc;
   frameClass.lpszClassName = kFrameClass;
@@ -469,13 +475,13 @@ ReaderApp::ReaderApp(ReaderOptions options) : options_(options), state_(std::mak
       bar.buttons.push_back(button);
     }
   }
-  gReader.store(this);
+  machine_->Service<RunningReader>().app.store(this);
 }
 
 ReaderApp::~ReaderApp() {
   FreePlugin();
   ReaderApp* self = this;
-  gReader.compare_exchange_strong(self, nullptr);
+  machine_->Service<RunningReader>().app.compare_exchange_strong(self, nullptr);
   if (mainWindow_) DestroyWindow(mainWindow_);
 }
 

@@ -1,8 +1,8 @@
 // The reader application "Kelvo Reader" as its plug-ins see it: a main window, a menu bar whose "&File" menu holds
 // "&Close\tCtrl+W", a "File" toolbar with an "Email" button, open documents, languages, and the interface tables of
 // win/reader_plugin.h. It loads a plug-in library by path, calls QV_InitPlugin with its host table, and lets the
-// simulated person pick menu items and drop-downs. One reader runs in a process at a time (it is a program of its
-// own); it acts on the machine bound to the thread that made it.
+// simulated person pick menu items and drop-downs. One reader runs on a machine at a time; it acts on the machine
+// bound to the thread that made it, and its plug-in's calls reach it on threads bound to that machine.
 #pragma once
 
 #include <array>
@@ -16,6 +16,10 @@
 
 #include "win/base.h"
 #include "win/reader_plugin.h"
+
+namespace kq {
+class Machine;
+}
 
 namespace kq::reader {
 
@@ -116,6 +120,7 @@ class ReaderApp {
 
  private:
   ReaderOptions options_;
+  std::shared_ptr<Machine> machine_;
   std::unique_ptr<State> state_;
   HWND mainWindow_ = nullptr;
   void* library_ = nullptr;
