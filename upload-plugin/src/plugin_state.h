@@ -50,6 +50,9 @@ struct PluginState {
   std::atomic<bool> busy{false};
   std::atomic<HANDLE> workerThread{nullptr};
   std::atomic<HANDLE> windowThread{nullptr};
+  // Tells the window of the upload that has ended to go; its worker waits for it before the flag is given back,
+  // so a window never outlives its upload into the next one.
+  std::atomic<bool> windowDone{false};
   // Cancelling ends the running tool; the worker then opens no page.
   std::mutex toolMutex;
   bool cancelled = false;

@@ -1,6 +1,8 @@
 // The two upload commands: they take the busy flag, read the active document's path from the reader and start
 // the upload worker.
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "plugin_state.h"

@@ -112,9 +112,25 @@ DWORD UploadDocument(const std::string& path, const std::string& displayName, co
     if (state.cancelled) TerminateProcess(started.hProcess, 1);
   }
 
-  if (HANDLE window = CreateThread(nullptr, 0, &UploadingWindowThread, nullptr, 0, nullptr)) {
+  state.windowDone = false;
+  HANDLE window = CreateThread(nullptr, 0, &UploadingWindowThread, nullptr, 0, nullptr);
+  if (window) {
+    HANDLE own = nullptr;
+    DuplicateHandle(GetCurrentProcess(), window, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS);
     if (HANDLE previous = state.windowThread.exchange(window)) CloseHandle(previous);
+    window = own;
   }
+  // Whatever happens below, the window goes before the worker does.
+  struct WindowCloser {
+    HANDLE window;
+    ~WindowCloser() {
+      State().windowDone = true;
+      if (window) {
+        WaitForSingleObject(window, INFINITE);
+        CloseHandle(window);
+      }
+    }
+  } closer{window};
   CloseHandle(outWrite);
   CloseHandle(errWrite);
   outWrite = errWrite = nullptr;

@@ -56,7 +56,7 @@ DWORD UploadingWindowThread(LPVOID) {
 
   // The animation's frames are not painted yet (the window system has no device contexts for windows); the
   // window keeps its pace and answers its messages.
-  while (State().busy) {
+  while (State().busy && !State().windowDone) {
     Sleep(kFrameMilliseconds);
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
