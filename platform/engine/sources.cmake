@@ -15,6 +15,7 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/draw_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_face.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/font_families.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_metrics.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_outline.cpp

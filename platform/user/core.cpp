@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "list_controls.h"
 #include "win/commctrl.h"
 #include "win/machine.h"
 #include "win/processthreadsapi.h"
+#include "win/stdctrls.h"
 
 namespace kq::user {
 
@@ -52,6 +54,10 @@ Core::Core() {
   AddClass(SystemClass(WC_BUTTON, 0, ButtonProc, kButtonExtra));
   AddClass(SystemClass(PROGRESS_CLASSW, 0, ProgressProc, kProgressExtra));
   AddClass(SystemClass(kSaveAsHookClass, 0, SaveAsHookHostProc, kHookHostExtra));
+  AddClass(SystemClass(WC_EDIT, 0, EditProc, kEditExtra));
+  AddClass(SystemClass(WC_COMBOBOX, 0, ComboBoxProc, kListExtra));
+  AddClass(SystemClass(WC_LISTBOX, 0, ListBoxProc, kListExtra));
+  AddClass(SystemClass(WC_LISTVIEW, 0, ListViewProc, kListExtra));
 
   auto desktop = std::make_unique<Window>();
   desktop->cls = FindClass(u"#32769");

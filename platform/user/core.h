@@ -51,6 +51,7 @@ struct Window {
   RECT rect{};  // children: relative to the parent; top-level windows: on the screen
   DWORD thread = 0;
   std::vector<BYTE> extra;
+  std::shared_ptr<void> controlState;  // a list or text control's own data (list_controls.h)
   std::vector<HWND> children;
   bool destroying = false;
   bool everShown = false;

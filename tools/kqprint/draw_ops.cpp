@@ -1,5 +1,8 @@
 #include "draw_ops.h"
 
+#include "job_names.h"
+#include "op_fields.h"
+#include "op_table.h"
 #include "win/enginefont.h"
 
 #include <array>
@@ -7,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -15,72 +19,10 @@ namespace kqprint {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
 // The ternary raster operations of a rectangle that the platform's header does not name.
 constexpr DWORD kPatInvert = 0x005A0049;
 constexpr DWORD kDstInvert = 0x00550009;
 constexpr DWORD kNotPatCopy = 0x000F0001;
-
-// ---- Reading fields ----
-
-const Json* Field(const Json& object, const char* name) {
-  const auto found = object.find(name);
-  return found == object.end() || found->is_null() ? nullptr : &*found;
-}
-
-const Json& Required(const Json& object, const char* name) {
-  const Json* field = Field(object, name);
-  if (!field) throw JobError(std::string("\"") + name + "\" is missing");
-  return *field;
-}
-
-double Number(const Json& value, const std::string& what) {
-  if (!value.is_number()) throw JobError(what + ": not a number");
-  const double number = value.get<double>();
-  if (!std::isfinite(number)) throw JobError(what + ": not a finite number");
-  return number;
-}
-
-bool Flag(const Json& object, const char* name) {
-  const Json* field = Field(object, name);
-  if (!field) return false;
-  if (!field->is_boolean()) throw JobError(std::string("\"") + name + "\": not true or false");
-  return field->get<bool>();
-}
-
-std::string Text(const Json& value, const std::string& what) {
-  if (!value.is_string()) throw JobError(what + ": not a text");
-  return value.get<std::string>();
-}
-
-std::vector<double> Numbers(const Json& value, std::size_t count, const std::string& what) {
-  if (!value.is_array() || value.size() != count)
-    throw JobError(what + ": an array of " + std::to_string(count) + " numbers");
-  std::vector<double> numbers;
-  for (std::size_t i = 0; i < count; ++i) numbers.push_back(Number(value[i], what));
-  return numbers;
-}
-
-COLORREF Color(const Json& value, const std::string& what) {
-  const std::string text = value.is_string() ? value.get<std::string>() : std::string();
-  unsigned rgb = 0;
-  const bool hex = text.size() == 7 && text[0] == '#' &&
-                   std::from_chars(text.data() + 1, text.data() + 7, rgb, 16).ptr == text.data() + 7;
-  if (!hex) throw JobError(what + ": a colour is written \"#rrggbb\"");
-  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
-}
-
-template <class Value, std::size_t N>
-Value Named(const Json& object, const char* name, const std::array<std::pair<std::string_view, Value>, N>& names,
-            Value fallback) {
-  const Json* field = Field(object, name);
-  if (!field) return fallback;
-  const std::string text = Text(*field, std::string("\"") + name + "\"");
-  for (const auto& [key, value] : names)
-    if (key == text) return value;
-  throw JobError(std::string("\"") + name + "\": unknown value \"" + text + "\"");
-}
 
 constexpr std::array<std::pair<std::string_view, ULONG>, 16> kMixes{{
     {"black", R2_BLACK},         {"notmergepen", R2_NOTMERGEPEN}, {"masknotpen", R2_MASKNOTPEN},
@@ -106,32 +48,6 @@ constexpr std::array<std::pair<std::string_view, FLONG>, 2> kRules{
     {{"nonzero", FP_WINDINGMODE}, {"evenodd", FP_ALTERNATEMODE}}};
 
 ULONG Mix(const Json& op) { return Named(op, "mix", kMixes, R2_COPYPEN); }
-
-// ---- Geometry in points ----
-
-struct Point {
-  double x = 0, y = 0;
-};
-
-Point PointOf(const Json& value, const std::string& what) {
-  const auto numbers = Numbers(value, 2, what);
-  return {numbers[0], numbers[1]};
-}
-
-struct Rect {
-  double left = 0, top = 0, right = 0, bottom = 0;
-};
-
-Rect RectOf(const Json& value, const std::string& what) {
-  const auto n = Numbers(value, 4, what);
-  return {n[0], n[1], n[2], n[3]};
-}
-
-LONG Pixels(double points, double pixelsPerPoint) { return static_cast<LONG>(std::lround(points * pixelsPerPoint)); }
-POINTL Pixels(Point p, double scale) { return {Pixels(p.x, scale), Pixels(p.y, scale)}; }
-RECTL Pixels(const Rect& r, double scale) {
-  return {Pixels(r.left, scale), Pixels(r.top, scale), Pixels(r.right, scale), Pixels(r.bottom, scale)};
-}
 
 // Path data: "M x y", "L x y", "C x1 y1 x2 y2 x y", "Z"; coordinate pairs after M and L go on as lines.
 class PathData {
@@ -221,12 +137,15 @@ struct PenSpec {
   ULONG cap = ENDCAP_ROUND;
   double miterLimit = 10;
 
+  static constexpr std::string_view kFields[] = {"color", "width", "dash", "join", "cap", "miterLimit"};
+
   static PenSpec Parse(const Json& value) {
     PenSpec pen;
     if (!value.is_object()) {
       pen.color = Color(value, "\"stroke\"");
       return pen;
     }
+    CheckFields(value, kFields, "\"stroke\"");
     pen.color = Color(Required(value, "color"), "\"stroke\".color");
     if (const Json* width = Field(value, "width")) {
       pen.width = Number(*width, "\"stroke\".width");
@@ -271,10 +190,14 @@ struct PenSpec {
 
 class TextOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix"};
+  static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
+
   TextOp(const Json& op, const std::filesystem::path& folder) {
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
     if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
+    CheckFields(font, kFontFields, "\"font\"");
     const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
     const std::filesystem::path beside = folder / file;
     std::error_code ec;
@@ -308,6 +231,8 @@ class TextOp final : public DrawOp {
 
 class RectOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"rect", "fill", "rop"};
+
   explicit RectOp(const Json& op) {
     rect_ = RectOf(Required(op, "rect"), "\"rect\"");
     rop_ = Named(op, "rop", kRops, PATCOPY);
@@ -328,6 +253,8 @@ class RectOp final : public DrawOp {
 
 class LineOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"from", "to", "stroke", "mix"};
+
   explicit LineOp(const Json& op)
       : from_(PointOf(Required(op, "from"), "\"from\"")),
         to_(PointOf(Required(op, "to"), "\"to\"")),
@@ -347,12 +274,15 @@ struct FillSpec {
   COLORREF color = 0;
   FLONG rule = FP_WINDINGMODE;
 
+  static constexpr std::string_view kFields[] = {"color", "rule"};
+
   static FillSpec Parse(const Json& value) {
     FillSpec fill;
     if (!value.is_object()) {
       fill.color = Color(value, "\"fill\"");
       return fill;
     }
+    CheckFields(value, kFields, "\"fill\"");
     fill.color = Color(Required(value, "color"), "\"fill\".color");
     fill.rule = Named(value, "rule", kRules, FLONG{FP_WINDINGMODE});
     return fill;
@@ -361,6 +291,8 @@ struct FillSpec {
 
 class PathOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"d", "stroke", "fill", "mix"};
+
   explicit PathOp(const Json& op) : data_(Text(Required(op, "d"), "\"d\"")), mix_(Mix(op)) {
     if (const Json* stroke = Field(op, "stroke")) pen_ = PenSpec::Parse(*stroke);
     if (const Json* fill = Field(op, "fill")) fill_ = FillSpec::Parse(*fill);
@@ -385,6 +317,8 @@ class PathOp final : public DrawOp {
 
 class ClipOp final : public DrawOp {
  public:
+  static constexpr std::string_view kFields[] = {"rect", "d", "rule"};
+
   explicit ClipOp(const Json& op) {
     const Json* rect = Field(op, "rect");
     const Json* data = Field(op, "d");
@@ -406,25 +340,20 @@ class ClipOp final : public DrawOp {
 
 class UnclipOp final : public DrawOp {
  public:
+  static constexpr std::span<const std::string_view> kFields{};
+
   bool Draw(kq::DeviceContext& dc, double) const override { return dc.SelectClip(); }
 };
 
 }  // namespace
 
-const std::vector<std::string>& DrawOpNames() {
-  static const std::vector<std::string> names{"text", "rect", "line", "path", "clip", "unclip"};
-  return names;
-}
-
-std::unique_ptr<DrawOp> ParseDrawOp(const JobOp& op, const std::filesystem::path& folder) {
-  const Json& fields = op.fields;
-  if (op.op == "text") return std::make_unique<TextOp>(fields, folder);
-  if (op.op == "rect") return std::make_unique<RectOp>(fields);
-  if (op.op == "line") return std::make_unique<LineOp>(fields);
-  if (op.op == "path") return std::make_unique<PathOp>(fields);
-  if (op.op == "clip") return std::make_unique<ClipOp>(fields);
-  if (op.op == "unclip") return std::make_unique<UnclipOp>();
-  throw JobError("unknown op \"" + op.op + "\"");
+std::span<const OpKind> VectorOps() {
+  static constexpr OpKind kOps[] = {
+      {"text", TextOp::kFields, &ReadOp<TextOp>}, {"rect", RectOp::kFields, &ReadOp<RectOp>},
+      {"line", LineOp::kFields, &ReadOp<LineOp>}, {"path", PathOp::kFields, &ReadOp<PathOp>},
+      {"clip", ClipOp::kFields, &ReadOp<ClipOp>}, {"unclip", UnclipOp::kFields, &ReadOp<UnclipOp>},
+  };
+  return kOps;
 }
 
 }  // namespace kqprint

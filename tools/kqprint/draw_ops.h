@@ -15,7 +15,8 @@
 // geometric pen of that width. Path data D holds "M x y", "L x y", "C x1 y1 x2 y2 x y" and "Z", absolute, with
 // further coordinate pairs after M and L continuing as lines. A mix M names a binary raster operation ("copypen",
 // "xorpen", "notcopypen", "black", "white", ...); a rop R a ternary one ("patcopy", "patinvert", "dstinvert",
-// "blackness", "whiteness", "notpatcopy").
+// "blackness", "whiteness", "notpatcopy"). Each op declares its fields where it is read (op_table.h); a field it
+// does not declare is an error.
 #pragma once
 
 #include <filesystem>
@@ -33,12 +34,5 @@ class DrawOp {
   // Draws on the device's open page; false when the application side refused (its last error is set).
   virtual bool Draw(kq::DeviceContext& dc, double pixelsPerPoint) const = 0;
 };
-
-// Reads an op whose name is one of the drawing ops; font files are looked up in `folder` first. Throws JobError
-// with a message that names what is wrong (the caller adds the op's place).
-std::unique_ptr<DrawOp> ParseDrawOp(const JobOp& op, const std::filesystem::path& folder);
-
-// The names above.
-const std::vector<std::string>& DrawOpNames();
 
 }  // namespace kqprint

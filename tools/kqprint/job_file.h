@@ -4,9 +4,11 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -47,11 +49,15 @@ struct PrintJob {
   std::filesystem::path folder;       // where the job file lies: font and image files are looked up there first
 };
 
-// The drawing operations the tool knows; any other op is an error naming it and its place.
-const std::vector<std::string>& KnownOps();
+// The keys of a job file.
+inline constexpr std::string_view kJobKeys[] = {"document", "settings", "pages"};
 
-// Parses and checks a job. Throws JobError.
+// Parses and checks a job: an unknown key, op or field is an error, as is any value of the wrong kind; the
+// settings' names and values are checked when they are applied (job_settings.h). Throws JobError.
 PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path folder);
+// Reads a job file, or from `in` a job named `source` (such as "standard input") whose files are looked up in
+// `folder`. Errors begin with the file's name.
 PrintJob ReadJobFile(const std::filesystem::path& file);
+PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::path folder);
 
 }  // namespace kqprint

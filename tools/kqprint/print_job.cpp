@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "draw_ops.h"
+#include "driver_screen.h"
+#include "job_result.h"
 #include "job_settings.h"
+#include "pdf/text.h"
 #include "printing/printer_dc.h"
 #include "win/paths.h"
 #include "win/registry.h"
@@ -15,8 +18,6 @@
 namespace kqprint {
 
 namespace {
-
-std::string ErrorText(DWORD error) { return "error " + std::to_string(error); }
 
 // A result value left from an earlier job must not be taken for this job's.
 void ForgetResult() {
@@ -48,7 +49,7 @@ std::optional<kq::WString> ReadResult() {
 std::vector<BYTE> JobRecord(const PrintJob& job) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(kq::kVirtualPrinterName, &printer, nullptr))
-    throw JobError("the printer cannot be opened (" + ErrorText(GetLastError()) + ")");
+    throw JobError("the printer cannot be opened (" + SystemErrorText(GetLastError()) + ")");
   std::vector<BYTE> bytes = kq::PrinterDefaultSettings(printer);
   DriverDevMode record;
   std::memcpy(&record, bytes.data(), sizeof record);
@@ -63,12 +64,28 @@ std::vector<BYTE> JobRecord(const PrintJob& job) {
   return bytes;
 }
 
-void ScriptThePerson(const PrintOptions& options) {
+// Whether the driver proposes a file name for the document: its title, without the word processor's and the
+// presentation program's prefixes, cleaned as a file title.
+bool TitleMakesAName(const kq::WString& document) {
+  kq::WStringView name(document);
+  for (kq::WStringView prefix : {kq::WStringView(u"Microsoft Word - "), kq::WStringView(u"Microsoft PowerPoint - ")}) {
+    if (name.starts_with(prefix)) {
+      name.remove_prefix(prefix.size());
+      break;
+    }
+  }
+  return !name.empty() && !ExtractDocumentTitle(name).empty();
+}
+
+void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
   kq::SimulatedUser& person = kq::CurrentMachine().Service<kq::SimulatedUser>();
+  person.AlwaysAnswerMessageBox(IDNO, {kDriverCaption, kTryAnotherFile});
   if (options.cancel) {
     person.CancelSaveAs();
   } else if (options.output) {
     person.AnswerSaveAs(kq::WindowsPathFromPosix(*options.output));
+  } else if (!TitleMakesAName(job.document)) {
+    person.AnswerSaveAs(kq::WideFromUtf8(options.untitledName));
   }
   if (options.answer) person.AlwaysAnswerMessageBox(*options.answer);
 }
@@ -78,22 +95,24 @@ void ScriptThePerson(const PrintOptions& options) {
 PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
   PrintOutcome outcome;
   if (DWORD r = kq::InstallVirtualPrinter(); r != ERROR_SUCCESS) {
-    outcome.failure = "the virtual printer cannot be installed (" + ErrorText(r) + ")";
+    outcome.failure = "the virtual printer cannot be installed";
+    outcome.error = r;
     return outcome;
   }
   const std::vector<BYTE> record = JobRecord(job);
-  ScriptThePerson(options);
+  ScriptThePerson(job, options);
   ForgetResult();
 
   kq::DdiFailure failure;
   auto dc = kq::OpenPrinterByName(kq::kVirtualPrinterName, std::span<const BYTE>(record), &failure);
   if (!dc) {
-    outcome.failure = "the printer's device cannot be opened: " + failure.message + " (" + ErrorText(failure.code) +
-                      ")";
+    outcome.failure = "the printer's device cannot be opened: " + failure.message;
+    outcome.error = failure.code;
     return outcome;
   }
   auto fail = [&](const std::string& what) {
-    outcome.failure = what + " failed (" + ErrorText(GetLastError()) + ")";
+    outcome.error = GetLastError();
+    outcome.failure = what + " failed";
   };
   if (!dc->StartDocument(job.document)) {
     fail("starting the document");

@@ -15,11 +15,14 @@ struct PrintOptions {
   std::optional<std::string> output;  // answers the Save As dialog with this path (a POSIX path names a Z: path)
   bool cancel = false;                // cancels the Save As dialog
   std::optional<int> answer;          // IDYES or IDNO for every question
+  // Without `output`: the name typed into the Save As dialog when the document's title makes no file name.
+  std::string untitledName = "Untitled";
 };
 
 struct PrintOutcome {
   bool printed = false;  // every call of the application side succeeded
   std::string failure;   // what failed, when not printed
+  DWORD error = 0;       // the last error when it failed
   // The "FileName" value the driver recorded for this job: the PDF's path, or "FALSE" after a cancelled Save As;
   // nothing when the driver recorded none.
   std::optional<kq::WString> fileName;
@@ -29,6 +32,8 @@ struct PrintOutcome {
 inline constexpr WCHAR kResultKey[] = u"Software\\Kelvo Software\\PDF Zedarod";
 inline constexpr WCHAR kResultValue[] = u"FileName";
 
+// The person at the keyboard has no other name to offer: the driver's question whether to try another file is
+// answered No, whatever else the options answer, so that a file that cannot be written fails the job.
 // Throws JobError for settings the printer cannot take; every other failure is in the outcome.
 PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options);
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "endtoend_fixture.h"
+#include "op_table.h"
 #include "win/processthreadsapi.h"
 #include "win/registry.h"
 #include "win/spooler.h"
@@ -193,9 +194,12 @@ TEST_F(EndToEndTest, TheDriverLibraryExportsOnlyItsTwoEntries) {
 
 class PrintToolTest : public EndToEndTest {
  protected:
-  CommandResult Tool(const std::string& arguments) {
-    return RunCommand("KQ_ROOT=" + Quote((machine->Root() / "tool-state").string()) + " KQ_OPEN_HANDLER= " +
-               Quote(kPrintTool.string()) + " " + arguments);
+  // Runs the tool in `folder` (the state root's folder when none is given).
+  CommandResult Tool(const std::string& arguments, std::filesystem::path folder = {}) {
+    if (folder.empty()) folder = machine->Root();
+    return RunCommand("cd " + Quote(folder.string()) + " && KQ_ROOT=" +
+                      Quote((machine->Root() / "tool-state").string()) + " KQ_OPEN_HANDLER= " +
+                      Quote(kPrintTool.string()) + " " + arguments);
   }
 
   std::filesystem::path WriteJob(const std::string& name, const std::string& json) {
@@ -205,38 +209,162 @@ class PrintToolTest : public EndToEndTest {
   }
 };
 
-TEST_F(PrintToolTest, PrintsAJobAndSaysWhereThePdfWent) {
-  const auto job = WriteJob("job.json", R"({"document": "Quarterly", "settings": {"OpenFile": 0, "PPOption": 0},
-                                            "pages": [{"ops": []}, {"ops": []}]})");
-  const auto file = out / "quarterly.pdf";
-  auto run = Tool(Quote(job.string()) + " -o " + Quote(file.string()));
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("the PDF went to " + file.string()), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("journal: save as \"Print to PDF Document - Kelvo Quenzar Printer\""), std::string::npos)
-      << "the journal goes to stderr:\n" << run.output;
-  EXPECT_EQ(PdfInfo(file)["Pages"], "2");
-
-  // Again on the same state root: the existing file is replaced once the person says yes.
-  run = Tool(Quote(job.string()) + " -o " + Quote(file.string()) + " --yes");
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("the PDF went to " + file.string()), std::string::npos) << run.output;
-
-  run = Tool(Quote(job.string()) + " --cancel");
-  ASSERT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("no PDF was written: the Save As dialog was cancelled"), std::string::npos)
-      << run.output;
+// The last line of what the tool printed.
+std::string LastLine(const std::string& output) {
+  std::string text = output;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
 }
 
-TEST_F(PrintToolTest, AnUnknownOpIsAnErrorNamingItAndItsIndex) {
-  const auto job = WriteJob("ops.json", R"({"pages": [{"ops": []}, {"ops": [{"op": "warp"}, {"op": "rect"}]}]})");
-  const auto run = Tool(Quote(job.string()) + " -o " + Quote((out / "ops.pdf").string()));
-  EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("pages[1].ops[0]: unknown op \"warp\""), std::string::npos) << run.output;
-  EXPECT_FALSE(std::filesystem::exists(out / "ops.pdf"));
+TEST_F(PrintToolTest, EachOutcomeHasItsExitCodeAndSaysWhatHappened) {
+  const auto job = WriteJob("job.json", R"({"document": "Quarterly", "settings": {"OpenFile": 0, "PPOption": 0},
+                                            "pages": [{"ops": []}, {"ops": []}]})");
+  const auto untitled = WriteJob("slash.json", R"({"document": "/", "settings": {"OpenFile": 0, "PPOption": 0}})");
+  const auto full = WriteJob("full.json", R"({"settings": {"OpenFile": 0, "PPOption": 0, "Overwrite": 1},
+                                             "pages": [{}]})");
+  const auto bad = WriteJob("bad.json", R"({"document": "Bad", "page": []})");
+  const auto named = WriteJob("named.json", R"({"document": "Named", "settings": {"OpenFile": 0, "PPOption": 0,
+                                               "UseDefFileName": true, "Folder": ")" + out.string() + R"("}})");
+  const auto file = out / "quarterly.pdf";
+  std::filesystem::create_symlink("/dev/full", out / "full.pdf");
+  // Root writes anywhere but in the kernel's own folders.
+  std::filesystem::path unwritable = out / "locked";
+  std::filesystem::create_directories(unwritable);
+  std::filesystem::permissions(unwritable, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  if (geteuid() == 0) unwritable = "/sys";
+  const std::filesystem::path here = machine->Root() / "here";
+  std::filesystem::create_directories(here);
 
-  const auto usage = Tool("");
-  EXPECT_EQ(usage.status, 2);
-  EXPECT_NE(usage.output.find("usage: kqprint"), std::string::npos) << usage.output;
+  const struct {
+    std::string arguments;
+    int exitCode;
+    std::string lastLine;
+  } cases[] = {
+      {Quote(job.string()) + " -o " + Quote(file.string()), 0, "kqprint: the PDF went to " + file.string()},
+      {Quote(job.string()) + " -o " + Quote(file.string()), 4,
+       "kqprint: no PDF was written: " + file.string() + " already exists and was not replaced (--yes replaces it)"},
+      {Quote(job.string()) + " -o " + Quote(file.string()) + " --yes", 0, "kqprint: the PDF went to " + file.string()},
+      {Quote(job.string()) + " --cancel", 4, "kqprint: no PDF was written: the Save As dialog was cancelled"},
+      {Quote(job.string()) + " -o " + Quote((out / "missing" / "q.pdf").string()), 1,
+       "kqprint: no PDF was written: " + (out / "missing" / "q.pdf").string() +
+           " could not be created (the folder does not exist)"},
+      {Quote(job.string()) + " -o " + Quote((unwritable / "q.pdf").string()), 1,
+       "kqprint: no PDF was written: " + (unwritable / "q.pdf").string() + " could not be created (access is denied)"},
+      {Quote(full.string()) + " -o " + Quote((out / "full.pdf").string()), 1,
+       "kqprint: no PDF was written: the printer reported an error in DrvEndDoc: \"Error happened to Kelvo Quenzar "
+       "Zedarod. Your PDF document might not be complete.\""},
+      // The title gives no file name: the person types the job's name into the dialog, in the current folder.
+      {"--quiet " + Quote(untitled.string()), 0, "kqprint: the PDF went to " + (here / "slash.pdf").string()},
+      // A default name in the settings' folder; once it exists, only "Overwrite" replaces it.
+      {Quote(named.string()), 0, "kqprint: the PDF went to " + (out / "Named.pdf").string()},
+      {Quote(named.string()) + " --yes", 1,
+       "kqprint: no PDF was written: the file in the output folder could not be created (the file already exists; "
+       "\"Overwrite\": true replaces it)"},
+      {Quote(bad.string()), 3, "kqprint: " + bad.string() + ": unknown key \"page\"; did you mean \"pages\"?"},
+      {Quote(job.string()) + " --yes --no", 2,
+       "kqprint: --yes and --no exclude each other (kqprint --help lists the options)"},
+  };
+  for (const auto& c : cases) {
+    const auto run = Tool(c.arguments, here);
+    EXPECT_EQ(run.status, c.exitCode) << c.arguments << "\n" << run.output;
+    EXPECT_EQ(LastLine(run.output), c.lastLine) << c.arguments << "\n" << run.output;
+  }
+  EXPECT_EQ(PdfInfo(file)["Pages"], "2");
+  EXPECT_EQ(PdfInfo(here / "slash.pdf")["Pages"], "1");
+  EXPECT_FALSE(std::filesystem::exists(out / "missing"));
+  EXPECT_FALSE(std::filesystem::exists(unwritable / "q.pdf"));
+}
+
+TEST_F(PrintToolTest, TheJournalShowsAsMuchAsAsked) {
+  const auto job = WriteJob("job.json", R"({"document": "Quarterly", "settings": {"OpenFile": 0, "PPOption": 0},
+                                            "pages": [{}]})");
+  const auto file = out / "quarterly.pdf";
+  std::ofstream(file) << "an older file";
+  const std::string saveAs = "journal: save as \"Print to PDF Document - Kelvo Quenzar Printer\"";
+  const std::string question = "journal: message box \"Confirm Save As\"";
+
+  // Verbose: every window and answer. Default: the questions only. Quiet: the result only.
+  auto run = Tool("--verbose --yes " + Quote(job.string()) + " -o " + Quote(file.string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find(saveAs), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(question), std::string::npos) << run.output;
+  run = Tool("--yes " + Quote(job.string()) + " -o " + Quote(file.string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find(saveAs), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find(question), std::string::npos) << run.output;
+  run = Tool("-q --yes " + Quote(job.string()) + " -o " + Quote(file.string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output, "kqprint: the PDF went to " + file.string() + "\n");
+}
+
+TEST_F(PrintToolTest, TheCommandLineReadsStandardInputAndRefusesContradictions) {
+  const auto job = WriteJob("piped.json", R"({"document": "Piped", "settings": {"OpenFile": 0, "PPOption": 0},
+                                               "pages": [{}]})");
+  const auto file = out / "piped.pdf";
+  auto run = Tool("- -o " + Quote(file.string()) + " < " + Quote(job.string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(PdfInfo(file)["Pages"], "1");
+
+  const auto empty = WriteJob("empty.json", R"({"document": "Empty"})");
+  run = Tool(Quote(empty.string()) + " -o " + Quote((out / "empty.pdf").string()));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("warning: " + empty.string() + ": the job has no pages; the printer makes one blank page"),
+            std::string::npos)
+      << run.output;
+
+  const struct {
+    const char* arguments;
+    const char* message;
+  } refused[] = {
+      {"", "no job file"},
+      {"job.json --cancel -o x.pdf", "-o and --cancel exclude each other"},
+      {"job.json --quiet --verbose", "--quiet and --verbose exclude each other"},
+      {"job.json -o a.pdf -o b.pdf", "-o is given twice"},
+      {"job.json other.json", "one job file at a time"},
+      {"job.json --sideways", "unknown option --sideways"},
+      {"--list-settings job.json", "--list-settings takes no job file"},
+      {"--version --list-settings", "--version and --list-settings exclude each other"},
+  };
+  for (const auto& c : refused) {
+    run = Tool(c.arguments);
+    EXPECT_EQ(run.status, 2) << c.arguments << "\n" << run.output;
+    EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n" << run.output;
+  }
+
+  const struct {
+    const char* job;
+    const char* message;
+  } unreadable[] = {
+      {"nowhere.json", "nowhere.json: no such file"},
+      {".", ".: a folder, not a job file"},
+  };
+  for (const auto& c : unreadable) {
+    run = Tool(c.job);
+    EXPECT_EQ(run.status, 3) << run.output;
+    EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+  }
+}
+
+TEST_F(PrintToolTest, HelpVersionAndSettingsListEverything) {
+  auto run = Tool("--help");
+  ASSERT_EQ(run.status, 0) << run.output;
+  for (const char* option : {"--output PATH", "--cancel", "--yes", "--no", "--quiet", "--verbose", "--list-settings",
+                             "--help", "--version", "Exit codes"})
+    EXPECT_NE(run.output.find(option), std::string::npos) << option << "\n" << run.output;
+  for (const kqprint::OpKind& op : kqprint::AllOps())
+    EXPECT_NE(run.output.find("  " + std::string(op.name) + " "), std::string::npos) << op.name;
+
+  run = Tool("--version");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output, "kqprint: Kelvo Quenzar Printer Version 2.0.1.0823\n");
+
+  run = Tool("--list-settings");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Orientation: the paper's orientation\n    values: portrait (1), landscape (2)"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("FontEmbed: which fonts are embedded\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("A3 (8)"), std::string::npos) << run.output;
 }
 
 }  // namespace
