@@ -2,7 +2,8 @@
 #include <vector>
 
 #include "plugin_state.h"
-#include "win/string_resources.h"
+#include "win/dialog_templates.h"
+#include "win/string_table.h"
 
 namespace sarnoth {
 
@@ -42,9 +43,9 @@ std::string OwnString(UINT id, std::size_t size) {
 extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == sarnoth::kProcessAttach) {
     sarnoth::State().module = instance;
-    kq::RegisterModuleStrings(instance, sarnoth::kStrings);
+    kq::RegisterModuleResources(instance, {{}, sarnoth::kStrings});
   } else if (reason == sarnoth::kProcessDetach) {
-    kq::UnregisterModuleStrings(instance);
+    kq::UnregisterModuleResources(instance);
   }
   return TRUE;
 }

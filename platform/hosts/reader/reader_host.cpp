@@ -10,7 +10,7 @@
 
 #include "win/machine.h"
 #include "win/menus.h"
-#include "win/string_resources.h"
+#include "win/string_table.h"
 #include "win/user.h"
 
 namespace kq::reader {

@@ -2,7 +2,8 @@
 
 #include "user_fixture.h"
 #include "win/menus.h"
-#include "win/string_resources.h"
+#include "win/dialog_templates.h"
+#include "win/string_table.h"
 
 namespace {
 
@@ -85,11 +86,11 @@ TEST_F(Menus, ThePersonPicksWhatTheScriptSaysOrDismisses) {
 
 const kq::StringResource kStrings[] = {{1, u"Kelvo Quenzar"}, {2, u"Caf\u00e9"}};
 
-TEST(StringResources, LoadStringCutsToTheBuffer) {
+TEST(StringTableNarrow, LoadStringACutsToTheBufferInBytes) {
   kq::TemporaryMachine machine;
   kq::MachineScope scope(machine.Get());
   const auto module = reinterpret_cast<HINSTANCE>(const_cast<kq::StringResource*>(kStrings));
-  kq::RegisterModuleStrings(module, kStrings);
+  kq::RegisterModuleResources(module, {{}, kStrings});
   char narrow[8] = {};
   EXPECT_EQ(LoadStringA(module, 1, narrow, sizeof narrow), 7);
   EXPECT_STREQ(narrow, "Kelvo Q");
@@ -99,7 +100,7 @@ TEST(StringResources, LoadStringCutsToTheBuffer) {
   EXPECT_EQ(LoadStringW(module, 1, wide, 32), 13);
   EXPECT_EQ(LoadStringW(module, 3, wide, 32), 0);
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
-  kq::UnregisterModuleStrings(module);
+  kq::UnregisterModuleResources(module);
   EXPECT_EQ(LoadStringA(module, 1, narrow, sizeof narrow), 0);
 }
 
