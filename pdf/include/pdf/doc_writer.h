@@ -179,7 +179,7 @@ class CPDF_DocWriter {
   void TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BRUSHOBJ* foreground, BRUSHOBJ* opaque,
                const RECTL* opaqueRect, POINTL* origin, MIX mix);
 
-  // ---- Job settings, destination and clean-up (driver room: job_settings.cpp, destination.cpp, job_cleanup.cpp) ----
+  // ---- Job settings and destination (driver room: job_settings.cpp, destination.cpp); clean-up (job_cleanup.cpp) ----
   // Fills the job's settings from the device record, its settings record and the printer values; called by
   // DrvStartDoc and DrvResetPDEV. Sets progressArgs->interactive.
   void LoadJobSettings(const DriverPdev& pdev);
