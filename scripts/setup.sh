@@ -11,6 +11,7 @@ packages=(
   libpoppler-cpp-dev
   libzip-dev libxml2-dev pandoc python3-docx
   curl qpdf poppler-utils poppler-data mupdf-tools
+  openssl python3
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
   libfribidi-dev libharfbuzz-dev
 )

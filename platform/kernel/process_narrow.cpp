@@ -1,20 +1,14 @@
 // CreateProcessA: the narrow texts in the machine's ANSI code page, then CreateProcessW.
 #include <optional>
 
+#include "win/ansi_text.h"
 #include "win/processthreadsapi.h"
 
 namespace {
 
 std::optional<kq::WString> WideOf(LPCSTR text) {
   if (!text) return std::nullopt;
-  kq::WString wide;
-  const int length = static_cast<int>(std::char_traits<char>::length(text));
-  if (length > 0) {
-    const int units = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
-    wide.resize(static_cast<std::size_t>(units > 0 ? units : 0));
-    if (units > 0) MultiByteToWideChar(CP_ACP, 0, text, length, wide.data(), units);
-  }
-  return wide;
+  return kq::WideOfAnsi(text);
 }
 
 LPCWSTR Pointer(const std::optional<kq::WString>& text) { return text ? text->c_str() : nullptr; }
