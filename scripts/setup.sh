@@ -10,6 +10,7 @@ packages=(
   libcctz-dev tzdata libexpat1-dev
   curl qpdf poppler-utils poppler-data mupdf-tools
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
+  libpng-dev
 )
 
 missing=()

@@ -234,6 +234,37 @@ bool DeviceContext::TransparentBlt(const BitmapBits& bitmap, const RECTL& dest, 
       DdiTransparentBlt(call.Surface(), src->Surface(), clip, call.Xlate(src->Palette()), &to, &from, key, 0));
 }
 
+bool DeviceContext::PlgBlt(const BitmapBits& bitmap, const std::array<POINTL, 3>& corners, std::optional<RECTL> source) {
+  if (!CanDraw()) return false;
+  // The corners go to the driver in 28.4 fixed point.
+  constexpr LONG kLimit = (1 << 26) - 1;
+  for (const POINTL& p : corners)
+    if (p.x < -kLimit || p.x > kLimit || p.y < -kLimit || p.y > kLimit) return Invalid();
+  DrawCall call(machine_, *drawing_);
+  if (!call.Ready()) return false;
+  auto src = SourceBitmap::Make(bitmap);
+  if (!src) return false;
+  RECTL from;
+  if (!src->Area(source, &from)) return false;
+  const POINTL d{corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y};
+  RECTL bounds{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+  for (const POINTL& p : {corners[1], corners[2], d}) {
+    bounds.left = std::min(bounds.left, p.x);
+    bounds.top = std::min(bounds.top, p.y);
+    bounds.right = std::max(bounds.right, p.x);
+    bounds.bottom = std::max(bounds.bottom, p.y);
+  }
+  if (appgdi::EmptyRect(bounds)) return true;
+  CLIPOBJ* clip = call.Clip(bounds);
+  if (!clip) return true;
+  POINTFIX fixed[3];
+  for (int i = 0; i < 3; ++i) fixed[i] = POINTFIX{corners[i].x * 16, corners[i].y * 16};
+  POINTL halftone{0, 0};
+  DrawCall::Begin();
+  return DrawCall::Done(DdiPlgBlt(call.Surface(), src->Surface(), nullptr, clip, call.Xlate(src->Palette()), nullptr,
+                                  &halftone, fixed, &from, nullptr, COLORONCOLOR));
+}
+
 bool DeviceContext::GradientFill(std::span<const TRIVERTEX> vertices, std::span<const GRADIENT_RECT> rects,
                                  bool vertical) {
   return Gradient(vertices, rects.data(), rects.size(), vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);

@@ -1,5 +1,7 @@
 #include "draw_ops.h"
 
+#include "image_ops.h"
+
 #include "win/enginefont.h"
 
 #include <array>
@@ -412,7 +414,8 @@ class UnclipOp final : public DrawOp {
 }  // namespace
 
 const std::vector<std::string>& DrawOpNames() {
-  static const std::vector<std::string> names{"text", "rect", "line", "path", "clip", "unclip"};
+  static const std::vector<std::string> names{"text", "rect",     "line",        "path", "clip", "unclip",
+                                              "image", "gradient", "alpha", "transparent", "plg"};
   return names;
 }
 
@@ -424,6 +427,7 @@ std::unique_ptr<DrawOp> ParseDrawOp(const JobOp& op, const std::filesystem::path
   if (op.op == "path") return std::make_unique<PathOp>(fields);
   if (op.op == "clip") return std::make_unique<ClipOp>(fields);
   if (op.op == "unclip") return std::make_unique<UnclipOp>();
+  if (auto image = ParseImageOp(op, folder)) return image;
   throw JobError("unknown op \"" + op.op + "\"");
 }
 

@@ -16,6 +16,8 @@
 // further coordinate pairs after M and L continuing as lines. A mix M names a binary raster operation ("copypen",
 // "xorpen", "notcopypen", "black", "white", ...); a rop R a ternary one ("patcopy", "patinvert", "dstinvert",
 // "blackness", "whiteness", "notpatcopy").
+//
+// The bitmap and gradient ops (image, gradient, alpha, transparent, plg) and their fields: image_ops.h.
 #pragma once
 
 #include <filesystem>

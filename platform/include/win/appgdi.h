@@ -5,6 +5,7 @@
 // bound when it was opened, and is used on one thread at a time.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -215,6 +216,9 @@ class DeviceContext {
   // value). `dest` must be well ordered.
   bool TransparentBlt(const BitmapBits& bitmap, const RECTL& dest, std::optional<RECTL> source,
                       COLORREF transparent);
+  // The bitmap's `source` rectangle on the parallelogram whose upper-left, upper-right and lower-left corners are
+  // `corners` (DrvPlgBlt, COLORONCOLOR); the clip's bounds are the box of its four corners.
+  bool PlgBlt(const BitmapBits& bitmap, const std::array<POINTL, 3>& corners, std::optional<RECTL> source);
   // Shaded rectangles, from left to right or top to bottom (`vertical`), or Gouraud triangles (DrvGradientFill);
   // the extents are the vertices' bounding rectangle.
   bool GradientFill(std::span<const TRIVERTEX> vertices, std::span<const GRADIENT_RECT> rects, bool vertical);
