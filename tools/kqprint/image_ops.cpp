@@ -2,6 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -86,11 +89,22 @@ std::optional<RECTL> SourceOf(const Json& op, const ImageFile& image) {
   return r;
 }
 
-ImageFile Load(const Json& op, const std::filesystem::path& folder) {
+// Ops of one job that name the same file share its pixels: a job of many pages with the same picture holds it
+// once. The cache holds nothing itself; a file lives while an op holds it.
+std::shared_ptr<const ImageFile> Load(const Json& op, const std::filesystem::path& folder) {
   const Json& file = Required(op, "file");
   if (!file.is_string()) throw JobError("\"file\": not a text");
   const std::filesystem::path name = file.get<std::string>();
-  return ReadImageFile(name.is_absolute() ? name : folder / name);
+  const std::filesystem::path path = name.is_absolute() ? name : folder / name;
+  static std::mutex mutex;
+  static std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> loaded;
+  std::lock_guard lock(mutex);
+  std::error_code ec;
+  const std::filesystem::path key = std::filesystem::weakly_canonical(path, ec);
+  if (auto held = loaded[key].lock()) return held;
+  auto image = std::make_shared<const ImageFile>(ReadImageFile(path));
+  loaded[key] = image;
+  return image;
 }
 
 // COLORREF to the TRIVERTEX channels.
@@ -99,10 +113,12 @@ TRIVERTEX Vertex(LONG x, LONG y, COLORREF c) {
                    static_cast<COLOR16>(((c >> 16) & 0xFF) << 8), 0};
 }
 
+using SharedImage = std::shared_ptr<const ImageFile>;
+
 class ImageOp final : public DrawOp {
  public:
   ImageOp(const Json& op, const std::filesystem::path& folder)
-      : image_(Load(op, folder)), rect_(Box::Of(Required(op, "rect"), "\"rect\"")), source_(SourceOf(op, image_)) {
+      : image_(Load(op, folder)), rect_(Box::Of(Required(op, "rect"), "\"rect\"")), source_(SourceOf(op, *image_)) {
     if (const Json* rop = Field(op, "rop")) {
       const std::string text = rop->is_string() ? rop->get<std::string>() : std::string();
       bool known = false;
@@ -113,15 +129,15 @@ class ImageOp final : public DrawOp {
   }
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     const RECTL dest = rect_.InPixels(scale);
-    if (!image_.jpeg.empty() && !source_ && rop_ == SRCCOPY) {
-      if (dc.DrawJpeg(image_.jpeg, SIZEL{image_.width, image_.height}, dest)) return true;
+    if (!image_->jpeg.empty() && !source_ && rop_ == SRCCOPY) {
+      if (dc.DrawJpeg(image_->jpeg, SIZEL{image_->width, image_->height}, dest)) return true;
       if (GetLastError() != ERROR_NOT_SUPPORTED) return false;
     }
-    return dc.DrawBitmap(image_.Bitmap(), dest, source_, rop_);
+    return dc.DrawBitmap(image_->Bitmap(), dest, source_, rop_);
   }
 
  private:
-  ImageFile image_;
+  SharedImage image_;
   Box rect_;
   std::optional<RECTL> source_;
   DWORD rop_ = SRCCOPY;
@@ -190,12 +206,14 @@ class AlphaOp final : public DrawOp {
     if (fill) {
       // A rectangle of one colour: a bitmap of one pixel, stretched.
       const COLORREF c = Color(*fill, "\"fill\"");
-      image_.width = image_.height = 1;
-      image_.bits = {static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8), static_cast<BYTE>(c), 0};
+      auto pixel = std::make_shared<ImageFile>();
+      pixel->width = pixel->height = 1;
+      pixel->bits = {static_cast<BYTE>(c >> 16), static_cast<BYTE>(c >> 8), static_cast<BYTE>(c), 0};
+      image_ = std::move(pixel);
       if (Field(op, "source")) throw JobError("\"source\" goes with \"file\"");
     } else {
       image_ = Load(op, folder);
-      source_ = SourceOf(op, image_);
+      source_ = SourceOf(op, *image_);
     }
     if (const Json* opacity = Field(op, "opacity")) {
       const double value = Number(*opacity, "\"opacity\"");
@@ -204,12 +222,12 @@ class AlphaOp final : public DrawOp {
     }
   }
   bool Draw(kq::DeviceContext& dc, double scale) const override {
-    BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity_, static_cast<BYTE>(image_.alpha ? AC_SRC_ALPHA : 0)};
-    return dc.AlphaBlend(image_.Bitmap(), rect_.InPixels(scale), source_, blend);
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, opacity_, static_cast<BYTE>(image_->alpha ? AC_SRC_ALPHA : 0)};
+    return dc.AlphaBlend(image_->Bitmap(), rect_.InPixels(scale), source_, blend);
   }
 
  private:
-  ImageFile image_;
+  SharedImage image_;
   Box rect_;
   std::optional<RECTL> source_;
   BYTE opacity_ = 255;
@@ -220,14 +238,14 @@ class TransparentOp final : public DrawOp {
   TransparentOp(const Json& op, const std::filesystem::path& folder)
       : image_(Load(op, folder)),
         rect_(Box::Of(Required(op, "rect"), "\"rect\"")),
-        source_(SourceOf(op, image_)),
+        source_(SourceOf(op, *image_)),
         key_(Color(Required(op, "key"), "\"key\"")) {}
   bool Draw(kq::DeviceContext& dc, double scale) const override {
-    return dc.TransparentBlt(image_.Bitmap(), rect_.InPixels(scale), source_, key_);
+    return dc.TransparentBlt(image_->Bitmap(), rect_.InPixels(scale), source_, key_);
   }
 
  private:
-  ImageFile image_;
+  SharedImage image_;
   Box rect_;
   std::optional<RECTL> source_;
   COLORREF key_;
@@ -235,7 +253,7 @@ class TransparentOp final : public DrawOp {
 
 class PlgOp final : public DrawOp {
  public:
-  PlgOp(const Json& op, const std::filesystem::path& folder) : image_(Load(op, folder)), source_(SourceOf(op, image_)) {
+  PlgOp(const Json& op, const std::filesystem::path& folder) : image_(Load(op, folder)), source_(SourceOf(op, *image_)) {
     const Json& points = Required(op, "points");
     if (!points.is_array() || points.size() != 3) throw JobError("\"points\": the corners A, B and C");
     for (std::size_t i = 0; i < 3; ++i) {
@@ -246,11 +264,11 @@ class PlgOp final : public DrawOp {
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     std::array<POINTL, 3> corners;
     for (std::size_t i = 0; i < 3; ++i) corners[i] = {Pixels(points_[i][0], scale), Pixels(points_[i][1], scale)};
-    return dc.PlgBlt(image_.Bitmap(), corners, source_);
+    return dc.PlgBlt(image_->Bitmap(), corners, source_);
   }
 
  private:
-  ImageFile image_;
+  SharedImage image_;
   std::optional<RECTL> source_;
   std::array<std::array<double, 2>, 3> points_{};
 };
