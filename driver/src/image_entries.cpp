@@ -28,6 +28,24 @@ RECTL ParallelogramBox(const POINTFIX* p) {
                CeilPixel(*std::max_element(xs, xs + 4)), CeilPixel(*std::max_element(ys, ys + 4))};
 }
 
+// The shape the stretch, copy, alpha and colour-key entries share: the destination's clip; in vector mode (and for
+// sources left to the writer) the image of the source rectangle unless `drawsImage` says no; in transparent mode the
+// engine's drawing and a dirty rectangle.
+template <class EngineDraw>
+BOOL SourceRectEntry(const Target& target, SURFOBJ* page, SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate,
+                     const RECTL& dest, const RECTL& src, bool drawsImage, EngineDraw engineDraw) {
+  CPDF_DocWriter& writer = *target.writer;
+  const RECTL bounds = Normalized(dest);
+  writer.EmitClip(page, clip, &bounds);
+  if (!target.transparent || LeftToTheWriter(writer, page, source)) {
+    if (drawsImage) writer.DrawBitmap(source, xlate, dest, src);
+    return TRUE;
+  }
+  engineDraw();
+  writer.AddDirtyRect(dest);
+  return TRUE;
+}
+
 }  // namespace
 
 BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
@@ -35,16 +53,9 @@ BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ*
                    ULONG iMode) {
   const auto target = TargetOf(psoDest);
   if (!target || !prclDest || !prclSrc) return TRUE;
-  CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = Normalized(*prclDest);
-  writer.EmitClip(psoDest, pco, &bounds);
-  if (!target->transparent || LeftToTheWriter(writer, psoDest, psoSrc)) {
-    writer.DrawBitmap(psoSrc, pxlo, *prclDest, *prclSrc);
-    return TRUE;
-  }
-  EngStretchBlt(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode);
-  writer.AddDirtyRect(*prclDest);
-  return TRUE;
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, true, [&] {
+    EngStretchBlt(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode);
+  });
 }
 
 BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
@@ -53,35 +64,21 @@ BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPO
   const auto target = TargetOf(psoDest);
   if (!target || !prclDest || !prclSrc) return TRUE;
   if (target->ignoreBackground && UsesDestination(rop4)) return TRUE;
-  CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = Normalized(*prclDest);
-  writer.EmitClip(psoDest, pco, &bounds);
-  if (!target->transparent || LeftToTheWriter(writer, psoDest, psoSrc)) {
-    const DWORD kind = (rop4 >> 2) & 7;
-    if (kind != 3 && kind != 4) writer.DrawBitmap(psoSrc, pxlo, *prclDest, *prclSrc);
-    return TRUE;
-  }
-  EngStretchBltROP(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode, pbo,
-                   rop4);
-  writer.AddDirtyRect(*prclDest);
-  return TRUE;
+  const DWORD kind = (rop4 >> 2) & 7;
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, kind != 3 && kind != 4, [&] {
+    EngStretchBltROP(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode, pbo,
+                     rop4);
+  });
 }
 
 BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest, POINTL* pptlSrc) {
   const auto target = TargetOf(psoDest);
   if (!target || !prclDest || !pptlSrc) return TRUE;
-  CPDF_DocWriter& writer = *target->writer;
   const RECTL bounds = Normalized(*prclDest);
-  writer.EmitClip(psoDest, pco, &bounds);
-  if (!target->transparent || LeftToTheWriter(writer, psoDest, psoSrc)) {
-    const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
-                     pptlSrc->y + (bounds.bottom - bounds.top)};
-    writer.DrawBitmap(psoSrc, pxlo, *prclDest, from);
-    return TRUE;
-  }
-  EngCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc);
-  writer.AddDirtyRect(*prclDest);
-  return TRUE;
+  const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
+                   pptlSrc->y + (bounds.bottom - bounds.top)};
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, from, true,
+                         [&] { EngCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc); });
 }
 
 BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT* pca,
@@ -107,32 +104,17 @@ BOOL DrvAlphaBlend(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* px
                    BLENDOBJ* pBlendObj) {
   const auto target = TargetOf(psoDest);
   if (!target || !prclDest || !prclSrc || target->ignoreBackground) return TRUE;
-  CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = Normalized(*prclDest);
-  writer.EmitClip(psoDest, pco, &bounds);
-  if (!target->transparent || LeftToTheWriter(writer, psoDest, psoSrc)) {
-    writer.DrawBitmap(psoSrc, pxlo, *prclDest, *prclSrc);
-    return TRUE;
-  }
-  EngAlphaBlend(psoDest, psoSrc, pco, pxlo, prclDest, prclSrc, pBlendObj);
-  writer.AddDirtyRect(*prclDest);
-  return TRUE;
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, true,
+                         [&] { EngAlphaBlend(psoDest, psoSrc, pco, pxlo, prclDest, prclSrc, pBlendObj); });
 }
 
 BOOL DrvTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst, RECTL* prclSrc,
                        ULONG iTransColor, ULONG ulReserved) {
   const auto target = TargetOf(psoDst);
   if (!target || !prclDst || !prclSrc || target->ignoreBackground) return TRUE;
-  CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = Normalized(*prclDst);
-  writer.EmitClip(psoDst, pco, &bounds);
-  if (!target->transparent || LeftToTheWriter(writer, psoDst, psoSrc)) {
-    writer.DrawBitmap(psoSrc, pxlo, *prclDst, *prclSrc);
-    return TRUE;
-  }
-  EngTransparentBlt(psoDst, psoSrc, pco, pxlo, prclDst, prclSrc, iTransColor, ulReserved);
-  writer.AddDirtyRect(*prclDst);
-  return TRUE;
+  return SourceRectEntry(*target, psoDst, psoSrc, pco, pxlo, *prclDst, *prclSrc, true, [&] {
+    EngTransparentBlt(psoDst, psoSrc, pco, pxlo, prclDst, prclSrc, iTransColor, ulReserved);
+  });
 }
 
 BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex, ULONG nVertex, PVOID pMesh,

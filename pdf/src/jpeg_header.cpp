@@ -6,25 +6,16 @@
 
 #include <jpeglib.h>
 
-namespace {
+#include "jpeg_errors.h"
 
-struct ErrorManager {
-  jpeg_error_mgr base;
-  std::jmp_buf exit;
-};
+namespace {
 
 // libjpeg's state lives outside the frame that jumps.
 struct Job {
   jpeg_decompress_struct cinfo;
-  ErrorManager error;
+  QuietJpegErrors error;
   jpeg_source_mgr source;
 };
-
-void ErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->exit, 1); }
-void EmitMessage(j_common_ptr, int) {}
-void OutputMessage(j_common_ptr) {}
-void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
-void ResetErrorManager(j_common_ptr) {}
 
 void InitSource(j_decompress_ptr) {}
 // The whole buffer is presented at once: a request for more finds none, which libjpeg reports as an error.
@@ -69,12 +60,7 @@ bool ReadHeader(Job& job, JpegHeader& header) {
 std::optional<JpegHeader> ReadJpegHeader(const std::uint8_t* data, std::size_t size) {
   if (!data || size == 0) return std::nullopt;
   auto job = std::make_unique<Job>();  // zeroed, so destroying a half-made object is safe
-  job->cinfo.err = jpeg_std_error(&job->error.base);
-  job->error.base.error_exit = ErrorExit;
-  job->error.base.emit_message = EmitMessage;
-  job->error.base.output_message = OutputMessage;
-  job->error.base.format_message = FormatMessage;
-  job->error.base.reset_error_mgr = ResetErrorManager;
+  job->cinfo.err = job->error.Install();
   job->source.next_input_byte = data;
   job->source.bytes_in_buffer = size;
   job->source.init_source = InitSource;
