@@ -88,10 +88,17 @@ std::unique_ptr<ImageRecord> ImageFromSurface(SURFOBJ* source, XLATEOBJ* transla
     }
     const std::uint32_t bytes = sourceBits / 8;
     const std::uint8_t* pixel = in + static_cast<std::ptrdiff_t>(srcRect.left) * bytes;
+    // A run of equal pixels is translated once.
+    ULONG last = 0, rgb = 0;
+    bool known = false;
     for (std::int32_t x = 0; x < image->width; ++x, pixel += bytes, out += 3) {
       ULONG value = 0;
       for (std::uint32_t b = 0; b < bytes; ++b) value |= ULONG{pixel[b]} << (8 * b);
-      const ULONG rgb = XLATEOBJ_iXlate(translate, value);
+      if (!known || value != last) {
+        rgb = XLATEOBJ_iXlate(translate, value);
+        last = value;
+        known = true;
+      }
       out[0] = static_cast<std::uint8_t>(rgb);
       out[1] = static_cast<std::uint8_t>(rgb >> 8);
       out[2] = static_cast<std::uint8_t>(rgb >> 16);
