@@ -461,6 +461,18 @@ TEST_F(DrawEntries, TransparentImageEntriesDrawIntoThePageAndLeaveRegionsToTheFa
   EXPECT_LT(content.find(" Do Q\n"), content.find(" f \n")) << content;
   EXPECT_EQ(Writer().dirtyRects.Count(), 0u);
 
+  // A clip change between two blits writes the first blit's region before the new clip.
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), &dest, &at, nullptr, nullptr,
+                                 nullptr, 0xCCCC));
+  auto clip = kq::ClipObject::Rectangle(RECTL{0, 0, 50, 50});
+  RECTL corner{0, 0, 100, 100};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, red.so, nullptr, clip->Object(), red.xlate->Object(), &corner, &at, nullptr,
+                                 nullptr, nullptr, 0xCCCC));
+  const std::string clipped = Take();
+  EXPECT_NE(clipped.find(" Do Q\n"), std::string::npos) << clipped;
+  EXPECT_LT(clipped.find(" Do Q\n"), clipped.find(" re W n")) << clipped;
+  EXPECT_EQ(Writer().dirtyRects.Count(), 1u) << "the second blit waits";
+
   // With the ignore-background setting the alpha, colour-key and gradient entries draw nothing at all.
   Open(true, true);
   BLENDOBJ blend{};
