@@ -2,6 +2,7 @@
 // pixels with a translation from its palette to the device's (DrvBitBlt, DrvStretchBlt, DrvStretchBltROP,
 // DrvAlphaBlend, DrvTransparentBlt), JPEG files passed through, and DrvGradientFill.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -28,6 +29,7 @@ ULONG FormatOf(ULONG bits) {
     case 1: return BMF_1BPP;
     case 4: return BMF_4BPP;
     case 8: return BMF_8BPP;
+    case 16: return BMF_16BPP;
     case 24: return BMF_24BPP;
     case 32: return BMF_32BPP;
     default: return 0;
@@ -55,6 +57,16 @@ class SourceBitmap {
       if (bitmap.palette.empty() || bitmap.palette.size() > (std::size_t{1} << bitmap.bitsPerPixel)) return Fail();
       palette.mode = PAL_INDEXED;
       for (COLORREF c : bitmap.palette) palette.colors.push_back(c & 0xFFFFFF);
+    } else if (bitmap.bitsPerPixel == 16) {
+      const bool given = bitmap.masks[0] || bitmap.masks[1] || bitmap.masks[2];
+      palette.mode = PAL_BITFIELDS;
+      palette.red = given ? bitmap.masks[0] : 0x7C00;
+      palette.green = given ? bitmap.masks[1] : 0x03E0;
+      palette.blue = given ? bitmap.masks[2] : 0x001F;
+      // Each mask a run of bits within the pixel's 16, none overlapping another.
+      for (ULONG m : {palette.red, palette.green, palette.blue})
+        if (m == 0 || m > 0xFFFF || ((m >> std::countr_zero(m)) & ((m >> std::countr_zero(m)) + 1)) != 0) return Fail();
+      if ((palette.red & palette.green) || (palette.red & palette.blue) || (palette.green & palette.blue)) return Fail();
     } else {
       palette.mode = PAL_BGR;  // blue, green, red in memory: the value is 0x00RRGGBB
     }

@@ -132,9 +132,11 @@ ImageFile ReadBmp(const std::filesystem::path& path, const std::vector<BYTE>& fi
   const std::uint32_t bits = Le(file, 28, 2);
   const std::uint32_t compression = Le(file, 30, 4);
   std::uint32_t colors = Le(file, 46, 4);
+  // Bit fields (3) only for 16-bit pixels, whose masks follow a 40-byte header.
+  const bool fields = compression == 3 && bits == 16 && header == 40 && file.size() >= 66;
   if (header < 40 || width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min() ||
-      compression != 0 || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
-    Bad(path, "only uncompressed BMPs of 1, 4, 8, 24 or 32 bits are read");
+      (compression != 0 && !fields) || (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
+    Bad(path, "only uncompressed BMPs of 1, 4, 8, 16, 24 or 32 bits are read");
   const bool topDown = height < 0;
   const LONG rows = topDown ? -height : height;
   CheckSize(path, static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(rows));
@@ -142,6 +144,7 @@ ImageFile ReadBmp(const std::filesystem::path& path, const std::vector<BYTE>& fi
   out.width = width;
   out.height = rows;
   out.bitsPerPixel = bits;
+  if (fields) out.masks = {Le(file, 54, 4), Le(file, 58, 4), Le(file, 62, 4)};
   if (bits <= 8) {
     if (colors == 0 || colors > (1u << bits)) colors = 1u << bits;
     const std::size_t table = 14 + std::size_t{header};
@@ -172,6 +175,7 @@ kq::BitmapBits ImageFile::Bitmap() const {
   bitmap.bitsPerPixel = bitsPerPixel;
   bitmap.bits = bits;
   bitmap.palette = palette;
+  bitmap.masks = masks;
   return bitmap;
 }
 

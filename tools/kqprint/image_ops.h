@@ -1,6 +1,6 @@
 // The bitmap and gradient ops of a job file. Positions are points from the page's top-left corner; "source" is a
 // rectangle of the image's own pixels (the whole image without it); colours "#rrggbb"; image files are PNG, JPEG
-// or BMP, looked up beside the job.
+// or BMP (1, 4, 8, 16, 24 or 32 bits), looked up beside the job.
 //
 //   {"op": "image", "file": F, "rect": [left, top, right, bottom], "source": [l, t, r, b], "rop": R}
 //       R: "srccopy" (the default), "srcinvert", "srcand", "srcpaint", "notsrccopy", "srcerase". A JPEG drawn

@@ -191,5 +191,41 @@ TEST_F(ImageEndToEnd, PagesOfImagesAndGradientsLookAsTheEngineDrawsThem) {
   }
 }
 
+TEST_F(ImageEndToEnd, SixteenBitImagesKeepTheirColours) {
+  // A 5-6-5 BMP of 2 x 1 pixels, red and green, drawn over an inch.
+  std::vector<unsigned char> bmp(70 + 4, 0);
+  const auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) bmp[at + i] = static_cast<unsigned char>(v >> (8 * i));
+  };
+  bmp[0] = 'B', bmp[1] = 'M';
+  put(10, 66, 4), put(14, 40, 4), put(18, 2, 4), put(22, 1, 4), put(26, 1, 2), put(28, 16, 2), put(30, 3, 4);
+  put(54, 0xF800, 4), put(58, 0x07E0, 4), put(62, 0x001F, 4), put(66, 0xF800, 2), put(68, 0x07E0, 2);
+  std::ofstream(out / "565.bmp", std::ios::binary).write(reinterpret_cast<const char*>(bmp.data()),
+                                                          static_cast<std::streamsize>(bmp.size()));
+  for (bool transparent : {false, true}) {
+    SCOPED_TRACE(transparent ? "transparent mode" : "vector mode");
+    const Json job = {{"document", "Sixteen"},
+                      {"settings", {{"PaperSize", 1}, {"DPI", kDpi}, {"GDIPunt", transparent ? 1 : 0}, {"ImageCompress", 0},
+                                    {"OpenFile", 0}}},
+                      {"pages", Json::array({{{"ops", Json::array({{{"op", "image"}, {"file", "565.bmp"},
+                                                                     {"rect", {72, 72, 216, 144}}}})}}})}};
+    const auto pdf = out / (transparent ? "sixteen-t.pdf" : "sixteen-v.pdf");
+    const auto outcome = Print(kqprint::ParseJob(job, out), pdf);
+    ASSERT_TRUE(outcome.printed) << outcome.failure;
+    ExpectQpdfCheckPasses(pdf);
+    const auto page = Rendered(pdf, false);
+    ASSERT_TRUE(page);
+    const auto at = [&](int x, int y) {
+      const unsigned char* p = &page->rgb[(static_cast<std::size_t>(y) * page->width + x) * 3];
+      return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+    // An inch from the left and top edge of the page, at 300 dpi; each pixel of the image is an inch wide.
+    for (const auto& [x, expected] : {std::pair{400, std::array<int, 3>{255, 0, 0}}, std::pair{700, std::array<int, 3>{0, 255, 0}}}) {
+      const auto got = at(x, 400);
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(got[c], expected[c], 8) << x;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace e2e

@@ -2,6 +2,7 @@
 // job's bitmap ops are refused with.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -72,11 +73,23 @@ TEST_F(ImageFiles, BmpsOfEveryDepthComeTopRowFirstWithTheirPalette) {
   // Blue 0xFF, green 0x80, red 0x10 as 0x00BBGGRR.
   EXPECT_EQ(image.palette, (std::vector<COLORREF>{0x000000, 0xFF8010}));
   EXPECT_EQ(image.bits[0], 0x40);
+  // 16 bits: 5-5-5 without masks, the file's masks with bit fields.
+  image = kqprint::ReadImageFile(Write("d.bmp", Bmp(16, false, {0x1F, 0x7C, 0, 0, 0, 0, 0, 0, 0xE0, 0x03, 0, 0, 0, 0, 0, 0})));
+  EXPECT_EQ(image.bitsPerPixel, 16u);
+  EXPECT_EQ(image.masks, (std::array<ULONG, 3>{0, 0, 0}));
+  std::vector<std::uint8_t> fields = Bmp(16, false, {0, 0xF8, 0, 0, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0});
+  Put(fields, 30, 3, 4);
+  Put(fields, 10, 66, 4);
+  const std::vector<std::uint8_t> masks = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
+  fields.insert(fields.begin() + 54, masks.begin(), masks.end());
+  image = kqprint::ReadImageFile(Write("e.bmp", fields));
+  EXPECT_EQ(image.masks, (std::array<ULONG, 3>{0xF800, 0x07E0, 0x001F}));
+  EXPECT_EQ(image.bits[0], 0xE0) << "the top row is the file's second";
   // Cut short, compressed or of an unknown depth: a clear error naming the file.
   for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
            {"short.bmp", {'B', 'M', 0, 0}},
            {"cut.bmp", Bmp(24, false, {1, 2, 3})},
-           {"deep.bmp", Bmp(16, false, rows24)},
+           {"deep.bmp", Bmp(2, false, rows24)},
            {"none.bmp", {'X', 'Y', 'Z', 0, 0, 0, 0, 0, 0}}}) {
     try {
       kqprint::ReadImageFile(Write(name, bytes));
