@@ -14,6 +14,7 @@ packages=(
   openssl python3
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
   libfribidi-dev libharfbuzz-dev
+  libpng-dev
 )
 
 missing=()

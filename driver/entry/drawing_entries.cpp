@@ -1,17 +1,7 @@
-// The drawing entries, each under the catch-all. Lines, paths, solid rectangles and text go to their bodies in
-// telodrv_core; the image and gradient entries come with their converters and until then answer TRUE without
-// drawing, as an entry answers for a call it does not draw.
+// The drawing entries, each under the catch-all, going to their bodies in telodrv_core.
 #include "entry_guard.h"
 #include "telodrv/draw_entries.h"
 #include "win/winddi.h"
-
-namespace {
-
-BOOL DrawsNothing(const char* entryName) {
-  return GuardEntry(entryName, FALSE, [] { return TRUE; });
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -44,11 +34,16 @@ BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL
   });
 }
 
-BOOL DrvCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) { return DrawsNothing("DrvCopyBits"); }
+BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest, POINTL* pptlSrc) {
+  return GuardEntry("DrvCopyBits", FALSE,
+                    [&] { return telodrv::DrvCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc); });
+}
 
-BOOL DrvPlgBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, POINTFIX*, RECTL*,
-               POINTL*, ULONG) {
-  return DrawsNothing("DrvPlgBlt");
+BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT* pca,
+               POINTL* pptlBrushOrg, POINTFIX* pptfx, RECTL* prcl, POINTL* pptl, ULONG iMode) {
+  return GuardEntry("DrvPlgBlt", FALSE, [&] {
+    return telodrv::DrvPlgBlt(psoTrg, psoSrc, psoMsk, pco, pxlo, pca, pptlBrushOrg, pptfx, prcl, pptl, iMode);
+  });
 }
 
 BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
@@ -58,26 +53,44 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
   });
 }
 
-BOOL DrvStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*, RECTL*,
-                   POINTL*, ULONG) {
-  return DrawsNothing("DrvStretchBlt");
+BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                   COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc, POINTL* pptlMask,
+                   ULONG iMode) {
+  return GuardEntry("DrvStretchBlt", FALSE, [&] {
+    return telodrv::DrvStretchBlt(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask,
+                                  iMode);
+  });
 }
 
-BOOL DrvStretchBltROP(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*, RECTL*,
-                      POINTL*, ULONG, BRUSHOBJ*, DWORD) {
-  return DrawsNothing("DrvStretchBltROP");
+BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                      COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc, POINTL* pptlMask,
+                      ULONG iMode, BRUSHOBJ* pbo, DWORD rop4) {
+  return GuardEntry("DrvStretchBltROP", FALSE, [&] {
+    return telodrv::DrvStretchBltROP(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc,
+                                     pptlMask, iMode, pbo, rop4);
+  });
 }
 
-BOOL DrvAlphaBlend(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, BLENDOBJ*) {
-  return DrawsNothing("DrvAlphaBlend");
+BOOL DrvAlphaBlend(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest, RECTL* prclSrc,
+                   BLENDOBJ* pBlendObj) {
+  return GuardEntry("DrvAlphaBlend", FALSE, [&] {
+    return telodrv::DrvAlphaBlend(psoDest, psoSrc, pco, pxlo, prclDest, prclSrc, pBlendObj);
+  });
 }
 
-BOOL DrvGradientFill(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG, RECTL*, POINTL*, ULONG) {
-  return DrawsNothing("DrvGradientFill");
+BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex, ULONG nVertex, PVOID pMesh,
+                     ULONG nMesh, RECTL* prclExtents, POINTL* pptlDitherOrg, ULONG ulMode) {
+  return GuardEntry("DrvGradientFill", FALSE, [&] {
+    return telodrv::DrvGradientFill(psoDest, pco, pxlo, pVertex, nVertex, pMesh, nMesh, prclExtents, pptlDitherOrg,
+                                    ulMode);
+  });
 }
 
-BOOL DrvTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {
-  return DrawsNothing("DrvTransparentBlt");
+BOOL DrvTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst, RECTL* prclSrc,
+                       ULONG iTransColor, ULONG ulReserved) {
+  return GuardEntry("DrvTransparentBlt", FALSE, [&] {
+    return telodrv::DrvTransparentBlt(psoDst, psoSrc, pco, pxlo, prclDst, prclSrc, iTransColor, ulReserved);
+  });
 }
 
 BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra, RECTL* prclOpaque,

@@ -37,7 +37,8 @@ void FillDevInfo(DEVINFO& info, HPALETTE palette) {
   info.cFonts = 0;
   info.iDitherFormat = BMF_24BPP;
   info.hpalDefault = palette;
-  info.flGraphicsCaps2 = GCAPS2_PNG_SRC;
+  // JPEG sources pass through into the PDF; PNG sources, which nothing here draws, are not asked for.
+  info.flGraphicsCaps2 = GCAPS2_JPEGSRC;
 }
 
 void FillGdiInfo(GDIINFO& info, const DriverPdev& pdev) {

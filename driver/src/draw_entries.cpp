@@ -3,29 +3,12 @@
 // both, as the imaging model of the device says.
 #include "telodrv/draw_entries.h"
 
-#include <optional>
-
-#include "telodrv/driver_pdev.h"
+#include "draw_target.h"
 #include "telodrv/os_version.h"
 
 namespace telodrv {
 
 namespace {
-
-// The device of a drawing call's surface, when it has one and a document writer.
-struct Target {
-  DriverPdev* pdev = nullptr;
-  CPDF_DocWriter* writer = nullptr;
-  bool transparent = false;
-  bool ignoreBackground = false;
-};
-
-std::optional<Target> TargetOf(SURFOBJ* surface) {
-  if (!surface || !surface->dhpdev) return std::nullopt;
-  DriverPdev* pdev = PdevFromHandle(surface->dhpdev);
-  if (!pdev->writer) return std::nullopt;
-  return Target{pdev, pdev->writer.get(), pdev->settings.priv.GDIPunt != 0, pdev->settings.priv.IgnoreBackground != 0};
-}
 
 // Path bounds in whole pixels: the fixed-point left and top truncated, right and bottom rounded up.
 RECTL PathBounds(PATHOBJ* path) {
@@ -55,11 +38,17 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
   if (!target || !prclTrg) return TRUE;
   if (target->ignoreBackground && UsesDestination(rop4)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  writer.EmitClip(psoTrg, pco, prclTrg);
+  const RECTL bounds = Normalized(*prclTrg);
+  writer.EmitClip(psoTrg, pco, &bounds);
 
-  // Images (a source) come with the image converters, and a PNG source is never drawn into the page bitmap.
-  if (!target->transparent || (psoSrc && psoSrc->iBitmapFormat == BMF_PNG)) {
-    if (!psoSrc && !psoMask) writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4);
+  if (!target->transparent || LeftToTheWriter(writer, psoTrg, psoSrc)) {
+    if (psoSrc && pptlSrc) {
+      const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
+                       pptlSrc->y + (bounds.bottom - bounds.top)};
+      writer.DrawBitmap(psoSrc, pxlo, *prclTrg, from);
+    } else if (!psoSrc && !psoMask) {
+      writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4);
+    }
     return TRUE;
   }
   EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);

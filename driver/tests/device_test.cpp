@@ -176,7 +176,7 @@ TEST_F(Device, DevInfoValuesAndThePalette) {
   want.flGraphicsCaps = 0x5120A73F;
   want.iDitherFormat = BMF_24BPP;
   want.hpalDefault = pdev->palette;
-  want.flGraphicsCaps2 = GCAPS2_PNG_SRC;
+  want.flGraphicsCaps2 = GCAPS2_JPEGSRC;
   EXPECT_EQ(std::memcmp(&devInfo, &want, sizeof want), 0) << "no default fonts, no dither size";
   ASSERT_NE(pdev->palette, nullptr);
   const auto palette = kq::QueryPalette(pdev->palette);

@@ -354,4 +354,133 @@ TEST_F(DrawEntries, GlyphModeFollowsTheFontAndTheJobsEmbedding) {
   EXPECT_EQ(telodrv::DrvGetGlyphMode(nullptr, restricted->Object()), FO_HGLYPHS);
 }
 
+// A 24-bit source bitmap of 8 x 8 pixels, blue-green-red in memory, every pixel the colour `rgb` (0x00BBGGRR).
+struct SourceBitmap {
+  explicit SourceBitmap(ULONG rgb) {
+    hsurf = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{8, 8}, 0, BMF_24BPP, BMF_TOPDOWN, nullptr));
+    so = EngLockSurface(hsurf);
+    for (LONG y = 0; y < 8; ++y)
+      for (LONG x = 0; x < 8; ++x) {
+        BYTE* p = static_cast<BYTE*>(so->pvScan0) + y * so->lDelta + 3 * x;
+        p[0] = static_cast<BYTE>(rgb >> 16), p[1] = static_cast<BYTE>(rgb >> 8), p[2] = static_cast<BYTE>(rgb);
+      }
+    kq::PaletteInfo bgr;
+    bgr.mode = PAL_BGR;
+    kq::PaletteInfo device;
+    device.mode = PAL_RGB;
+    xlate = kq::XlateObject::Between(bgr, device);
+  }
+  ~SourceBitmap() {
+    EngUnlockSurface(so);
+    EngDeleteSurface(hsurf);
+  }
+  HSURF hsurf = nullptr;
+  SURFOBJ* so = nullptr;
+  std::unique_ptr<kq::XlateObject> xlate;
+};
+
+TEST_F(DrawEntries, ImageAndGradientEntriesWriteImagesAndShadingsInVectorMode) {
+  Open(false);
+  Writer().colorSpaceNumber = 2;
+  SourceBitmap red(0x0000FF);
+  RECTL dest{100, 100, 108, 108}, big{100, 200, 116, 216}, src{0, 0, 8, 8};
+  POINTL at{0, 0};
+  BLENDOBJ blend{};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), &dest, &at, nullptr, nullptr,
+                                 nullptr, 0xCCCC));
+  EXPECT_TRUE(telodrv::DrvCopyBits(so_, red.so, nullptr, red.xlate->Object(), &dest, &at));
+  EXPECT_TRUE(telodrv::DrvStretchBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), nullptr, nullptr, &big, &src,
+                                     nullptr, COLORONCOLOR));
+  EXPECT_TRUE(telodrv::DrvStretchBltROP(so_, red.so, nullptr, nullptr, red.xlate->Object(), nullptr, nullptr, &big,
+                                        &src, nullptr, COLORONCOLOR, nullptr, 0x6666));
+  EXPECT_TRUE(telodrv::DrvAlphaBlend(so_, red.so, nullptr, red.xlate->Object(), &big, &src, &blend));
+  EXPECT_TRUE(telodrv::DrvTransparentBlt(so_, red.so, nullptr, red.xlate->Object(), &big, &src, 0, 0));
+  // The raster operations that leave the image out of the page.
+  EXPECT_TRUE(telodrv::DrvStretchBltROP(so_, red.so, nullptr, nullptr, red.xlate->Object(), nullptr, nullptr, &big,
+                                        &src, nullptr, COLORONCOLOR, nullptr, 0x0C0C));
+  EXPECT_EQ(Writer().queuedImages.size(), 6u);
+  EXPECT_EQ(Take(), "") << "24-bit images wait in the queue";
+  EXPECT_TRUE(EngineCallNames().empty());
+
+  // A parallelogram is written at once, after the queue; its clip is the box of its four corners.
+  POINTFIX corners[3] = {{100 * 16, 300 * 16}, {140 * 16, 290 * 16}, {110 * 16, 340 * 16}};
+  auto clip = kq::ClipObject::Rectangle(RECTL{0, 0, 2000, 2000});
+  EXPECT_TRUE(telodrv::DrvPlgBlt(so_, red.so, nullptr, clip->Object(), red.xlate->Object(), nullptr, nullptr, corners,
+                                 &src, nullptr, COLORONCOLOR));
+  std::string content = Take();
+  EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 7) << content;
+  EXPECT_NE(content.find("/Im7 Do Q\n"), std::string::npos) << content;
+  EXPECT_TRUE(Writer().queuedImages.empty());
+
+  TRIVERTEX v[2] = {{100, 400, 0xFF00, 0, 0, 0}, {300, 450, 0, 0, 0xFF00, 0}};
+  GRADIENT_RECT mesh{0, 1};
+  RECTL extents{100, 400, 300, 450};
+  EXPECT_TRUE(telodrv::DrvGradientFill(so_, nullptr, nullptr, v, 2, &mesh, 1, &extents, nullptr, GRADIENT_FILL_RECT_H));
+  EXPECT_NE(Take().find("BX /Sh8 sh EX Q \n"), std::string::npos);
+  EXPECT_EQ(Writer().pageShadings, std::vector<std::uint32_t>{8});
+  Writer().cancelled = 1;
+  EXPECT_TRUE(telodrv::DrvGradientFill(so_, nullptr, nullptr, v, 2, &mesh, 1, &extents, nullptr, GRADIENT_FILL_RECT_H));
+  EXPECT_EQ(Take(), "");
+}
+
+TEST_F(DrawEntries, TransparentImageEntriesDrawIntoThePageAndLeaveRegionsToTheFallback) {
+  Open(true);
+  SourceBitmap red(0x0000FF);
+  RECTL dest{100, 100, 108, 108}, src{0, 0, 8, 8};
+  POINTL at{0, 0};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), &dest, &at, nullptr, nullptr,
+                                 nullptr, 0x6666));
+  EXPECT_EQ(Pixel(104, 104), (std::array<BYTE, 3>{0, 255, 255})) << "red XOR white";
+  RECTL mirrored{220, 100, 200, 120};
+  EXPECT_TRUE(telodrv::DrvStretchBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), nullptr, nullptr, &mirrored,
+                                     &src, nullptr, COLORONCOLOR));
+  TRIVERTEX v[2] = {{300, 100, 0xFF00, 0, 0, 0}, {400, 150, 0, 0, 0xFF00, 0}};
+  GRADIENT_RECT mesh{0, 1};
+  RECTL extents{300, 100, 400, 150};
+  EXPECT_TRUE(telodrv::DrvGradientFill(so_, nullptr, nullptr, v, 2, &mesh, 1, &extents, nullptr, GRADIENT_FILL_RECT_H));
+  POINTFIX corners[3] = {{500 * 16, 100 * 16}, {540 * 16, 90 * 16}, {510 * 16, 140 * 16}};
+  EXPECT_TRUE(telodrv::DrvPlgBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), nullptr, nullptr, corners, &src,
+                                 nullptr, COLORONCOLOR));
+  EXPECT_EQ(EngineCallNames(),
+            (std::vector<std::string>{"EngBitBlt", "EngStretchBlt", "EngGradientFill", "EngPlgBlt"}));
+  EXPECT_EQ(Take(), "");
+  // The plg's region is the box of its four corners (D = B + C - A = (550, 130)).
+  const std::vector<RECTL> expected{{100, 100, 108, 108}, {200, 100, 220, 120}, {300, 100, 400, 150}, {500, 90, 550, 140}};
+  ASSERT_EQ(Writer().dirtyRects.Count(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const RECTL& r = Writer().dirtyRects[i];
+    EXPECT_TRUE(r.left == expected[i].left && r.top == expected[i].top && r.right == expected[i].right &&
+                r.bottom == expected[i].bottom)
+        << i << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
+  // The next vector output writes the regions first.
+  auto green = kq::BrushObject::Solid(0x00FF00);
+  auto square = Square(600, 100, 50);
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), nullptr, green->Object(), nullptr, kCopyPen, FP_WINDINGMODE));
+  const std::string content = Take();
+  EXPECT_LT(content.find(" Do Q\n"), content.find(" f \n")) << content;
+  EXPECT_EQ(Writer().dirtyRects.Count(), 0u);
+
+  // A clip change between two blits writes the first blit's region before the new clip.
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, red.so, nullptr, nullptr, red.xlate->Object(), &dest, &at, nullptr, nullptr,
+                                 nullptr, 0xCCCC));
+  auto clip = kq::ClipObject::Rectangle(RECTL{0, 0, 50, 50});
+  RECTL corner{0, 0, 100, 100};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, red.so, nullptr, clip->Object(), red.xlate->Object(), &corner, &at, nullptr,
+                                 nullptr, nullptr, 0xCCCC));
+  const std::string clipped = Take();
+  EXPECT_NE(clipped.find(" Do Q\n"), std::string::npos) << clipped;
+  EXPECT_LT(clipped.find(" Do Q\n"), clipped.find(" re W n")) << clipped;
+  EXPECT_EQ(Writer().dirtyRects.Count(), 1u) << "the second blit waits";
+
+  // With the ignore-background setting the alpha, colour-key and gradient entries draw nothing at all.
+  Open(true, true);
+  BLENDOBJ blend{};
+  EXPECT_TRUE(telodrv::DrvAlphaBlend(so_, red.so, nullptr, red.xlate->Object(), &dest, &src, &blend));
+  EXPECT_TRUE(telodrv::DrvTransparentBlt(so_, red.so, nullptr, red.xlate->Object(), &dest, &src, 0, 0));
+  EXPECT_TRUE(telodrv::DrvGradientFill(so_, nullptr, nullptr, v, 2, &mesh, 1, &extents, nullptr, GRADIENT_FILL_RECT_H));
+  EXPECT_TRUE(EngineCallNames().empty());
+  EXPECT_EQ(Writer().dirtyRects.Count(), 0u);
+}
+
 }  // namespace

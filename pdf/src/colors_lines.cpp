@@ -19,8 +19,13 @@ std::uint32_t BrushColor(BRUSHOBJ* brush) { return brush ? BRUSHOBJ_ulGetBrushCo
 std::optional<std::uint32_t> ColorFromRop2(ULONG code, BRUSHOBJ* brush) {
   switch (code) {
     case R2_BLACK: return 0u;
-    case R2_NOTCOPYPEN: return ~BrushColor(brush);
-    case R2_COPYPEN: return BrushColor(brush);
+    // A pattern or hatch brush has no solid colour to write.
+    case R2_NOTCOPYPEN:
+      if (BrushColor(brush) == kNoSolidColor) return std::nullopt;
+      return ~BrushColor(brush);
+    case R2_COPYPEN:
+      if (BrushColor(brush) == kNoSolidColor) return std::nullopt;
+      return BrushColor(brush);
     case R2_WHITE: return 0xFFFFFFu;
     default: return std::nullopt;
   }

@@ -7,16 +7,11 @@
 #include <jerror.h>
 
 #include "dct_internal.h"
+#include "jpeg_errors.h"
 
 static_assert(JPEG_LIB_VERSION == 62, "the driver is built against libjpeg version 62");
 
 namespace {
-
-// libjpeg requires that its error exit does not return: it jumps back to the encoder, which gives up.
-struct ErrorManager {
-  jpeg_error_mgr base;
-  std::jmp_buf exit;
-};
 
 // A destination in a string that grows instead of suspending.
 struct Destination {
@@ -27,15 +22,9 @@ struct Destination {
 // Everything libjpeg works on lives here, outside the frame that jumps, so nothing is lost across the jump.
 struct Job {
   jpeg_compress_struct cinfo;
-  ErrorManager error;
+  QuietJpegErrors error;  // its exit jumps back to the encoder, which gives up
   Destination destination;
 };
-
-void ErrorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->exit, 1); }
-void EmitMessage(j_common_ptr, int) {}
-void OutputMessage(j_common_ptr) {}
-void FormatMessage(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
-void ResetErrorManager(j_common_ptr) {}
 
 void InitDestination(j_compress_ptr) {}
 void TermDestination(j_compress_ptr) {}
@@ -93,12 +82,7 @@ std::optional<std::string> EncodeJpeg(const DctImage& image, std::size_t initial
 
   std::string out(std::max<std::size_t>(initialCapacity, 1), '\0');
   auto job = std::make_unique<Job>();  // zeroed, so destroying a half-made object is safe
-  job->cinfo.err = jpeg_std_error(&job->error.base);
-  job->error.base.error_exit = ErrorExit;
-  job->error.base.emit_message = EmitMessage;
-  job->error.base.output_message = OutputMessage;
-  job->error.base.format_message = FormatMessage;
-  job->error.base.reset_error_mgr = ResetErrorManager;
+  job->cinfo.err = job->error.Install();
   job->destination.out = &out;
   job->destination.base.next_output_byte = reinterpret_cast<JOCTET*>(out.data());
   job->destination.base.free_in_buffer = out.size();

@@ -29,6 +29,11 @@ void CPDF_DocWriter::ResetJob() {
   pageFonts.clear();
   pageImages.clear();
   pageShadings.clear();
+  // Raster output of an unfinished page of this job must not reach the next one.
+  queuedImages.clear();
+  queuedSrcRects.Clear();
+  queuedDestRects.Clear();
+  dirtyRects.Clear();
   if (outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr) CloseHandle(outputFile);
   outputFile = INVALID_HANDLE_VALUE;
   outputPath.clear();

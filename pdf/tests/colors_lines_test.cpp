@@ -122,15 +122,20 @@ TEST_F(Painting, FillTakesItsCodeFromTheMixsSecondByte) {
   EXPECT_EQ(Take(), "");
 }
 
-TEST_F(Painting, PatternBrushesPaintWithTheEnginesNoColourValue) {
+TEST_F(Painting, PatternBrushesAreLeftToThePageBitmapNeverPaintedWhiteOrBlack) {
   auto hatch = kq::BrushObject::Hatch(kq::HS_CROSS, 0x0000FF, 0xFFFFFF);
   auto triangle = Triangle();
+  for (MIX mix : {kCopyPen, static_cast<MIX>(R2_NOTCOPYPEN << 8)}) {
+    writer_.StrokeFillPath(nullptr, triangle->Object(), nullptr, nullptr, hatch->Object(), nullptr, nullptr, mix,
+                           FP_WINDINGMODE);
+    EXPECT_EQ(Take(), "");
+  }
+  EXPECT_EQ(writer_.dirtyRects.Count(), 0u) << "vector mode keeps no dirty list";
+  writer_.gdiPunt = 1;
   writer_.StrokeFillPath(nullptr, triangle->Object(), nullptr, nullptr, hatch->Object(), nullptr, nullptr, kCopyPen,
                          FP_WINDINGMODE);
-  EXPECT_EQ(Take(), std::string("0.24 w 0 J 0 j [] 0 d 1 1 1 sc ") + kTriangle + "f \n");
-  writer_.StrokeFillPath(nullptr, triangle->Object(), nullptr, nullptr, hatch->Object(), nullptr, nullptr,
-                         R2_NOTCOPYPEN << 8, FP_WINDINGMODE);
-  EXPECT_EQ(Take(), std::string("0 J 0 j 0 0 0 sc ") + kTriangle + "f \n");
+  EXPECT_EQ(Take(), "");
+  EXPECT_EQ(writer_.dirtyRects.Count(), 1u);
 }
 
 TEST_F(Painting, GeometricPenCapsAndJoins) {

@@ -2,6 +2,7 @@
 // pixels with a translation from its palette to the device's (DrvBitBlt, DrvStretchBlt, DrvStretchBltROP,
 // DrvAlphaBlend, DrvTransparentBlt), JPEG files passed through, and DrvGradientFill.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -28,6 +29,7 @@ ULONG FormatOf(ULONG bits) {
     case 1: return BMF_1BPP;
     case 4: return BMF_4BPP;
     case 8: return BMF_8BPP;
+    case 16: return BMF_16BPP;
     case 24: return BMF_24BPP;
     case 32: return BMF_32BPP;
     default: return 0;
@@ -55,6 +57,16 @@ class SourceBitmap {
       if (bitmap.palette.empty() || bitmap.palette.size() > (std::size_t{1} << bitmap.bitsPerPixel)) return Fail();
       palette.mode = PAL_INDEXED;
       for (COLORREF c : bitmap.palette) palette.colors.push_back(c & 0xFFFFFF);
+    } else if (bitmap.bitsPerPixel == 16) {
+      const bool given = bitmap.masks[0] || bitmap.masks[1] || bitmap.masks[2];
+      palette.mode = PAL_BITFIELDS;
+      palette.red = given ? bitmap.masks[0] : 0x7C00;
+      palette.green = given ? bitmap.masks[1] : 0x03E0;
+      palette.blue = given ? bitmap.masks[2] : 0x001F;
+      // Each mask a run of bits within the pixel's 16, none overlapping another.
+      for (ULONG m : {palette.red, palette.green, palette.blue})
+        if (m == 0 || m > 0xFFFF || ((m >> std::countr_zero(m)) & ((m >> std::countr_zero(m)) + 1)) != 0) return Fail();
+      if ((palette.red & palette.green) || (palette.red & palette.blue) || (palette.green & palette.blue)) return Fail();
     } else {
       palette.mode = PAL_BGR;  // blue, green, red in memory: the value is 0x00RRGGBB
     }
@@ -232,6 +244,37 @@ bool DeviceContext::TransparentBlt(const BitmapBits& bitmap, const RECTL& dest, 
   DrawCall::Begin();
   return DrawCall::Done(
       DdiTransparentBlt(call.Surface(), src->Surface(), clip, call.Xlate(src->Palette()), &to, &from, key, 0));
+}
+
+bool DeviceContext::PlgBlt(const BitmapBits& bitmap, const std::array<POINTL, 3>& corners, std::optional<RECTL> source) {
+  if (!CanDraw()) return false;
+  // The corners go to the driver in 28.4 fixed point.
+  constexpr LONG kLimit = (1 << 26) - 1;
+  for (const POINTL& p : corners)
+    if (p.x < -kLimit || p.x > kLimit || p.y < -kLimit || p.y > kLimit) return Invalid();
+  DrawCall call(machine_, *drawing_);
+  if (!call.Ready()) return false;
+  auto src = SourceBitmap::Make(bitmap);
+  if (!src) return false;
+  RECTL from;
+  if (!src->Area(source, &from)) return false;
+  const POINTL d{corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y};
+  RECTL bounds{corners[0].x, corners[0].y, corners[0].x, corners[0].y};
+  for (const POINTL& p : {corners[1], corners[2], d}) {
+    bounds.left = std::min(bounds.left, p.x);
+    bounds.top = std::min(bounds.top, p.y);
+    bounds.right = std::max(bounds.right, p.x);
+    bounds.bottom = std::max(bounds.bottom, p.y);
+  }
+  if (appgdi::EmptyRect(bounds)) return true;
+  CLIPOBJ* clip = call.Clip(bounds);
+  if (!clip) return true;
+  POINTFIX fixed[3];
+  for (int i = 0; i < 3; ++i) fixed[i] = POINTFIX{corners[i].x * 16, corners[i].y * 16};
+  POINTL halftone{0, 0};
+  DrawCall::Begin();
+  return DrawCall::Done(DdiPlgBlt(call.Surface(), src->Surface(), nullptr, clip, call.Xlate(src->Palette()), nullptr,
+                                  &halftone, fixed, &from, nullptr, COLORONCOLOR));
 }
 
 bool DeviceContext::GradientFill(std::span<const TRIVERTEX> vertices, std::span<const GRADIENT_RECT> rects,

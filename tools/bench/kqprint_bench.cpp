@@ -2,10 +2,13 @@
 // of the process. Run it from the release build, once per page count, and compare the peaks: the memory a job
 // needs must not grow with its pages beyond the few bytes each page's objects add to the cross-reference table.
 //
-//   kqprint_bench [PAGES] [--vector] [--text]
+//   kqprint_bench [PAGES] [--vector] [--text | --images]
 //
 // --vector turns the transparent imaging model off (no page bitmap to whiten for every page). --text fills every
 // page with running text (50 lines of about 90 characters in 10-point DejaVu Sans) instead of leaving it blank.
+// --images puts on every page a photo of 1,200 x 800 pixels and 50 icons of 32 x 32 (PNG files written for the
+// run).
+#include <png.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -14,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "job_file.h"
 #include "print_job.h"
@@ -48,23 +52,56 @@ nlohmann::ordered_json TextPage(long page) {
   return {{"ops", std::move(ops)}};
 }
 
+// A PNG of smooth colours that differ with `seed`, so the pictures compress as photos and icons do.
+bool WritePng(const std::filesystem::path& path, int width, int height, int seed) {
+  std::vector<png_byte> pixels(static_cast<std::size_t>(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      png_byte* p = &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
+      p[0] = static_cast<png_byte>((x * 255 / width + seed * 40) & 0xFF);
+      p[1] = static_cast<png_byte>((y * 255 / height + (x * y) / (width + 1)) & 0xFF);
+      p[2] = static_cast<png_byte>(128 + ((x ^ y) & 63) + seed);
+    }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = PNG_FORMAT_RGB;
+  return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+}
+
+nlohmann::ordered_json ImagePage(long page) {
+  nlohmann::ordered_json ops = nlohmann::ordered_json::array();
+  ops.push_back({{"op", "image"}, {"file", "photo.png"}, {"rect", {72, 72, 540, 384}}});
+  for (int i = 0; i < 50; ++i) {
+    const double x = 72 + (i % 10) * 46, y = 420 + (i / 10) * 46;
+    ops.push_back({{"op", "image"},
+                   {"file", "icon" + std::to_string((page + i) % 10) + ".png"},
+                   {"rect", {x, y, x + 32, y + 32}}});
+  }
+  return {{"ops", std::move(ops)}};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   long pages = 1000;
   bool vector = false;
   bool text = false;
+  bool images = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--vector") {
       vector = true;
     } else if (arg == "--text") {
       text = true;
+    } else if (arg == "--images") {
+      images = true;
     } else {
       char* end = nullptr;
       pages = std::strtol(argv[i], &end, 10);
       if (!end || *end || pages < 1 || pages > 1000000) {
-        std::fprintf(stderr, "usage: kqprint_bench [PAGES] [--vector] [--text]\n");
+        std::fprintf(stderr, "usage: kqprint_bench [PAGES] [--vector] [--text | --images]\n");
         return 2;
       }
     }
@@ -74,6 +111,15 @@ int main(int argc, char** argv) {
   kq::MachineScope scope(machine.Get());
   machine->Service<kq::MachineShell>().SetOpenHandler(std::nullopt);
 
+  if (images) {
+    bool written = WritePng(machine->Root() / "photo.png", 1200, 800, 0);
+    for (int i = 0; i < 10; ++i) written = written && WritePng(machine->Root() / ("icon" + std::to_string(i) + ".png"), 32, 32, i);
+    if (!written) {
+      std::fprintf(stderr, "kqprint_bench: the pictures could not be written\n");
+      return 1;
+    }
+  }
+
   kqprint::PrintJob job;
   {
     nlohmann::ordered_json document = {
@@ -81,8 +127,9 @@ int main(int argc, char** argv) {
         {"settings", {{"OpenFile", 0}, {"PPOption", 0}, {"GDIPunt", vector ? 0 : 1}}},
         {"pages", nlohmann::ordered_json::array()}};
     for (long i = 0; i < pages; ++i)
-      document["pages"].push_back(text ? TextPage(i)
-                                       : nlohmann::ordered_json{{"ops", nlohmann::ordered_json::array()}});
+      document["pages"].push_back(text     ? TextPage(i)
+                                  : images ? ImagePage(i)
+                                           : nlohmann::ordered_json{{"ops", nlohmann::ordered_json::array()}});
     job = kqprint::ParseJob(document, machine->Root());
   }
 
@@ -108,7 +155,7 @@ int main(int argc, char** argv) {
   std::printf(
       "pages %ld (%s mode%s): %.3f s, %.1f pages/s, peak memory %.1f MiB (%.1f MiB before printing), file %.1f KiB, "
       "%.0f bytes per page\n",
-      pages, vector ? "vector" : "transparent", text ? ", running text" : "", elapsed.count(),
+      pages, vector ? "vector" : "transparent", text ? ", running text" : images ? ", images" : "", elapsed.count(),
       static_cast<double>(pages) / elapsed.count(), static_cast<double>(usage.ru_maxrss) / 1024.0,
       static_cast<double>(before.ru_maxrss) / 1024.0, ec ? 0.0 : static_cast<double>(bytes) / 1024.0,
       ec ? 0.0 : static_cast<double>(bytes) / static_cast<double>(pages));

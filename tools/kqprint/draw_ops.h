@@ -18,6 +18,8 @@
 // "xorpen", "notcopypen", "black", "white", ...); a rop R a ternary one ("patcopy", "patinvert", "dstinvert",
 // "blackness", "whiteness", "notpatcopy"). Each op declares its fields where it is read (op_table.h); a field it
 // does not declare is an error.
+//
+// The bitmap and gradient ops (image, gradient, alpha, transparent, plg) and their fields: image_ops.h.
 #pragma once
 
 #include <filesystem>

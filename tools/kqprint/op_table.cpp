@@ -5,7 +5,7 @@ namespace kqprint {
 std::span<const OpKind> AllOps() {
   static const std::vector<OpKind> ops = [] {
     std::vector<OpKind> all;
-    for (auto family : {VectorOps()}) all.insert(all.end(), family.begin(), family.end());
+    for (auto family : {VectorOps(), ImageOps()}) all.insert(all.end(), family.begin(), family.end());
     return all;
   }();
   return ops;

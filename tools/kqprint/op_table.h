@@ -43,5 +43,6 @@ const OpKind* FindOp(std::string_view name);
 
 // The families (each in its own file).
 std::span<const OpKind> VectorOps();  // text, rect, line, path, clip, unclip (draw_ops.cpp)
+std::span<const OpKind> ImageOps();   // image, gradient, alpha, transparent, plg (image_ops.cpp)
 
 }  // namespace kqprint

@@ -167,10 +167,47 @@ class CPDF_DocWriter {
   // FALSE when the raster operation or the brush has no solid colour.
   BOOL FillRectangle(SURFOBJ* surface, const RECTL& rect, BRUSHOBJ* brush, ROP4 rop4);
 
-  // ---- Raster fallback (dirty_rects.cpp) ----
-  // Areas drawn into the page bitmap only, for the raster fallback.
+  // ---- Raster fallback (dirty_rects.cpp, pending_raster.cpp) ----
+  // Areas drawn into the page bitmap only, for the raster fallback: recorded in transparent mode, normalised and
+  // clipped to the page; nothing when the job is cancelled or the area misses the page. A line's area holds both
+  // end pixels.
   void AddDirtyRect(const RECTL& rect);
   void AddDirtyLine(LONG x0, LONG y0, LONG x1, LONG y1);
+  // One region of the page bitmap (a 24-bit surface, red first) as an image painted over it.
+  void WriteRasterRegion(SURFOBJ* surface, const RECTL& rect);
+
+  // ---- Images (images.cpp, jpeg_images.cpp) ----
+  // The image of one blit from `srcRect` of the source onto `destRect`: JPEG sources pass through, PNG sources and
+  // sources the writer cannot read draw nothing, 24-bit images join the image queue and indexed ones are placed
+  // after what the queue holds. Nothing when the job is cancelled or no page is open.
+  void DrawBitmap(SURFOBJ* source, XLATEOBJ* translate, const RECTL& destRect, const RECTL& srcRect);
+  // The image of a parallelogram blit: A the image's upper-left corner, B its upper-right and C its lower-left, in
+  // device pixels. The mask is not used.
+  void DrawParallelogramImage(SURFOBJ* source, SURFOBJ* mask, XLATEOBJ* translate, const POINTL corners[3],
+                              const RECTL& srcRect);
+  // Gives the image its object number, paints it over destRect in `stream` and writes its object.
+  void PlaceImage(ImageRecord& image, const RECTL& destRect, std::string& stream);
+  // The image XObject with the image's object number: Flate or raw, or DCT for RGB images with imageCompression.
+  void WriteImageObject(const ImageRecord& image);
+  // JPEG data passed through over destRect (srcRect is not used); nothing for data whose header cannot be read.
+  void PlaceJpegImage(const std::uint8_t* data, std::size_t size, const RECTL& destRect, const RECTL& srcRect);
+
+  // ---- Image queue (image_queue.cpp) ----
+  // Places the queued 24-bit images, merged into one when a batch of kMergeBatch is merged, and empties the queue.
+  void FlushImageQueue();
+  // The queued images drawn into one bitmap over `unionRect` and placed under a clip of their rectangles. False
+  // when no bitmap of that size could be had; nothing is written then.
+  bool DrawMergedImage(const RECTL& unionRect);
+  static constexpr std::size_t kMergeBatch = 500;
+  // Larger merged bitmaps are not made: the batch is placed image by image instead.
+  static constexpr std::uint64_t kMaxMergedPixels = 64ULL << 20;
+
+  // ---- Gradients (shading.cpp) ----
+  // One shading object of type 4 for the mesh, painted over the extents. Nothing when the job is cancelled, no
+  // page is open, the mode is unknown or the extents have no width or height; mesh elements naming a vertex at or
+  // beyond `vertexCount` are skipped.
+  void GradientFill(const TRIVERTEX* vertices, ULONG vertexCount, const void* meshes, ULONG meshCount,
+                    const RECTL& extents, ULONG mode);
 
   // ---- Text output (the font room: fonts/text_output.cpp) ----
   // The text of a text-out call: the opaque background (when both its brush and rectangle are given), then every

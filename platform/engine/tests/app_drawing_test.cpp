@@ -439,11 +439,15 @@ TEST_F(Drawing, MalformedBitmapsNeverReachTheDriver) {
   shortRows.bitmap.bits = shortRows.bytes;
   const Bits noPalette(2, 1, 8, {0, 1, 0, 0});
   const Bits bigPalette(2, 1, 1, {0, 0, 0, 0}, {kRed, kGreen, kBlue});
-  const Bits sixteen(2, 1, 16, {0, 0, 0, 0});
+  // 16-bit masks that overlap, or that are not one run of bits.
+  Bits sixteen(2, 1, 16, {0, 0, 0, 0});
+  sixteen.bitmap.masks = {0xF800, 0x0FE0, 0x001F};
+  Bits gappy(2, 1, 16, {0, 0, 0, 0});
+  gappy.bitmap.masks = {0xF000, 0x0500, 0x001F};
   Bits narrowStride = Rgb2x2();
   narrowStride.bitmap.stride = 5;
   const kq::BitmapBits* bad[] = {&shortRows.bitmap, &noPalette.bitmap, &bigPalette.bitmap, &sixteen.bitmap,
-                                 &narrowStride.bitmap};
+                                 &gappy.bitmap,     &narrowStride.bitmap};
   for (const kq::BitmapBits* bitmap : bad) {
     ExpectRefused([&] { return dc->DrawBitmap(*bitmap, {0, 0, 2, 2}); });
     ExpectRefused([&] { return dc->AlphaBlend(*bitmap, {0, 0, 2, 2}, std::nullopt, {AC_SRC_OVER, 0, 128, 0}); });
@@ -459,6 +463,12 @@ TEST_F(Drawing, MalformedBitmapsNeverReachTheDriver) {
   wide.bitmap.stride = 7;
   EXPECT_TRUE(dc->DrawBitmap(wide.bitmap, {0, 0, 2, 2}));
   EXPECT_EQ(fake.Take().size(), 1u);
+  // 16-bit pixels: 5-5-5 without masks, or the masks given.
+  Bits fiveSixFive(2, 1, 16, {0, 0xF8, 0xE0, 0x07});
+  EXPECT_TRUE(dc->DrawBitmap(fiveSixFive.bitmap, {0, 0, 2, 1}));
+  fiveSixFive.bitmap.masks = {0xF800, 0x07E0, 0x001F};
+  EXPECT_TRUE(dc->DrawBitmap(fiveSixFive.bitmap, {0, 0, 2, 1}));
+  EXPECT_EQ(fake.Take().size(), 2u);
 }
 
 TEST_F(Drawing, AJpegGoesThroughOnlyToADriverThatTakesJpegSources) {

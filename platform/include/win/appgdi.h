@@ -5,6 +5,7 @@
 // bound when it was opened, and is used on one thread at a time.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -101,12 +102,14 @@ struct TextStyle {
 };
 
 // A program's bitmap (a device-independent bitmap): rows top to bottom, `stride` bytes apart (0: the smallest
-// DWORD-aligned width). 24-bit pixels are blue, green, red in memory, 32-bit ones blue, green, red, alpha; 1-, 4-
-// and 8-bit pixels index `palette` (at most 2^bits colours), packed from the most significant bit.
+// DWORD-aligned width). 24-bit pixels are blue, green, red in memory, 32-bit ones blue, green, red, alpha; 16-bit
+// ones little-endian values whose red, green and blue bits `masks` give (all 0: 5-5-5); 1-, 4- and 8-bit pixels
+// index `palette` (at most 2^bits colours), packed from the most significant bit.
 struct BitmapBits {
   LONG width = 0;
   LONG height = 0;
-  ULONG bitsPerPixel = 24;  // 1, 4, 8, 24 or 32
+  ULONG bitsPerPixel = 24;  // 1, 4, 8, 16, 24 or 32
+  std::array<ULONG, 3> masks{};
   std::span<const BYTE> bits;
   LONG stride = 0;
   std::vector<COLORREF> palette;
@@ -215,6 +218,9 @@ class DeviceContext {
   // value). `dest` must be well ordered.
   bool TransparentBlt(const BitmapBits& bitmap, const RECTL& dest, std::optional<RECTL> source,
                       COLORREF transparent);
+  // The bitmap's `source` rectangle on the parallelogram whose upper-left, upper-right and lower-left corners are
+  // `corners` (DrvPlgBlt, COLORONCOLOR); the clip's bounds are the box of its four corners.
+  bool PlgBlt(const BitmapBits& bitmap, const std::array<POINTL, 3>& corners, std::optional<RECTL> source);
   // Shaded rectangles, from left to right or top to bottom (`vertical`), or Gouraud triangles (DrvGradientFill);
   // the extents are the vertices' bounding rectangle.
   bool GradientFill(std::span<const TRIVERTEX> vertices, std::span<const GRADIENT_RECT> rects, bool vertical);

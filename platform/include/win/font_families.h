@@ -5,14 +5,7 @@
 
 #include "win/base.h"
 #include "win/gditypes.h"
-
-struct HDC__;
-using HDC = HDC__*;
-
-// A device context for drawing in a window's client area (null: the screen); null when the window does not exist.
-HDC GetDC(HWND window);
-// 1 when the context was released, 0 when it is not one of GetDC's.
-int ReleaseDC(HWND window, HDC context);
+#include "win/wingdi.h"
 
 inline constexpr DWORD RASTER_FONTTYPE = 0x0001;
 inline constexpr DWORD DEVICE_FONTTYPE = 0x0002;

@@ -1,0 +1,209 @@
+// Contexts, bitmaps, brushes and pens, and the rectangles drawn with them.
+#include <algorithm>
+#include <utility>
+
+#include "gdi_state.h"
+#include "win/user.h"
+
+namespace kq::gdi {
+
+GdiState& GdiState::Current() { return CurrentMachine().Service<GdiState>(); }
+
+GdiState::~GdiState() {
+  for (auto& [handle, object] : objects_) {
+    if (auto* bitmap = std::get_if<Bitmap>(&object)) {
+      EngUnlockSurface(bitmap->so);
+      EngDeleteSurface(bitmap->surface);
+    }
+  }
+}
+
+ULONG_PTR GdiState::Add(Object object) {
+  const ULONG_PTR handle = next_ += 4;
+  objects_.emplace(handle, std::move(object));
+  return handle;
+}
+
+Object* GdiState::Find(ULONG_PTR handle) {
+  auto it = objects_.find(handle);
+  return it == objects_.end() ? nullptr : &it->second;
+}
+
+bool GdiState::Selected(ULONG_PTR handle) const {
+  return std::any_of(objects_.begin(), objects_.end(), [handle](const auto& entry) {
+    const auto* dc = std::get_if<Context>(&entry.second);
+    return dc && (dc->bitmap == handle || dc->brush == handle || dc->pen == handle);
+  });
+}
+
+namespace {
+
+void FillPixels(SURFOBJ* so, LONG left, LONG top, LONG right, LONG bottom, COLORREF color) {
+  left = std::max<LONG>(left, 0);
+  top = std::max<LONG>(top, 0);
+  right = std::min<LONG>(right, so->sizlBitmap.cx);
+  bottom = std::min<LONG>(bottom, so->sizlBitmap.cy);
+  // The screen's pixels hold blue, green, red in memory: the value 0x00RRGGBB.
+  const ULONG value = ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+  for (LONG y = top; y < bottom; ++y) {
+    auto* row = reinterpret_cast<ULONG*>(static_cast<BYTE*>(so->pvScan0) + static_cast<std::ptrdiff_t>(y) * so->lDelta);
+    std::fill(row + left, row + std::max(left, right), value);
+  }
+}
+
+}  // namespace
+
+}  // namespace kq::gdi
+
+using kq::gdi::AsHandle;
+using kq::gdi::GdiState;
+using kq::gdi::HandleValue;
+
+// A window's context and the screen's both stand for the headless screen: nothing drawn on them shows. Each call
+// gives a context of its own, which ReleaseDC gives back once.
+HDC GetDC(HWND window) {
+  if (window && !IsWindow(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  return AsHandle<HDC>(
+      state.Add(kq::gdi::Context{true, GdiState::kStockBitmap, GdiState::kStockBrush, GdiState::kStockPen}));
+}
+
+int ReleaseDC(HWND, HDC dc) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  const auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
+  if (!context || !context->screen) return 0;
+  state.Remove(HandleValue(dc));
+  return 1;
+}
+
+HDC CreateCompatibleDC(HDC dc) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  if (dc && !state.Find<kq::gdi::Context>(HandleValue(dc))) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return AsHandle<HDC>(
+      state.Add(kq::gdi::Context{false, GdiState::kStockBitmap, GdiState::kStockBrush, GdiState::kStockPen}));
+}
+
+BOOL DeleteDC(HDC dc) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  if (!state.Find<kq::gdi::Context>(HandleValue(dc))) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  state.Remove(HandleValue(dc));
+  return TRUE;
+}
+
+HBITMAP CreateCompatibleBitmap(HDC, int width, int height) {
+  if (width < 1 || height < 1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  HBITMAP engineBitmap = EngCreateBitmap(SIZEL{width, height}, 0, BMF_32BPP, BMF_TOPDOWN, nullptr);
+  if (!engineBitmap) return nullptr;
+  const auto surface = reinterpret_cast<HSURF>(engineBitmap);
+  SURFOBJ* so = EngLockSurface(surface);
+  if (!so) {
+    EngDeleteSurface(surface);
+    return nullptr;
+  }
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  return AsHandle<HBITMAP>(state.Add(kq::gdi::Bitmap{surface, so}));
+}
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  return AsHandle<HBRUSH>(state.Add(kq::gdi::Brush{color & 0xFFFFFF}));
+}
+
+HPEN CreatePen(int style, int width, COLORREF color) {
+  if (style != PS_SOLID || width < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  return AsHandle<HPEN>(state.Add(kq::gdi::Pen{style, std::max(width, 1), color & 0xFFFFFF}));
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
+  const ULONG_PTR h = HandleValue(object);
+  if (!context) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  ULONG_PTR* slot = nullptr;
+  if (h == GdiState::kStockBitmap || state.Find<kq::gdi::Bitmap>(h)) {
+    // A bitmap lives in one memory context at a time.
+    if (h != GdiState::kStockBitmap && h != context->bitmap && state.Selected(h)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    slot = &context->bitmap;
+  } else if (h == GdiState::kStockBrush || state.Find<kq::gdi::Brush>(h)) {
+    slot = &context->brush;
+  } else if (h == GdiState::kStockPen || state.Find<kq::gdi::Pen>(h)) {
+    slot = &context->pen;
+  } else {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return AsHandle<HGDIOBJ>(std::exchange(*slot, h));
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  const ULONG_PTR h = HandleValue(object);
+  kq::gdi::Object* found = state.Find(h);
+  if (!found || std::holds_alternative<kq::gdi::Context>(*found)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (state.Selected(h)) return FALSE;
+  if (auto* bitmap = std::get_if<kq::gdi::Bitmap>(found)) {
+    EngUnlockSurface(bitmap->so);
+    EngDeleteSurface(bitmap->surface);
+  }
+  state.Remove(h);
+  return TRUE;
+}
+
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  const auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
+  if (!context) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  SURFOBJ* so = kq::gdi::TargetOf(state, *context);
+  if (!so) return TRUE;  // the stock bitmap takes nothing
+  const auto* brush = state.Find<kq::gdi::Brush>(context->brush);
+  const auto* pen = state.Find<kq::gdi::Pen>(context->pen);
+  const COLORREF fill = brush ? brush->color : 0xFFFFFF;
+  const COLORREF edge = pen ? pen->color : 0;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  if (right - left < 2 || bottom - top < 2) {
+    kq::gdi::FillPixels(so, left, top, right, bottom, edge);
+    return TRUE;
+  }
+  kq::gdi::FillPixels(so, left, top, right, bottom, edge);
+  kq::gdi::FillPixels(so, left + 1, top + 1, right - 1, bottom - 1, fill);
+  return TRUE;
+}
