@@ -221,6 +221,7 @@ class TextOp final : public DrawOp {
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     return dc.TextOut(Pixels(at_, scale), text_, style_, mix_);
   }
+  std::vector<std::filesystem::path> InputFiles() const override { return {style_.font.file}; }
 
  private:
   Point at_;
