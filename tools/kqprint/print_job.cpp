@@ -164,7 +164,16 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
       const double pixelsPerPoint = dc->Caps().ulLogPixelsX / 72.0;
       const auto& ops = job.pages[i].ops;
       for (std::size_t j = 0; ok && j < ops.size(); ++j) {
-        if (!ops[j].drawing->Draw(*dc, pixelsPerPoint)) {
+        bool drawn = false;
+        try {
+          drawn = ops[j].drawing->Draw(*dc, pixelsPerPoint);
+        } catch (const JobError& e) {
+          // An op the device cannot take (a place beyond its coordinates) ends the job before it is drawn.
+          Recording(result, [&] { return dc->AbortDocument(); });
+          throw JobError("pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + ops[j].op + "): " +
+                         e.what());
+        }
+        if (!drawn) {
           // An op that reads a file names it: a font that is no font fails here.
           std::string what = ops[j].op;
           for (const auto& input : ops[j].drawing->InputFiles()) what += ", " + input.string();

@@ -221,5 +221,41 @@ TEST_F(ToolFaults, SixteenJobsAtOnceEachReportTheirOwnResult) {
   }
 }
 
+TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
+  const std::string deep(10000, '[');
+  const std::string settings = R"("settings": {"OpenFile": 0, "PPOption": 0})";
+  const struct {
+    std::string what;
+    std::string json;
+    std::string reason;
+  } cases[] = {
+      {"an op nested 10000 deep", R"({"pages": [{"ops": [{"op": "rect", "rect": )" + deep + std::string(10000, ']') +
+                                      "}]}]}",
+       "values nested deeper than 64 levels"},
+      {"a setting nested 10000 deep", R"({"settings": {"DPI": )" + std::string(10000, '[') + std::string(10000, ']') +
+                                          "}}",
+       "values nested deeper than 64 levels"},
+      {"text far away", "{" + settings + R"(, "pages": [{"ops": [{"op": "text", "at": [1e12, 72],
+         "font": {"file": "font.ttf", "size": 12}, "text": "far"}]}]})",
+       "pages[0].ops[0] (text): 1e+12 points lie beyond the device's coordinates"},
+      {"a path far away", "{" + settings + R"(, "pages": [{"ops": [
+         {"op": "rect", "rect": [0, 0, 10, 10], "fill": "#ff0000"}, {"op": "path", "d": "M 0 0 L -3e9 5 Z", "fill": "#000000"}]}]})",
+       "pages[0].ops[1] (path): -3e+09 points lie beyond the device's coordinates"},
+  };
+  const fs::path pdf = out / "far.pdf";
+  std::ofstream(pdf) << "the earlier file";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path job = machine->Root() / "hostile.json";
+    std::ofstream(job) << c.json;
+    const CommandResult run = Tool(Quote(job.string()) + " --yes -o " + Quote(pdf.string()));
+    EXPECT_EQ(run.status, 3) << run.output;
+    EXPECT_NE(LastLine(run.output).find(c.reason), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+    EXPECT_EQ(Contents(pdf), "the earlier file");
+    EXPECT_FALSE(fs::exists(out / ".~far.pdf.kqpart"));
+  }
+}
+
 }  // namespace
 }  // namespace e2e
