@@ -29,7 +29,8 @@ BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags) {
   if (const DWORD error = ResolveWindowsPath(newFileName, to)) return Fail(error);
 
   struct stat source;
-  if (::lstat(from.c_str(), &source) != 0) return Fail(errno == ENOENT ? MissingNameError(from) : ErrorFromErrno(errno));
+  if (::lstat(from.c_str(), &source) != 0)
+    return Fail(errno == ENOENT ? MissingNameError(from) : ErrorFromErrno(errno));
   if (S_ISDIR(source.st_mode)) return Fail(ERROR_ACCESS_DENIED);
   auto& table = *CurrentMachine().Service<ShareTableService>().table;
   if (!table.SharesDelete({source.st_dev, source.st_ino})) return Fail(ERROR_SHARING_VIOLATION);

@@ -8,7 +8,8 @@
 
 namespace kq {
 
-ShareTable::ShareTable(std::filesystem::path lockFolder) : locks_(std::make_unique<ShareLocks>(std::move(lockFolder))) {}
+ShareTable::ShareTable(std::filesystem::path lockFolder)
+    : locks_(std::make_unique<ShareLocks>(std::move(lockFolder))) {}
 
 ShareTable::~ShareTable() {
   for (auto& [file, openers] : open_)

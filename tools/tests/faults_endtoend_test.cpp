@@ -239,7 +239,8 @@ TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
          "font": {"file": "font.ttf", "size": 12}, "text": "far"}]}]})",
        "pages[0].ops[0] (text): 1e+12 points lie beyond the device's coordinates"},
       {"a path far away", "{" + settings + R"(, "pages": [{"ops": [
-         {"op": "rect", "rect": [0, 0, 10, 10], "fill": "#ff0000"}, {"op": "path", "d": "M 0 0 L -3e9 5 Z", "fill": "#000000"}]}]})",
+         {"op": "rect", "rect": [0, 0, 10, 10], "fill": "#ff0000"},
+         {"op": "path", "d": "M 0 0 L -3e9 5 Z", "fill": "#000000"}]}]})",
        "pages[0].ops[1] (path): -3e+09 points lie beyond the device's coordinates"},
   };
   const fs::path pdf = out / "far.pdf";
