@@ -29,10 +29,10 @@ constexpr BYTE kFallbackCharsets[] = {
 constexpr BYTE kNoCharset = 255;
 constexpr std::uint32_t kEmbedStandardFacesNamed = 3;
 
-bool Converts(WCHAR ch, BYTE charset) {
+bool Converts(char32_t ch, BYTE charset) {
   UINT code = 0;
   UINT count = 0;
-  return UnicodeToCharsetCode(ch, charset, code, count);
+  return ch <= 0xFFFF && UnicodeToCharsetCode(static_cast<WCHAR>(ch), charset, code, count);
 }
 
 // Whether the program can be cut at all: a subset of glyph 0 alone, built on a subsetter of its own. A program
@@ -133,7 +133,7 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
   return true;
 }
 
-MappedChar CPDF_CIDEmbedFont::MapChar(WCHAR ch, HGLYPH glyph, bool vertical) {
+MappedChar CPDF_CIDEmbedFont::MapChar(char32_t ch, HGLYPH glyph, bool vertical) {
   if (!subFont) return {};
   if (currentCharset != SYMBOL_CHARSET) {
     BYTE found = kNoCharset;
@@ -180,6 +180,12 @@ void CPDF_CIDEmbedFont::WriteResources() {
 }
 
 void CPDF_CIDEmbedFont::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWidth) {
+  const std::uint32_t program = subFont ? subFont->GetFontFileNumber() : 0;
+  WriteDescriptorFor(number, missingWidth, program ? subFont->GetFontFileKind() : kFontFileNone, program);
+}
+
+void CPDF_CIDEmbedFont::WriteDescriptorFor(std::uint32_t number, std::int32_t missingWidth, std::uint32_t kind,
+                                           std::uint32_t program) {
   if (!owner) return;
   CPDF_Dictionary descriptor;
   descriptor.SetAt("/Type", "/FontDescriptor");
@@ -198,14 +204,11 @@ void CPDF_CIDEmbedFont::WriteFontDescriptor(std::uint32_t number, std::int32_t m
   descriptor.SetAtNumber("/CapHeight", capHeight);
   descriptor.SetAtNumber("/StemV", stem);
   if (missingWidth != 0) descriptor.SetAtNumber("/MissingWidth", missingWidth);
-  if (subFont) {
-    const std::uint32_t program = subFont->GetFontFileNumber();
-    switch (program ? subFont->GetFontFileKind() : kFontFileNone) {
-      case kFontFileTrueType: descriptor.SetAtReference("/FontFile2", program); break;
-      case kFontFileType1: descriptor.SetAtReference("/FontFile", program); break;
-      case kFontFileCff: descriptor.SetAtReference("/FontFile3", program); break;
-      default: break;
-    }
+  switch (program ? kind : kFontFileNone) {
+    case kFontFileTrueType: descriptor.SetAtReference("/FontFile2", program); break;
+    case kFontFileType1: descriptor.SetAtReference("/FontFile", program); break;
+    case kFontFileCff: descriptor.SetAtReference("/FontFile3", program); break;
+    default: break;
   }
   owner->WriteIndirectObject(static_cast<std::int32_t>(number), descriptor);
 }

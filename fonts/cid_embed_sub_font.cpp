@@ -68,7 +68,7 @@ void CPDF_CIDEmbedSubFont::NoteCharset() {
   if (IsCjkCharset(owner->currentCharset)) cjk = 1;
 }
 
-std::uint32_t CPDF_CIDEmbedSubFont::GetCID(WCHAR unicode, std::uint32_t glyph, std::uint32_t& byteCount,
+std::uint32_t CPDF_CIDEmbedSubFont::GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount,
                                            std::int32_t& width) {
   byteCount = 2;
   if (unicode != 0) {

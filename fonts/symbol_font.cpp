@@ -16,13 +16,16 @@ void CPDF_SymbolFont::Prepare(const IFIMETRICS&) {
   }
 }
 
-MappedChar CPDF_SymbolFont::MapChar(WCHAR ch, HGLYPH, bool) {
+MappedChar CPDF_SymbolFont::MapChar(char32_t ch, HGLYPH, bool) {
+  // Symbol codes are single bytes of the BMP's private area; nothing beyond it is one of them.
+  if (ch > 0xFFFF) return {};
+  used = true;
   const BYTE code = static_cast<BYTE>(ch & 0xFF);
   return {code, 1, objectNumber, widths[code], false};
 }
 
 void CPDF_SymbolFont::WriteResources() {
-  if (objectNumber == 0) return;
+  if (objectNumber == 0 || !used) return;
   const std::uint32_t descriptor = TakeObjectNumber(owner);
   CPDF_Dictionary font;
   font.SetAt("/Type", "/Font");

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "fonts/cid_embed_font.h"
 #include "pdf/doc_writer.h"
 #include "pdf/tokens.h"
 #include "text_placement.h"
@@ -12,6 +13,50 @@ namespace {
 
 constexpr double kItalicSlant = 0.342;
 constexpr double kBoldWidthPerEm = 0.02;
+
+// The character at `unit` of a call's string, a surrogate pair being one character, as the engine gives a pair one
+// glyph; `unit` moves past it. A lone surrogate stands for itself.
+char32_t NextCharacter(const WCHAR* text, std::size_t& unit) {
+  const char32_t first = text[unit++];
+  if (first < 0xD800 || first >= 0xDC00) return first;
+  const char32_t second = text[unit];
+  if (second < 0xDC00 || second >= 0xE000) return first;
+  ++unit;
+  return 0x10000 + ((first - 0xD800) << 10) + (second - 0xDC00);
+}
+
+// Fills every glyph's outline (as the engine hands them with FO_PATHOBJ, relative to the glyph's origin) in the
+// text colour. False, with nothing written, when a glyph comes without its outline: the text then goes out as text.
+bool DrawGlyphOutlines(CPDF_DocWriter& writer, STROBJ* string, std::uint32_t color) {
+  std::string paths;
+  STROBJ_vEnumStart(string);
+  BOOL more = FALSE;
+  do {
+    ULONG count = 0;
+    GLYPHPOS* positions = nullptr;
+    more = STROBJ_bEnum(string, &count, &positions);
+    if (count == 0 || !positions) break;
+    for (ULONG i = 0; i < count; ++i) {
+      const GLYPHPOS& glyph = positions[i];
+      if (!glyph.pgdf || !glyph.pgdf->ppo) return false;
+      std::string outline = writer.PathToString(glyph.pgdf->ppo, true);
+      if (outline.empty()) continue;  // a blank
+      // The outline converts as if the origin were the device's; the glyph's origin moves it into place.
+      paths += "q 1 0 0 1 ";
+      paths += FormatG(writer.ScaleToPoints(glyph.ptl.x));
+      paths += ' ';
+      paths += FormatG(-writer.ScaleToPoints(glyph.ptl.y));
+      paths += " cm ";
+      paths += outline;
+      paths += "f Q\n";
+    }
+  } while (more);
+  std::string& out = *writer.contentStream;
+  writer.textWriter.EndText(out);
+  writer.SetFillColor(out, color);
+  out += paths;
+  return true;
+}
 
 }  // namespace
 
@@ -103,10 +148,13 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
   const bool fromString = string->pwszOrg && !(string->flAccel & SO_GLYPHINDEX_TEXTOUT);
   CPDF_Font* pdfFont = SelectFont(font);
   if (!pdfFont) return;
+  // PDF/A holds no font that is not embedded: such a font's glyphs are drawn from their outlines.
+  if (pdfA1b && !dynamic_cast<CPDF_CIDEmbedFont*>(pdfFont) && DrawGlyphOutlines(*this, string, textColor)) return;
 
   bool verticalMode = placement.verticalFace;
   std::uint32_t previousResource = 0;
   ULONG n = 0;
+  std::size_t unit = 0;  // where the n-th glyph's character starts in the string
   STROBJ_vEnumStart(string);
   BOOL more = FALSE;
   do {
@@ -116,7 +164,12 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
     if (count == 0 || !positions) break;
     for (ULONG i = 0; i < count; ++i, ++n) {
       const GLYPHPOS& glyph = positions[i];
-      const WCHAR ch = fromString && n < string->cGlyphs ? string->pwszOrg[n] : pdfFont->GlyphToUnicode(glyph.hg);
+      char32_t ch = 0;
+      if (fromString && n < string->cGlyphs) {
+        ch = NextCharacter(string->pwszOrg, unit);
+      } else {
+        ch = pdfFont->GlyphToUnicode(glyph.hg);
+      }
       if (placement.verticalFace) verticalMode = ch >= 0x100;
       const TextMatrix& m = verticalMode ? placement.vertical : placement.horizontal;
       const std::uint32_t resource =

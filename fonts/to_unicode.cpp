@@ -57,9 +57,15 @@ void AppendUnicode(std::string& out, std::uint32_t unicode) {
   out += '>';
 }
 
-void AppendCid(std::string& out, std::uint32_t cid) {
+void AppendCid(std::string& out, std::uint32_t cid, int codeBytes) {
   out += '<';
-  AppendCode(out, cid);
+  if (codeBytes == 1) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", static_cast<unsigned>(cid & 0xFF));
+    out += text;
+  } else {
+    AppendCode(out, cid);
+  }
   out += '>';
 }
 
@@ -83,7 +89,7 @@ void AppendBlocks(std::string& out, const std::vector<Item>& items, std::string_
 
 }  // namespace
 
-std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& entries) {
+std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& entries, int codeBytes) {
   std::vector<Single> singles;
   std::vector<Range> ranges;
   std::uint32_t run = 0;
@@ -108,13 +114,17 @@ std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& entries) {
   }
 
   std::string out(kHeader);
+  if (codeBytes == 1) {
+    const auto at = out.find("<0000> <FFFF>");
+    out.replace(at, 13, "<00> <FF>");
+  }
   AppendBlocks(out, singles, "bfchar", [&](const Single& s) {
-    AppendCid(out, s.cid);
+    AppendCid(out, s.cid, codeBytes);
     AppendUnicode(out, s.unicode);
   });
   AppendBlocks(out, ranges, "bfrange", [&](const Range& r) {
-    AppendCid(out, r.first);
-    AppendCid(out, r.last);
+    AppendCid(out, r.first, codeBytes);
+    AppendCid(out, r.last, codeBytes);
     AppendUnicode(out, r.unicode);
   });
   out += kTrailer;

@@ -32,7 +32,11 @@ BYTE FirstCodeByte(UINT code) {
 
 void CPDF_UnicodeFont::Prepare(const IFIMETRICS& ifi) { KeepCharsets(*this, ifi); }
 
-MappedChar CPDF_UnicodeFont::MapChar(WCHAR ch, HGLYPH, bool vertical) {
+MappedChar CPDF_UnicodeFont::MapChar(char32_t wide, HGLYPH, bool vertical) {
+  // No charset and no glyph name reaches beyond U+FFFF: such a character is left out like one outside every
+  // charset.
+  if (wide > 0xFFFF) return {};
+  const auto ch = static_cast<WCHAR>(wide);
   UINT code = 0;
   UINT count = 0;
   const auto converts = [&](BYTE charset) { return UnicodeToCharsetCode(ch, charset, code, count); };

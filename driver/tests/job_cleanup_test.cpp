@@ -14,7 +14,7 @@ class JobCleanup : public DriverTest {
     CountedFont(CPDF_DocWriter& writer, int& count) : CPDF_Font(&writer, u"Counted"), destroyed(count) {}
     ~CountedFont() override { ++destroyed; }
     void Prepare(const IFIMETRICS&) override {}
-    MappedChar MapChar(WCHAR, HGLYPH, bool) override { return {}; }
+    MappedChar MapChar(char32_t, HGLYPH, bool) override { return {}; }
     void WriteResources() override {}
     int& destroyed;
   };

@@ -213,13 +213,16 @@ TEST_F(EmbeddedFonts, AType1FontWritesItsSubsetWithABinaryPrivatePart) {
     ASSERT_NE(font, nullptr);
     auto* subFont = dynamic_cast<CPDF_CIDEmbedT1Font*>(font->subFont.get());
     ASSERT_NE(subFont, nullptr);
-    EXPECT_EQ(subFont->subtype, "/CIDFontType0");
 
+    // One-byte codes of a simple font: the subset's own codes.
     Face source(file);
-    for (const auto& [ch, code] : {std::pair{u'A', 0x0100u}, std::pair{u'z', 0x0200u}, std::pair{u'A', 0x0100u},
-                                   std::pair{WCHAR{0xC1}, 0x0300u}}) {
+    for (const auto& [ch, code] : {std::pair{u'A', 1u}, std::pair{u'z', 2u}, std::pair{u'A', 1u},
+                                   std::pair{WCHAR{0xC1}, 3u}}) {
       const MappedChar mapped = Map(*font, ch);
       EXPECT_EQ(mapped.code, code) << static_cast<int>(ch);
+      EXPECT_EQ(mapped.count, 1u);
+      EXPECT_EQ(mapped.resource, 1u);
+      EXPECT_FALSE(Map(*font, ch, true).vertical) << "a simple font has no vertical form";
       EXPECT_EQ(mapped.width, Width(source.Advance(font->GlyphHandleOf(ch).value()), 1000));
     }
     font->WriteResources();
@@ -227,7 +230,22 @@ TEST_F(EmbeddedFonts, AType1FontWritesItsSubsetWithABinaryPrivatePart) {
     const auto written = fonttest::ReadFile(*kq::HostPathFromWindows(u"C:\\type1.pdf"));
     const auto objects = fonttest::ReadObjects({written.begin(), written.end()});
     EXPECT_NE(Object(objects, 4).dictionary.find("/FontFile 3 0 R \n"), std::string::npos);
-    EXPECT_NE(Object(objects, 6).dictionary.find("/Subtype /CIDFontType0 \n"), std::string::npos);
+    const std::string& dict = Object(objects, 1).dictionary;
+    for (const std::string entry : {"/Subtype /Type1 \n", "/FirstChar 1 \n", "/LastChar 3 \n",
+                                    "/Encoding <</Type /Encoding /Differences [1 /A /z /Aacute]>> \n",
+                                    "/FontDescriptor 4 0 R \n", "/ToUnicode 5 0 R \n"})
+      EXPECT_NE(dict.find(entry), std::string::npos) << entry << " in " << dict;
+    const auto widths = [&](WCHAR ch) {
+      return std::to_string(Width(source.Advance(font->GlyphHandleOf(ch).value()), 1000));
+    };
+    EXPECT_NE(dict.find("/Widths [" + widths(u'A') + " " + widths(u'z') + " " + widths(0xC1) + " ]"),
+              std::string::npos)
+        << dict;
+    const PdfObject& map = Object(objects, 5);
+    ASSERT_TRUE(map.data);
+    const std::string cmap = Inflate(*map.data);
+    EXPECT_NE(cmap.find("<00> <FF> \n"), std::string::npos) << cmap;
+    EXPECT_NE(cmap.find("<01><0041> \n<02><007A> \n<03><00C1> \n"), std::string::npos) << cmap;
 
     const PdfObject& program = Object(objects, 3);
     ASSERT_TRUE(program.data);
@@ -514,8 +532,9 @@ TEST_F(EmbeddedFonts, APageOfEmbeddedTextReadsBackInIndependentReaders) {
       {fonttest::kDejaVuSans, u"\u03A9\u03BC\u03AD\u03B3\u03B1 \u0416\u0443\u043A",
        "\u03A9\u03BC\u03AD\u03B3\u03B1 \u0416\u0443\u043A", "DejaVu Sans+TROV", "CID TrueType"},
       {fonttest::kWenQuanYi, u"\u4E2D\u6587\u5B57", "\u4E2D\u6587\u5B57", "WenQuanYi Micro Hei+TROV", "CID TrueType"},
-      // A Type 1 program in a CID font: poppler reads the program as the simple font it is.
-      {kNimbusSansType1, u"Type one", "Type one", "Nimbus Sans+TROV", "Type 1"},
+      // A Type 1 program in a simple font, accented letters (seac composites) among them.
+      {kNimbusSansType1, u"T\u00FDp\u00E9 \u00C5ngstr\u00F6m", "T\u00FDp\u00E9 \u00C5ngstr\u00F6m", "Nimbus Sans+TROV",
+       "Type 1"},
       {kNimbusSansOpenType, u"Open CFF", "Open CFF", "NimbusSans-Regular+TROV", "CID Type 0C"},
       {Save("cidkeyed.otf", cfftest::CidKeyedOpenType({1000, 1001, 500})), u"ABC", "ABC", "CidTest+TROV",
        "CID Type 0C"},
@@ -576,6 +595,24 @@ TEST_F(EmbeddedFonts, APageOfEmbeddedTextReadsBackInIndependentReaders) {
     if (!row.empty() && row != "\f") got.push_back(row);
   for (const Line& line : lines) expected.push_back(line.expected);
   EXPECT_EQ(got, expected);
+
+  // The Type 1 line's words are as wide as their glyphs' advances: no glyph is drawn over another.
+  const auto boxes = fonttest::RunTool("/usr/bin/pdftotext -q -bbox -enc UTF-8 '" + path + "' -");
+  ASSERT_TRUE(boxes);
+  CPDF_Font* type1 = Select(kNimbusSansType1);
+  for (const std::u16string word : {u"T\u00FDp\u00E9", u"\u00C5ngstr\u00F6m"}) {
+    double advance = 0;
+    for (WCHAR ch : word) advance += Map(*type1, ch).width * 12.0 / 1000;
+    const std::string utf8 = kq::Utf8FromWide(word);
+    const auto at = boxes->find("\">" + utf8 + "</word>");
+    ASSERT_NE(at, std::string::npos) << utf8 << " in " << *boxes;
+    const auto open = boxes->rfind("<word", at);
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    ASSERT_EQ(std::sscanf(boxes->c_str() + open, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &xMin,
+                          &yMin, &xMax, &yMax),
+              4);
+    EXPECT_NEAR(xMax - xMin, advance, 0.05) << utf8;
+  }
 
   // Ink in each line's band (from an em above the baseline to a quarter em below), none elsewhere.
   const auto image = machine_->Root() / "page";
@@ -645,4 +682,121 @@ TEST_F(EmbeddedFonts, TheBrokenFontsOfTheCorporaAreRefusedOrEmbeddedWhole) {
     }
   }
   EXPECT_GE(refused, 14) << "the corpora were found";
+}
+
+// 400 distinct characters of one Type 1 face: the simple font's 255 codes are used up, and a second subset font
+// opens. poppler reads both without a word, every character extracts, and each glyph has its own advance.
+TEST_F(EmbeddedFonts, FourHundredCharactersOfAType1FaceFillTwoSimpleFonts) {
+  for (const char* tool : {"/usr/bin/pdffonts", "/usr/bin/pdftotext", "/usr/bin/pdftoppm"})
+    if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " is not installed";
+  fonttest::OnePageDocument document(writer_);  // first: the fonts take their numbers after the page's
+  CPDF_Font* font = Select(kNimbusSansType1);
+  auto* embedded = dynamic_cast<CPDF_CIDEmbedFont*>(font);
+  ASSERT_NE(embedded, nullptr);
+  // Characters that stand alone as words: no blanks, controls, combining marks or ligatures.
+  std::vector<WCHAR> characters;
+  for (const GlyphRun& run : font->glyphRuns) {
+    for (unsigned i = 0; i < run.count && characters.size() < 400; ++i) {
+      const auto ch = static_cast<WCHAR>(run.wcLow + i);
+      const bool skipped = ch <= 0x20 || (ch >= 0x7F && ch <= 0xA0) || ch == 0xAD || (ch >= 0x300 && ch < 0x370) ||
+                           (ch >= 0x2000 && ch <= 0x200F) || (ch >= 0x2028 && ch <= 0x202F) || ch >= 0xFB00;
+      if (!skipped && font->GlyphHandleOf(ch).value_or(0) != 0) characters.push_back(ch);
+    }
+  }
+  ASSERT_EQ(characters.size(), 400u);
+
+  constexpr int kPerRow = 20;
+  const auto place = [](std::size_t i, double& x, double& y) {
+    x = 150 + 120.0 * static_cast<double>(i % kPerRow);
+    y = 150 + 75.0 * static_cast<double>(i / kPerRow);
+  };
+  for (std::size_t i = 0; i < characters.size(); ++i) {
+    double x = 0, y = 0;
+    place(i, x, y);
+    document.Show(*font, std::u16string(1, characters[i]), x, y);
+  }
+  document.Finish();
+  ASSERT_FALSE(writer_.HasWriteError());
+  auto* subFont = dynamic_cast<CPDF_CIDEmbedT1Font*>(embedded->subFont.get());
+  ASSERT_NE(subFont, nullptr);
+  EXPECT_EQ(subFont->pieces.size(), 2u);
+  Output();
+  const std::string path = kq::HostPathFromWindows(u"C:\\out.pdf")->string();
+
+  const auto listed = fonttest::RunTool("/usr/bin/pdffonts '" + path + "'");
+  ASSERT_TRUE(listed);
+  std::istringstream table(*listed);
+  int type1Fonts = 0;
+  for (std::string row; std::getline(table, row);) {
+    if (row.rfind("Nimbus Sans+TROV", 0) != 0) continue;
+    ++type1Fonts;
+    EXPECT_EQ(row.substr(37, 6), "Type 1") << row;
+    std::istringstream fields(row.substr(72));
+    std::vector<std::string> flags;
+    for (std::string word; fields >> word;) flags.push_back(word);
+    ASSERT_GE(flags.size(), 3u) << row;
+    EXPECT_EQ(flags[0], "yes") << "embedded: " << row;
+    EXPECT_EQ(flags[2], "yes") << "ToUnicode: " << row;
+  }
+  EXPECT_EQ(type1Fonts, 2) << *listed;
+
+  // No warning from poppler (its messages share the output), every character back.
+  const auto text = fonttest::RunTool("/usr/bin/pdftotext -raw -enc UTF-8 '" + path + "' -");
+  ASSERT_TRUE(text);
+  std::u16string extracted;
+  for (char16_t unit : kq::WideFromUtf8(*text))
+    if (unit > 0x20) extracted += unit;
+  EXPECT_EQ(extracted, std::u16string(characters.begin(), characters.end()));
+  const auto rendered = fonttest::RunTool("/usr/bin/pdftoppm -r 20 -gray '" + path + "' '" +
+                                          (machine_->Root() / "many").string() + "'");
+  ASSERT_TRUE(rendered);
+  EXPECT_EQ(*rendered, "");
+  const auto check = fonttest::RunTool("/usr/bin/qpdf --check '" + path + "'");
+  ASSERT_TRUE(check);
+  EXPECT_NE(check->find("No syntax or stream encoding errors found"), std::string::npos) << *check;
+  if (std::filesystem::exists("/usr/bin/mutool")) {
+    auto drawn = fonttest::RunTool("/usr/bin/mutool draw -q -F txt -o - '" + path + "'");
+    ASSERT_TRUE(drawn);
+    // The tool's note on how it was built is not about the file.
+    const std::string built = "warning: ICC support is not available\n";
+    if (const auto at = drawn->find(built); at != std::string::npos) drawn->erase(at, built.size());
+    EXPECT_EQ(drawn->find("warning"), std::string::npos) << *drawn;
+    EXPECT_EQ(drawn->find("error"), std::string::npos) << *drawn;
+    std::u16string mupdf;
+    for (char16_t unit : kq::WideFromUtf8(*drawn))
+      if (unit > 0x20) mupdf += unit;
+    std::u16string sortedMupdf = mupdf, sortedCharacters(characters.begin(), characters.end());
+    std::sort(sortedMupdf.begin(), sortedMupdf.end());
+    std::sort(sortedCharacters.begin(), sortedCharacters.end());
+    EXPECT_EQ(sortedMupdf, sortedCharacters) << "mupdf's text, in its own order";
+  }
+
+  // Each glyph is a word of its own: its box starts where it was placed and is as wide as its advance at 12 points.
+  const auto boxes = fonttest::RunTool("/usr/bin/pdftotext -bbox -enc UTF-8 '" + path + "' -");
+  ASSERT_TRUE(boxes);
+  std::map<std::u16string, std::size_t> index;
+  for (std::size_t i = 0; i < characters.size(); ++i) index[std::u16string(1, characters[i])] = i;
+  std::size_t words = 0;
+  std::istringstream lines(*boxes);
+  for (std::string line; std::getline(lines, line);) {
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+    int end = 0;
+    if (std::sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%n", &xMin, &yMin,
+                    &xMax, &yMax, &end) != 4)
+      continue;
+    std::string word = line.substr(static_cast<std::size_t>(end), line.find("</word>") - static_cast<std::size_t>(end));
+    for (const auto& [escaped, plain] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"},
+                                         {"&amp;", "&"}})
+      if (word == escaped) word = plain;
+    const auto found = index.find(kq::WideFromUtf8(word));
+    ASSERT_NE(found, index.end()) << word;
+    double x = 0, y = 0;
+    place(found->second, x, y);
+    const WCHAR ch = characters[found->second];
+    const double advance = Map(*font, ch).width * 12.0 / 1000;
+    EXPECT_NEAR(xMin, x * 72 / 300, 0.01) << "U+" << std::hex << static_cast<int>(ch);
+    EXPECT_NEAR(xMax - xMin, advance, 0.01) << "U+" << std::hex << static_cast<int>(ch);
+    ++words;
+  }
+  EXPECT_EQ(words, characters.size());
 }

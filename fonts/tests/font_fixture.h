@@ -157,7 +157,7 @@ class TableFont final : public CPDF_Font {
  public:
   TableFont() : CPDF_Font(nullptr, u"table") {}
   void Prepare(const IFIMETRICS&) override {}
-  MappedChar MapChar(WCHAR ch, HGLYPH, bool vertical) override {
+  MappedChar MapChar(char32_t ch, HGLYPH, bool vertical) override {
     const auto found = map.find(ch);
     if (found == map.end()) return {};
     ++calls;

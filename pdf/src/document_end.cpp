@@ -174,11 +174,14 @@ void CPDF_DocWriter::WriteDocumentEnd() {
 
   SYSTEMTIME now{};
   GetSystemTime(&now);
-  const kq::WString author = UserName();
-  const kq::WString program = ProgramPath();
+  // In PDF/A the information dictionary and the packet must agree, so both leave out what XML cannot hold.
+  const auto agreed = [&](kq::WString text) { return pdfA1b ? XmlCharacters(text) : text; };
+  const kq::WString author = agreed(UserName());
+  const kq::WString program = agreed(ProgramPath());
+  const kq::WString shownTitle = agreed(title);
   dictionary.RemoveAll();
   dictionary.SetAt("/Producer", std::string("(") + kPdfProducer + ")");
-  dictionary.SetAtText("/Title", title);
+  dictionary.SetAtText("/Title", shownTitle);
   dictionary.SetAtText("/Author", author);
   dictionary.SetAtText("/Creator", program);
   dictionary.SetAt("/CreationDate", PdfDateString(now));
@@ -189,7 +192,7 @@ void CPDF_DocWriter::WriteDocumentEnd() {
     CPDF_Stream metadata;
     metadata.Dictionary().SetAt("/Type", "/Metadata");
     metadata.Dictionary().SetAt("/Subtype", "/XML");
-    metadata.Data() = XmpPacket({author, title, program, XmpDateString(now)});
+    metadata.Data() = XmpPacket({author, shownTitle, program, XmpDateString(now)});
     WriteIndirectObject(static_cast<std::int32_t>(metadataNumber), metadata);
   }
 

@@ -57,7 +57,7 @@ void CPDF_TextWriter::CloseArray() {
   state = kPending;
 }
 
-std::uint32_t CPDF_TextWriter::ShowText(WCHAR ch, HGLYPH glyph, COLORREF color, double a, double b, double c,
+std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF color, double a, double b, double c,
                                         double d, CPDF_Font& font, double size, double x, double y, double render,
                                         bool vertical) {
   // A glyph that cannot be placed shows nothing: no "inf" or "nan" may reach the content stream.

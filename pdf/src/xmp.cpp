@@ -23,18 +23,28 @@ std::string Utf8(kq::WStringView text) {
 
 }  // namespace
 
-std::string XmlText(kq::WStringView text) {
-  // The text is cleaned in UTF-16, where it is whole code points, and converted in one go.
-  kq::WString clean;
-  clean.reserve(text.size());
+kq::WString XmlCharacters(kq::WStringView text) {
+  kq::WString kept;
+  kept.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      clean += unit;
-      clean += text[++i];
+      kept += unit;
+      kept += text[++i];
       continue;
     }
-    if (!IsXmlChar(unit)) continue;
+    if (IsXmlChar(unit)) kept += unit;
+  }
+  return kept;
+}
+
+std::string XmlText(kq::WStringView text) {
+  // The text is cleaned in UTF-16, where it is whole code points, and converted in one go.
+  kq::WString clean;
+  const kq::WString kept = XmlCharacters(text);
+  clean.reserve(kept.size());
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    const char16_t unit = kept[i];
     switch (unit) {
       case u'&':
         clean += u"&amp;";

@@ -221,7 +221,6 @@ TEST_F(Pages, WithoutADestinationNothingIsOpenAndNothingWritten) {
     EXPECT_FALSE(Exists());
     EXPECT_EQ(writer_.lastObjectNumber, 0u);
     EXPECT_EQ(ResultValue(), c.fileName);
-    EXPECT_EQ(Stubs().resetJobs, 0);
     EXPECT_EQ(Stubs().progressThreads, 0);
   }
 }

@@ -57,35 +57,6 @@ bool CPDF_DocWriter::OpenAddinJob() {
   return true;
 }
 
-void CPDF_DocWriter::ResetJob() {
-  ++Stubs().resetJobs;
-  documentFonts.clear();
-  pageObjects.clear();
-  xrefOffsets.clear();
-  pageFonts.clear();
-  pageImages.clear();
-  pageShadings.clear();
-  outputPath.clear();
-  documentOpen = false;
-  if (outputFile != INVALID_HANDLE_VALUE) CloseHandle(outputFile);
-  outputFile = INVALID_HANDLE_VALUE;
-  CloseJob();
-}
-
-void CPDF_DocWriter::CloseJob() {
-  namedDests.clear();
-  outlineItems.clear();
-  pageLinks.clear();
-  if (mapping) {
-    CloseHandle(mapping);
-    mapping = nullptr;
-  }
-  addinJob = 0;
-  EndProgressThread();
-  progressWindow = nullptr;
-  fontFaces.reset();
-}
-
 DWORD ProgressDialogThread(LPVOID parameter) {
   const std::unique_ptr<std::shared_ptr<ProgressThreadArgs>> held(
       static_cast<std::shared_ptr<ProgressThreadArgs>*>(parameter));

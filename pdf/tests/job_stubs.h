@@ -1,5 +1,5 @@
-// Stand-ins for what the driver room defines for the document writer (the job operations and the progress
-// thread), steered by the test that runs.
+// Stand-ins for what the driver room defines for the document writer (choosing the destination, the add-in job
+// and the progress thread), steered by the test that runs.
 #pragma once
 
 #include <atomic>
@@ -22,7 +22,6 @@ struct JobStubs {
   // ProgressDialogThread publishes this window (for an interactive job).
   HWND progressWindow = nullptr;
   std::atomic<int> progressThreads{0};
-  int resetJobs = 0;
 };
 
 // The stand-ins' settings for the running test; ResetStubs gives fresh ones.

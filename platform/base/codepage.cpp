@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "win/ansi_text.h"
 #include "win/base.h"
 #include "win/machine.h"
 
@@ -230,3 +231,25 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount,
                                   (static_cast<unsigned char>(buf[2 * k + 1]) << 8));
   return Deliver(text, out, outChars);
 }
+
+namespace kq {
+
+WString WideOfAnsi(std::string_view ansi) {
+  if (ansi.empty()) return {};
+  const int length = static_cast<int>(ansi.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+  WString wide(static_cast<std::size_t>(units > 0 ? units : 0), u'\0');
+  if (units > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, wide.data(), units);
+  return wide;
+}
+
+std::string AnsiOfWide(WStringView wide) {
+  if (wide.empty()) return {};
+  const int length = static_cast<int>(wide.size());
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), length, ansi.data(), bytes, nullptr, nullptr);
+  return ansi;
+}
+
+}  // namespace kq

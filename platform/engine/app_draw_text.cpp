@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app_drawing.h"
+#include "text_layout.h"
 
 namespace kq {
 
@@ -28,6 +29,15 @@ bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& st
   request.origin = origin;
   request.glyphIndices = style.glyphIndices;
   request.glyphMode = font->glyphMode;
+  // Right-to-left and complex scripts go as a program that lays them out hands them: shaped glyphs by index, in
+  // visual order, with their advances.
+  if (!style.glyphIndices) {
+    if (auto laidOut = engine::LayOutComplexText(*font->font, text)) {
+      request.text = std::move(laidOut->glyphs);
+      request.advances = std::move(laidOut->advances);
+      request.glyphIndices = true;
+    }
+  }
   auto string = TextString::Build(*font->font, request);
   STROBJ* stro = string->Object();
 

@@ -20,7 +20,8 @@ constexpr std::size_t kMaxDashes = 16;
 
 bool SameRequest(const FontRequest& a, const FontRequest& b) {
   return a.file == b.file && a.faceName == b.faceName && a.faceIndex == b.faceIndex && a.pointSize == b.pointSize &&
-         a.dpi == b.dpi && a.weight == b.weight && a.italic == b.italic && a.vertical == b.vertical;
+         a.dpi == b.dpi && a.weight == b.weight && a.italic == b.italic && a.vertical == b.vertical &&
+         a.escapement == b.escapement;
 }
 
 }  // namespace

@@ -46,8 +46,9 @@ BOOL EngTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
 
   // All glyphs as one path: outlines overlap as the glyphs do, under the winding rule of outline fonts.
   PathData glyphs;
-  for (const GLYPHPOS& pos : *positions) {
-    const GlyphEntry* entry = GlyphOf(pfo, pos.hg);
+  for (std::size_t i = 0; i < positions->size(); ++i) {
+    const GLYPHPOS& pos = (*positions)[i];
+    const GlyphEntry* entry = GlyphOf(pfo, pos.hg, StringGlyphTurned(pstro, i));
     if (!entry) return call.Result(FALSE);
     const LONGLONG fx = LONGLONG{pos.ptl.x} * 16, fy = LONGLONG{pos.ptl.y} * 16;
     if (fx < -kMaxPathFix || fx > kMaxPathFix || fy < -kMaxPathFix || fy > kMaxPathFix) continue;  // far off

@@ -8,19 +8,16 @@ namespace kq::engine {
 
 namespace {
 
-constexpr double kItalicSlant = 0.342;
-
 struct Decomposer {
-  double scale;
-  double slant;
+  const GlyphLayout& layout;
   PathData* path;
   FT_Vector last{0, 0};
   bool ok = true;
 
   POINTFIX Device(double x, double y) {
-    // Font units are y up; the device is y down. The slant leans the top to the right.
     FIX fx = 0, fy = 0;
-    const double dx = (x + slant * y) * scale, dy = -y * scale;
+    double dx = 0, dy = 0;
+    layout.Map(x, y, &dx, &dy);
     ok = ok && ToFix(dx, &fx) && ToFix(dy, &fy);
     return POINTFIX{fx, fy};
   }
@@ -71,17 +68,29 @@ FIX Fix(double pixels) {
 
 }  // namespace
 
-void BuildGlyphOutline(FT_Face face, HGLYPH glyph, double scale, bool bold, bool italic, PathData* outline,
-                       GLYPHDATA* data) {
+void GlyphLayout::Map(double x, double y, double* dx, double* dy) const {
+  // Font units are y up; the device is y down. The slant leans the top to the right.
+  double ux = (x + slant * y) * scale, uy = -y * scale;
+  if (turned) {
+    const double across = ux;
+    ux = uy + turnX;
+    uy = turnY - across;
+  }
+  *dx = ux * cosA + uy * sinA;
+  *dy = uy * cosA - ux * sinA;
+}
+
+void BuildGlyphOutline(FT_Face face, HGLYPH glyph, const GlyphLayout& layout, double advanceUnits, bool bold,
+                       PathData* outline, GLYPHDATA* data) {
   *outline = PathData();
   *data = GLYPHDATA{};
   data->hg = glyph;
   if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_BITMAP) != 0) return;
   FT_GlyphSlot slot = face->glyph;
-  double advance = static_cast<double>(slot->advance.x) * scale;
+  const double advance = advanceUnits * layout.scale;
   if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
     if (bold) FT_Outline_Embolden(&slot->outline, face->units_per_EM / 50);
-    Decomposer d{scale, italic ? kItalicSlant : 0, outline};
+    Decomposer d{layout, outline};
     FT_Outline_Funcs funcs{};
     funcs.move_to = &Decomposer::Move;
     funcs.line_to = &Decomposer::Line;
@@ -98,8 +107,8 @@ void BuildGlyphOutline(FT_Face face, HGLYPH glyph, double scale, bool bold, bool
   data->fxInkBottom = -ink.yBottom;
   data->rclInk = {static_cast<LONG>(std::floor(ink.xLeft / 16.0)), static_cast<LONG>(std::floor(ink.yTop / 16.0)),
                   static_cast<LONG>(std::ceil(ink.xRight / 16.0)), static_cast<LONG>(std::ceil(ink.yBottom / 16.0))};
-  data->ptqD.x = static_cast<LONGLONG>(std::llround(advance * 4294967296.0));
-  data->ptqD.y = 0;
+  data->ptqD.x = static_cast<LONGLONG>(std::llround(advance * layout.cosA * 4294967296.0));
+  data->ptqD.y = static_cast<LONGLONG>(std::llround(-advance * layout.sinA * 4294967296.0));
 }
 
 }  // namespace kq::engine

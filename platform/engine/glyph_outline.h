@@ -17,17 +17,33 @@ struct GlyphEntry {
   GLYPHDEF def{};
 };
 
-// The outline at `scale` device pixels per font unit, y down, with simulated bold (widened by 2% of the em) and
-// italic (slanted by 0.342 of the height); the data's advance and ink box too. An empty outline for a glyph
-// that cannot be loaded or has none (a space).
-void BuildGlyphOutline(FT_Face face, HGLYPH glyph, double scale, bool bold, bool italic, PathData* outline,
-                       GLYPHDATA* data);
+// How an outline is laid into device space: font units (y up) at `scale` pixels per unit, slanted for simulated
+// italic, for the vertical form of an "@" face turned a quarter to the left and moved by (turnX, turnY) pixels,
+// then rotated by the font's escapement (counter-clockwise on the page).
+struct GlyphLayout {
+  double scale = 1;
+  double slant = 0;
+  bool turned = false;
+  double turnX = 0, turnY = 0;
+  double cosA = 1, sinA = 0;
 
-// The cached outline entry of a glyph of an engine font, its gdf pointing to its path; null with
-// ERROR_INVALID_PARAMETER for anything but an engine font.
-GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph);
+  // Device offset (y down) of a point in font units.
+  void Map(double x, double y, double* dx, double* dy) const;
+};
+
+// The outline laid out as `layout` says, with simulated bold (widened by 2% of the em); `advance` (font units)
+// along the rotated baseline is the data's advance; the ink box too. An empty outline for a glyph that cannot be
+// loaded or has none (a space).
+void BuildGlyphOutline(FT_Face face, HGLYPH glyph, const GlyphLayout& layout, double advance, bool bold,
+                       PathData* outline, GLYPHDATA* data);
+
+// The cached outline entry of a glyph of an engine font (its vertical form when `turned`), its gdf pointing to its
+// path; null with ERROR_INVALID_PARAMETER for anything but an engine font.
+GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph, bool turned = false);
 
 // The glyph positions of an engine string; null with ERROR_INVALID_PARAMETER for anything else.
 const std::vector<GLYPHPOS>* StringPositions(STROBJ* pstro);
+// Whether the string's glyph at `index` takes its vertical form.
+bool StringGlyphTurned(STROBJ* pstro, std::size_t index);
 
 }  // namespace kq::engine

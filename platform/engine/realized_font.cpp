@@ -20,6 +20,8 @@ namespace kq {
 namespace {
 // Past this an em no longer fits the FONTOBJ's pixel counts; no device needs it.
 constexpr double kMaxEmPixels = 100000;
+constexpr double kItalicSlant = 0.342;
+constexpr double kPi = 3.14159265358979323846;
 }  // namespace
 
 class RealizedFont::Impl {
@@ -38,6 +40,8 @@ class RealizedFont::Impl {
   std::unique_ptr<engine::XformObject> xform;
   double emPixels = 0;
   double scale = 0;  // device pixels per font unit
+  double cosA = 1, sinA = 0;  // the escapement
+  double ascent = 0, descent = 0;  // above and below the baseline, font units, both positive
   FONTOBJ fo{};
   // Outlines handed out so far; they live as long as the font.
   std::unordered_map<HGLYPH, std::unique_ptr<engine::GlyphEntry>> outlines;
@@ -48,7 +52,8 @@ RealizedFont::~RealizedFont() = default;
 
 std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) {
   const double emPixels = request.pointSize * request.dpi / 72.0;
-  if (!std::isfinite(request.pointSize) || request.pointSize <= 0 || request.dpi <= 0 || emPixels > kMaxEmPixels) {
+  if (!std::isfinite(request.pointSize) || request.pointSize <= 0 || request.dpi <= 0 || emPixels > kMaxEmPixels ||
+      !std::isfinite(request.escapement)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -85,9 +90,16 @@ std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) 
   impl->scale = emPixels / ft->units_per_EM;
   const std::shared_ptr<Machine> machine = CurrentMachineShared();
   impl->machine = machine;
-  // Notional space shares the device's y-down orientation, so an upright face has a positive eM22.
-  const auto s = static_cast<FLOATL>(impl->scale);
-  impl->xform = std::make_unique<engine::XformObject>(machine, XFORML{s, 0, 0, s, 0, 0});
+  // Notional space shares the device's y-down orientation, so an upright face has a positive eM22; the escapement
+  // turns the baseline counter-clockwise on the page.
+  const double angle = std::fmod(request.escapement, 360.0) * kPi / 180;
+  const bool quarter = std::fmod(request.escapement, 90.0) == 0;
+  impl->cosA = quarter ? std::round(std::cos(angle)) : std::cos(angle);
+  impl->sinA = quarter ? std::round(std::sin(angle)) : std::sin(angle);
+  const auto c = static_cast<FLOATL>(impl->scale * impl->cosA), n = static_cast<FLOATL>(impl->scale * impl->sinA);
+  impl->xform = std::make_unique<engine::XformObject>(machine, XFORML{c, -n, n, c, 0, 0});
+  impl->ascent = std::abs(static_cast<double>(ifi.fwdTypoAscender));
+  impl->descent = std::abs(static_cast<double>(ifi.fwdTypoDescender));
 
   const bool cff = impl->face->HasTable(TTAG_CFF) || impl->face->HasTable(TTAG_CFF2);
   FLONG type = cff ? FO_TYPE_OPENTYPE | FO_POSTSCRIPT | FO_CFF : FO_TYPE_TRUETYPE;
@@ -124,7 +136,19 @@ const IFIMETRICS& RealizedFont::Metrics() const { return *impl_->ifi.As<IFIMETRI
 const std::filesystem::path& RealizedFont::File() const { return impl_->file; }
 UINT RealizedFont::FaceIndex() const { return impl_->faceIndex; }
 double RealizedFont::EmPixels() const { return impl_->emPixels; }
-HGLYPH RealizedFont::GlyphOf(WCHAR ch) const { return impl_->glyphs.Lookup(ch); }
+HGLYPH RealizedFont::GlyphOf(char32_t ch) const {
+  if (ch <= 0xFFFF) return impl_->glyphs.Lookup(static_cast<WCHAR>(ch));
+  if (impl_->glyphs.FromSymbolMap()) return 0;
+  FT_Face face = impl_->face->Face();
+  const FT_UInt glyph =
+      face->charmap && face->charmap->encoding == FT_ENCODING_UNICODE ? FT_Get_Char_Index(face, ch) : 0;
+  return static_cast<FT_Long>(glyph) < face->num_glyphs ? glyph : 0;
+}
+
+bool RealizedFont::Turns(char32_t ch) const { return (impl_->fo.flFontType & FO_VERT_FACE) && ch >= 0x100; }
+double RealizedFont::TurnedAdvance() const { return (impl_->ascent + impl_->descent) * impl_->scale; }
+double RealizedFont::Cos() const { return impl_->cosA; }
+double RealizedFont::Sin() const { return impl_->sinA; }
 
 double RealizedFont::Advance(HGLYPH glyph) const {
   FT_Fixed advance = 0;
@@ -148,15 +172,30 @@ kq::RealizedFont::Impl* FontOf(FONTOBJ* pfo) {
 
 namespace kq::engine {
 
-GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph) {
+GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph, bool turned) {
   auto* font = FontOf(pfo);
   if (!font) return nullptr;
-  auto& entry = font->outlines[glyph];
+  // Glyph handles are 16-bit: the top bit keys the vertical forms.
+  auto& entry = font->outlines[turned ? glyph | 0x80000000u : glyph];
   if (!entry) {
     entry = std::make_unique<GlyphEntry>();
     PathData outline;
-    BuildGlyphOutline(font->face->Face(), glyph, font->scale, font->fo.flFontType & FO_SIM_BOLD,
-                      font->fo.flFontType & FO_SIM_ITALIC, &outline, &entry->data);
+    FT_Face face = font->face->Face();
+    FT_Fixed advance = 0;
+    if (FT_Get_Advance(face, glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+    GlyphLayout layout;
+    layout.scale = font->scale;
+    layout.slant = font->fo.flFontType & FO_SIM_ITALIC ? kItalicSlant : 0;
+    layout.cosA = font->cosA;
+    layout.sinA = font->sinA;
+    if (turned) {
+      // The glyph's top at the pen, its advance centred across the line as a reader centres a vertical glyph.
+      layout.turned = true;
+      layout.turnX = font->ascent * font->scale;
+      layout.turnY = (static_cast<double>(advance) - font->ascent + font->descent) / 2 * font->scale;
+    }
+    const double along = turned ? font->ascent + font->descent : static_cast<double>(advance);
+    BuildGlyphOutline(face, glyph, layout, along, font->fo.flFontType & FO_SIM_BOLD, &outline, &entry->data);
     SetData(entry->path, std::move(outline));
     entry->def.ppo = entry->path.Object();
     entry->data.gdf = entry->def;

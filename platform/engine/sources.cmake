@@ -2,6 +2,8 @@ find_package(Freetype REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(KQ_CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(KQ_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
+pkg_check_modules(KQ_FRIBIDI REQUIRED IMPORTED_TARGET fribidi)
+pkg_check_modules(KQ_HARFBUZZ REQUIRED IMPORTED_TARGET harfbuzz)
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/brush_object.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clip_object.cpp
@@ -15,6 +17,7 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/draw_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/engine_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_face.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/font_families.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_metrics.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_outline.cpp
@@ -28,11 +31,13 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/realized_font.cpp
   ${CMAKE_CURRENT_LIST_DIR}/region.cpp
   ${CMAKE_CURRENT_LIST_DIR}/surfaces.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/text_string.cpp
   ${CMAKE_CURRENT_LIST_DIR}/xform.cpp
   ${CMAKE_CURRENT_LIST_DIR}/xlate_object.cpp
 )
-target_link_libraries(platform PRIVATE Freetype::Freetype PkgConfig::KQ_CAIRO PkgConfig::KQ_PIXMAN)
+target_link_libraries(platform PRIVATE Freetype::Freetype PkgConfig::KQ_CAIRO PkgConfig::KQ_PIXMAN
+                      PkgConfig::KQ_FRIBIDI PkgConfig::KQ_HARFBUZZ)
 # The DDI host and the application side.
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/app_device_context.cpp

@@ -18,6 +18,7 @@ class TextString::Impl {
   std::weak_ptr<Machine> machine;  // weakly: a machine's own services may keep engine objects
   WString text;
   std::vector<GLYPHPOS> positions;
+  std::vector<bool> turned;  // per glyph: the vertical form of an "@" face
   ULONG batch = 0;
   ULONG cursor = 0;
   ULONG glyphMode = FO_HGLYPHS;
@@ -37,25 +38,62 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
   impl->font = const_cast<RealizedFont&>(font).Object();
   impl->fontUniq = impl->font->iUniq;
   impl->positions.reserve(request.text.size());
+  // The pen runs along the baseline, which the escapement turns.
+  const double cosA = font.Cos(), sinA = font.Sin();
   double pen = 0;
-  for (WCHAR unit : request.text) {
+  const WString& text = request.text;
+  for (std::size_t i = 0; i < text.size(); ++i) {
     GLYPHPOS pos{};
-    pos.hg = request.glyphIndices ? HGLYPH{unit} : font.GlyphOf(unit);
-    pos.ptl = {request.origin.x + static_cast<LONG>(std::lround(pen)), request.origin.y};
+    bool turned = false;
+    if (request.glyphIndices) {
+      pos.hg = text[i];
+    } else {
+      char32_t ch = text[i];
+      // A surrogate pair is one character and one glyph; a lone surrogate is a character of its own.
+      if (ch >= 0xD800 && ch < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+        ch = 0x10000 + ((ch - 0xD800) << 10) + (text[++i] - 0xDC00);
+      pos.hg = font.GlyphOf(ch);
+      turned = font.Turns(ch);
+    }
+    pos.ptl = {request.origin.x + static_cast<LONG>(std::lround(pen * cosA)),
+               request.origin.y - static_cast<LONG>(std::lround(pen * sinA))};
     impl->positions.push_back(pos);
-    pen += font.Advance(pos.hg);
+    impl->turned.push_back(turned);
+    if (impl->positions.size() <= request.advances.size())
+      pen += request.advances[impl->positions.size() - 1];
+    else
+      pen += turned ? font.TurnedAdvance() : font.Advance(pos.hg);
   }
 
   const IFIMETRICS& ifi = font.Metrics();
   const double unitsToPixels = font.EmPixels() / ifi.fwdUnitsPerEm;
   STROBJ& so = impl->so;
   so.cGlyphs = static_cast<ULONG>(impl->positions.size());
-  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | SO_HORIZONTAL | (request.glyphIndices ? SO_GLYPHINDEX_TEXTOUT : 0);
+  FLONG direction = 0;
+  if (sinA == 0) direction = SO_HORIZONTAL | (cosA < 0 ? SO_REVERSED : 0);
+  if (cosA == 0) direction = SO_VERTICAL | (sinA > 0 ? SO_REVERSED : 0);
+  so.flAccel = SO_FLAG_DEFAULT_PLACEMENT | direction | (request.glyphIndices ? SO_GLYPHINDEX_TEXTOUT : 0);
   so.ulCharInc = 0;
-  so.rclBkGround = {request.origin.x,
-                    request.origin.y - static_cast<LONG>(std::ceil(ifi.fwdWinAscender * unitsToPixels)),
-                    request.origin.x + static_cast<LONG>(std::lround(pen)),
-                    request.origin.y + static_cast<LONG>(std::ceil(ifi.fwdWinDescender * unitsToPixels))};
+  // The box from the ascent above the baseline to the descent below it, turned with the baseline.
+  const double ascent = std::ceil(ifi.fwdWinAscender * unitsToPixels);
+  const double descent = std::ceil(ifi.fwdWinDescender * unitsToPixels);
+  const double length = std::round(pen);
+  double left = 0, top = 0, right = 0, bottom = 0;
+  bool first = true;
+  for (const double along : {0.0, length}) {
+    for (const double down : {-ascent, descent}) {
+      const double x = along * cosA + down * sinA, y = down * cosA - along * sinA;
+      left = first ? x : std::min(left, x);
+      right = first ? x : std::max(right, x);
+      top = first ? y : std::min(top, y);
+      bottom = first ? y : std::max(bottom, y);
+      first = false;
+    }
+  }
+  so.rclBkGround = {request.origin.x + static_cast<LONG>(std::floor(left)),
+                    request.origin.y + static_cast<LONG>(std::floor(top)),
+                    request.origin.x + static_cast<LONG>(std::ceil(right)),
+                    request.origin.y + static_cast<LONG>(std::ceil(bottom))};
   so.pgp = impl->positions.empty() ? nullptr : impl->positions.data();
   so.pwszOrg = impl->text.data();
   const std::shared_ptr<Machine> machine = CurrentMachineShared();
@@ -92,6 +130,11 @@ const std::vector<GLYPHPOS>* StringPositions(STROBJ* pstro) {
   return s ? &s->positions : nullptr;
 }
 
+bool StringGlyphTurned(STROBJ* pstro, std::size_t index) {
+  auto* s = StringOf(pstro);
+  return s && index < s->turned.size() && s->turned[index];
+}
+
 }  // namespace kq::engine
 
 namespace {
@@ -113,7 +156,7 @@ BOOL NextBatch(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos, bool outlines) {
     font = s->font;
   for (ULONG i = s->cursor; i < s->cursor + count; ++i) {
     GLYPHPOS& pos = s->positions[i];
-    kq::engine::GlyphEntry* entry = font ? kq::engine::GlyphOf(font, pos.hg) : nullptr;
+    kq::engine::GlyphEntry* entry = font ? kq::engine::GlyphOf(font, pos.hg, s->turned[i]) : nullptr;
     pos.pgdf = entry ? &entry->def : nullptr;
   }
   s->cursor += count;

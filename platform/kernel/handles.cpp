@@ -1,5 +1,6 @@
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "win/handleapi.h"
 
@@ -11,12 +12,18 @@ namespace {
 // the platform's are, and are not reused while the process runs.
 class HandleTable {
  public:
-  HANDLE Insert(std::shared_ptr<KernelObject> object) {
+  HANDLE Insert(std::shared_ptr<KernelObject> object, bool inheritable = false) {
     std::lock_guard lock(mutex_);
     next_ += 4;
     const auto handle = reinterpret_cast<HANDLE>(next_);
     objects_.emplace(handle, std::move(object));
+    if (inheritable) inheritable_.insert(handle);
     return handle;
+  }
+
+  bool IsInheritable(HANDLE handle) {
+    std::lock_guard lock(mutex_);
+    return inheritable_.count(handle) != 0;
   }
 
   std::shared_ptr<KernelObject> Lookup(HANDLE handle) {
@@ -31,6 +38,7 @@ class HandleTable {
     if (it == objects_.end()) return nullptr;
     auto object = std::move(it->second);
     objects_.erase(it);
+    inheritable_.erase(handle);
     return object;
   }
 
@@ -43,6 +51,7 @@ class HandleTable {
   std::mutex mutex_;
   std::uintptr_t next_ = 0;
   std::unordered_map<HANDLE, std::shared_ptr<KernelObject>> objects_;
+  std::unordered_set<HANDLE> inheritable_;  // handles a started program may receive
 };
 
 HandleTable& Table() {
@@ -53,6 +62,12 @@ HandleTable& Table() {
 }  // namespace
 
 HANDLE InsertHandle(std::shared_ptr<KernelObject> object) { return Table().Insert(std::move(object)); }
+
+HANDLE InsertHandle(std::shared_ptr<KernelObject> object, bool inheritable) {
+  return Table().Insert(std::move(object), inheritable);
+}
+
+bool IsInheritableHandle(HANDLE handle) { return Table().IsInheritable(handle); }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
   auto object = Table().Lookup(handle);

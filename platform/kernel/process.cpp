@@ -1,5 +1,6 @@
 // Processes: CreateProcessW runs a host program found through the machine's drive table, a thread of ours waits
 // for it, and its process and thread objects are signalled when it ends.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -10,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+#include "pipe_object.h"
+#include "process_object.h"
 #include "thread_object.h"
 #include "win/machine.h"
 #include "win/paths.h"
@@ -20,18 +23,6 @@ extern char** environ;
 namespace kq {
 
 namespace {
-
-class ProcessObject : public WaitableObject {
- public:
-  ProcessObject() : WaitableObject(Reset::Manual) {}
-
-  void Finish(DWORD code) {
-    exitCode.store(code);
-    Signal();
-  }
-
-  std::atomic<DWORD> exitCode{STILL_ACTIVE};
-};
 
 bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
 bool IsSeparator(WCHAR c) { return c == u'\\' || c == u'/'; }
@@ -165,9 +156,11 @@ class SpawnActions {
   posix_spawn_file_actions_t actions_;
 };
 
-// Starts the program; the process id, or 0 with the platform's error code.
+// Starts the program; the process id, or 0 with the platform's error code. Standard streams, when given, are
+// the program's input, output and error in that order.
 pid_t Spawn(const std::filesystem::path& program, const std::vector<std::string>& arguments,
-            const std::optional<std::filesystem::path>& folder, DWORD& error) {
+            const std::optional<std::filesystem::path>& folder, const std::vector<StandardStream>& streams,
+            DWORD& error) {
   std::vector<std::string> storage(arguments);
   std::vector<char*> argv;
   for (auto& argument : storage) argv.push_back(argument.data());
@@ -177,8 +170,27 @@ pid_t Spawn(const std::filesystem::path& program, const std::vector<std::string>
     error = ERROR_NOT_ENOUGH_MEMORY;
     return 0;
   }
+  for (std::size_t target = 0; target < streams.size(); ++target) {
+    const int fd = static_cast<int>(target);
+    const int code = streams[target].descriptor >= 0
+                         ? posix_spawn_file_actions_adddup2(actions.Get(), streams[target].descriptor, fd)
+                         : posix_spawn_file_actions_addopen(actions.Get(), fd, "/dev/null",
+                                                            fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    if (code != 0) {
+      error = ERROR_NOT_ENOUGH_MEMORY;
+      return 0;
+    }
+  }
+  // The program runs on its starter's machine: it finds the same state root, whatever the environment says.
+  std::vector<std::string> variables;
+  for (char** variable = environ; *variable; ++variable)
+    if (std::string_view(*variable).substr(0, 8) != "KQ_ROOT=") variables.emplace_back(*variable);
+  variables.push_back("KQ_ROOT=" + CurrentMachine().Root().string());
+  std::vector<char*> envp;
+  for (auto& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  const int code = posix_spawn(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), environ);
+  const int code = posix_spawn(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), envp.data());
   if (code != 0) {
     error = ErrorOfSpawn(code);
     return 0;
@@ -190,6 +202,11 @@ pid_t Spawn(const std::filesystem::path& program, const std::vector<std::string>
 bool WatchProcess(pid_t pid, std::shared_ptr<ProcessObject> process, std::shared_ptr<ThreadObject> thread) {
   try {
     std::thread([pid, process = std::move(process), thread = std::move(thread)] {
+      // The program is seen to end before it is reaped, so TerminateProcess never signals a reused id.
+      siginfo_t info{};
+      while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) != 0 && errno == EINTR) {
+      }
+      process->Ended();
       int status = 0;
       pid_t done = -1;
       do {
@@ -242,11 +259,12 @@ void MachineProcesses::Record(ProcessStart start) {
 }  // namespace kq
 
 BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
-                    BOOL, DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
                     LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation) {
   kq::ProcessStart start;
   if (applicationName) start.applicationName = applicationName;
   if (commandLine) start.commandLine = commandLine;
+  start.creationFlags = creationFlags;
   if ((!applicationName && !commandLine) || (creationFlags & CREATE_SUSPENDED) || !startupInfo ||
       !processInformation)
     return kq::Fail(std::move(start), ERROR_INVALID_PARAMETER);
@@ -269,10 +287,20 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
   for (const auto& argument : kq::SplitCommandLine(commandLine ? start.commandLine : start.applicationName))
     start.arguments.push_back(kq::Utf8FromWide(argument));
 
-  const pid_t pid = kq::Spawn(*program, start.arguments, folder, error);
+  std::vector<kq::StandardStream> streams;
+  if (startupInfo->dwFlags & STARTF_USESTDHANDLES) {
+    for (HANDLE handle : {startupInfo->hStdInput, startupInfo->hStdOutput, startupInfo->hStdError}) {
+      kq::StandardStream stream;
+      if (const DWORD streamError = kq::StandardStreamOf(handle, inheritHandles != FALSE, stream))
+        return kq::Fail(std::move(start), streamError);
+      streams.push_back(std::move(stream));
+    }
+  }
+
+  const pid_t pid = kq::Spawn(*program, start.arguments, folder, streams, error);
   if (pid == 0) return kq::Fail(std::move(start), error);
 
-  auto process = std::make_shared<kq::ProcessObject>();
+  auto process = std::make_shared<kq::ProcessObject>(pid);
   auto thread = std::make_shared<kq::ThreadObject>();
   if (!kq::WatchProcess(pid, process, thread)) {
     // Without a watcher nobody would reap the program or signal its handles: it is not left running.

@@ -8,6 +8,7 @@
 #include "win/machine.h"
 #include "win/registry.h"
 #include "win/spooler.h"
+#include "win/spooler_ui.h"
 
 namespace {
 
@@ -132,7 +133,10 @@ BOOL OpenPrinterW(LPCWSTR printerName, LPHANDLE printer, LPPRINTER_DEFAULTSW def
   auto machine = kq::CurrentMachineShared();
   kq::PrinterRecord record;
   if (DWORD r = Store(*machine).FindPrinter(printerName, &record); r != ERROR_SUCCESS) return Fail(r);
-  *printer = PrinterHandles::Process().Add(machine, record.id, GrantedAccess(defaults));
+  const ACCESS_MASK access = GrantedAccess(defaults);
+  if ((access & PRINTER_ACCESS_ADMINISTER) && !kq::UserMayAdministerPrinters(*machine))
+    return Fail(ERROR_ACCESS_DENIED);
+  *printer = PrinterHandles::Process().Add(machine, record.id, access);
   return TRUE;
 }
 
@@ -247,6 +251,21 @@ BOOL EnumFormsW(HANDLE printer, DWORD level, LPBYTE buffer, DWORD bufferSize, LP
   return TRUE;
 }
 
+BOOL AddFormW(HANDLE printer, DWORD level, LPBYTE form) {
+  OpenPrinter open;
+  if (!PrinterHandles::Process().Resolve(printer, &open)) return Fail(ERROR_INVALID_HANDLE);
+  if (level != 1) return Fail(ERROR_INVALID_LEVEL);
+  if (!form) return Fail(ERROR_INVALID_PARAMETER);
+  FORM_INFO_1W info;
+  std::memcpy(&info, form, sizeof info);
+  if (!info.pName || !*info.pName || info.Size.cx < 1 || info.Size.cy < 1) return Fail(ERROR_INVALID_PARAMETER);
+  if (!(open.access & PRINTER_ACCESS_ADMINISTER)) return Fail(ERROR_ACCESS_DENIED);
+  kq::FormRecord record{info.pName, FORM_USER, info.Size.cx, info.Size.cy, info.ImageableArea.left,
+                        info.ImageableArea.top, info.ImageableArea.right, info.ImageableArea.bottom};
+  if (DWORD r = Store(*open.machine).AddForm(record); r != ERROR_SUCCESS) return Fail(r);
+  return TRUE;
+}
+
 namespace kq {
 
 DWORD AddLocalPrinter(Machine& machine, WStringView name, WStringView driverName, WStringView portName) {
@@ -278,6 +297,8 @@ DWORD DescribePrinter(HANDLE printer, PrinterDescription* description) {
 DWORD InstallVirtualPrinter(Machine& machine) {
   DWORD r = AddLocalPrinter(machine, kVirtualPrinterName, kVirtualPrinterDriverName, kVirtualPrinterPort);
   if (r != ERROR_SUCCESS && r != ERROR_PRINTER_ALREADY_EXISTS) return r;
+  r = SetPrinterDriverConfigFile(machine, kVirtualPrinterDriverName, kVirtualPrinterConfigLibrary);
+  if (r != ERROR_SUCCESS) return r;
   return SetPrinterDriverLibrary(machine, kVirtualPrinterDriverName, kVirtualPrinterDriverLibrary);
 }
 

@@ -193,4 +193,20 @@ DWORD SpoolerStore::Forms(std::vector<FormRecord>* forms) {
   });
 }
 
+DWORD SpoolerStore::AddForm(const FormRecord& form) {
+  return db_.Write([&] {
+    auto find = db_.Prepare("SELECT 1 FROM spl_forms WHERE fold = ?1");
+    find.Bind(1, Fold(form.name));
+    if (find.Step()) return ERROR_FILE_EXISTS;
+    auto insert = db_.Prepare(
+        "INSERT INTO spl_forms(name, fold, flags, width, height, area_left, area_top, area_right, area_bottom)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    insert.Bind(1, Utf8FromWide(form.name)).Bind(2, Fold(form.name)).Bind(3, form.flags);
+    insert.Bind(4, form.width).Bind(5, form.height).Bind(6, form.left).Bind(7, form.top);
+    insert.Bind(8, form.right).Bind(9, form.bottom);
+    insert.Run();
+    return ERROR_SUCCESS;
+  });
+}
+
 }  // namespace kq

@@ -50,6 +50,8 @@ class SpoolerStore {
   DWORD SetData(PrinterId printer, WStringView key, WStringView name, DWORD type, const BYTE* data, std::size_t size);
 
   DWORD Forms(std::vector<FormRecord>* forms);
+  // After the forms there are; ERROR_FILE_EXISTS when the name is taken.
+  DWORD AddForm(const FormRecord& form);
 
   DWORD SetDriverLibrary(WStringView driverName, WStringView library);
   // ERROR_UNKNOWN_PRINTER_DRIVER when none is recorded for the driver.

@@ -1,7 +1,9 @@
 #include <algorithm>
 
 #include "core.h"
+#include "list_controls.h"
 #include "win/commctrl.h"
+#include "win/stdctrls.h"
 
 namespace kq::user {
 
@@ -18,9 +20,12 @@ LRESULT ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case BM_CLICK: {
       if (!IsWindowEnabled(window)) return 0;
-      if ((GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+      const auto type = GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK;
+      if (type == BS_AUTOCHECKBOX) {
         const LONG_PTR checked = GetWindowLongPtrW(window, kButtonCheck);
         SetWindowLongPtrW(window, kButtonCheck, checked == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+      } else if (type == BS_AUTORADIOBUTTON) {
+        CheckAutoRadio(window);
       }
       const WORD id = static_cast<WORD>(GetWindowLongPtrW(window, GWLP_ID));
       HWND parent = GetParent(window);

@@ -1,19 +1,27 @@
 #include "core.h"
+#include "window_ports.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "list_controls.h"
 #include "win/commctrl.h"
 #include "win/machine.h"
 #include "win/processthreadsapi.h"
+#include "win/stdctrls.h"
 
 namespace kq::user {
 
 namespace {
 
 struct WindowSystemService {
-  explicit WindowSystemService(Machine&) : core(std::make_shared<Core>()) {}
-  ~WindowSystemService() { core->Shutdown(); }
+  explicit WindowSystemService(Machine& machine) : core(std::make_shared<Core>()) {
+    core->ports = std::make_shared<WindowPorts>(machine, core);
+  }
+  ~WindowSystemService() {
+    core->Shutdown();
+    core->ports->Close();
+  }
   std::shared_ptr<Core> core;
 };
 
@@ -52,6 +60,10 @@ Core::Core() {
   AddClass(SystemClass(WC_BUTTON, 0, ButtonProc, kButtonExtra));
   AddClass(SystemClass(PROGRESS_CLASSW, 0, ProgressProc, kProgressExtra));
   AddClass(SystemClass(kSaveAsHookClass, 0, SaveAsHookHostProc, kHookHostExtra));
+  AddClass(SystemClass(WC_EDIT, 0, EditProc, kEditExtra));
+  AddClass(SystemClass(WC_COMBOBOX, 0, ComboBoxProc, kListExtra));
+  AddClass(SystemClass(WC_LISTBOX, 0, ListBoxProc, kListExtra));
+  AddClass(SystemClass(WC_LISTVIEW, 0, ListViewProc, kListExtra));
 
   auto desktop = std::make_unique<Window>();
   desktop->cls = FindClass(u"#32769");
@@ -127,9 +139,15 @@ bool Core::RemoveClass(const std::shared_ptr<WindowClass>& cls) {
   return false;
 }
 
-Window& Core::AddWindow(std::unique_ptr<Window> window) {
-  window->handle = reinterpret_cast<HWND>(nextHandle_);
+HWND Core::NewHandle() {
+  const auto handle = reinterpret_cast<HWND>(nextHandle_);
   nextHandle_ += 2;
+  return handle;
+}
+
+Window& Core::AddWindow(std::unique_ptr<Window> window) {
+  window->handle = NewHandle();
+  if (window->TopLevel() && ports) ports->Open();
   if (window->extra.size() < static_cast<std::size_t>(window->cls->windowExtra))
     window->extra.resize(window->cls->windowExtra);
   ++window->cls->windows;

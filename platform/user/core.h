@@ -51,6 +51,7 @@ struct Window {
   RECT rect{};  // children: relative to the parent; top-level windows: on the screen
   DWORD thread = 0;
   std::vector<BYTE> extra;
+  std::shared_ptr<void> controlState;  // a list or text control's own data (list_controls.h)
   std::vector<HWND> children;
   bool destroying = false;
   bool everShown = false;
@@ -94,6 +95,8 @@ struct SaveAsAnswer {
   WString path;
   DWORD error = 0;
 };
+
+class WindowPorts;
 
 struct ScriptedPress {
   WString caption;
@@ -157,6 +160,12 @@ class Core : public std::enable_shared_from_this<Core> {
 
   DWORD dialogError = 0;  // CommDlgExtendedError
   const RECT screen{0, 0, 1024, 768};
+
+  // ---- Other processes on the same state root (window_ports.cpp) ----
+  // A handle for a window of this core, or for the stand-in of another process's window. Under the lock.
+  HWND NewHandle();
+  // Made by the machine's window system; it opens this core's port with its first top-level window.
+  std::shared_ptr<WindowPorts> ports;
 
  private:
   void ThreadEnded(DWORD thread);

@@ -33,6 +33,19 @@ class ResourceTables {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
+  const WCHAR* FindString(HINSTANCE module, UINT id) {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(module);
+    if (it == tables_.end()) {
+      SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+      return nullptr;
+    }
+    for (const auto& resource : it->second.strings) {
+      if (resource.id == id && resource.text) return resource.text;
+    }
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
 
  private:
   std::mutex mutex_;
@@ -60,5 +73,7 @@ void UnregisterModuleResources(HINSTANCE module) { Tables().Unregister(module); 
 const DialogTemplate* FindDialogTemplate(HINSTANCE module, LPCWSTR nameOrId) {
   return Tables().FindDialog(module, nameOrId);
 }
+
+const WCHAR* FindStringResource(HINSTANCE module, UINT id) { return Tables().FindString(module, id); }
 
 }  // namespace kq

@@ -1,4 +1,5 @@
 #include "core.h"
+#include "window_ports.h"
 #include "win/dialog_templates.h"
 
 using kq::user::Core;
@@ -126,6 +127,7 @@ BOOL IsDialogMessageW(HWND dialog, LPMSG message) {
 
 HWND GetDlgItem(HWND dialog, int id) {
   auto core = CurrentCore();
+  if (auto remote = core->ports->Remote(dialog)) return core->ports->DlgItem(*remote, id);
   std::lock_guard lock(core->mutex);
   const Window* window = core->FindOrReport(dialog);
   if (!window) return nullptr;

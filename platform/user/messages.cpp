@@ -1,5 +1,6 @@
 #include "core.h"
 #include "win/processthreadsapi.h"
+#include "window_ports.h"
 
 using kq::user::Core;
 using kq::user::CurrentCore;
@@ -47,22 +48,27 @@ bool BadFilterWindow(Core& core, HWND window) {
 
 LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   auto core = CurrentCore();
-  Core::Lock lock(core->mutex);
-  const Window* window = core->FindOrReport(handle);
+  if (auto remote = core->ports->Remote(handle)) return core->ports->Send(*remote, message, wParam, lParam);
+  return kq::user::SendOn(*core, handle, message, wParam, lParam);
+}
+
+LRESULT kq::user::SendOn(Core& core, HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  Core::Lock lock(core.mutex);
+  const Window* window = core.FindOrReport(handle);
   if (!window) return 0;
   if (window->thread == GetCurrentThreadId()) {
     const WNDPROC proc = window->proc;
     lock.unlock();
     return proc(handle, message, wParam, lParam);
   }
-  auto target = core->FindQueue(window->thread);
-  if (!target || core->ShutDown()) return 0;
-  auto mine = core->CurrentQueue();
+  auto target = core.FindQueue(window->thread);
+  if (!target || core.ShutDown()) return 0;
+  auto mine = core.CurrentQueue();
   kq::user::SentMessage sent{handle, message, wParam, lParam, mine};
   target->sent.push_back(&sent);
   target->cv.notify_all();
-  core->Changed();
-  core->AwaitReply(lock, *mine, sent);
+  core.Changed();
+  core.AwaitReply(lock, *mine, sent);
   return sent.result;
 }
 
@@ -72,20 +78,25 @@ BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     return FALSE;
   }
   auto core = CurrentCore();
-  Core::Lock lock(core->mutex);
+  if (auto remote = core->ports->Remote(handle)) return core->ports->Post(*remote, message, wParam, lParam);
+  return kq::user::PostOn(*core, handle, message, wParam, lParam);
+}
+
+BOOL kq::user::PostOn(Core& core, HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  Core::Lock lock(core.mutex);
   std::shared_ptr<Queue> queue;
   if (!handle) {
-    queue = core->CurrentQueue();
+    queue = core.CurrentQueue();
   } else {
-    const Window* window = core->Find(handle);
+    const Window* window = core.Find(handle);
     if (!window || window->destroying) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return FALSE;
     }
-    queue = core->FindQueue(window->thread);
+    queue = core.FindQueue(window->thread);
     if (!queue) return FALSE;
   }
-  core->Post(*queue, MSG{handle, message, wParam, lParam, 0, {}});
+  core.Post(*queue, MSG{handle, message, wParam, lParam, 0, {}});
   return TRUE;
 }
 

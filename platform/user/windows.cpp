@@ -4,6 +4,7 @@
 
 #include "core.h"
 #include "win/processthreadsapi.h"
+#include "window_ports.h"
 
 using kq::user::Core;
 using kq::user::CurrentCore;
@@ -114,6 +115,7 @@ BOOL DestroyWindow(HWND handle) {
 
 BOOL IsWindow(HWND handle) {
   auto core = CurrentCore();
+  if (auto remote = core->ports->Remote(handle)) return core->ports->Exists(*remote);
   std::lock_guard lock(core->mutex);
   return core->Find(handle) || (handle && handle == core->Desktop());
 }
@@ -214,20 +216,25 @@ int GetWindowTextLengthW(HWND handle) {
 
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
   auto core = CurrentCore();
-  std::lock_guard lock(core->mutex);
-  std::shared_ptr<kq::user::WindowClass> cls;
-  if (className) {
-    cls = core->FindClass(className);
-    if (!cls) {
-      SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
-      return nullptr;
+  {
+    std::lock_guard lock(core->mutex);
+    std::shared_ptr<kq::user::WindowClass> cls;
+    if (className) cls = core->FindClass(className);
+    // A class this process does not know may still be another process's.
+    if (cls || !className) {
+      for (HWND handle : core->TopLevelWindows()) {
+        const Window* window = core->Find(handle);
+        if (cls && window->cls != cls) continue;
+        if (windowName && !kq::EqualsIgnoreAsciiCase(window->text, windowName)) continue;
+        return handle;
+      }
     }
   }
-  for (HWND handle : core->TopLevelWindows()) {
-    const Window* window = core->Find(handle);
-    if (cls && window->cls != cls) continue;
-    if (windowName && !kq::EqualsIgnoreAsciiCase(window->text, windowName)) continue;
-    return handle;
+  // Then the other processes of the desktop.
+  if (const HWND remote = core->ports->Find(className, windowName)) return remote;
+  if (className) {
+    std::lock_guard lock(core->mutex);
+    if (!core->FindClass(className)) SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
   }
   return nullptr;
 }

@@ -112,6 +112,18 @@ void FillPrivate(DriverPrivate& priv, HANDLE printer, bool metric) {
 
 }  // namespace
 
+void NormalizePrivate(DriverPrivate& priv, const DriverPrivate& fallback) {
+  priv.reserved0 = 0;
+  priv.Folder[kDriverPathChars - 1] = 0;
+  priv.ICCProfile[kDriverPathChars - 1] = 0;
+  for (const ByteOption& option : kByteOptions) {
+    const BYTE value = priv.*option.field;
+    if (value < option.lowest || value > option.highest) priv.*option.field = fallback.*option.field;
+  }
+  if (priv.BitmapFontSize == 0) priv.BitmapFontSize = fallback.BitmapFontSize;
+  priv.alwaysOne = 1;
+}
+
 void BuildDefaultDevMode(DriverDevMode* record, HANDLE printer) {
   if (!record) return;
   std::memset(record, 0, sizeof *record);

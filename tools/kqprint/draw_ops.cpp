@@ -189,7 +189,7 @@ struct PenSpec {
 
 class TextOp final : public DrawOp {
  public:
-  static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix"};
+  static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix", "angle"};
   static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
 
   TextOp(const Json& op, const std::filesystem::path& folder) {
@@ -212,6 +212,7 @@ class TextOp final : public DrawOp {
     style_.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
     style_.font.italic = Flag(font, "italic");
     style_.font.vertical = Flag(font, "vertical");
+    if (const Json* angle = Field(op, "angle")) style_.font.escapement = Number(*angle, "\"angle\"");
     if (const Json* color = Field(op, "color")) style_.color = Color(*color, "\"color\"");
     if (const Json* background = Field(op, "background")) style_.background = Color(*background, "\"background\"");
     text_ = kq::WideFromUtf8(Text(Required(op, "text"), "\"text\""));

@@ -3,7 +3,8 @@
 // corner; colours "#rrggbb".
 //
 //   {"op": "text", "at": [x, y], "font": {"file": F, "size": S, "face": N, "bold": B, "italic": I,
-//    "vertical": V}, "color": C, "text": T, "background": C, "mix": M}
+//    "vertical": V}, "color": C, "text": T, "background": C, "mix": M, "angle": A}
+//   (A: the baseline's escapement in degrees, counter-clockwise)
 //   {"op": "rect", "rect": [left, top, right, bottom], "fill": C, "rop": R}
 //   {"op": "line", "from": [x, y], "to": [x, y], "stroke": P, "mix": M}
 //   {"op": "path", "d": D, "stroke": P, "fill": C | {"color": C, "rule": "nonzero" | "evenodd"}, "mix": M}

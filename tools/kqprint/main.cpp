@@ -1,6 +1,8 @@
 // kqprint: prints a job file to the virtual printer as a program would, and says where the PDF went.
 //
 //   kqprint [OPTIONS] JOB.json | -
+//   kqprint --capabilities
+//   kqprint --properties [ACTIONS] [--script FILE]
 //
 // The state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr; `kqprint --help` lists the
 // options, the exit codes and the drawing ops.
@@ -22,6 +24,7 @@
 #include "output_path.h"
 #include "pdf/xmp.h"
 #include "print_job.h"
+#include "printer_modes.h"
 #include "printer_settings/printer_values.h"
 #include "screen_reporter.h"
 #include "win/machine.h"
@@ -81,6 +84,8 @@ int Help() {
   std::cout << "usage: kqprint [OPTIONS] JOB.json    print a job file to the virtual printer\n"
                "       kqprint [OPTIONS] -           read the job from standard input\n";
   for (const Mode& mode : kModes) std::cout << "       kqprint " << mode.option << "\n";
+  std::cout << "       kqprint --capabilities\n"
+               "       kqprint --properties [ACTIONS] [--script FILE]\n";
   std::cout << "\n";
   auto line = [](std::string_view names, std::string_view help) {
     std::string padded(names);
@@ -89,6 +94,9 @@ int Help() {
   };
   for (const OptionHelp& option : kOptions) line(option.names, option.help);
   for (const Mode& mode : kModes) line(mode.option, mode.help);
+  line("--capabilities", "list the printer's forms, resolutions, bins and other answers");
+  line("--properties ...", "open the printer's preferences, act on them as a person (ACTIONS or --script FILE:\n"
+       "                        page, click, type, pick, on, off, browse, read, apply, ok, cancel), print the settings");
   std::cout
       << "\n"
          "Without -o the PDF goes where the job's settings say: with \"UseDefFileName\" into \"Folder\",\n"
@@ -223,6 +231,11 @@ int PrintJobFile(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The printer's own modes take their own arguments (the person's actions on the preferences).
+  if (argc >= 2 && std::string_view(argv[1]) == "--capabilities")
+    return kqprint::CapabilitiesMode(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc >= 2 && std::string_view(argv[1]) == "--properties")
+    return kqprint::PropertiesMode(std::vector<std::string>(argv + 2, argv + argc));
   CommandLine line;
   const Mode* mode = nullptr;
   if (auto problem = Parse(std::span<char*>(argv + 1, static_cast<std::size_t>(argc - 1)), line, mode)) return *problem;

@@ -105,7 +105,8 @@ TEST(JobFile, UnknownNamesAreErrorsThatOfferTheNearestValidName) {
 TEST(JobFile, EveryDeclaredFieldOfAnOpIsRead) {
   const ordered_json full = ordered_json::parse(R"({"pages": [ {"ops": [
       {"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 9, "face": "DejaVu Sans", "bold": true,
-       "italic": false, "vertical": false}, "color": "#000000", "text": "x", "background": "#ffffff", "mix": "copypen"},
+       "italic": false, "vertical": false}, "color": "#000000", "text": "x", "background": "#ffffff", "mix": "copypen",
+       "angle": 30},
       {"op": "rect", "rect": [1, 2, 3, 4], "fill": "#000000", "rop": "patcopy"},
       {"op": "line", "from": [1, 2], "to": [3, 4], "mix": "copypen",
        "stroke": {"color": "#000000", "width": 2, "dash": [1, 2], "join": "miter", "cap": "butt", "miterLimit": 4}},

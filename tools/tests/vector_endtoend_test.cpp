@@ -9,50 +9,12 @@
 #include <vector>
 
 #include "endtoend_fixture.h"
+#include "picture.h"
 
 namespace e2e {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// A rendered page: 8-bit RGB pixels from a binary PPM.
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<unsigned char> pixels;
-
-  std::array<int, 3> At(int x, int y) const {
-    const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
-    return {pixels[at], pixels[at + 1], pixels[at + 2]};
-  }
-};
-
-std::optional<Picture> Render(const std::filesystem::path& pdf, int dpi) {
-  const std::filesystem::path base = pdf.parent_path() / (pdf.stem().string() + "-render");
-  const CommandResult run = RunCommand("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile " +
-                                       Quote(pdf.string()) + " " + Quote(base.string()));
-  if (run.status != 0) {
-    ADD_FAILURE() << run.output;
-    return std::nullopt;
-  }
-  std::ifstream in(base.string() + ".ppm", std::ios::binary);
-  std::string magic;
-  int maxValue = 0;
-  Picture picture;
-  in >> magic >> picture.width >> picture.height >> maxValue;
-  if (magic != "P6" || maxValue != 255 || picture.width <= 0 || picture.height <= 0) return std::nullopt;
-  in.get();
-  picture.pixels.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
-  in.read(reinterpret_cast<char*>(picture.pixels.data()), static_cast<std::streamsize>(picture.pixels.size()));
-  if (!in) return std::nullopt;
-  return picture;
-}
-
-bool Near(std::array<int, 3> a, std::array<int, 3> b) {
-  for (int i = 0; i < 3; ++i)
-    if (std::abs(a[i] - b[i]) > 24) return false;
-  return true;
-}
 
 class VectorEndToEnd : public EndToEndTest {
  protected:
@@ -196,6 +158,26 @@ TEST_F(VectorEndToEnd, CurvesDashesAndMixesArrive) {
   EXPECT_TRUE(Near(picture->At(120, 100), {0, 255, 0})) << "the filled curve";
   EXPECT_TRUE(Near(picture->At(108, 275), {255, 255, 0})) << "the yellow rectangle";
   EXPECT_TRUE(Near(picture->At(200, 320), {255, 255, 255})) << "an XOR line has no colour of its own in vectors";
+
+  // The curve bulges above its chord (y 72) to y 48 at x 120: the fill follows it, and the stroke runs along it.
+  const auto fine = Render(file, 288);
+  ASSERT_TRUE(fine);
+  EXPECT_TRUE(Near(fine->At(120 * 4, 56 * 4), {0, 255, 0})) << "the fill inside the bulge";
+  EXPECT_TRUE(Near(fine->At(120 * 4, 44 * 4), {255, 255, 255})) << "nothing above the curve";
+  int onCurve = 0;
+  for (int dy = -6; dy <= 6; ++dy) onCurve += fine->At(120 * 4, 48 * 4 + dy)[0] < 80 ? 1 : 0;
+  EXPECT_GT(onCurve, 0) << "the stroke at the top of the curve";
+  // The converter writes no dash pattern: the right edge, dashed 6 on and 3 off, arrives as one solid stroke.
+  int dark = 0;
+  for (int y = 76 * 4; y < 140 * 4; ++y) dark += fine->At(168 * 4, y)[1] < 80 ? 1 : 0;
+  EXPECT_EQ(dark, 64 * 4) << "the dashed edge drawn solid";
+  const std::string content = RunCommand("qpdf --qdf --object-streams=disable " + Quote(file.string()) + " -").output;
+  const auto count = [&](const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = content.find(what); at != std::string::npos; at = content.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(" d "), count("[] 0 d ")) << "no dash pattern but the solid one";
 }
 
 TEST_F(VectorEndToEnd, BadOpsAreErrorsWithTheirPlace) {

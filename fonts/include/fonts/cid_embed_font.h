@@ -37,11 +37,13 @@ class CPDF_CIDEmbedFont final : public CPDF_Font {
   void Prepare(const IFIMETRICS& ifi) override;
   // Settles the current charset (as a named font would choose it), then asks the sub-font for the code; count 0
   // when the sub-font has no glyph for it.
-  MappedChar MapChar(WCHAR ch, HGLYPH glyph, bool vertical) override;
+  MappedChar MapChar(char32_t ch, HGLYPH glyph, bool vertical) override;
   // The sub-font's dictionaries, descriptor, ToUnicode map and font program.
   void WriteResources() override;
   // The descriptor of the subset, /FontName "<face>+TROV", with the key of the sub-font's font program.
   void WriteFontDescriptor(std::uint32_t number, std::int32_t missingWidth) override;
+  // The same descriptor naming the font program `program` of kind `kind` (kFontFile...; none with 0).
+  void WriteDescriptorFor(std::uint32_t number, std::int32_t missingWidth, std::uint32_t kind, std::uint32_t program);
 
   // Once the face is loaded and Prepare has run: true when the font program is TrueType with embedding allowed,
   // Type 1, or an OpenType font whose "CFF " table can be read and embedded; the sub-font then exists. False when

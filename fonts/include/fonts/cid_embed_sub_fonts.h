@@ -53,7 +53,7 @@ class CPDF_CIDEmbedSubFont {
   // The code of a character and its glyph (kNoGlyph when there is none), its byte count and width. The same
   // character with the same glyph reuses its entry; otherwise the glyph joins the subset as a new entry. A glyph
   // the subset cannot keep shows as CID 0 with its own width.
-  virtual std::uint32_t GetCID(WCHAR unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width);
+  virtual std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width);
   // The horizontal or the vertical Type0 font, marking that one used.
   virtual std::uint32_t GetObjectNumber(bool vertical);
   // Descriptor, the Type0 fonts used, the CID font, then the ToUnicode map and the font program.
@@ -77,7 +77,7 @@ class CPDF_CIDEmbedSubFont {
   std::vector<CIDEntry> entries;
   // A character with its glyph to its index in `entries`: the same character reached through another glyph
   // (a glyph-index run, a vertical form) is another entry.
-  std::map<std::pair<WCHAR, std::uint32_t>, std::size_t> characterMap;
+  std::map<std::pair<char32_t, std::uint32_t>, std::size_t> characterMap;
   std::string subtype;                        // "/CIDFontType0", "/CIDFontType2", empty for the standard faces
   std::uint32_t cjk = 0;                      // a glyph was mapped under a CJK charset
 
@@ -104,18 +104,46 @@ class CPDF_CIDEmbedTTFont final : public CPDF_CIDEmbedSubFont {
   TTSubsetter* tt;
 };
 
-// A Type 1 program: the subset is cut by the owner's Type 1 subsetter (binary private part) and written as
-// /FontFile with /Length1, /Length2 and /Length3. Its CIDs are the subset's codes, 1 to 255.
+// A Type 1 program, written as simple fonts: each is a /Type1 font over a subset cut by a Type 1 subsetter
+// (binary private part, /FontFile with /Length1, /Length2 and /Length3), shown in one-byte codes, the subset's
+// own codes 1 to 255, with /Widths, the subset's encoding as /Differences and a ToUnicode map. A Type 1 program
+// cannot sit under a CID font, and its encoding holds 255 glyphs: when a piece's codes are used up, a further
+// piece opens with a subsetter of its own, as a named font opens a second custom sub-font.
 class CPDF_CIDEmbedT1Font final : public CPDF_CIDEmbedSubFont {
  public:
+  // The first piece is the owner's subsetter; it takes the base's horizontal and font-program numbers.
   CPDF_CIDEmbedT1Font(CPDF_CIDEmbedFont& font, CPDF_DocWriter* docWriter, T1Subsetter& subsetter);
+  ~CPDF_CIDEmbedT1Font() override;
+  // The code of the character in the piece that holds its glyph (one byte); the piece becomes the current one.
+  // Code 0 (the missing glyph) when no subset can keep the glyph.
+  std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
+  // The current piece's font; there is no vertical form.
+  std::uint32_t GetObjectNumber(bool vertical) override;
+  // Per piece used: the /Type1 font, its descriptor, ToUnicode map and font program.
+  void WriteFontDict() override;
   std::uint32_t GetFontFileNumber() const override { return fontFileNumber; }
   std::uint32_t GetFontFileKind() const override { return kFontFileType1; }
-  // The engine's glyph, found in the subsetter's glyph table by its name.
+  // The engine's glyph, found in the subsetter's glyph table by its name, kept in the first piece.
   std::uint16_t AddGlyph(std::uint32_t glyph) override;
-  void WriteFontFile() override;
 
-  T1Subsetter* t1;
+  struct Piece {
+    T1Subsetter* subsetter = nullptr;    // the first piece's is the owner's
+    std::unique_ptr<T1Subsetter> own;   // the further pieces' own
+    std::uint32_t fontNumber = 0;
+    std::uint32_t fontFileNumber = 0;
+    std::vector<CIDEntry> entries;  // `cid` is the one-byte code; entry 0 is glyph 0, as in every sub-font
+    bool used = false;
+  };
+  std::vector<Piece> pieces;
+  std::size_t current = 0;
+  // A character with its glyph to its piece and entry there.
+  std::map<std::pair<char32_t, std::uint32_t>, std::pair<std::size_t, std::size_t>> placed;
+
+ private:
+  // The index of the engine's glyph in the subsetters' glyph table (the same in every piece); 0 when unknown.
+  std::uint32_t SubsetIndexOf(std::uint32_t glyph) const;
+  Piece& OpenPiece();
+  void WritePiece(Piece& piece);
 };
 
 // The CFF data of an OpenType font, embedded whole as /FontFile3 (/Subtype /CIDFontType0C). Every glyph has an
@@ -127,7 +155,7 @@ class CPDF_CIDEmbedOTFont final : public CPDF_CIDEmbedSubFont {
   CPDF_CIDEmbedOTFont(CPDF_CIDEmbedFont& font, CPDF_DocWriter* docWriter, std::vector<std::uint8_t> cffData,
                       std::uint32_t glyphs, std::vector<std::uint16_t> cids);
   // No entry: the glyph's CID; CID 0 for a glyph past the glyph count.
-  std::uint32_t GetCID(WCHAR unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
+  std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
   // One entry per glyph below the glyph count, the Unicode values from the face's character map, then the base.
   void WriteFontDict() override;
   std::uint32_t GetFontFileNumber() const override { return fontFileNumber; }
@@ -148,7 +176,7 @@ class CPDF_CIDEmbedStandardFont final : public CPDF_CIDEmbedSubFont {
  public:
   // Takes one more object number, the /Type1 font's.
   CPDF_CIDEmbedStandardFont(CPDF_CIDEmbedFont& font, CPDF_DocWriter* docWriter, TTSubsetter& subsetter);
-  std::uint32_t GetCID(WCHAR unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
+  std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
   // The font of the last mapped character.
   std::uint32_t GetObjectNumber(bool vertical) override;
   // The /Type1 font when used, then the inner font's objects.
@@ -166,6 +194,6 @@ class CPDF_CIDEmbedStandardFont final : public CPDF_CIDEmbedSubFont {
   std::uint32_t currentNumber = 0;
   std::unique_ptr<CPDF_CIDEmbedTTFont> inner;
   std::uint32_t used = 0;
-  std::map<WCHAR, StandardEntry> standardEntries;
+  std::map<char32_t, StandardEntry> standardEntries;
   TTSubsetter* tt;
 };

@@ -17,7 +17,7 @@ class CPDF_UnicodeFont final : public CPDF_Font {
   // Routes the character to a charset (the current one, the font's own, its list, then, for a character without a
   // glyph name, the fallback charsets) or, for a named character none of the font's charsets carries, to a custom
   // sub-font. Count 0 for a character without a glyph name that no charset tried carries.
-  MappedChar MapChar(WCHAR ch, HGLYPH glyph, bool vertical) override;
+  MappedChar MapChar(char32_t ch, HGLYPH glyph, bool vertical) override;
   // The shared descriptor, then every sub-font's dictionaries; nothing when no text used the font.
   void WriteResources() override;
 

@@ -184,7 +184,7 @@ class CPDF_DocWriter {
   void TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BRUSHOBJ* foreground, BRUSHOBJ* opaque,
                const RECTL* opaqueRect, POINTL* origin, MIX mix);
 
-  // ---- Job settings, destination and clean-up (driver room: job_settings.cpp, destination.cpp, job_cleanup.cpp) ----
+  // ---- Job settings and destination (driver room: job_settings.cpp, destination.cpp); clean-up (job_cleanup.cpp) ----
   // Fills the job's settings from the device record, its settings record and the printer values; called by
   // DrvStartDoc and DrvResetPDEV. Sets progressArgs->interactive.
   void LoadJobSettings(const DriverPdev& pdev);
@@ -196,6 +196,9 @@ class CPDF_DocWriter {
   // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. (The hand-over
   // reader defines it.)
   bool OpenAddinJob();
+  // Lets go of the add-in's part of the job: empties namedDests, outlineItems and pageLinks, closes `mapping` when
+  // held and clears addinJob. The job's settings stay.
+  void ReleaseAddinTables();
   // The end of a job's add-in data and progress: empties namedDests, outlineItems and pageLinks, closes `mapping`
   // (and clears addinJob) when held, ends our progress dialog and joins its thread (EndProgressThread), clears
   // progressWindow and frees fontFaces.

@@ -50,9 +50,9 @@ class CPDF_Font {
 
   // Per-kind set-up once the face is loaded.
   virtual void Prepare(const IFIMETRICS& ifi) = 0;
-  // One UTF-16 unit (with its glyph handle) to the code bytes, resource and width the text writer needs;
+  // One character (a Unicode value, beyond U+FFFF too) with its glyph handle to the code bytes, resource and width the text writer needs;
   // `vertical` asks for the vertical form where the font has one.
-  virtual MappedChar MapChar(WCHAR ch, HGLYPH glyph, bool vertical) = 0;
+  virtual MappedChar MapChar(char32_t ch, HGLYPH glyph, bool vertical) = 0;
   // Writes the font's objects; at document end, once.
   virtual void WriteResources() = 0;
   // Writes the /FontDescriptor of a named font as object `number`; /MissingWidth only when it is not 0.

@@ -27,7 +27,7 @@ class CPDF_TextWriter {
   // colour `color` (COLORREF) and, for a render value other than 0, stroke too. Returns the resource number used,
   // or 0 when nothing was shown: the font has no code for the character, or the matrix is singular, the size 0 or
   // a value not finite.
-  std::uint32_t ShowText(WCHAR ch, HGLYPH glyph, COLORREF color, double a, double b, double c, double d,
+  std::uint32_t ShowText(char32_t ch, HGLYPH glyph, COLORREF color, double a, double b, double c, double d,
                          CPDF_Font& font, double size, double x, double y, double render, bool vertical);
   // Closes an open TJ array.
   void CloseArray();

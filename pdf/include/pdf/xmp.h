@@ -15,6 +15,11 @@ struct XmpFields {
   std::string createDate;   // xap:CreateDate, an XmpDateString
 };
 
+// The text without the characters XML cannot hold (controls other than tab, line feed and carriage return,
+// unpaired surrogates, U+FFFE and U+FFFF). PDF/A output gives the information dictionary the same texts as the
+// packet, so both are made from this.
+kq::WString XmlCharacters(kq::WStringView text);
+
 // Text as XML character data in UTF-8: "&", "<" and ">" escaped, a carriage return as a character reference (so
 // that it is read back as it stands), and characters XML cannot hold (controls other than tab, line feed and
 // carriage return, unpaired surrogates, U+FFFE and U+FFFF) left out.

@@ -143,3 +143,99 @@ TEST_F(Strings, AStringOutlivesItsFont) {
 }
 
 }  // namespace
+
+namespace {
+
+// A surrogate pair is one character and one glyph; a lone surrogate stands for itself (the missing glyph).
+TEST_F(Strings, ASurrogatePairIsOneGlyph) {
+  const kq::WString text = kq::WString(u"a\U0001F600b") + char16_t{0xD800} + u"c";
+  auto str = kq::TextString::Build(*font, {text, {0, 0}});
+  STROBJ* so = str->Object();
+  ASSERT_EQ(so->cGlyphs, 5u);
+  EXPECT_EQ(kq::WString(so->pwszOrg), text) << "the string as the program gave it";
+  const HGLYPH smile = font->GlyphOf(U'\U0001F600');
+  EXPECT_NE(smile, 0u);
+  EXPECT_EQ(so->pgp[1].hg, smile);
+  EXPECT_EQ(so->pgp[2].hg, font->GlyphOf(u'b'));
+  EXPECT_EQ(so->pgp[3].hg, 0u);
+  EXPECT_NEAR(so->pgp[2].ptl.x - so->pgp[1].ptl.x, font->Advance(smile), 1);
+  EXPECT_EQ(font->GlyphOf(U'\U0010FFFF'), 0u);
+}
+
+// The escapement turns the baseline counter-clockwise: positions, direction flags and box turn with it.
+TEST_F(Strings, TheEscapementTurnsTheBaseline) {
+  struct Case {
+    double degrees;
+    int dx, dy;  // the pen's direction on the device
+    FLONG direction;
+  } const cases[] = {
+      {0, 1, 0, SO_HORIZONTAL},
+      {90, 0, -1, SO_VERTICAL | SO_REVERSED},
+      {180, -1, 0, SO_HORIZONTAL | SO_REVERSED},
+      {270, 0, 1, SO_VERTICAL},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.degrees);
+    kq::FontRequest request;
+    request.file = testfont::kDejaVuSans;
+    request.pointSize = 12;
+    request.dpi = 600;
+    request.escapement = c.degrees;
+    auto turned = kq::RealizedFont::Realize(request);
+    ASSERT_TRUE(turned);
+    auto str = kq::TextString::Build(*turned, {u"HH", {1000, 1000}});
+    STROBJ* so = str->Object();
+    const LONG advance = std::lround(turned->Advance(turned->GlyphOf(u'H')));
+    EXPECT_EQ(so->pgp[1].ptl.x - so->pgp[0].ptl.x, c.dx * advance);
+    EXPECT_EQ(so->pgp[1].ptl.y - so->pgp[0].ptl.y, c.dy * advance);
+    EXPECT_EQ(so->flAccel, SO_FLAG_DEFAULT_PLACEMENT | c.direction);
+    // The box holds both glyphs' origins and reaches the ascent above the turned baseline.
+    const RECTL& box = so->rclBkGround;
+    for (const GLYPHPOS& pos : {so->pgp[0], so->pgp[1]}) {
+      EXPECT_LE(box.left, pos.ptl.x);
+      EXPECT_GE(box.right, pos.ptl.x);
+      EXPECT_LE(box.top, pos.ptl.y);
+      EXPECT_GE(box.bottom, pos.ptl.y);
+    }
+    EXPECT_GE(std::max(box.right - box.left, box.bottom - box.top), 2 * advance);
+  }
+}
+
+// In an "@" face the characters from U+0100 on turn a quarter to the left and advance by the face's height;
+// Latin stays upright.
+TEST_F(Strings, AVerticalFaceTurnsItsIdeographs) {
+  kq::FontRequest request;
+  request.file = testfont::kWenQuanYi;
+  request.pointSize = 12;
+  request.dpi = 600;
+  request.vertical = true;
+  auto vertical = kq::RealizedFont::Realize(request);
+  ASSERT_TRUE(vertical);
+  EXPECT_TRUE(vertical->Turns(U'\u4E2D'));
+  EXPECT_FALSE(vertical->Turns(U'1'));
+  request.vertical = false;
+  auto upright = kq::RealizedFont::Realize(request);
+  ASSERT_TRUE(upright);
+  EXPECT_FALSE(upright->Turns(U'\u4E2D'));
+
+  auto str = kq::TextString::Build(*vertical, {u"\u4E2D1", {0, 0}});
+  EXPECT_EQ(str->Object()->pgp[1].ptl.x, std::lround(vertical->TurnedAdvance()));
+  // The turned outline lies to the right of the pen, across the em: wider than tall becomes taller than wide.
+  auto withOutlines = kq::TextString::Build(*vertical, {u"\u4E00", {0, 0}, false, 0, FO_PATHOBJ});
+  auto flat = kq::TextString::Build(*upright, {u"\u4E00", {0, 0}, false, 0, FO_PATHOBJ});
+  const auto bounds = [](kq::TextString& s) {
+    ULONG count = 0;
+    GLYPHPOS* pos = nullptr;
+    STROBJ_vEnumStart(s.Object());
+    STROBJ_bEnum(s.Object(), &count, &pos);
+    RECTFX box{};
+    if (count == 1 && pos[0].pgdf) PATHOBJ_vGetBounds(pos[0].pgdf->ppo, &box);
+    return box;
+  };
+  const RECTFX turned = bounds(*withOutlines), plain = bounds(*flat);
+  EXPECT_GT(plain.xRight - plain.xLeft, 4 * (plain.yBottom - plain.yTop)) << "the ideograph one is a bar";
+  EXPECT_GT(turned.yBottom - turned.yTop, 4 * (turned.xRight - turned.xLeft)) << "standing on end";
+  EXPECT_GE(turned.xLeft, 0);
+}
+
+}  // namespace

@@ -51,9 +51,16 @@ struct DialogResource {
   const DialogTemplate* dialog;
 };
 
+// One string of a module's string table (LoadStringW, win/string_table.h).
+struct StringResource {
+  UINT id;
+  const WCHAR* text;
+};
+
 // What a module carries besides code.
 struct ModuleResources {
   std::span<const DialogResource> dialogs;
+  std::span<const StringResource> strings = {};
 };
 
 // Registering a module again replaces its table.
@@ -63,5 +70,7 @@ void UnregisterModuleResources(HINSTANCE module);
 // The template, or null with ERROR_RESOURCE_DATA_NOT_FOUND (no table for the module) or
 // ERROR_RESOURCE_NAME_NOT_FOUND (no such template) as the last error.
 const DialogTemplate* FindDialogTemplate(HINSTANCE module, LPCWSTR nameOrId);
+// The string, or null with the same last errors.
+const WCHAR* FindStringResource(HINSTANCE module, UINT id);
 
 }  // namespace kq

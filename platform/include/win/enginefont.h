@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "win/machine.h"
 #include "win/winddi.h"
@@ -28,6 +29,7 @@ struct FontRequest {
   LONG weight = FW_NORMAL;  // FW_SEMIBOLD or more on a face that is not bold simulates bold
   bool italic = false;      // on a face that is not italic simulates italic
   bool vertical = false;    // the "@" face: FO_VERT_FACE, family and face names prefixed with "@"
+  double escapement = 0;    // the baseline's angle, degrees counter-clockwise on the page
 };
 
 // One realisation of a font face at a size on a device. Use it on one thread at a time.
@@ -49,10 +51,19 @@ class RealizedFont {
   UINT FaceIndex() const;
   // The em height in device pixels: pointSize x dpi / 72.
   double EmPixels() const;
-  // The glyph handle of a character through the glyph set; 0 (the missing glyph) when the font has none.
-  HGLYPH GlyphOf(WCHAR ch) const;
+  // The glyph handle of a character through the glyph set; 0 (the missing glyph) when the font has none. A
+  // character beyond U+FFFF, which no glyph set holds, is looked up in the face's Unicode character map.
+  HGLYPH GlyphOf(char32_t ch) const;
   // A glyph's horizontal advance in device pixels, unhinted.
   double Advance(HGLYPH glyph) const;
+  // In an "@" face, whether the character takes its vertical form: turned a quarter to the left, as the platform
+  // sets text to be read in vertical lines; the driver's rule (from U+0100 on) decides.
+  bool Turns(char32_t ch) const;
+  // The advance of a turned glyph in device pixels: the face's ascent and descent.
+  double TurnedAdvance() const;
+  // The escapement's cosine and sine.
+  double Cos() const;
+  double Sin() const;
 
   class Impl;
 
@@ -67,9 +78,11 @@ struct TextRequest {
   bool glyphIndices = false;  // the text holds glyph indices (SO_GLYPHINDEX_TEXTOUT)
   ULONG batch = 0;          // glyphs per STROBJ_bEnum or STROBJ_bEnumPositionsOnly batch; 0: all in one
   ULONG glyphMode = FO_HGLYPHS;  // the driver's DrvGetGlyphMode answer; FO_PATHOBJ: STROBJ_bEnum hands outlines
+  std::vector<double> advances;  // each glyph's advance in device pixels, as laid out; empty: the font's
 };
 
-// The string of one text-out call: one glyph per UTF-16 unit, placed from the origin along the baseline by the
+// The string of one text-out call: one glyph per character (a surrogate pair is one character; in glyph-index text,
+// one per unit), placed from the origin along the baseline by the
 // glyphs' advances (no kerning, as the platform's plain text out). It keeps no hold on the font: with
 // FO_PATHOBJ, STROBJ_bEnum hands the glyphs' outlines of the font while that font lives (null pgdf after), and
 // in the other modes positions alone (null pgdf).

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <typeindex>
 #include <unordered_map>
 #include <vector>
@@ -32,6 +33,9 @@ class Machine {
   static std::filesystem::path RootFromEnvironment();
 
   const std::filesystem::path& Root() const { return config_.root; }
+  // A short name of the state root (16 hexadecimal digits) under which the machine's objects that other processes
+  // reach are named, so that two state roots never meet: shared memory, window ports.
+  std::string NameSpace() const;
   UINT AnsiCodePage() const;
   void SetAnsiCodePage(UINT codePage);
 

@@ -65,8 +65,13 @@ static_assert(sizeof(PROCESS_INFORMATION) == 24);
 // current folder, C:\Windows\System32 and C:\Windows. The program receives the command line split by the
 // platform's rules (kq::SplitCommandLine) as its arguments; without a command line, the application name is
 // the command line. The command line is the caller's writable buffer; it is not changed. A current folder, when
-// given, is a Windows path. Handles are never inherited (they belong to this process); the environment is this
-// process's. Failures: both names null, CREATE_SUSPENDED, a null start-up or result record
+// given, is a Windows path. With STARTF_USESTDHANDLES the start-up record's standard handles become the
+// program's standard input, output and error: pipe ends (win/namedpipeapi.h) that are inheritable and passed with
+// `inheritHandles`; a null handle, or one that is not inherited, gives the program an empty input or a discarded
+// output; a handle that is not open fails with ERROR_INVALID_HANDLE, one of another kind with
+// ERROR_NOT_SUPPORTED. Without STARTF_USESTDHANDLES the program shares this process's standard streams. No other
+// handle is inherited; the environment is this process's, with KQ_ROOT naming the calling thread's machine, so
+// the program runs on the same machine. Failures: both names null, CREATE_SUSPENDED, a null start-up or result record
 // ERROR_INVALID_PARAMETER; an environment block ERROR_NOT_SUPPORTED; a program that does not exist
 // ERROR_FILE_NOT_FOUND; a path on no drive of the machine ERROR_PATH_NOT_FOUND (or ERROR_INVALID_NAME); a folder
 // or a file that may not be run ERROR_ACCESS_DENIED; a file that is no program ERROR_BAD_EXE_FORMAT; a current
@@ -76,10 +81,52 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
                     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
                     LPPROCESS_INFORMATION processInformation);
+// ---- Narrow starts, standard handles and ending processes ----
+inline constexpr DWORD CREATE_NEW_CONSOLE = 0x10;
+inline constexpr DWORD CREATE_NO_WINDOW = 0x08000000;
+inline constexpr DWORD STARTF_USESHOWWINDOW = 0x1;
+inline constexpr DWORD STARTF_USESTDHANDLES = 0x100;
+
+struct STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved;
+  LPSTR lpDesktop;
+  LPSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+};
+using LPSTARTUPINFOA = STARTUPINFOA*;
+static_assert(sizeof(STARTUPINFOA) == 104);
+
+// CreateProcessW with the names, the command line and the current folder in the machine's ANSI code page.
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                    LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                    LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation);
+// Ends the process at once (the host program is killed) and makes `exitCode` its exit code. A process that has
+// already ended fails with ERROR_ACCESS_DENIED, as on the platform; a handle that is no process
+// ERROR_INVALID_HANDLE.
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+// The pseudo handle of the calling process (for DuplicateHandle).
+HANDLE GetCurrentProcess();
+
 // STILL_ACTIVE while the process runs, then its exit status (128 + the signal's number when a signal ended it).
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 // The process's start-up record: cb set, every other field empty (nothing was handed to this process).
 void GetStartupInfoW(LPSTARTUPINFOW startupInfo);
+void GetStartupInfoA(LPSTARTUPINFOA startupInfo);
 
 namespace kq {
 
@@ -98,6 +145,7 @@ struct ProcessStart {
   WString commandLine;                 // as given; empty for none
   std::string program;                 // the host program run; empty when none was found
   std::vector<std::string> arguments;  // what the program received, in UTF-8, its name first
+  DWORD creationFlags = 0;             // as given
   DWORD processId = 0;                 // 0 when nothing started
   DWORD error = ERROR_SUCCESS;         // the call's last error when it failed
 };

@@ -173,8 +173,9 @@ struct PrinterDescription {
 DWORD DescribePrinter(HANDLE printer, PrinterDescription* description);
 
 // Installs the virtual printer "Kelvo Quenzar Printer" with its driver "Kelvo Quenzar Printer Driver" and the
-// driver's library "libtelodrv.so" on the machine, or on the calling thread's machine. Installing it again changes
-// nothing (a printer installed before the library was recorded gets it).
+// driver's library "libtelodrv.so" and configuration module "libteloui.so" (win/spooler_ui.h) on the machine, or
+// on the calling thread's machine. Installing it again changes nothing (a printer installed before the libraries
+// were recorded gets them).
 DWORD InstallVirtualPrinter(Machine& machine);
 DWORD InstallVirtualPrinter();
 

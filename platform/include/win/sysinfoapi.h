@@ -41,6 +41,10 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 // The same in the ANSI code page; `size` counts bytes.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 
+// The system folder, C:\Windows\System32. Returns its length without the zero; a buffer that is too small gets
+// nothing and the answer is the size needed, the zero included.
+UINT GetSystemDirectoryA(LPSTR buffer, UINT size);
+
 struct OSVERSIONINFOW {
   DWORD dwOSVersionInfoSize;
   DWORD dwMajorVersion;

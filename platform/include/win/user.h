@@ -112,10 +112,14 @@ inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 inline constexpr UINT WM_NULL = 0x0000;
 inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
 inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_GETTEXT = 0x000D;
 inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_NCCREATE = 0x0081;
@@ -126,6 +130,7 @@ inline constexpr UINT WM_CHAR = 0x0102;
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_SYSCOMMAND = 0x0112;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
 inline constexpr UINT WM_USER = 0x0400;
 
 inline constexpr WPARAM SC_CLOSE = 0xF060;
@@ -241,9 +246,14 @@ BOOL SetWindowTextW(HWND window, LPCWSTR text);
 int GetWindowTextW(HWND window, LPWSTR buffer, int maxCount);
 int GetWindowTextLengthW(HWND window);
 // Top-level windows only; the class (name or atom) and the caption are compared ignoring case; a null argument
-// matches any. The most recently created match is found first.
+// matches any. The most recently created match is found first; without one here, a window of another process on
+// the same state root is found, and SendMessageW, PostMessageW (numbers, and WM_SETTEXT's and WM_GETTEXT's texts),
+// GetDlgItem and IsWindow reach it and its controls; other calls find no window there.
 HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 // A child's parent, or a top-level window's owner.
+// The next child of `parent` (the top-level windows for a null parent) after `childAfter` (from the first when
+// null) whose class and caption match; null arguments match any. Only direct children are searched.
+HWND FindWindowExW(HWND parent, HWND childAfter, LPCWSTR className, LPCWSTR windowName);
 HWND GetParent(HWND window);
 HWND GetDesktopWindow();
 DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);

@@ -46,6 +46,10 @@ inline constexpr WCHAR kDestName[] = u"DestName";
 // Zeroes the 1936 bytes and fills the record from the printer's values and the locale's defaults.
 void BuildDefaultDevMode(DriverDevMode* record, HANDLE printer);
 
+// Makes a private part that came from elsewhere safe to read: its strings end inside their fields, and option
+// values outside their ranges (and a bitmap font size of 0) take the value of `fallback`.
+void NormalizePrivate(DriverPrivate& priv, const DriverPrivate& fallback);
+
 // One value that "Save As Default" writes.
 struct SavedPrinterValue {
   const WCHAR* name;

@@ -3,15 +3,19 @@
 #include "win/fileapi.h"
 #include "win/handleapi.h"
 
-void CPDF_DocWriter::CloseJob() {
+void CPDF_DocWriter::ReleaseAddinTables() {
   namedDests.clear();
   outlineItems.clear();
   pageLinks.clear();
   if (mapping) {
     CloseHandle(mapping);
     mapping = nullptr;
-    addinJob = 0;
   }
+  addinJob = 0;
+}
+
+void CPDF_DocWriter::CloseJob() {
+  ReleaseAddinTables();
   EndProgressThread();
   progressWindow = nullptr;
   fontFaces.reset();

@@ -1,0 +1,7 @@
+target_sources(platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/registration.cpp)
+if(NOT KQ_FUZZ)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(KQ_POPPLER_CPP REQUIRED IMPORTED_TARGET poppler-cpp)
+  add_library(kqdocserver SHARED ${CMAKE_CURRENT_LIST_DIR}/document_server.cpp)
+  target_link_libraries(kqdocserver PRIVATE platform PkgConfig::KQ_POPPLER_CPP kq_options)
+endif()

@@ -1,0 +1,5 @@
+target_sources(platform PRIVATE ${CMAKE_CURRENT_LIST_DIR}/windows_installer.cpp)
+if(NOT KQ_FUZZ)
+  add_executable(kqmsiexec ${CMAKE_CURRENT_LIST_DIR}/msiexec_main.cpp)
+  target_link_libraries(kqmsiexec PRIVATE platform kq_options)
+endif()

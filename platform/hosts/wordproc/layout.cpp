@@ -1,0 +1,241 @@
+#include "layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+namespace kq::wordproc {
+
+namespace {
+
+constexpr LONG kMeasureDpi = 720;  // ten units to the point
+constexpr double kTabStop = 36;    // default tab stops every half inch from the margin
+
+bool Contains(const WString& text, std::u16string_view part) {
+  WString folded;
+  for (WCHAR c : text) folded += FoldAscii(c);
+  WString wanted;
+  for (WCHAR c : part) wanted += FoldAscii(c);
+  return folded.find(wanted) != WString::npos;
+}
+
+}  // namespace
+
+FontRequest FontFor(const RunFormat& format, LONG dpi) {
+  const WString& family = format.family;
+  std::string base = "DejaVuSans";
+  const bool serif = Contains(family, u"times") || (Contains(family, u"serif") && !Contains(family, u"sans")) ||
+                     Contains(family, u"cambria") || Contains(family, u"georgia") || Contains(family, u"garamond") ||
+                     Contains(family, u"book");
+  const bool mono = Contains(family, u"courier") || Contains(family, u"mono") || Contains(family, u"consolas");
+  if (mono) base = "DejaVuSansMono";
+  else if (serif) base = "DejaVuSerif";
+  std::string style;
+  if (format.bold) style += "Bold";
+  if (format.italic) style += serif && !mono ? "Italic" : "Oblique";
+  FontRequest request;
+  request.file = base + (style.empty() ? "" : "-" + style) + ".ttf";
+  request.pointSize = format.size;
+  request.dpi = dpi;
+  return request;
+}
+
+struct FontCache::Impl {
+  struct Entry {
+    std::unique_ptr<RealizedFont> font;
+    std::map<WCHAR, double> advances;
+  };
+  std::map<std::tuple<std::string, double>, Entry> fonts;
+
+  Entry& For(const RunFormat& format) {
+    const FontRequest request = FontFor(format, kMeasureDpi);
+    auto key = std::make_tuple(request.file.string(), request.pointSize);
+    auto it = fonts.find(key);
+    if (it != fonts.end()) return it->second;
+    Entry entry;
+    entry.font = RealizedFont::Realize(request);
+    if (!entry.font) {
+      // A size the engine refuses falls back to the ordinary text size of the same face.
+      FontRequest fallback = request;
+      fallback.pointSize = 11;
+      entry.font = RealizedFont::Realize(fallback);
+    }
+    return fonts.emplace(key, std::move(entry)).first->second;
+  }
+};
+
+FontCache::FontCache() : impl_(std::make_unique<Impl>()) {}
+FontCache::~FontCache() = default;
+
+double FontCache::Advance(const RunFormat& format, WCHAR c) {
+  auto& entry = impl_->For(format);
+  if (!entry.font) return format.size * 0.5;
+  auto it = entry.advances.find(c);
+  if (it != entry.advances.end()) return it->second;
+  const double points = entry.font->Advance(entry.font->GlyphOf(c)) * 72.0 / kMeasureDpi;
+  entry.advances.emplace(c, points);
+  return points;
+}
+
+double FontCache::LineHeight(const RunFormat& format) {
+  auto& entry = impl_->For(format);
+  if (!entry.font) return format.size * 1.2;
+  const IFIMETRICS& m = entry.font->Metrics();
+  const double em = m.fwdUnitsPerEm > 0 ? m.fwdUnitsPerEm : 2048;
+  return (m.fwdWinAscender + m.fwdWinDescender) / em * format.size;
+}
+
+double FontCache::Ascent(const RunFormat& format) {
+  auto& entry = impl_->For(format);
+  if (!entry.font) return format.size;
+  const IFIMETRICS& m = entry.font->Metrics();
+  const double em = m.fwdUnitsPerEm > 0 ? m.fwdUnitsPerEm : 2048;
+  return m.fwdWinAscender / em * format.size;
+}
+
+namespace {
+
+class Composer {
+ public:
+  Composer(const Document& document, FontCache& fonts, Layout& layout)
+      : doc_(document), fonts_(fonts), out_(layout), y_(document.page.top) {}
+
+  void Paragraph(const wordproc::Paragraph& p) {
+    // The characters of the paragraph with their formats, then the mark.
+    std::vector<std::pair<WCHAR, const RunFormat*>> chars;
+    for (const auto& run : p.runs)
+      for (WCHAR c : run.text) chars.push_back({c, &run.format});
+    static const RunFormat kDefault;
+    const RunFormat* markFormat = p.runs.empty() ? &kDefault : &p.runs.back().format;
+
+    if (p.pageBreakBefore && !PageIsEmpty()) NewPage();
+    if (!PageIsEmpty()) y_ += p.spaceBefore;
+
+    const double left = doc_.page.left;
+    const double right = doc_.page.width - doc_.page.right;
+    double indent = 0;
+    if (!p.listString.empty()) {
+      for (WCHAR c : p.listString) indent += fonts_.Advance(*markFormat, c);
+      indent = std::ceil((indent + 6) / 18) * 18;  // the text starts at the next quarter-inch step
+    }
+    const double start = left + indent;
+
+    std::size_t i = 0;
+    bool first = true;
+    while (i < chars.size() || first) {
+      // One line: take characters while they fit; break after the last blank when one does not.
+      double x = start;
+      std::size_t end = i;
+      std::size_t lastBreak = SIZE_MAX;
+      bool forced = false, pageBreak = false;
+      std::vector<double> xs;
+      while (end < chars.size()) {
+        const WCHAR c = chars[end].first;
+        if (c == u'\f' || c == u'\v') {
+          xs.push_back(x);
+          ++end;
+          forced = true;
+          pageBreak = c == u'\f';
+          break;
+        }
+        double w = c == u'\t' ? (std::floor((x - left) / kTabStop) + 1) * kTabStop + left - x
+                              : fonts_.Advance(*chars[end].second, c);
+        if (x + w > right && c != u' ' && end > i) {
+          if (lastBreak != SIZE_MAX) end = lastBreak + 1;
+          break;
+        }
+        xs.push_back(x);
+        x += w;
+        if (c == u' ' || c == u'\t' || c == u'-') lastBreak = end;
+        ++end;
+      }
+      const bool last = end >= chars.size() && !forced;
+      // The line's height is that of its tallest font (the mark's when it is empty or the paragraph's last).
+      double height = 0, ascent = 0;
+      for (std::size_t k = i; k < end; ++k) {
+        height = std::max(height, fonts_.LineHeight(*chars[k].second));
+        ascent = std::max(ascent, fonts_.Ascent(*chars[k].second));
+      }
+      if (height == 0 || last) {
+        height = std::max(height, fonts_.LineHeight(*markFormat));
+        ascent = std::max(ascent, fonts_.Ascent(*markFormat));
+      }
+      height *= p.lineFactor;
+      if (y_ + height > doc_.page.height - doc_.page.bottom && !PageIsEmpty()) NewPage();
+      const int line = static_cast<int>(out_.lines.size());
+      out_.lines.push_back({page_, y_, height, ascent});
+      lineOnPage_ = true;
+      if (first && !p.listString.empty())
+        out_.pieces.push_back({line, left, p.listString, *markFormat});
+      // Boxes and drawn pieces of the line.
+      double lineEnd = start;
+      for (std::size_t k = i; k < end; ++k) {
+        const double cx = k - i < xs.size() ? xs[k - i] : lineEnd;
+        const double next = k + 1 < end && k + 1 - i < xs.size() ? xs[k + 1 - i] : x;
+        out_.chars.push_back({line, cx, std::max(0.0, next - cx)});
+        lineEnd = next;
+        const WCHAR c = chars[k].first;
+        if (c == u'\t' || c == u'\f' || c == u'\v') continue;
+        if (!out_.pieces.empty() && out_.pieces.back().line == line && pieceFormat_ == chars[k].second && pieceEnd_ == k) {
+          out_.pieces.back().text += c;
+        } else {
+          out_.pieces.push_back({line, cx, WString(1, c), *chars[k].second});
+          pieceFormat_ = chars[k].second;
+        }
+        pieceEnd_ = k + 1;
+      }
+      y_ += height;
+      i = end;
+      first = false;
+      if (last) {
+        out_.chars.push_back({line, lineEnd, 0});  // the paragraph mark
+        break;
+      }
+      if (pageBreak) NewPage();
+      if (end >= chars.size()) {
+        // A break as the paragraph's last character: the mark sits on a line of its own.
+        const int markLine = static_cast<int>(out_.lines.size());
+        const double h = fonts_.LineHeight(*markFormat) * p.lineFactor;
+        out_.lines.push_back({page_, y_, h, fonts_.Ascent(*markFormat)});
+        lineOnPage_ = true;
+        out_.chars.push_back({markLine, start, 0});
+        y_ += h;
+        break;
+      }
+    }
+    y_ += p.spaceAfter;
+    pieceFormat_ = nullptr;
+  }
+
+  void Done() { out_.pages = page_; }
+
+ private:
+  bool PageIsEmpty() const { return !lineOnPage_; }
+  void NewPage() {
+    ++page_;
+    y_ = doc_.page.top;
+    lineOnPage_ = false;
+  }
+
+  const Document& doc_;
+  FontCache& fonts_;
+  Layout& out_;
+  double y_;
+  int page_ = 1;
+  bool lineOnPage_ = false;
+  const RunFormat* pieceFormat_ = nullptr;
+  std::size_t pieceEnd_ = 0;
+};
+
+}  // namespace
+
+Layout LayOut(const Document& document, FontCache& fonts) {
+  Layout layout;
+  Composer composer(document, fonts, layout);
+  for (const auto& paragraph : document.paragraphs) composer.Paragraph(paragraph);
+  composer.Done();
+  return layout;
+}
+
+}  // namespace kq::wordproc

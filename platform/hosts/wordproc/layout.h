@@ -1,0 +1,61 @@
+// The document laid out into pages: greedy line breaking with the engine's font metrics inside the page's margins.
+// Every position of the text has a box on a line; everything is in points from the page's top-left corner.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "document_model.h"
+#include "win/enginefont.h"
+
+namespace kq::wordproc {
+
+struct LineBox {
+  int page = 1;       // from 1
+  double top = 0;     // points from the page's top edge
+  double height = 0;
+  double ascent = 0;  // from the top to the baseline
+};
+
+struct CharBox {
+  int line = 0;
+  double x = 0;  // points from the page's left edge
+  double width = 0;
+};
+
+// A stretch of one run on one line, as it is drawn.
+struct TextPiece {
+  int line = 0;
+  double x = 0;
+  WString text;
+  RunFormat format;
+};
+
+struct Layout {
+  std::vector<LineBox> lines;
+  std::vector<CharBox> chars;  // one per position of the document's text
+  std::vector<TextPiece> pieces;
+  int pages = 1;
+};
+
+// The font file that stands in for a family name, by its kind (serif, monospaced, else sans) and style.
+FontRequest FontFor(const RunFormat& format, LONG dpi);
+
+// Realised fonts for measuring, kept across layouts.
+class FontCache {
+ public:
+  FontCache();
+  ~FontCache();
+  // Advance of a character in points; line height and ascent in points at the format's size.
+  double Advance(const RunFormat& format, WCHAR c);
+  double LineHeight(const RunFormat& format);
+  double Ascent(const RunFormat& format);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+Layout LayOut(const Document& document, FontCache& fonts);
+
+}  // namespace kq::wordproc

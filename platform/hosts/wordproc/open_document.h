@@ -1,0 +1,68 @@
+// An open document of the word processor: its model, its layout (made again after every change), its selection,
+// its undo history and the view state its objects share.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "document_model.h"
+#include "layout.h"
+#include "win/com_support.h"
+
+namespace kq::wordproc {
+
+class OpenDocument {
+ public:
+  OpenDocument(std::filesystem::path hostPath, WString fullName, Document document, std::shared_ptr<FontCache> fonts);
+
+  const Document& Model() const { return doc_; }
+  const Layout& Lines();
+  const WString& Text();
+  LONG Length() { return static_cast<LONG>(Text().size()); }
+  const WString& FullName() const { return fullName_; }
+  WString Name() const;
+
+  // ---- Selection ----
+  LONG selectionStart = 0;
+  LONG selectionEnd = 0;
+
+  // ---- Bookmarks as the collection shows them ----
+  bool showHidden = false;
+  int sorting = 0;  // 0: by name, 1: by location
+  std::vector<const Bookmark*> VisibleBookmarks() const;
+
+  // ---- Positions from the layout ----
+  // The box of a position (the text's end maps to its last box).
+  const CharBox& Box(LONG position);
+  int PageOf(LONG position);
+
+  // ---- Changes ----
+  struct TocResult {
+    LONG start = 0, end = 0;  // the table's range
+  };
+  // Inserts a table of contents before the paragraph at `position`, with one hidden "_Toc" bookmark per heading.
+  TocResult InsertTableOfContents(LONG position);
+  // Undoes up to `times` changes; false when there was nothing to undo.
+  bool Undo(int times);
+
+  // Index of the paragraph holding a position.
+  std::size_t ParagraphAt(LONG position);
+
+ private:
+  void Changed();
+  // Inserts paragraphs before paragraph `at`; what lies after moves on. The length inserted.
+  LONG InsertParagraphs(std::size_t at, const std::vector<Paragraph>& paragraphs);
+
+  std::filesystem::path hostPath_;
+  WString fullName_;
+  Document doc_;
+  std::shared_ptr<FontCache> fonts_;
+  std::optional<Layout> layout_;
+  std::optional<WString> text_;
+  std::vector<Document> undo_;
+  unsigned long nextToc_ = 100000001;
+};
+
+}  // namespace kq::wordproc

@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "docx_reader.h"
+#include "layout.h"
+#include "win/machine.h"
+#include "wordproc/test_documents.h"
+
+namespace {
+
+using namespace kq::wordproc;
+
+class Docx : public ::testing::Test {
+ protected:
+  std::filesystem::path Folder() { return machine_->Root(); }
+  kq::TemporaryMachine machine_;
+  kq::MachineScope scope_{machine_.Get()};
+};
+
+const Paragraph* Find(const Document& d, std::u16string_view text) {
+  for (const auto& p : d.paragraphs)
+    if (p.Text() == text) return &p;
+  return nullptr;
+}
+
+TEST_F(Docx, ReadsWhatAnotherProgramWrote) {
+  const auto file = MakeDocxFixture("report", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  // python-docx's template: Letter paper, margins of one inch above and below, 1.25 inches at the sides.
+  EXPECT_FLOAT_EQ(d.page.width, 612);
+  EXPECT_FLOAT_EQ(d.page.height, 792);
+  EXPECT_FLOAT_EQ(d.page.left, 90);
+  EXPECT_FLOAT_EQ(d.page.top, 72);
+  const Paragraph* intro = Find(d, u"Introduction");
+  const Paragraph* methods = Find(d, u"Methods");
+  ASSERT_TRUE(intro && methods);
+  EXPECT_EQ(intro->outlineLevel, 1);
+  EXPECT_EQ(intro->styleName, u"Heading 1");
+  EXPECT_EQ(methods->outlineLevel, 2);
+  EXPECT_EQ(Find(d, u"Numbers and more numbers.")->outlineLevel, 10);
+
+  const kq::WString text = d.Text();
+  ASSERT_EQ(d.bookmarks.size(), 2u);
+  EXPECT_EQ(d.bookmarks[1].name, u"results");
+  EXPECT_EQ(text.substr(static_cast<std::size_t>(d.bookmarks[1].start), 7), u"Results");
+
+  ASSERT_EQ(d.hyperlinks.size(), 3u);
+  EXPECT_EQ(d.hyperlinks[0].address, u"https://example.org/site");
+  EXPECT_EQ(text.substr(static_cast<std::size_t>(d.hyperlinks[0].start),
+                        static_cast<std::size_t>(d.hyperlinks[0].end - d.hyperlinks[0].start)),
+            u"the project site");
+  EXPECT_EQ(d.hyperlinks[1].address, u"");
+  EXPECT_EQ(d.hyperlinks[1].subAddress, u"results");
+  EXPECT_EQ(d.hyperlinks[2].address, u"file:///C:/docs/a(b).pdf");
+  // The link's own colour is kept for printing.
+  bool blue = false;
+  for (const auto& p : d.paragraphs)
+    for (const auto& r : p.runs)
+      if (r.text == u"the project site") blue = r.format.color == 0xC16305;
+  EXPECT_TRUE(blue);
+}
+
+TEST_F(Docx, ListParagraphsGetTheirListStrings) {
+  const auto file = MakeDocxFixture("lists", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  ASSERT_EQ(d.paragraphs.size(), 4u);
+  EXPECT_EQ(d.paragraphs[0].listString, u"1.");
+  EXPECT_EQ(d.paragraphs[2].listString, u"3.");
+  EXPECT_EQ(d.paragraphs[2].Text(), u"third");  // the number is not part of the text
+  EXPECT_FALSE(d.paragraphs[3].listString.empty());
+  EXPECT_NE(d.paragraphs[3].listString, u"4.");
+}
+
+TEST_F(Docx, ReadsWhatPandocWrote) {
+  const auto dir = Folder();
+  std::ofstream(dir / "notes.md") << "# Intro {#intro}\n\nSee [the end](#end) and [the site](https://example.org/p).\n\n"
+                                     "## Middle part\n\n# End {#end}\n\nBye.\n";
+  const std::string command = "pandoc '" + (dir / "notes.md").string() + "' -o '" + (dir / "notes.docx").string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const Document d = ReadDocx(dir / "notes.docx");
+  const kq::WString text = d.Text();
+  EXPECT_EQ(Find(d, u"Intro")->outlineLevel, 1);
+  EXPECT_EQ(Find(d, u"Middle part")->outlineLevel, 2);
+  // Bookmarks that stand between paragraphs mark the headings they enclose.
+  bool end = false;
+  for (const auto& b : d.bookmarks)
+    if (b.name == u"end") end = text.substr(static_cast<std::size_t>(b.start), 3) == u"End";
+  EXPECT_TRUE(end);
+  ASSERT_EQ(d.hyperlinks.size(), 2u);
+  EXPECT_EQ(d.hyperlinks[0].subAddress, u"end");
+  EXPECT_EQ(d.hyperlinks[1].address, u"https://example.org/p");
+  // An empty section keeps the default page.
+  EXPECT_FLOAT_EQ(d.page.width, 612);
+}
+
+TEST_F(Docx, HyperlinkFieldsAreLinksAndTheirInstructionsAreNotText) {
+  const auto file = MakeDocxFixture("fields", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  EXPECT_EQ(d.paragraphs.at(1).Text(), u"Links as fields: field link and back");
+  ASSERT_EQ(d.hyperlinks.size(), 2u);
+  const kq::WString text = d.Text();
+  auto covered = [&](const Hyperlink& h) {
+    return text.substr(static_cast<std::size_t>(h.start), static_cast<std::size_t>(h.end - h.start));
+  };
+  EXPECT_EQ(d.hyperlinks[0].address, u"https://example.org/field");
+  EXPECT_EQ(covered(d.hyperlinks[0]), u"field link");
+  EXPECT_EQ(d.hyperlinks[1].address, u"");
+  EXPECT_EQ(d.hyperlinks[1].subAddress, u"opening");
+  EXPECT_EQ(covered(d.hyperlinks[1]), u"back");
+}
+
+TEST_F(Docx, ShapesCarryTheirLinkPlaceAndRotation) {
+  const auto file = MakeDocxFixture("shapes", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  ASSERT_EQ(d.shapes.size(), 2u);
+  ASSERT_EQ(d.hyperlinks.size(), 2u);
+  EXPECT_EQ(d.hyperlinks[1].shape, 1);
+  EXPECT_EQ(d.hyperlinks[1].address, u"https://example.org/page");
+  EXPECT_FLOAT_EQ(d.shapes[0].left, 10);
+  EXPECT_EQ(d.shapes[0].relativeHorizontal, 0);
+  EXPECT_EQ(d.shapes[1].relativeVertical, 1);
+  EXPECT_FLOAT_EQ(d.shapes[1].rotation, 90);
+  EXPECT_FLOAT_EQ(d.shapes[1].width, 100);
+}
+
+TEST_F(Docx, FilesThatAreNotDocumentsAreClearErrors) {
+  const auto dir = Folder();
+  std::ofstream(dir / "text.docx") << "plain text, not an archive";
+  // A zip archive without a document, and one whose document is not XML.
+  const std::string makeZips = "cd '" + dir.string() +
+                               "' && /usr/bin/python3 -c \"import zipfile;"
+                               "zipfile.ZipFile('empty.docx','w').writestr('a.txt','x');"
+                               "z=zipfile.ZipFile('broken.docx','w');z.writestr('word/document.xml','<w:document><w:body>')\"";
+  ASSERT_EQ(std::system(makeZips.c_str()), 0);
+  for (const char* name : {"missing.docx", "text.docx", "empty.docx", "broken.docx"}) {
+    try {
+      ReadDocx(dir / name);
+      ADD_FAILURE() << name << " was read";
+    } catch (const DocxError& e) {
+      EXPECT_NE(std::string(e.what()), "") << name;
+    }
+  }
+}
+
+TEST_F(Docx, LayoutBreaksPagesAndWrapsLinesInsideTheMargins) {
+  const auto file = MakeDocxFixture("report", Folder());
+  ASSERT_FALSE(file.empty());
+  const Document d = ReadDocx(file);
+  FontCache fonts;
+  const Layout layout = LayOut(d, fonts);
+  EXPECT_EQ(layout.pages, 3);
+  const auto starts = d.ParagraphStarts();
+  ASSERT_EQ(layout.chars.size(), static_cast<std::size_t>(starts.back()));
+  for (std::size_t i = 0; i < d.paragraphs.size(); ++i) {
+    if (d.paragraphs[i].Text() != u"Results") continue;
+    const CharBox& box = layout.chars[static_cast<std::size_t>(starts[i])];
+    const LineBox& line = layout.lines[static_cast<std::size_t>(box.line)];
+    EXPECT_EQ(line.page, 3);
+    EXPECT_DOUBLE_EQ(box.x, 90);
+    EXPECT_GE(line.top, 72);
+  }
+
+  const auto wrapFile = MakeDocxFixture("wrap", Folder());
+  const Document w = ReadDocx(wrapFile);
+  const Layout wrapped = LayOut(w, fonts);
+  const LineBox& first = wrapped.lines[0];
+  const LineBox& second = wrapped.lines[1];
+  EXPECT_EQ(first.page, 1);
+  EXPECT_GT(second.top, first.top);
+  for (const auto& c : wrapped.chars) EXPECT_LE(c.x, 612 - 90 + 0.01);
+  const Hyperlink& link = w.hyperlinks.at(0);
+  EXPECT_NE(wrapped.chars[static_cast<std::size_t>(link.start)].line,
+            wrapped.chars[static_cast<std::size_t>(link.end - 1)].line);
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+# The word processor: .docx files read with libzip and libxml2, laid out with the engine's fonts, printed through
+# the application side to a printer opened by name.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(KQ_LIBZIP REQUIRED IMPORTED_TARGET libzip)
+find_package(LibXml2 REQUIRED)
+file(GLOB KQ_WORDPROC_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
+add_library(kq_wordproc STATIC ${KQ_WORDPROC_SOURCES})
+set_target_properties(kq_wordproc PROPERTIES POSITION_INDEPENDENT_CODE ON)
+target_include_directories(kq_wordproc PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include)
+target_link_libraries(kq_wordproc PUBLIC platform PRIVATE kq_printing PkgConfig::KQ_LIBZIP LibXml2::LibXml2
+  kq_options)
+if(KQ_TESTS)
+  file(GLOB KQ_WORDPROC_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/tests/*_test.cpp)
+  kq_add_test(NAME platform_wordproc_tests SOURCES ${KQ_WORDPROC_TESTS} LIBS kq_wordproc kq_printing)
+  target_compile_definitions(platform_wordproc_tests PRIVATE KQ_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  target_include_directories(platform_wordproc_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+  if(TARGET telodrv)
+    add_dependencies(platform_wordproc_tests telodrv)
+  endif()
+endif()

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "win/libloaderapi.h"
+#include "win/paths.h"
+#include "win/sysinfoapi.h"
+
+namespace {
+
+class Libraries : public ::testing::Test {
+ protected:
+  kq::TemporaryMachine machine_;
+  kq::MachineScope scope_{machine_.Get()};
+};
+
+// The platform library itself is a library every test program has: loading it by path gives a handle of the
+// loader that finds its exports.
+TEST_F(Libraries, LoadByWindowsPathFindExportsAndFree) {
+  const auto wide = kq::WindowsPathFromPosix(KQ_PLATFORM_LIBRARY);
+  HMODULE module = LoadLibraryW(wide.c_str());
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(LoadLibraryA(KQ_PLATFORM_LIBRARY), module);  // a POSIX path names the same file on Z:
+  // The platform's own calls carry C++ names.
+  EXPECT_NE(GetProcAddress(module, "_Z12GetLastErrorv"), nullptr);
+  SetLastError(0);
+  EXPECT_EQ(GetProcAddress(module, "NoSuchExport"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  WCHAR path[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(module, path, MAX_PATH), 0u);
+  EXPECT_TRUE(kq::EqualsIgnoreAsciiCase(path, wide));
+  EXPECT_TRUE(FreeLibrary(module));
+  EXPECT_TRUE(FreeLibrary(module));
+}
+
+TEST_F(Libraries, FailuresNameTheirCause) {
+  struct Case {
+    const char* what;
+    HMODULE (*load)();
+    DWORD error;
+  };
+  const auto dir = machine_->Root() / "drive_c";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "text.so") << "not a library";
+  const Case cases[] = {
+      {"missing file", [] { return LoadLibraryW(u"C:\\missing.so"); }, ERROR_MOD_NOT_FOUND},
+      {"unmapped drive", [] { return LoadLibraryW(u"Q:\\x.so"); }, ERROR_MOD_NOT_FOUND},
+      {"bare name nowhere", [] { return LoadLibraryW(u"libkq-no-such-library.so"); }, ERROR_MOD_NOT_FOUND},
+      {"not a library", [] { return LoadLibraryW(u"C:\\text.so"); }, ERROR_BAD_EXE_FORMAT},
+      {"empty name", [] { return LoadLibraryA(""); }, ERROR_INVALID_PARAMETER},
+      {"null name", [] { return LoadLibraryW(nullptr); }, ERROR_INVALID_PARAMETER},
+  };
+  for (const auto& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(c.load(), nullptr) << c.what;
+    EXPECT_EQ(GetLastError(), c.error) << c.what;
+  }
+  int local = 0;
+  SetLastError(0);
+  EXPECT_FALSE(FreeLibrary(reinterpret_cast<HMODULE>(&local)));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetProcAddress(nullptr, "GetLastError"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+// kqreader: plays a person in the reader application with the upload plug-in: opens the file, picks "Save to
+// Vendrel Account..." (--save, the default) or "Send using Vendrel Account..." (--send), and says which page the
+// plug-in opened, or why none.
+//
+//   kqreader FILE.pdf [--save | --send] [--yes | --no]
+//
+// --yes / --no: the person closes the "Uploading" window once it shows and answers its question (whether to cancel
+// the upload). The plug-in is build/lib/libSarnoth.so beside the program's folder; the service is
+// KQ_UPLOAD_SERVICE (or the product's own), with the certificate authorities curl takes (CURL_CA_BUNDLE). The
+// state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr.
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "win/machine.h"
+#include "win/paths.h"
+#include "win/processthreadsapi.h"
+#include "win/reader_host.h"
+#include "win/shellapi.h"
+#include "win/simulated_user.h"
+#include "win/user.h"
+
+namespace {
+
+constexpr const char* kUsage = "usage: kqreader FILE.pdf [--save | --send] [--yes | --no]\n";
+// How long the person waits for an upload to end.
+constexpr auto kPatience = std::chrono::minutes(10);
+
+int Usage(const std::string& problem) {
+  std::cerr << "kqreader: " << problem << "\n" << kUsage;
+  return 2;
+}
+
+std::filesystem::path PluginPath() {
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return self.parent_path().parent_path() / "lib" / "libSarnoth.so";
+}
+
+bool WaitForThreads(kq::Machine& machine, long count) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (kq::RunningThreadCount(machine) != count) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string file;
+  bool send = false;
+  std::optional<int> answer;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--save") {
+      send = false;
+    } else if (arg == "--send") {
+      send = true;
+    } else if (arg == "--yes") {
+      answer = IDYES;
+    } else if (arg == "--no") {
+      answer = IDNO;
+    } else if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      return 0;
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage("unknown option " + arg);
+    } else if (file.empty()) {
+      file = arg;
+    } else {
+      return Usage("one file at a time");
+    }
+  }
+  if (file.empty()) return Usage("no file");
+  std::error_code ec;
+  const auto path = std::filesystem::absolute(file, ec);
+  if (ec || !std::filesystem::is_regular_file(path, ec)) {
+    std::cerr << "kqreader: cannot open " << file << ": no such file\n";
+    return 1;
+  }
+
+  auto machine = std::make_shared<kq::Machine>(kq::MachineConfig{kq::Machine::RootFromEnvironment()});
+  kq::MachineScope scope(machine);
+  auto& person = machine->Service<kq::SimulatedUser>();
+  person.WriteJournalToStderr(true);
+
+  kq::reader::ReaderApp reader;
+  std::string error;
+  if (!reader.LoadPlugin(PluginPath(), error)) {
+    std::cerr << "kqreader: " << error << "\n";
+    return 1;
+  }
+  if (reader.InitResult() != 1) {
+    std::cerr << "kqreader: the plug-in did not set itself up\n";
+    return 1;
+  }
+  reader.OpenDocument(kq::Utf8FromWide(kq::WindowsPathFromPosix(path.string())));
+
+  const std::string item = send ? "Send using Vendrel Account..." : "Save to Vendrel Account...";
+  const long before = kq::RunningThreadCount(*machine);
+  const auto pick = reader.PickMenuItem({"&File", "Vendrel", item});
+  if (pick != kq::reader::ReaderApp::Pick::Done) {
+    std::cerr << "kqreader: the menu item \"" << item << "\" could not be picked\n";
+    return 1;
+  }
+  if (answer) {
+    HWND window = person.WaitForWindow(u"Uploading", std::chrono::seconds(10));
+    if (window && person.WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, std::chrono::seconds(10))) {
+      person.AnswerMessageBox(*answer, {u"Kelvo Quenzar", {}});
+      person.Close(window);
+    }
+  }
+  if (!WaitForThreads(*machine, before)) {
+    std::cerr << "kqreader: the upload did not end within " << kPatience.count() << " minutes\n";
+    return 1;
+  }
+
+  const auto pages = machine->Service<kq::MachineShell>().Calls();
+  if (pages.empty()) {
+    const auto starts = machine->Service<kq::MachineProcesses>().Starts();
+    if (starts.empty())
+      std::cout << "kqreader: no page opened: the transfer tool was not started\n";
+    else if (starts.back().error != ERROR_SUCCESS)
+      std::cout << "kqreader: no page opened: the transfer tool could not be started (error "
+                << starts.back().error << ")\n";
+    else
+      std::cout << "kqreader: no page opened: the upload was cancelled\n";
+    return 1;
+  }
+  const std::string address = kq::Utf8FromWide(pages.back().file);
+  const bool failed = address.find("/desktopprintererror.asp?") != std::string::npos;
+  std::cout << "kqreader: the plug-in opened " << (failed ? "the error page " : "the result page ") << address
+            << "\n";
+  return failed ? 1 : 0;
+}
