@@ -50,8 +50,14 @@ std::optional<std::string> OutputRefusal(const fs::path& output, const PrintJob&
       }
     }
   }
-  if (!stateRoot.empty() && Inside(output, stateRoot))
-    return place + " lies inside the printer's state folder " + stateRoot.string();
+  // The state root's own files (its database, the locks) lie at its top and under shares/; its drives and other
+  // folders are for people's files.
+  if (!stateRoot.empty()) {
+    std::error_code e1, e2;
+    const fs::path parent = fs::weakly_canonical(output, e1).parent_path();
+    if ((!e1 && parent == fs::weakly_canonical(stateRoot, e2) && !e2) || Inside(output, stateRoot / "shares"))
+      return place + " is among the printer's state files in " + stateRoot.string();
+  }
   return std::nullopt;
 }
 

@@ -1,5 +1,5 @@
-// The paths the PDF of a job must never go over: the job's own files, the state root, and what is not a plain
-// file (a folder, a FIFO, a device).
+// The paths the PDF of a job must never go over: the job's own files, the state root's own files, and what is not a
+// plain file (a folder, a FIFO, a device).
 #pragma once
 
 #include <filesystem>

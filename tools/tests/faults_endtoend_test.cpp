@@ -162,8 +162,9 @@ TEST_F(ToolFaults, OutputsThatAreNotForThePdfAreRefused) {
   } cases[] = {
       {machine->Root() / "font.ttf", "is a file the job reads (pages[0].ops[1], text)"},
       {job, "is the job file itself"},
-      {toolState / "registry.db", "lies inside the printer's state folder"},
-      {toolState / "new.pdf", "lies inside the printer's state folder"},
+      {toolState / "registry.db", "is among the printer's state files"},
+      {toolState / "new.pdf", "is among the printer's state files"},
+      {toolState / "shares" / "new.pdf", "is among the printer's state files"},
       {folder, "is a folder"},
       {fifo, "is not a plain file"},
   };
