@@ -57,12 +57,16 @@ BOOL DrvSendPage(SURFOBJ* pso) {
   });
 }
 
-// The flags are not examined: an aborted document is ended as far as it got.
-BOOL DrvEndDoc(SURFOBJ* pso, FLONG) {
+// A document the program gave up (ED_ABORTDOC) ends as a failed job: it never replaces the destination.
+BOOL DrvEndDoc(SURFOBJ* pso, FLONG flags) {
   return GuardEntry("DrvEndDoc", FALSE, [&]() -> BOOL {
     DriverPdev* pdev = DeviceOf(pso);
     if (!pdev) return NoDevice();
-    if (pdev->writer) pdev->writer->EndDocument();
+    if (pdev->writer && (flags & ED_ABORTDOC)) {
+      pdev->writer->AbortJob();
+    } else if (pdev->writer) {
+      pdev->writer->EndDocument();
+    }
     return TRUE;
   });
 }

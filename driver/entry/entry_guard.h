@@ -10,6 +10,8 @@ void ReportDdiException(const char* entryName) noexcept;
 
 // The text of that box.
 kq::WString DdiExceptionText(const char* entryName);
+// Its text when the fault is a document whose file could not be written (PdfOutputError with that error).
+kq::WString OutputErrorText(const char* entryName, DWORD error);
 
 // Runs an entry's body and answers its result, or `onFault` after reporting whatever the body threw.
 template <class Result, class Body>

@@ -3,11 +3,13 @@
 #include <array>
 
 #include "pdf/doc_writer.h"
+#include "pdf/registry_value.h"
 #include "pdf/text.h"
 #include "telodrv/driver_texts.h"
 #include "telodrv/worker_dialogs.h"
 #include "win/commdlg.h"
 #include "win/fileapi.h"
+#include "win/handleapi.h"
 #include "win/registry.h"
 
 namespace {
@@ -17,7 +19,6 @@ constexpr WCHAR kTryAnotherFile[] =
     u"Do you want to try another file?";
 constexpr WCHAR kSaveAsTitle[] = u"Print to PDF Document - Kelvo Quenzar Printer";
 constexpr WCHAR kSaveAsFilter[] = u"PDF files\0*.pdf\0All files\0*.*\0";
-constexpr WCHAR kResultKey[] = u"Software\\Kelvo Software\\PDF Zedarod";
 
 constexpr kq::WStringView kWordPrefix = u"Microsoft Word - ";
 constexpr kq::WStringView kPowerPointPrefix = u"Microsoft PowerPoint - ";
@@ -33,23 +34,39 @@ kq::WString RawTitle(const CPDF_DocWriter& writer, LPCWSTR documentName) {
   return kq::WString(name);
 }
 
-// "FileName" under the current user's key: the last output, or "FALSE".
-void RecordFileName(kq::WStringView text) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kResultKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return;
-  RegSetValueExW(key, u"FileName", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
-                 static_cast<DWORD>(text.size() * sizeof(WCHAR)));
-  RegCloseKey(key);
-}
-
 bool AskForAnotherFile() {
   return MessageBoxOnWorkerThreadW(nullptr, kTryAnotherFile, kDriverCaption, MB_YESNO | MB_SETFOREGROUND) == IDYES;
 }
 
-HANDLE CreateOutput(const WCHAR* path, DWORD disposition) {
-  return CreateFileW(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+// The file beside the destination that the document is written into: a name no person would pick, derived from
+// the destination's, so the next job onto the same destination takes over what a killed job left.
+kq::WString PartPath(const kq::WString& destination) {
+  const auto slash = destination.find_last_of(u"\\/");
+  const std::size_t nameStart = slash == kq::WString::npos ? 0 : slash + 1;
+  return destination.substr(0, nameStart) + u".~" + destination.substr(nameStart) + u".kqpart";
+}
+
+// Opens the job's file for a destination as the job would create the destination itself (CREATE_NEW or
+// CREATE_ALWAYS, no sharing), without touching it: an existing destination is only tried for writing. The bytes
+// go to the part file, held without sharing but deletion, so a second job onto the same destination meets a
+// sharing violation. INVALID_HANDLE_VALUE with the last error when either cannot be had.
+HANDLE CreateOutput(const kq::WString& path, DWORD disposition, kq::WString& partPath) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (disposition == CREATE_NEW) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return INVALID_HANDLE_VALUE;
+    }
+    const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return probe;
+    CloseHandle(probe);
+  }
+  kq::WString part = PartPath(path);
+  const HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) partPath = std::move(part);
+  return file;
 }
 
 }  // namespace
@@ -63,8 +80,10 @@ bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
     if (path.back() != u'\\' && path.back() != u'/') path += u'\\';
     path += fileTitle;
     path += u".pdf";
-    const HANDLE file = CreateOutput(path.c_str(), overwrite ? CREATE_ALWAYS : CREATE_NEW);
+    const DWORD disposition = overwrite ? CREATE_ALWAYS : CREATE_NEW;
+    const HANDLE file = CreateOutput(path, disposition, partPath);
     if (file != INVALID_HANDLE_VALUE) {
+      replaceDestination = disposition == CREATE_ALWAYS;
       outputFile = file;
       outputPath = std::move(path);
       return true;
@@ -94,7 +113,7 @@ bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
     if (!SaveAsOnWorkerThread(&dialog)) {
       const DWORD error = CommDlgExtendedError();
       if (error == 0) {
-        RecordFileName(u"FALSE");
+        RecordJobResult(u"FALSE");
         cancelled = 1;
         return true;
       }
@@ -102,7 +121,7 @@ bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
           u"An internal error happened in Kelvo Quenzar Zedarod. Please report it to %s.\n\nError = %d Name = %s",
           kSupportAddress, static_cast<int>(error), fileTitle.c_str());
       MessageBoxOnWorkerThreadW(nullptr, report.c_str(), kDriverCaption, MB_OK | MB_SETFOREGROUND);
-      RecordFileName(u"FALSE");
+      RecordJobResult(u"FALSE");
       // What the dialog's buffer holds after a failure is no choice of the user's: no file is made from it, and
       // the next showing proposes the title again.
       if (!AskForAnotherFile()) return false;
@@ -110,8 +129,9 @@ bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
       continue;
     }
     fileName.back() = 0;
-    const HANDLE file = CreateOutput(fileName.data(), CREATE_ALWAYS);
+    const HANDLE file = CreateOutput(fileName.data(), CREATE_ALWAYS, partPath);
     if (file != INVALID_HANDLE_VALUE) {
+      replaceDestination = true;
       outputFile = file;
       outputPath = fileName.data();
       return true;

@@ -49,6 +49,11 @@ class Destination : public DriverTest {
   std::vector<kq::JournalEntry> Boxes() const { return JournalOf(Kind::MessageBox); }
   std::vector<kq::JournalEntry> Dialogs() const { return JournalOf(Kind::SaveAs); }
   bool FolderIsEmpty(kq::WStringView folder) const { return std::filesystem::is_empty(Host(folder)); }
+  // The file a job writes into, beside its destination, until the document ends.
+  static kq::WString PartOf(kq::WStringView path) {
+    const auto slash = path.find_last_of(u"\\/");
+    return kq::WString(path.substr(0, slash + 1)) + u".~" + kq::WString(path.substr(slash + 1)) + u".kqpart";
+  }
 
   drvtest::PdevPtr pdev;
   std::unique_ptr<CPDF_DocWriter> writer;
@@ -80,9 +85,11 @@ TEST_F(Destination, DefaultNamesFollowTheTitleRules) {
     EXPECT_EQ(writer->outputPath, c.path);
     EXPECT_NE(writer->outputFile, INVALID_HANDLE_VALUE);
     EXPECT_EQ(writer->cancelled, 0u);
+    EXPECT_EQ(writer->partPath, PartOf(c.path));
     CloseOutput();
-    EXPECT_TRUE(Exists(c.path));
-    std::filesystem::remove(Host(c.path));
+    EXPECT_TRUE(Exists(PartOf(c.path)));
+    EXPECT_FALSE(Exists(c.path)) << "the destination is made when the document ends";
+    std::filesystem::remove(Host(PartOf(c.path)));
   }
   EXPECT_TRUE(Boxes().empty()) << JournalText();
   EXPECT_TRUE(Dialogs().empty()) << JournalText();
@@ -122,20 +129,21 @@ TEST_F(Destination, YesToTheQuestionOpensTheSaveAsDialog) {
   EXPECT_EQ(writer->outputPath, u"C:\\Out\\Other.pdf") << "typed in the dialog's folder, with the default extension";
   EXPECT_EQ(Contents(u"C:\\Out\\Report.pdf"), "old");
   CloseOutput();
-  EXPECT_TRUE(Exists(u"C:\\Out\\Other.pdf"));
+  EXPECT_TRUE(Exists(PartOf(u"C:\\Out\\Other.pdf")));
   const auto dialogs = Dialogs();
   ASSERT_EQ(dialogs.size(), 1u);
   EXPECT_EQ(dialogs[0].caption, u"Print to PDF Document - Kelvo Quenzar Printer");
   EXPECT_NE(dialogs[0].line.find("folder \"C:\\Out\", name \"Report\""), std::string::npos) << dialogs[0].line;
 }
 
-TEST_F(Destination, WithOverwriteAnExistingFileIsReplaced) {
+TEST_F(Destination, WithOverwriteAnExistingFileIsTakenWithoutAsking) {
   WriteFile(u"C:\\Out\\Report.pdf", "old");
   Load({.overwrite = 1});
   ASSERT_TRUE(writer->ChooseDestination(u"Microsoft Word - Report.docx"));
   EXPECT_EQ(writer->outputPath, u"C:\\Out\\Report.pdf");
+  EXPECT_TRUE(writer->replaceDestination);
   CloseOutput();
-  EXPECT_EQ(Contents(u"C:\\Out\\Report.pdf"), "");
+  EXPECT_EQ(Contents(u"C:\\Out\\Report.pdf"), "old") << "replaced only by a finished document";
   EXPECT_TRUE(Boxes().empty());
 }
 
@@ -147,8 +155,8 @@ TEST_F(Destination, TheSaveAsDialogIsAnswered) {
   EXPECT_EQ(writer->outputPath, u"C:\\Out\\Chosen.pdf");
   EXPECT_EQ(writer->cancelled, 0u);
   CloseOutput();
-  EXPECT_TRUE(Exists(u"C:\\Out\\Chosen.pdf"));
-  EXPECT_FALSE(Exists(u"C:\\Out\\Report.pdf")) << "no default name without the option";
+  EXPECT_TRUE(Exists(PartOf(u"C:\\Out\\Chosen.pdf")));
+  EXPECT_FALSE(Exists(PartOf(u"C:\\Out\\Report.pdf"))) << "no default name without the option";
   EXPECT_EQ(kq::RunningThreadCount(*machine), threadsBefore) << "the dialog's thread is gone";
   const auto dialogs = Dialogs();
   ASSERT_EQ(dialogs.size(), 1u);
@@ -167,7 +175,7 @@ TEST_F(Destination, TheDialogAsksBeforeReplacingOnlyWithoutOverwrite) {
     person.AnswerMessageBox(IDYES, {u"Confirm Save As", u""});
     ASSERT_TRUE(writer->ChooseDestination(u"Chosen"));
     CloseOutput();
-    EXPECT_EQ(Contents(u"C:\\Out\\Chosen.pdf"), "");
+    EXPECT_EQ(Contents(u"C:\\Out\\Chosen.pdf"), "old");
     const auto boxes = Boxes();
     ASSERT_EQ(boxes.size() - boxesBefore, overwrite ? 0u : 1u) << JournalText();
     if (!overwrite) {
@@ -290,7 +298,8 @@ TEST_F(Destination, BatchJobsNameTheFileWithoutAsking) {
   ASSERT_TRUE(writer->ChooseDestination(u"Microsoft Word - Report.docx"));
   EXPECT_EQ(writer->outputPath, u"C:\\Batch\\Daily.pdf");
   CloseOutput();
-  EXPECT_EQ(Contents(u"C:\\Batch\\Daily.pdf"), "") << "replaced without asking";
+  EXPECT_EQ(Contents(u"C:\\Batch\\Daily.pdf"), "yesterday") << "replaced at the end, without asking";
+  EXPECT_TRUE(writer->replaceDestination);
   EXPECT_TRUE(person.Journal().empty()) << JournalText();
 }
 
@@ -308,7 +317,7 @@ TEST_F(Destination, APosixFolderNamesAHostFolder) {
   Load({.folder = folder.c_str()});
   ASSERT_TRUE(writer->ChooseDestination(u"Report"));
   CloseOutput();
-  EXPECT_TRUE(std::filesystem::exists(host / "Report.pdf"));
+  EXPECT_TRUE(std::filesystem::exists(host / ".~Report.pdf.kqpart"));
 }
 
 }  // namespace

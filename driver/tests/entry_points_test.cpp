@@ -142,16 +142,22 @@ TEST_F(EntryPoints, AFaultBeneathAnEntryShowsOneBoxWithItsTagAndFails) {
   EXPECT_NE(DdiExceptionText("DrvStrokePath").find(u"support@"), kq::WString::npos);
 
   EXPECT_FALSE(GuardEntry("DrvStrokePath", FALSE, []() -> BOOL { throw std::bad_alloc(); }));
+  // A file that could not be written was removed whole: the box says why, and not that it might be incomplete.
+  EXPECT_FALSE(GuardEntry("DrvEndDoc", FALSE, []() -> BOOL { throw PdfOutputError(ERROR_DISK_FULL); }));
   EXPECT_EQ(GuardEntry("DrvEnableSurface", HSURF{}, []() -> HSURF { throw 42; }), nullptr);
   GuardVoidEntry("DrvDisablePDEV", [] { throw std::runtime_error("gone"); });
   EXPECT_TRUE(GuardEntry("DrvBitBlt", FALSE, [] { return TRUE; }));
 
   const auto boxes = JournalOf(kq::JournalEntry::Kind::MessageBox);
-  ASSERT_EQ(boxes.size(), 3u) << JournalText();
-  const char* tags[] = {"DrvStrokePath", "DrvEnableSurface", "DrvDisablePDEV"};
+  ASSERT_EQ(boxes.size(), 4u) << JournalText();
+  const kq::WString texts[] = {DdiExceptionText("DrvStrokePath"),
+                               u"Kelvo Quenzar Zedarod could not write your PDF document: there is not enough space "
+                               u"on the disk. No file was made, and a file of that name was left as it was.\n\n"
+                               u"Error tag = \"DrvEndDoc\".",
+                               DdiExceptionText("DrvEnableSurface"), DdiExceptionText("DrvDisablePDEV")};
   for (std::size_t i = 0; i < boxes.size(); ++i) {
     EXPECT_EQ(boxes[i].caption, u"Kelvo Quenzar Zedarod");
-    EXPECT_EQ(boxes[i].text, DdiExceptionText(tags[i]));
+    EXPECT_EQ(boxes[i].text, texts[i]);
     EXPECT_EQ(boxes[i].style & MB_TYPEMASK, MB_OK);
   }
 }

@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr const WCHAR* kResultKey = u"Software\\Kelvo Software\\PDF Zedarod";
-constexpr const WCHAR* kResultValue = u"FileName";
 constexpr const WCHAR* kPostProcessor = u"c:\\pdf\\ship\\creator\\tarnvex.exe";
 constexpr std::size_t kXrefChunk = 1u << 16;  // the table goes to the file in pieces of about this size
 
@@ -110,6 +108,17 @@ void CPDF_DocWriter::EndDocument() {
     error = GetLastError();
     if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
   }
+  // The finished file takes the destination's place in one step while it is still held, so no other job can
+  // touch it in between; an earlier file stays whole until then.
+  if (error == ERROR_SUCCESS && !partPath.empty()) {
+    const DWORD replace = replaceDestination ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (MoveFileExW(partPath.c_str(), outputPath.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
+      partPath.clear();
+    } else {
+      error = GetLastError();
+      if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
+    }
+  }
   CloseHandle(outputFile);
   outputFile = INVALID_HANDLE_VALUE;
   if (error != ERROR_SUCCESS) {
@@ -122,7 +131,7 @@ void CPDF_DocWriter::EndDocument() {
   const kq::WString path = outputPath;
   const bool open = openFile != 0;
   if (runPostProcessor) StartPostProcessor(path);
-  SetRegistryValueFromText(HKEY_CURRENT_USER, kResultKey, kResultValue, path.c_str(), REG_SZ);
+  RecordJobResult(path.c_str());
   EndProgress(*this, true);
   ResetJob();
   if (open) ShellExecuteW(nullptr, u"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -210,14 +219,27 @@ void CPDF_DocWriter::WriteDocumentEnd() {
 
 void CPDF_DocWriter::AbandonOutputFile() {
   documentOpen = false;
-  if (outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr) CloseHandle(outputFile);
+  const bool open = outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr;
+  if (!partPath.empty()) {
+    // Removed while still held (it shares deletion), so no other job's file of that name can be hit.
+    DeleteFileW(partPath.c_str());
+    partPath.clear();
+    if (open) CloseHandle(outputFile);
+    outputFile = INVALID_HANDLE_VALUE;
+    return;
+  }
+  if (open) CloseHandle(outputFile);
   outputFile = INVALID_HANDLE_VALUE;
   if (!outputPath.empty()) DeleteFileW(outputPath.c_str());
 }
 
+void CPDF_DocWriter::AbortJob() {
+  if (documentOpen) AbortDocument();
+}
+
 void CPDF_DocWriter::AbortDocument() {
   AbandonOutputFile();
-  SetRegistryValueFromText(HKEY_CURRENT_USER, kResultKey, kResultValue, u"FALSE", REG_SZ);
+  RecordJobResult(u"FALSE");
   EndProgress(*this, false);
   ResetJob();
 }

@@ -5,6 +5,7 @@
 
 #include "pdf/doc_writer.h"
 #include "pdf/encoders.h"
+#include "pdf/registry_value.h"
 #include "pdf/text.h"
 #include "pdf/tokens.h"
 #include "srgb_profile.h"
@@ -61,6 +62,8 @@ BOOL CPDF_DocWriter::StartDocument(LPCWSTR documentName) {
   documentOpen = false;
   title = documentName ? documentName : u"";
 
+  // Until this job ends with a file, the result names none: not an earlier job's file, whatever happens to this one.
+  RecordJobResult(u"FALSE");
   if (!OpenAddinJob()) {
     if (!ChooseDestination(documentName)) return FALSE;
     if (cancelled) return TRUE;

@@ -1,5 +1,6 @@
 // The end of a job: what one document holds is released, so the writer can take the next one.
 #include "pdf/doc_writer.h"
+#include "win/fileapi.h"
 #include "win/handleapi.h"
 
 void CPDF_DocWriter::ReleaseAddinTables() {
@@ -34,6 +35,9 @@ void CPDF_DocWriter::ResetJob() {
   queuedSrcRects.Clear();
   queuedDestRects.Clear();
   dirtyRects.Clear();
+  // A document that never reached its end leaves no part file behind.
+  if (!partPath.empty()) DeleteFileW(partPath.c_str());
+  partPath.clear();
   if (outputFile != INVALID_HANDLE_VALUE && outputFile != nullptr) CloseHandle(outputFile);
   outputFile = INVALID_HANDLE_VALUE;
   outputPath.clear();

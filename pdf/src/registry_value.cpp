@@ -40,3 +40,7 @@ void SetRegistryValueFromText(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCW
   }
   if (key != root) RegCloseKey(key);
 }
+
+void RecordJobResult(LPCWSTR text) {
+  SetRegistryValueFromText(HKEY_CURRENT_USER, u"Software\\Kelvo Software\\PDF Zedarod", u"FileName", text, REG_SZ);
+}

@@ -205,7 +205,7 @@ TEST_F(Pages, WithoutADestinationNothingIsOpenAndNothingWritten) {
     BOOL result;
     std::optional<kq::WString> fileName;
   } const cases[] = {
-      {JobStubs::Destination::Fail, FALSE, std::nullopt},
+      {JobStubs::Destination::Fail, FALSE, u"FALSE"},  // never an earlier job's file
       {JobStubs::Destination::Cancel, TRUE, u"FALSE"},
   };
   for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,8 +27,14 @@ struct FileIdentity {
   auto operator<=>(const FileIdentity&) const = default;
 };
 
+class ShareLocks;
+
+// Openers of this process are kept here; openers of the other processes on the same state root are seen through
+// the share locks (file_share_locks.h).
 class ShareTable {
  public:
+  explicit ShareTable(std::filesystem::path lockFolder);
+  ~ShareTable();
   // Enters an opener with its access classes and share mode; false (nothing entered) when it conflicts with an
   // opener already there: its access is not shared by one of them, or it does not share what one of them uses.
   bool TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode, std::uint64_t& ticket);
@@ -40,7 +47,9 @@ class ShareTable {
     std::uint64_t ticket;
     DWORD accessClasses;
     DWORD shareMode;
+    int lockFd;  // the opener's share locks, or -1
   };
+  std::unique_ptr<ShareLocks> locks_;
   std::mutex mutex_;
   std::uint64_t nextTicket_ = 0;
   std::map<FileIdentity, std::vector<Opener>> open_;
@@ -48,8 +57,9 @@ class ShareTable {
 
 // The share table as a machine service; file objects keep the table alive until they close.
 struct ShareTableService {
-  explicit ShareTableService(Machine&) {}
-  std::shared_ptr<ShareTable> table = std::make_shared<ShareTable>();
+  explicit ShareTableService(Machine& machine)
+      : table(std::make_shared<ShareTable>(machine.Root() / "shares")) {}
+  std::shared_ptr<ShareTable> table;
 };
 
 }  // namespace kq

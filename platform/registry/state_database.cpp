@@ -1,5 +1,8 @@
 #include "registry/state_database.h"
 
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <system_error>
 
 #include "win/machine.h"
@@ -74,19 +77,38 @@ std::vector<BYTE> Statement::Blob(int column) const {
 
 bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
+namespace {
+
+// A failure of the store in the platform's words: a full disk or a state root that cannot be written is not a
+// damaged database. `otherwise` for every other failure.
+DWORD StoreError(sqlite3* db, const std::filesystem::path& root, DWORD otherwise) {
+  const int code = db ? sqlite3_errcode(db) & 0xFF : SQLITE_CANTOPEN;
+  if (code == SQLITE_FULL) return ERROR_DISK_FULL;
+  if (code == SQLITE_READONLY || code == SQLITE_PERM) return ERROR_ACCESS_DENIED;
+  if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN) {
+    if (::access(root.c_str(), W_OK) != 0) return ERROR_ACCESS_DENIED;
+    struct statvfs disk;
+    if (::statvfs(root.c_str(), &disk) == 0 && disk.f_bavail == 0) return ERROR_DISK_FULL;
+  }
+  return otherwise;
+}
+
+}  // namespace
+
 StateDatabase::StateDatabase(Machine& machine) {
   std::error_code ec;
+  root_ = machine.Root();
   std::filesystem::create_directories(machine.Root(), ec);
   const std::string path = (machine.Root() / kFileName).string();
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-    openError_ = ERROR_CANTOPEN;
+    openError_ = StoreError(db_, root_, ERROR_CANTOPEN);
     return;
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db_, 1);
   if (sqlite3_exec(db_, "PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr) != SQLITE_OK) {
-    openError_ = ERROR_BADDB;
+    openError_ = StoreError(db_, root_, ERROR_BADDB);
     return;
   }
   // WAL lets readers go on while another process writes. The mode stays with the file, so when another process
@@ -133,7 +155,7 @@ DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>
   try {
     Execute(begin);
   } catch (const DatabaseError&) {
-    return failure;
+    return StoreError(db_, root_, failure);
   }
   ++depth_;
   DWORD result = failure;
@@ -146,7 +168,7 @@ DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>
     }
   } catch (const DatabaseError&) {
     depth_ = 0;
-    result = failure;
+    result = StoreError(db_, root_, failure);
   } catch (const std::bad_alloc&) {
     depth_ = 0;
     result = ERROR_NOT_ENOUGH_MEMORY;

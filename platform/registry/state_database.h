@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <stdexcept>
@@ -83,6 +84,7 @@ class StateDatabase {
 
   sqlite3* db_ = nullptr;
   DWORD openError_ = ERROR_SUCCESS;
+  std::filesystem::path root_;  // the state root the database lies in
   std::recursive_mutex mutex_;
   int depth_ = 0;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;

@@ -107,13 +107,12 @@ class PathData {
   kq::DevicePath InPixels(double scale) const {
     kq::DevicePath path;
     for (const auto& step : steps_) {
-      const auto& v = step.values;
+      double v[6] = {};
+      for (std::size_t i = 0; i < step.values.size() && i < 6; ++i) v[i] = DevicePixels(step.values[i], scale);
       switch (step.command) {
-        case 'M': path.MoveTo(v[0] * scale, v[1] * scale); break;
-        case 'L': path.LineTo(v[0] * scale, v[1] * scale); break;
-        case 'C':
-          path.BezierTo(v[0] * scale, v[1] * scale, v[2] * scale, v[3] * scale, v[4] * scale, v[5] * scale);
-          break;
+        case 'M': path.MoveTo(v[0], v[1]); break;
+        case 'L': path.LineTo(v[0], v[1]); break;
+        case 'C': path.BezierTo(v[0], v[1], v[2], v[3], v[4], v[5]); break;
         default: path.Close(); break;
       }
     }
@@ -222,6 +221,7 @@ class TextOp final : public DrawOp {
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     return dc.TextOut(Pixels(at_, scale), text_, style_, mix_);
   }
+  std::vector<std::filesystem::path> InputFiles() const override { return {style_.font.file}; }
 
  private:
   Point at_;

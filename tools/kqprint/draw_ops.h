@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "job_file.h"
 #include "win/appgdi.h"
@@ -36,6 +37,8 @@ class DrawOp {
   virtual ~DrawOp() = default;
   // Draws on the device's open page; false when the application side refused (its last error is set).
   virtual bool Draw(kq::DeviceContext& dc, double pixelsPerPoint) const = 0;
+  // The files the op reads (a font, an image), as found; the PDF must not go over one of them.
+  virtual std::vector<std::filesystem::path> InputFiles() const { return {}; }
 };
 
 }  // namespace kqprint

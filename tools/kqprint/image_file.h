@@ -20,6 +20,7 @@ struct ImageFile {
   std::array<ULONG, 3> masks{};  // 16-bit pixels: red, green, blue bits (all 0: 5-5-5)
   bool alpha = false;      // 32-bit rows with premultiplied alpha
   std::vector<BYTE> jpeg;  // the file itself, for a JPEG
+  std::filesystem::path file;  // where it was read from; empty for pixels made in memory
 
   kq::BitmapBits Bitmap() const;
 };

@@ -68,7 +68,9 @@ std::shared_ptr<const ImageFile> Load(const Json& op, const std::filesystem::pat
   std::error_code ec;
   const std::filesystem::path key = std::filesystem::weakly_canonical(path, ec);
   if (auto held = loaded[key].lock()) return held;
-  auto image = std::make_shared<const ImageFile>(ReadImageFile(path));
+  ImageFile read = ReadImageFile(path);
+  read.file = key.empty() ? path : key;
+  auto image = std::make_shared<const ImageFile>(std::move(read));
   loaded[key] = image;
   return image;
 }
@@ -80,6 +82,11 @@ TRIVERTEX Vertex(LONG x, LONG y, COLORREF c) {
 }
 
 using SharedImage = std::shared_ptr<const ImageFile>;
+
+std::vector<std::filesystem::path> FilesOf(const SharedImage& image) {
+  if (image && !image->file.empty()) return {image->file};
+  return {};
+}
 
 class ImageOp final : public DrawOp {
  public:
@@ -103,6 +110,7 @@ class ImageOp final : public DrawOp {
     return dc.DrawBitmap(image_->Bitmap(), dest, source_, rop_);
   }
 
+  std::vector<std::filesystem::path> InputFiles() const override { return FilesOf(image_); }
  private:
   SharedImage image_;
   Box rect_;
@@ -195,6 +203,7 @@ class AlphaOp final : public DrawOp {
     return dc.AlphaBlend(image_->Bitmap(), rect_.InPixels(scale), source_, blend);
   }
 
+  std::vector<std::filesystem::path> InputFiles() const override { return FilesOf(image_); }
  private:
   SharedImage image_;
   Box rect_;
@@ -214,6 +223,7 @@ class TransparentOp final : public DrawOp {
     return dc.TransparentBlt(image_->Bitmap(), rect_.InPixels(scale), source_, key_);
   }
 
+  std::vector<std::filesystem::path> InputFiles() const override { return FilesOf(image_); }
  private:
   SharedImage image_;
   Box rect_;
@@ -238,6 +248,7 @@ class PlgOp final : public DrawOp {
     return dc.PlgBlt(image_->Bitmap(), corners, source_);
   }
 
+  std::vector<std::filesystem::path> InputFiles() const override { return FilesOf(image_); }
  private:
   SharedImage image_;
   std::optional<RECTL> source_;

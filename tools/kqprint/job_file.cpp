@@ -83,9 +83,23 @@ PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path 
 }
 
 PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::path folder) {
+  // The text is read whole first, so a job larger than the limit is refused before it is parsed.
+  std::string text;
+  char chunk[1 << 16];
+  while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+    text.append(chunk, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxJobBytes)
+      throw JobError(source + ": larger than " + std::to_string(kMaxJobBytes >> 20) + " MiB; split the job");
+  }
   nlohmann::ordered_json document;
   try {
-    document = nlohmann::ordered_json::parse(in);
+    // Nesting is bounded as the text is parsed: a value nested without end never reaches code that recurses.
+    document = nlohmann::ordered_json::parse(text, [&](int depth, nlohmann::ordered_json::parse_event_t,
+                                                       nlohmann::ordered_json&) {
+      if (depth > kMaxJobDepth)
+        throw JobError(source + ": values nested deeper than " + std::to_string(kMaxJobDepth) + " levels");
+      return true;
+    });
   } catch (const nlohmann::ordered_json::parse_error& e) {
     throw JobError(source + ": not JSON (" + e.what() + ")");
   }

@@ -49,6 +49,10 @@ struct PrintJob {
   std::filesystem::path folder;       // where the job file lies: font and image files are looked up there first
 };
 
+// What a job file may hold: its size, and how deep its values nest (a job needs about 8 levels).
+inline constexpr std::size_t kMaxJobBytes = std::size_t{512} << 20;
+inline constexpr int kMaxJobDepth = 64;
+
 // The keys of a job file.
 inline constexpr std::string_view kJobKeys[] = {"document", "settings", "pages"};
 

@@ -57,6 +57,11 @@ std::string SystemErrorText(DWORD error) {
     case ERROR_WRITE_FAULT: return "the device could not be written";
     case ERROR_FILE_TOO_LARGE: return "the file is too large";
     case ERROR_INVALID_NAME: return "the name is not a valid file name";
+    case ERROR_BAD_FORMAT: return "the file is not in a format that can be read";
+    case ERROR_CANTOPEN: return "the printer's state cannot be opened";
+    case ERROR_CANTREAD: return "the printer's state cannot be read";
+    case ERROR_CANTWRITE: return "the printer's state cannot be written";
+    case ERROR_BADDB: return "the printer's state database is damaged";
     case ERROR_FILENAME_EXCED_RANGE: return "the name is too long";
     case ERROR_TOO_MANY_OPEN_FILES: return "too many files are open";
     case ERROR_NOT_ENOUGH_MEMORY:

@@ -21,6 +21,7 @@
 #include "job_result.h"
 #include "job_settings.h"
 #include "op_table.h"
+#include "output_path.h"
 #include "pdf/xmp.h"
 #include "print_job.h"
 #include "printer_modes.h"
@@ -201,6 +202,11 @@ int PrintJobFile(const CommandLine& line) {
 
     auto machine = OpenMachine();
     kq::MachineScope scope(machine);
+    if (options.output) {
+      const std::filesystem::path jobFile = fromInput ? std::filesystem::path() : std::filesystem::path(*line.jobFile);
+      if (auto refusal = kqprint::OutputRefusal(*options.output, job, jobFile, machine->Root()))
+        return Fail(kqprint::kExitBadCommandLine, "-o: " + *refusal + "; no PDF was written");
+    }
     kq::SimulatedUser& person = machine->Service<kq::SimulatedUser>();
     kqprint::PrintOutcome outcome;
     {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 namespace kqprint {
 
@@ -62,7 +63,20 @@ Rect RectOf(const Json& value, const std::string& what) {
   return {n[0], n[1], n[2], n[3]};
 }
 
-LONG Pixels(double points, double pixelsPerPoint) { return static_cast<LONG>(std::lround(points * pixelsPerPoint)); }
+double DevicePixels(double points, double pixelsPerPoint) {
+  const double pixels = points * pixelsPerPoint;
+  if (!(std::abs(pixels) <= kMaxDevicePixels)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%g points lie beyond the device's coordinates (%g points either way at %g dpi)",
+                  points, kMaxDevicePixels / pixelsPerPoint, pixelsPerPoint * 72);
+    throw JobError(text);
+  }
+  return pixels;
+}
+
+LONG Pixels(double points, double pixelsPerPoint) {
+  return static_cast<LONG>(std::lround(DevicePixels(points, pixelsPerPoint)));
+}
 POINTL Pixels(Point p, double scale) { return {Pixels(p.x, scale), Pixels(p.y, scale)}; }
 RECTL Pixels(const Rect& r, double scale) {
   return {Pixels(r.left, scale), Pixels(r.top, scale), Pixels(r.right, scale), Pixels(r.bottom, scale)};

@@ -56,6 +56,11 @@ Point PointOf(const Json& value, const std::string& what);
 Rect RectOf(const Json& value, const std::string& what);
 
 // Points to device pixels at `pixelsPerPoint`, rounded.
+// The largest distance from the page's corner the device's coordinates hold, in pixels: the engine keeps
+// positions in 28.4 fixed point within 32 bits.
+inline constexpr double kMaxDevicePixels = 134217727.0;
+// Points in device pixels; JobError when they lie beyond kMaxDevicePixels (never a silent wrap).
+double DevicePixels(double points, double pixelsPerPoint);
 LONG Pixels(double points, double pixelsPerPoint);
 POINTL Pixels(Point p, double pixelsPerPoint);
 RECTL Pixels(const Rect& r, double pixelsPerPoint);

@@ -1,5 +1,10 @@
 #include "print_job.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -64,6 +69,37 @@ std::vector<BYTE> JobRecord(const PrintJob& job) {
   return bytes;
 }
 
+// "FileName" is one value per user, which every job on the state root writes. Each call that may write it runs
+// under this lock, from clearing the value to reading it back, so what a job reads is what its own call wrote,
+// however many jobs run at once. The host drops the lock with the process, also a killed one.
+class ResultLock {
+ public:
+  ResultLock() {
+    fd_ = ::open((kq::CurrentMachine().Root() / "kqprint-result.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0)
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+  }
+  ~ResultLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ResultLock(const ResultLock&) = delete;
+  ResultLock& operator=(const ResultLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// Runs a call of the application side that may record the job's result; keeps what it recorded.
+template <class Call>
+bool Recording(std::optional<kq::WString>& result, Call call) {
+  ResultLock lock;
+  ForgetResult();
+  const bool ok = static_cast<bool>(call());
+  if (auto recorded = ReadResult()) result = std::move(recorded);
+  return ok;
+}
+
 // Whether the driver proposes a file name for the document: its title, without the word processor's and the
 // presentation program's prefixes, cleaned as a file title.
 bool TitleMakesAName(const kq::WString& document) {
@@ -101,7 +137,7 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
   }
   const std::vector<BYTE> record = JobRecord(job);
   ScriptThePerson(job, options);
-  ForgetResult();
+  std::optional<kq::WString> result;
 
   kq::DdiFailure failure;
   auto dc = kq::OpenPrinterByName(kq::kVirtualPrinterName, std::span<const BYTE>(record), &failure);
@@ -114,7 +150,7 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
     outcome.error = GetLastError();
     outcome.failure = what + " failed";
   };
-  if (!dc->StartDocument(job.document)) {
+  if (!Recording(result, [&] { return dc->StartDocument(job.document).has_value(); })) {
     fail("starting the document");
   } else {
     bool ok = true;
@@ -128,26 +164,38 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
       const double pixelsPerPoint = dc->Caps().ulLogPixelsX / 72.0;
       const auto& ops = job.pages[i].ops;
       for (std::size_t j = 0; ok && j < ops.size(); ++j) {
-        if (!ops[j].drawing->Draw(*dc, pixelsPerPoint)) {
-          fail("drawing pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + ops[j].op + ")");
+        bool drawn = false;
+        try {
+          drawn = ops[j].drawing->Draw(*dc, pixelsPerPoint);
+        } catch (const JobError& e) {
+          // An op the device cannot take (a place beyond its coordinates) ends the job before it is drawn.
+          Recording(result, [&] { return dc->AbortDocument(); });
+          throw JobError("pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + ops[j].op + "): " +
+                         e.what());
+        }
+        if (!drawn) {
+          // An op that reads a file names it: a font that is no font fails here.
+          std::string what = ops[j].op;
+          for (const auto& input : ops[j].drawing->InputFiles()) what += ", " + input.string();
+          fail("drawing pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + what + ")");
           ok = false;
         }
       }
       if (!ok) {
-        dc->AbortDocument();
+        Recording(result, [&] { return dc->AbortDocument(); });
       } else if (!dc->EndPage()) {
         fail("ending page " + std::to_string(i + 1));
         ok = false;
       }
     }
-    if (!dc->EndDocument() && ok) {
+    if (!Recording(result, [&] { return dc->EndDocument(); }) && ok) {
       fail("ending the document");
       ok = false;
     }
     outcome.printed = ok;
   }
   dc->Close();
-  outcome.fileName = ReadResult();
+  outcome.fileName = std::move(result);
   return outcome;
 }
 

@@ -29,7 +29,7 @@
 struct DriverPdev;
 
 // A document whose file could not be written whole: what reaches the entry point's catch-all. The incomplete file
-// has been removed by then.
+// has been removed by then and the destination left as it was.
 class PdfOutputError : public std::runtime_error {
  public:
   explicit PdfOutputError(DWORD error)
@@ -94,9 +94,14 @@ class CPDF_DocWriter {
   void EndPage(SURFOBJ* surface);
   // Writes the rest of the file (structure, pages tree, fonts, catalog, information dictionary, metadata, cross-
   // reference table, trailer), closes it and carries out the job's closing actions, then resets the job. Nothing
-  // while no document is open. A file that could not be written whole is closed and removed, "FileName" says
-  // "FALSE", no closing action runs, the job is reset and PdfOutputError is thrown.
+  // while no document is open. The finished file replaces the destination (partPath renamed to outputPath) only
+  // here. A file that could not be written whole or put in place is closed and removed, the destination is left
+  // as it was, "FileName" says "FALSE", no closing action runs, the job is reset and PdfOutputError is thrown.
   void EndDocument();
+  // The program gave the document up (DrvEndDoc with ED_ABORTDOC): the job ends as a failed one: no file replaces
+  // the destination, "FileName" says "FALSE", no closing action runs, the progress window is told, the job is
+  // reset. Nothing while no document is open.
+  void AbortJob();
   // The document's pages and structure are being written: from a successful StartDocument to its EndDocument.
   bool DocumentOpen() const { return documentOpen; }
 
@@ -278,6 +283,10 @@ class CPDF_DocWriter {
   bool documentOpen = false;  // from a successful StartDocument to its EndDocument
   HANDLE outputFile = INVALID_HANDLE_VALUE;
   kq::WString outputPath;
+  // The file outputFile writes while the document is made, beside outputPath; renamed over it at a complete end.
+  // Empty when outputFile is outputPath itself (the add-in's file).
+  kq::WString partPath;
+  bool replaceDestination = true;  // an existing destination may be replaced at the end (not with CREATE_NEW)
   kq::WString folder;
   kq::WString title;
   DWORD overwrite = 0;
@@ -342,9 +351,9 @@ class CPDF_DocWriter {
  private:
   void WriteDocumentStart();
   void WriteDocumentEnd();
-  // Closes the output file when it is open and removes the file; the document is no longer open.
+  // Closes the output file when it is open and removes the file it wrote (the part file; the destination only
+  // when the job wrote it directly); the document is no longer open.
   void AbandonOutputFile();
-  // The job's end when its file could not be written whole: the file removed, "FileName" "FALSE", the progress
-  // window ended, the job reset.
+  // The job's end without a file: the file removed, "FileName" "FALSE", the progress window ended, the job reset.
   void AbortDocument();
 };

@@ -10,3 +10,7 @@
 // REG_MULTI_SZ are not written; every other type writes the text's characters without a terminating zero.
 // Failures are not reported.
 void SetRegistryValueFromText(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR text, DWORD type);
+
+// The job's result: "FileName" under the current user's key "Software\Kelvo Software\PDF Zedarod", the path of
+// the file a job made or "FALSE".
+void RecordJobResult(LPCWSTR text);

@@ -89,6 +89,15 @@ BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES security);
 BOOL CopyFileW(LPCWSTR existingFileName, LPCWSTR newFileName, BOOL failIfExists);
 BOOL CopyFileA(LPCSTR existingFileName, LPCSTR newFileName, BOOL failIfExists);
 
+inline constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+inline constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x2;
+inline constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
+// Renames a file in one step: a reader of the new name sees the old file or the moved one, never a part. An
+// existing target is replaced only with MOVEFILE_REPLACE_EXISTING (else ERROR_ALREADY_EXISTS); a folder is never
+// a target (ERROR_ACCESS_DENIED). The file and a replaced target must not be open without FILE_SHARE_DELETE
+// (ERROR_SHARING_VIOLATION). Moves between devices are not supported (ERROR_NOT_SAME_DEVICE).
+BOOL MoveFileExW(LPCWSTR existingFileName, LPCWSTR newFileName, DWORD flags);
+
 namespace kq {
 
 // What ReadFile, WriteFile and FlushFileBuffers act on: files, and the kernel's other byte streams. Each operation

@@ -1,0 +1,28 @@
+// Share modes across the processes of one state root: each opener holds advisory locks (open file description
+// locks) on a lock file of its own file under <root>/shares. The host drops such locks when the last descriptor
+// closes, also when the process is killed, so no opener outlives its process. Not a public header.
+#pragma once
+
+#include <filesystem>
+
+#include "file_share.h"
+
+namespace kq {
+
+class ShareLocks {
+ public:
+  explicit ShareLocks(std::filesystem::path folder);
+
+  // Enters an opener for the other processes: a descriptor that holds its locks (close it to leave), -1 when an
+  // opener of another process conflicts (sharingViolation set), or -1 without a conflict when the locks cannot be
+  // kept at all (a state root that cannot be written: sharing is then honoured inside the process only).
+  int TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode, bool& sharingViolation) const;
+  // Whether no opener of any process holds the file without sharing deletion.
+  bool SharesDelete(FileIdentity file) const;
+
+ private:
+  std::filesystem::path LockPath(FileIdentity file) const;
+  std::filesystem::path folder_;
+};
+
+}  // namespace kq

@@ -1,0 +1,64 @@
+#include "output_path.h"
+
+#include "draw_ops.h"
+
+namespace kqprint {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Whether `path` is `folder` or lies inside it, both taken as the host resolves them.
+bool Inside(const fs::path& path, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path p = fs::weakly_canonical(path, ec);
+  if (ec) return false;
+  const fs::path f = fs::weakly_canonical(folder, ec);
+  if (ec) return false;
+  auto pi = p.begin();
+  for (auto fi = f.begin(); fi != f.end(); ++fi, ++pi) {
+    if (fi->empty()) continue;  // a trailing separator
+    if (pi == p.end() || *pi != *fi) return false;
+  }
+  return true;
+}
+
+bool Same(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && fs::equivalent(a, b, ec);
+}
+
+}  // namespace
+
+std::optional<std::string> OutputRefusal(const fs::path& output, const PrintJob& job, const fs::path& jobFile,
+                                         const fs::path& stateRoot) {
+  const std::string place = output.string();
+  std::error_code ec;
+  const fs::file_status status = fs::status(output, ec);
+  if (fs::exists(status)) {
+    if (fs::is_directory(status)) return place + " is a folder";
+    if (!fs::is_regular_file(status)) return place + " is not a plain file (a FIFO, a device or a socket)";
+    if (Same(output, jobFile)) return place + " is the job file itself";
+    for (std::size_t i = 0; i < job.pages.size(); ++i) {
+      const auto& ops = job.pages[i].ops;
+      for (std::size_t j = 0; j < ops.size(); ++j) {
+        if (!ops[j].drawing) continue;
+        for (const fs::path& input : ops[j].drawing->InputFiles())
+          if (Same(output, input))
+            return place + " is a file the job reads (pages[" + std::to_string(i) + "].ops[" + std::to_string(j) +
+                   "], " + ops[j].op + ")";
+      }
+    }
+  }
+  // The state root's own files (its database, the locks) lie at its top and under shares/; its drives and other
+  // folders are for people's files.
+  if (!stateRoot.empty()) {
+    std::error_code e1, e2;
+    const fs::path parent = fs::weakly_canonical(output, e1).parent_path();
+    if ((!e1 && parent == fs::weakly_canonical(stateRoot, e2) && !e2) || Inside(output, stateRoot / "shares"))
+      return place + " is among the printer's state files in " + stateRoot.string();
+  }
+  return std::nullopt;
+}
+
+}  // namespace kqprint

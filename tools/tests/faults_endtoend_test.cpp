@@ -1,0 +1,263 @@
+// The print tool under faults, as an unlucky person meets them: jobs that fail, are killed or run out of disk leave
+// the earlier PDF as it was; outputs that are not for a PDF are refused; jobs at once on one state root each
+// report their own result.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "endtoend_fixture.h"
+#include "win/registry.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kPrintTool = fs::path(KQ_BINARY_DIR) / "bin" / "kqprint";
+const fs::path kFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+std::string LastLine(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  const auto newline = text.rfind('\n');
+  return newline == std::string::npos ? text : text.substr(newline + 1);
+}
+
+class ToolFaults : public EndToEndTest {
+ protected:
+  ToolFaults() { fs::copy_file(kFont, machine->Root() / "font.ttf"); }
+
+  std::string Command(const std::string& arguments) const {
+    return "cd " + Quote(machine->Root().string()) + " && KQ_ROOT=" + Quote(toolState.string()) +
+           " KQ_OPEN_HANDLER= exec " + Quote(kPrintTool.string()) + " " + arguments;
+  }
+  CommandResult Tool(const std::string& arguments) const { return RunCommand(Command(arguments)); }
+
+  // The tool started in the background, its output going to `log`.
+  pid_t Start(const std::string& arguments, const fs::path& log) const {
+    const std::string command = Command(arguments) + " > " + Quote(log.string()) + " 2>&1";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return pid;
+  }
+  // Its exit code, or 128 + the signal that ended it.
+  static int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  static bool AwaitFile(const fs::path& file, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!fs::exists(file)) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  // "FileName" as the tool's state root holds it.
+  std::optional<kq::WString> FileNameValue() const {
+    auto tool = std::make_shared<kq::Machine>(kq::MachineConfig{toolState});
+    kq::MachineScope bind(tool);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Kelvo Software\\PDF Zedarod", 0, KEY_READ, &key) != 0)
+      return std::nullopt;
+    std::vector<WCHAR> buffer(1024, 0);
+    DWORD type = 0, size = static_cast<DWORD>(buffer.size() * sizeof(WCHAR));
+    const LSTATUS r = RegQueryValueExW(key, u"FileName", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    RegCloseKey(key);
+    if (r != ERROR_SUCCESS) return std::nullopt;
+    return kq::WString(buffer.data(), size / sizeof(WCHAR));
+  }
+
+  // A job of `pages` pages, each with a square and a line of text in the job's font.
+  fs::path PagesJob(const std::string& name, int pages, const std::string& lastPageFont = "font.ttf") const {
+    nlohmann::ordered_json job = {{"document", name},
+                                  {"settings", {{"OpenFile", 0}, {"PPOption", 0}}},
+                                  {"pages", nlohmann::ordered_json::array()}};
+    for (int i = 0; i < pages; ++i) {
+      const std::string font = i + 1 == pages ? lastPageFont : "font.ttf";
+      job["pages"].push_back({{"ops",
+                               {{{"op", "rect"}, {"rect", {72, 72, 200, 200}}, {"fill", "#ff0000"}},
+                                {{"op", "text"},
+                                 {"at", {72, 300}},
+                                 {"font", {{"file", font}, {"size", 12}}},
+                                 {"text", "Page " + std::to_string(i + 1)}}}}});
+    }
+    const fs::path file = machine->Root() / (name + ".json");
+    std::ofstream(file) << job.dump();
+    return file;
+  }
+
+  fs::path toolState = machine->Root() / "tool-state";
+};
+
+TEST_F(ToolFaults, TheEarlierPdfSurvivesEveryJobThatDoesNotFinish) {
+  const fs::path pdf = out / "report.pdf";
+  const fs::path part = out / ".~report.pdf.kqpart";
+  const std::string o = " --yes -o " + Quote(pdf.string());
+  ASSERT_EQ(Tool(Quote(PagesJob("first", 2).string()) + o).status, 0);
+  const std::string earlier = Contents(pdf);
+  const kq::WString destination = kq::WindowsPathFromPosix(pdf.string());
+
+  std::ofstream(machine->Root() / "garbage.ttf") << std::string(4096, '\x5a');
+  const CommandResult failed = Tool(Quote(PagesJob("second", 2, "garbage.ttf").string()) + o);
+  EXPECT_NE(failed.status, 0) << failed.output;
+  EXPECT_LT(failed.status, 128);
+  EXPECT_EQ(Contents(pdf), earlier) << "a job that fails on page 2, with a font that is no font";
+  EXPECT_FALSE(fs::exists(part));
+  EXPECT_NE(FileNameValue(), destination);
+
+  const pid_t killed = Start(Quote(PagesJob("long", 3000).string()) + o, machine->Root() / "killed.log");
+  ASSERT_TRUE(AwaitFile(part));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ::kill(killed, SIGKILL);
+  EXPECT_EQ(Wait(killed), 128 + SIGKILL);
+  EXPECT_EQ(Contents(pdf), earlier) << "a job killed mid-way";
+  EXPECT_NE(FileNameValue(), destination);
+
+  // The next job onto the destination takes over what the killed one left.
+  const CommandResult next = Tool(Quote(PagesJob("third", 3).string()) + o);
+  EXPECT_EQ(next.status, 0) << next.output;
+  EXPECT_EQ(PdfInfo(pdf)["Pages"], "3");
+  EXPECT_FALSE(fs::exists(part));
+  EXPECT_EQ(FileNameValue(), destination);
+}
+
+TEST_F(ToolFaults, AFullDiskLeavesTheEarlierPdfAndSaysSo) {
+  if (RunCommand("unshare -rm true").status != 0) GTEST_SKIP() << "no mount namespace for a small disk";
+  const fs::path disk = machine->Root() / "disk";
+  fs::create_directories(disk);
+  const std::string earlier = "%PDF-1.3 the earlier file\n";
+  const fs::path job = PagesJob("large", 400);
+  // A disk of 64 KiB, with the earlier file on it, for the tool's run only.
+  const CommandResult run = RunCommand(
+      "unshare -rm sh -c " +
+      Quote("mount -t tmpfs -o size=64k none " + Quote(disk.string()) + " && printf %s " + Quote(earlier) + " > " +
+            Quote((disk / "out.pdf").string()) + " && (" + Command(Quote(job.string()) + " --yes -o " +
+            Quote((disk / "out.pdf").string())) + "); code=$?; cat " + Quote((disk / "out.pdf").string()) +
+            "; ls -a " + Quote(disk.string()) + "; exit $code"));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find(earlier), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find(".kqpart"), std::string::npos) << "no part file is left: " << run.output;
+  EXPECT_NE(run.output.find("not enough space on the disk"), std::string::npos) << run.output;
+}
+
+TEST_F(ToolFaults, OutputsThatAreNotForThePdfAreRefused) {
+  const fs::path job = PagesJob("job", 1);
+  ASSERT_EQ(Tool(Quote(job.string()) + " -o " + Quote((out / "warm.pdf").string())).status, 0);
+  const fs::path fifo = out / "fifo.pdf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path folder = out / "folder.pdf";
+  fs::create_directories(folder);
+  const struct {
+    fs::path output;
+    std::string reason;
+  } cases[] = {
+      {machine->Root() / "font.ttf", "is a file the job reads (pages[0].ops[1], text)"},
+      {job, "is the job file itself"},
+      {toolState / "registry.db", "is among the printer's state files"},
+      {toolState / "new.pdf", "is among the printer's state files"},
+      {toolState / "shares" / "new.pdf", "is among the printer's state files"},
+      {folder, "is a folder"},
+      {fifo, "is not a plain file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output.string());
+    const std::string before = fs::is_regular_file(c.output) ? Contents(c.output) : std::string();
+    const CommandResult run = Tool(Quote(job.string()) + " --yes -o " + Quote(c.output.string()));
+    EXPECT_EQ(run.status, 2) << run.output;
+    EXPECT_NE(LastLine(run.output).find(c.reason), std::string::npos) << run.output;
+    if (fs::is_regular_file(c.output)) {
+      EXPECT_EQ(Contents(c.output), before);
+    }
+  }
+  EXPECT_FALSE(fs::exists(toolState / "new.pdf"));
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  const CommandResult next = Tool(Quote(job.string()) + " -o " + Quote((out / "next.pdf").string()));
+  EXPECT_EQ(next.status, 0) << next.output;
+  ExpectQpdfCheckPasses(out / "next.pdf");
+}
+
+TEST_F(ToolFaults, TwoJobsOntoOnePathNeverBothSucceed) {
+  const fs::path pdf = out / "both.pdf";
+  const pid_t first = Start(Quote(PagesJob("long", 600).string()) + " --yes -o " + Quote(pdf.string()),
+                            machine->Root() / "first.log");
+  ASSERT_TRUE(AwaitFile(out / ".~both.pdf.kqpart"));
+  const CommandResult second = Tool(Quote(PagesJob("short", 1).string()) + " --yes -o " + Quote(pdf.string()));
+  EXPECT_EQ(second.status, 1) << second.output;
+  EXPECT_NE(LastLine(second.output).find("in use by another program"), std::string::npos) << second.output;
+  EXPECT_EQ(Wait(first), 0) << Contents(machine->Root() / "first.log");
+  EXPECT_EQ(PdfInfo(pdf)["Pages"], "600");
+  ExpectQpdfCheckPasses(pdf);
+}
+
+TEST_F(ToolFaults, SixteenJobsAtOnceEachReportTheirOwnResult) {
+  const fs::path job = PagesJob("job", 3);
+  ASSERT_EQ(Tool(Quote(job.string()) + " -o " + Quote((out / "warm.pdf").string())).status, 0);
+  std::vector<pid_t> jobs;
+  for (int i = 0; i < 16; ++i) {
+    // Every fourth person cancels the dialog: their result is "FALSE", whatever the others record.
+    const std::string answer = i % 4 == 3 ? " --cancel" : " -o " + Quote((out / (std::to_string(i) + ".pdf")).string());
+    jobs.push_back(Start(Quote(job.string()) + answer, machine->Root() / (std::to_string(i) + ".log")));
+  }
+  for (int i = 0; i < 16; ++i) {
+    SCOPED_TRACE(i);
+    const int code = Wait(jobs[static_cast<std::size_t>(i)]);
+    const std::string line = LastLine(Contents(machine->Root() / (std::to_string(i) + ".log")));
+    if (i % 4 == 3) {
+      EXPECT_EQ(code, 4);
+      EXPECT_EQ(line, "kqprint: no PDF was written: the Save As dialog was cancelled");
+    } else {
+      EXPECT_EQ(code, 0);
+      EXPECT_EQ(line, "kqprint: the PDF went to " + (out / (std::to_string(i) + ".pdf")).string());
+      EXPECT_EQ(PdfInfo(out / (std::to_string(i) + ".pdf"))["Pages"], "3");
+    }
+  }
+}
+
+TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
+  const std::string deep(10000, '[');
+  const std::string settings = R"("settings": {"OpenFile": 0, "PPOption": 0})";
+  const struct {
+    std::string what;
+    std::string json;
+    std::string reason;
+  } cases[] = {
+      {"an op nested 10000 deep", R"({"pages": [{"ops": [{"op": "rect", "rect": )" + deep + std::string(10000, ']') +
+                                      "}]}]}",
+       "values nested deeper than 64 levels"},
+      {"a setting nested 10000 deep", R"({"settings": {"DPI": )" + std::string(10000, '[') + std::string(10000, ']') +
+                                          "}}",
+       "values nested deeper than 64 levels"},
+      {"text far away", "{" + settings + R"(, "pages": [{"ops": [{"op": "text", "at": [1e12, 72],
+         "font": {"file": "font.ttf", "size": 12}, "text": "far"}]}]})",
+       "pages[0].ops[0] (text): 1e+12 points lie beyond the device's coordinates"},
+      {"a path far away", "{" + settings + R"(, "pages": [{"ops": [
+         {"op": "rect", "rect": [0, 0, 10, 10], "fill": "#ff0000"},
+         {"op": "path", "d": "M 0 0 L -3e9 5 Z", "fill": "#000000"}]}]})",
+       "pages[0].ops[1] (path): -3e+09 points lie beyond the device's coordinates"},
+  };
+  const fs::path pdf = out / "far.pdf";
+  std::ofstream(pdf) << "the earlier file";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path job = machine->Root() / "hostile.json";
+    std::ofstream(job) << c.json;
+    const CommandResult run = Tool(Quote(job.string()) + " --yes -o " + Quote(pdf.string()));
+    EXPECT_EQ(run.status, 3) << run.output;
+    EXPECT_NE(LastLine(run.output).find(c.reason), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+    EXPECT_EQ(Contents(pdf), "the earlier file");
+    EXPECT_FALSE(fs::exists(out / ".~far.pdf.kqpart"));
+  }
+}
+
+}  // namespace
+}  // namespace e2e
