@@ -1,0 +1,3 @@
+#include "dovecap/dovecap.h"
+
+void CDovecap::OnConvertClick() {}
