@@ -25,6 +25,7 @@ class OpenDocument {
   WString Name() const;
 
   // ---- Selection ----
+  bool saved = true;  // no change since it was opened or saved
   LONG selectionStart = 0;
   LONG selectionEnd = 0;
 
