@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dovecap/dovecap_module.h"
+#include "handover/handover_block.h"
 #include "win/clipboard.h"
 #include "win/dispatch_object.h"
 #include "win/office_addins.h"
@@ -62,8 +63,20 @@ class CDovecap final : public kq::DispatchObject, public IDTExtensibility2 {
   HRESULT OnStartupComplete(SAFEARRAY**) override { return E_NOTIMPL; }
   HRESULT OnBeginShutdown(SAFEARRAY**) override { return E_NOTIMPL; }
 
-  // The button's Click.
+  // The button's Click: one conversion of the active document.
   void OnConvertClick();
+  // 1 when the virtual printer is installed; its name and the three printer values are kept.
+  int FindVirtualPrinter();
+  // 1 with `output` (260 units) filled and the file created empty; 0 when the person gave up or the dialog failed.
+  int ChooseOutputFile(const std::u16string& documentName, WCHAR* output);
+  // Builds the hand-over block of the active document; 0 when its first unit could not be had.
+  int CollectDocumentData();
+
+  const WCHAR* PrinterName() const { return printerName_; }
+  const WCHAR* Folder() const { return folder_; }
+  DWORD UseDefFileName() const { return useDefFileName_; }
+  DWORD Overwrite() const { return overwrite_; }
+  void SetApplication(IDispatch* application) { application_ = kq::ComPtr<IDispatch>(application); }
 
   // Copies every memory format on the clipboard; nothing when the clipboard cannot be opened.
   void SaveClipboard();
@@ -78,6 +91,9 @@ class CDovecap final : public kq::DispatchObject, public IDTExtensibility2 {
   ~CDovecap() override;
   void SetUpBar();
   HRESULT AdviseSink();
+  // Creates the shared memory and copies the block into it; false when another job's block is there.
+  bool PublishBlock();
+  void CleanUp(bool dialogStarted);
 
   DovecapObjectCount alive_;
   DWORD cookie_ = kSinkNotAdvised;
@@ -87,7 +103,7 @@ class CDovecap final : public kq::DispatchObject, public IDTExtensibility2 {
   WCHAR outputPath_[260] = {};
   int pages_ = 0;
   HANDLE mapping_ = nullptr;
-  std::vector<std::byte> buffer_;
+  handover::BlockWriter block_;
   int versionCode_ = 2003;
   std::vector<HGLOBAL> blocks_;
   std::vector<UINT> formats_;
