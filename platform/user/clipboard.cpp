@@ -20,7 +20,11 @@ struct ClipboardService {
 
   std::mutex mutex;
   std::uintptr_t nextHandle = 0x40000;
-  std::map<HGLOBAL, std::vector<std::byte>> blocks;
+  struct Block {
+    std::vector<std::byte> data;
+    SIZE_T size;
+  };
+  std::map<HGLOBAL, Block> blocks;
   std::map<HBITMAP, BitmapPixels> bitmaps;
   std::map<std::pair<HINSTANCE, WORD>, BitmapPixels> resources;
   DWORD openBy = 0;  // the thread holding the clipboard open
@@ -93,8 +97,8 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
   auto& c = Clipboard();
   std::lock_guard lock(c.mutex);
   const HGLOBAL block = c.NewHandle<HGLOBAL>();
-  // Every block starts zero-filled, GMEM_ZEROINIT or not.
-  c.blocks.emplace(block, std::vector<std::byte>(bytes));
+  // Every block starts zero-filled, GMEM_ZEROINIT or not; a block of no bytes still has an address.
+  c.blocks.emplace(block, kq::ClipboardService::Block{std::vector<std::byte>(std::max<SIZE_T>(bytes, 1)), bytes});
   return block;
 }
 
@@ -106,7 +110,7 @@ SIZE_T GlobalSize(HGLOBAL block) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  return it->second.size();
+  return it->second.size;
 }
 
 LPVOID GlobalLock(HGLOBAL block) {
@@ -117,9 +121,7 @@ LPVOID GlobalLock(HGLOBAL block) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  // A block of no bytes still has an address.
-  static std::byte empty;
-  return it->second.empty() ? &empty : it->second.data();
+  return it->second.data.data();
 }
 
 BOOL GlobalUnlock(HGLOBAL block) {

@@ -107,6 +107,30 @@ bool RegisterAddin(std::string& problem) {
   return true;
 }
 
+// Where the add-in names the file itself when the printer says so: its folder and the document's name up to the
+// first full stop; nothing when the person is asked.
+std::optional<fs::path> DefaultOutput(const fs::path& document) {
+  PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(u"Kelvo Quenzar Printer", &printer, &defaults)) return std::nullopt;
+  WCHAR folder[260] = {};
+  DWORD use = 0, type = 0, needed = 0;
+  const bool named =
+      GetPrinterDataExW(printer, u"PrinterDriverData", u"UseDefFileName", &type, reinterpret_cast<BYTE*>(&use),
+                        sizeof use, &needed) == ERROR_SUCCESS &&
+      use != 0 &&
+      GetPrinterDataExW(printer, u"PrinterDriverData", u"Folder", &type, reinterpret_cast<BYTE*>(folder),
+                        sizeof folder - sizeof(WCHAR), &needed) == ERROR_SUCCESS &&
+      std::u16string_view(folder).size() > 1;
+  ClosePrinter(printer);
+  if (!named) return std::nullopt;
+  const auto host = kq::HostPathFromWindows(folder);
+  if (!host) return std::nullopt;
+  std::string base = document.filename().string();
+  base = base.substr(0, base.find('.'));
+  return *host / (base + ".pdf");
+}
+
 kq::ComPtr<IDispatch> FindButton(IDispatch* app) {
   const auto bars = kq::GetProperty(app, u"CommandBars").ToDispatch();
   const auto bar = kq::CallMethod(bars.Get(), u"Item", {kq::Variant(u"PDF Printer")}).ToDispatch();
@@ -152,7 +176,10 @@ int main(int argc, char** argv) {
   } else {
     person.AnswerSaveAs(kq::WindowsPathFromPosix(output.string()));
   }
-  const auto before = fs::exists(output, ec) ? std::optional(fs::last_write_time(output, ec)) : std::nullopt;
+  // With the printer's default naming no dialog is shown: the file goes to the printer's folder.
+  const fs::path expected = DefaultOutput(options->document).value_or(output);
+  if (expected != output) std::cerr << "kqword: the printer names the file itself: " << expected.string() << "\n";
+  const auto before = fs::exists(expected, ec) ? std::optional(fs::last_write_time(expected, ec)) : std::nullopt;
 
   auto program = kq::wordproc::WordProcessor::Start();
   if (!program) return Fail("the word processor could not start");
@@ -176,7 +203,8 @@ int main(int argc, char** argv) {
     for (const auto& entry : person.Journal())
       if (entry.kind == kq::JournalEntry::Kind::SaveAs && entry.answer == IDOK)
         if (auto host = kq::HostPathFromWindows(entry.text)) written = *host;
-    if (!written && fs::exists(output, ec) && (!before || fs::last_write_time(output, ec) != *before)) written = output;
+    if (!written && fs::exists(expected, ec) && (!before || fs::last_write_time(expected, ec) != *before))
+      written = expected;
     if (written && fs::exists(*written, ec) && fs::file_size(*written, ec) > 0) {
       std::cout << written->string() << "\n";
       std::cerr << "kqword: the PDF is " << written->string() << "\n";

@@ -212,6 +212,7 @@ int CDovecap::CollectDocumentData() {
   dovecap::ConverterRegistry registry;
   if (auto converter = registry.ConvertByExtension(GetProperty(document.Get(), u"FullName").ToText().c_str(), 1)) {
     converter->SetProgressWindow(WaitForConvertStatus(kStatusWait));
+    statusAwaited_ = true;
     const dovecap::BookmarkMap* bookmarks = nullptr;
     const dovecap::OutlineList* outline = nullptr;
     const dovecap::LinkMap* links = nullptr;
@@ -255,10 +256,11 @@ bool CDovecap::PublishBlock() {
 
 void CDovecap::CleanUp(bool dialogStarted) {
   if (dialogStarted) {
-    // The dialog's thread may not have published its window yet.
-    if (const HWND dialog = WaitForConvertStatus(kStatusWait)) SendMessageW(dialog, kConvertStatusDone, 0, 0);
-    ConvertStatusWindow() = nullptr;
+    // The dialog's thread may not have published its window yet; once it has, the driver may have ended it.
+    if (!statusAwaited_) WaitForConvertStatus(kStatusWait);
+    EndConvertStatus();
   }
+  statusAwaited_ = false;
   block_.Release();
   if (mapping_) CloseHandle(std::exchange(mapping_, nullptr));
 }

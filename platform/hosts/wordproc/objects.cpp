@@ -345,13 +345,13 @@ class DocumentObject final : public DispatchObject {
   DocumentObject(std::shared_ptr<AppState> state, Doc doc) {
     AddInterface(IID_WordDocument);
     auto view = std::shared_ptr<Simple>(MakeObject<Simple>().Detach(), [](Simple* s) { s->Release(); });
-    auto settings = std::make_shared<std::array<INT, 3>>(std::array<INT, 3>{3, -1, 0});  // type, show, view
-    view->Add(u"Type", [settings](const Args&) { return Variant((*settings)[0]); },
-              [settings](const Args& args) { (*settings)[0] = Variant(args.PutValue()).ToInt(); });
-    view->Add(u"ShowRevisionsAndComments", [settings](const Args&) { return Variant((*settings)[1] != 0); },
-              [settings](const Args& args) { (*settings)[1] = Variant(args.PutValue()).ToBool() ? -1 : 0; });
-    view->Add(u"RevisionsView", [settings](const Args&) { return Variant((*settings)[2]); },
-              [settings](const Args& args) { (*settings)[2] = Variant(args.PutValue()).ToInt(); });
+    // The view's settings belong to the open document: every object over it sees the same.
+    view->Add(u"Type", [doc](const Args&) { return Variant(doc->view.type); },
+              [doc](const Args& args) { doc->view.type = Variant(args.PutValue()).ToInt(); });
+    view->Add(u"ShowRevisionsAndComments", [doc](const Args&) { return Variant(doc->view.showMarks); },
+              [doc](const Args& args) { doc->view.showMarks = Variant(args.PutValue()).ToBool(); });
+    view->Add(u"RevisionsView", [doc](const Args&) { return Variant(doc->view.revisionsView); },
+              [doc](const Args& args) { doc->view.revisionsView = Variant(args.PutValue()).ToInt(); });
 
     AddProperty(u"Name", [doc](const Args&) { return Variant(doc->Name()); });
     AddProperty(u"FullName", [doc](const Args&) { return Variant(doc->FullName()); });

@@ -104,6 +104,7 @@ class CDovecap final : public kq::DispatchObject, public IDTExtensibility2 {
   int pages_ = 0;
   HANDLE mapping_ = nullptr;
   handover::BlockWriter block_;
+  bool statusAwaited_ = false;  // the progress dialog has published its window (or failed) in this conversion
   int versionCode_ = 2003;
   std::vector<HGLOBAL> blocks_;
   std::vector<UINT> formats_;

@@ -24,9 +24,10 @@ class AddinMachine : public ::testing::Test {
   }
 
   // A started word processor's application; with add-ins, the add-in is connected to it.
-  kq::ComPtr<IDispatch> Start(bool addIns = true) {
+  kq::ComPtr<IDispatch> Start(bool addIns = true, std::u16string version = u"11.0") {
     kq::wordproc::StartOptions options;
     options.loadAddIns = addIns;
+    options.version = std::move(version);
     program_ = kq::wordproc::WordProcessor::Start(options);
     return program_ ? program_->NewApplication() : nullptr;
   }

@@ -50,8 +50,8 @@ class Conversion : public AddinMachine {
   }
 
   // Starts the word processor with the add-in and opens a document python-docx wrote.
-  ComPtr<IDispatch> OpenFixture(const std::string& kind) {
-    app_ = Start();
+  ComPtr<IDispatch> OpenFixture(const std::string& kind, std::u16string version = u"11.0") {
+    app_ = Start(true, std::move(version));
     const auto file = kq::wordproc::MakeDocxFixture(kind, machine_->Root());
     EXPECT_FALSE(file.empty());
     const auto documents = kq::GetProperty(app_.Get(), u"Documents").ToDispatch();
@@ -165,6 +165,68 @@ TEST_F(Conversion, SaveAsCancelledStopsAndAFileThatCannotBeWrittenIsAskedAgain) 
   EXPECT_FALSE(fs::exists(chosen));  // the first question was answered No
   Click();
   EXPECT_GT(fs::file_size(chosen), 1000u);
+}
+
+ComPtr<IDispatch> View(IDispatch* document) {
+  return kq::GetProperty(kq::GetProperty(document, u"ActiveWindow").ToDispatch().Get(), u"View").ToDispatch();
+}
+
+TEST_F(Conversion, AProtectedDocumentIsPrintedWithoutABlockOnOkAndTheViewIsPutBack) {
+  // Without default naming the driver, holding no block, asks where the file goes.
+  InstallPrinter(0, out_, 1);
+  const auto doc = OpenFixture("protected");
+  const std::string question =
+      "box: The document is protected. Tags and links will not be converted. \nDo you wish to continue and create "
+      "PDF without tags?";
+  for (const int answer : {IDCANCEL, IDOK}) {
+    SCOPED_TRACE(answer);
+    kq::PutProperty(View(doc.Get()).Get(), u"Type", Variant(INT{1}));
+    Person().AnswerMessageBox(answer, {kCaption, u"protected"});
+    const fs::path pdf = out_ / "driver.pdf";
+    if (answer == IDOK) Person().AnswerSaveAs(kq::WindowsPathFromPosix(pdf.string()));
+    Click();
+    EXPECT_EQ(kq::GetProperty(View(doc.Get()).Get(), u"Type").ToInt(), 1);
+    EXPECT_FALSE(fs::exists(out_ / "protected.pdf"));  // the add-in chose no file
+    EXPECT_EQ(fs::exists(pdf), answer == IDOK);
+  }
+  const auto asked = Asked();
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[0], question);
+  EXPECT_EQ(asked[1], question);
+  const std::string json = Output("qpdf --json '" + (out_ / "driver.pdf").string() + "'");
+  EXPECT_NE(json.find("\"outlines\": []"), std::string::npos);
+}
+
+TEST_F(Conversion, RevisionsAskOnlyFromTheLaterVersionsOn) {
+  InstallPrinter(1, out_, 1);
+  const std::string question =
+      "box: Zedarod cannot convert links in the documents which have comments or revisions.\nDo you wish to continue "
+      "and create the PDF without links?";
+  struct Case {
+    std::u16string version;
+    bool asked;
+  };
+  for (const auto& c : {Case{u"9.0", false}, Case{u"10.0", false}, Case{u"11.0", true}, Case{u"12.0", true}}) {
+    SCOPED_TRACE(kq::Utf8FromWide(c.version));
+    const auto doc = OpenFixture("revised", c.version);
+    Person().AnswerMessageBox(IDCANCEL, {kCaption, u"comments or revisions"});
+    Click();
+    const auto asked = Asked();
+    EXPECT_EQ(!asked.empty() && asked.back() == question, c.asked);
+    // Not asked: printed with the block to the default name.
+    EXPECT_EQ(fs::exists(out_ / "revised.pdf"), !c.asked);
+    fs::remove(out_ / "revised.pdf");
+    // A view that does not show the marks asks nothing.
+    kq::PutProperty(View(doc.Get()).Get(), u"ShowRevisionsAndComments", Variant(false));
+    const std::size_t before = Asked().size();
+    Click();
+    EXPECT_EQ(Asked().size(), before);
+    EXPECT_TRUE(fs::exists(out_ / "revised.pdf"));
+    fs::remove(out_ / "revised.pdf");
+    kq::CallMethod(app_.Get(), u"Quit");
+    app_ = nullptr;
+    program_.reset();
+  }
 }
 
 TEST_F(Conversion, TheOutputIsNamedAfterTheDocument) {
