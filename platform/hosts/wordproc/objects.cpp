@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "addins.h"
+#include "command_bars.h"
 #include "docx_reader.h"
 #include "print_document.h"
 #include "win/paths.h"
@@ -21,6 +23,9 @@ struct AppState {
   std::vector<std::shared_ptr<OpenDocument>> documents;  // the active one last
   DWORD runningRegistration = 0;
   IDispatch* application = nullptr;  // not referenced: the application owns the state
+  std::shared_ptr<CommandBarSet> commandBars = std::make_shared<CommandBarSet>();
+  // Connected at start-up, disconnected when the program quits (they hold the application until then).
+  std::vector<ComPtr<IDTExtensibility2>> addins;
 };
 
 namespace {
@@ -340,13 +345,13 @@ class DocumentObject final : public DispatchObject {
   DocumentObject(std::shared_ptr<AppState> state, Doc doc) {
     AddInterface(IID_WordDocument);
     auto view = std::shared_ptr<Simple>(MakeObject<Simple>().Detach(), [](Simple* s) { s->Release(); });
-    auto settings = std::make_shared<std::array<INT, 3>>(std::array<INT, 3>{3, -1, 0});  // type, show, view
-    view->Add(u"Type", [settings](const Args&) { return Variant((*settings)[0]); },
-              [settings](const Args& args) { (*settings)[0] = Variant(args.PutValue()).ToInt(); });
-    view->Add(u"ShowRevisionsAndComments", [settings](const Args&) { return Variant((*settings)[1] != 0); },
-              [settings](const Args& args) { (*settings)[1] = Variant(args.PutValue()).ToBool() ? -1 : 0; });
-    view->Add(u"RevisionsView", [settings](const Args&) { return Variant((*settings)[2]); },
-              [settings](const Args& args) { (*settings)[2] = Variant(args.PutValue()).ToInt(); });
+    // The view's settings belong to the open document: every object over it sees the same.
+    view->Add(u"Type", [doc](const Args&) { return Variant(doc->view.type); },
+              [doc](const Args& args) { doc->view.type = Variant(args.PutValue()).ToInt(); });
+    view->Add(u"ShowRevisionsAndComments", [doc](const Args&) { return Variant(doc->view.showMarks); },
+              [doc](const Args& args) { doc->view.showMarks = Variant(args.PutValue()).ToBool(); });
+    view->Add(u"RevisionsView", [doc](const Args&) { return Variant(doc->view.revisionsView); },
+              [doc](const Args& args) { doc->view.revisionsView = Variant(args.PutValue()).ToInt(); });
 
     AddProperty(u"Name", [doc](const Args&) { return Variant(doc->Name()); });
     AddProperty(u"FullName", [doc](const Args&) { return Variant(doc->FullName()); });
@@ -371,8 +376,12 @@ class DocumentObject final : public DispatchObject {
       Print(state, doc);
       return Variant();
     });
-    AddProperty(u"Saved", [](const Args&) { return Variant(true); }, [](const Args&) {});
-    AddMethod(u"Save", [](const Args&) { return Variant(); });
+    AddProperty(u"Saved", [doc](const Args&) { return Variant(doc->saved); },
+                [doc](const Args& args) { doc->saved = Variant(args.PutValue()).ToBool(); });
+    AddMethod(u"Save", [doc](const Args&) {
+      doc->saved = true;
+      return Variant();
+    });
     AddProperty(u"Comments", [doc](const Args&) { return Variant(Counted([doc] { return doc->Model().comments; }).Get()); });
     AddProperty(u"Revisions", [doc](const Args&) { return Variant(Counted([doc] { return doc->Model().revisions; }).Get()); });
     AddProperty(u"ProtectionType", [doc](const Args&) { return Variant(static_cast<INT>(doc->Model().protection)); });
@@ -429,6 +438,7 @@ class ApplicationObject final : public DispatchObject {
     });
     AddProperty(u"ActiveDocument", [state](const Args&) { return Variant(DocumentOf(state, Active(state)).Get()); });
     AddProperty(u"Selection", [state](const Args&) { return Variant(MakeSelection(Active(state)).Get()); });
+    AddProperty(u"CommandBars", [state](const Args&) { return Variant(MakeCommandBars(state->commandBars).Get()); });
     AddProperty(u"ActivePrinter", [state](const Args&) { return Variant(state->activePrinter); },
                 [state](const Args& args) {
                   const WString name = Variant(args.PutValue()).ToText();
@@ -449,6 +459,7 @@ class ApplicationObject final : public DispatchObject {
       return Variant(static_cast<FLOAT>(args.Float(0) * kScreenDpi / 72.0));
     });
     AddMethod(u"Quit", [state](const Args&) {
+      DisconnectAddIns(state->addins);
       state->documents.clear();
       if (state->runningRegistration) RevokeActiveObject(std::exchange(state->runningRegistration, 0), nullptr);
       return Variant();
@@ -468,6 +479,7 @@ ComPtr<IDispatch> MakeApplication(std::shared_ptr<AppState> state) {
   auto app = MakeObject<ApplicationObject>(state);
   // The running instance is registered weakly: the program's own reference keeps it alive, not the table.
   RegisterActiveObject(app.Get(), CLSID_WordApplication, ACTIVEOBJECT_WEAK, &state->runningRegistration);
+  if (state->options.loadAddIns) state->addins = ConnectAddIns(app.Get());
   return app->Self();
 }
 

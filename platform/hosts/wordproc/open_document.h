@@ -25,6 +25,12 @@ class OpenDocument {
   WString Name() const;
 
   // ---- Selection ----
+  bool saved = true;  // no change since it was opened or saved
+  struct View {
+    INT type = 3;  // the print layout
+    bool showMarks = true;
+    INT revisionsView = 0;  // 0: the final text, 1: the original
+  } view;
   LONG selectionStart = 0;
   LONG selectionEnd = 0;
 

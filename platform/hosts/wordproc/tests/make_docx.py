@@ -2,7 +2,8 @@
 """Writes the .docx fixtures of the word processor's and the add-in's tests with python-docx (another program's
 writer), adding the parts python-docx has no call for (bookmarks, hyperlinks, a floating shape) as raw XML.
 
-usage: make_docx.py KIND OUT.docx   with KIND one of: report, plain, levels, wrap, lists, fields, shapes
+usage: make_docx.py KIND OUT.docx   with KIND one of: report, plain, levels, wrap, lists, fields, shapes, protected,
+       revised
 """
 import sys
 
@@ -101,7 +102,17 @@ def page_break(document):
 
 def main(kind, out):
     d = docx.Document()
-    if kind == "report":
+    if kind == "protected":
+        d.add_heading("Locked", level=1)
+        d.add_paragraph("A document only to be read.")
+        d.settings.element.append(parse_xml('<w:documentProtection %s w:edit="readOnly" w:enforcement="1"/>'
+                                            % nsdecls("w")))
+    elif kind == "revised":
+        d.add_heading("Changed", level=1)
+        p = d.add_paragraph("Text with ")
+        p._p.append(parse_xml('<w:ins %s w:id="1" w:author="a" w:date="2024-01-01T00:00:00Z"><w:r><w:t>inserted'
+                              '</w:t></w:r></w:ins>' % nsdecls("w")))
+    elif kind == "report":
         d.add_heading("Introduction", level=1)
         intro = d.add_paragraph("The opening words of the report. ")
         bookmark(intro, "opening")

@@ -13,7 +13,7 @@
 
 namespace kq::wordproc {
 
-// Writes the fixture `kind` (report, plain, levels, wrap, lists, fields, shapes) into `folder`; the file's path, or an empty
+// Writes the fixture `kind` (report, plain, levels, wrap, lists, fields, shapes, protected, revised) into `folder`; the file's path, or an empty
 // path when the writer failed.
 inline std::filesystem::path MakeDocxFixture(const std::string& kind, const std::filesystem::path& folder) {
   const auto out = folder / (kind + ".docx");

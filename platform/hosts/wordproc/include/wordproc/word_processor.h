@@ -13,6 +13,7 @@ namespace kq::wordproc {
 struct StartOptions {
   WString version = u"11.0";  // what Application.Version answers
   WString activePrinter;       // empty: the spooler's default printer, if any
+  bool loadAddIns = true;      // connect the COM add-ins of the add-ins key at start and disconnect them at Quit
 };
 
 // While it lives, the word processor's class is registered under its ProgID and its class object offered on the
