@@ -193,17 +193,13 @@ class TextOp final : public DrawOp {
   static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix", "angle"};
   static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
 
-  TextOp(const Json& op, const std::filesystem::path& folder) {
+  TextOp(const Json& op, JobFiles& files) {
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
     if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
     CheckFields(font, kFontFields, "\"font\"");
     const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
-    const std::filesystem::path beside = folder / file;
-    std::error_code ec;
-    if (!file.empty() && std::filesystem::is_regular_file(beside, ec))
-      style_.font.file = beside;
-    else if (auto found = kq::FindFontFile(file))
+    if (auto found = files.FontFile(file))
       style_.font.file = *found;
     else
       throw JobError("\"font\".file: " + file.string() + " is neither beside the job nor in the font folders");

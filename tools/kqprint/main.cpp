@@ -194,9 +194,10 @@ int PrintJobFile(const CommandLine& line) {
       !fromInput && !stem.empty() && stem[0] != '.')
     options.untitledName = stem;
   try {
-    const kqprint::PrintJob job = fromInput ? kqprint::ReadJob(std::cin, source, std::filesystem::current_path())
-                                            : kqprint::ReadJobFile(*line.jobFile);
-    if (job.pages.empty())
+    kqprint::JobStream job = fromInput
+                                 ? kqprint::JobStream::OpenInput(std::cin, source, std::filesystem::current_path())
+                                 : kqprint::JobStream::OpenFile(*line.jobFile);
+    if (job.Head().pageCount == 0)
       std::cerr << "kqprint: warning: " << source << ": the job has no pages; the printer makes one blank page\n";
 
     auto machine = OpenMachine();
@@ -206,10 +207,13 @@ int PrintJobFile(const CommandLine& line) {
     {
       kqprint::ScreenReporter reporter(person, std::cerr, line.verbosity, isatty(STDERR_FILENO) == 1);
       try {
-        outcome = kqprint::RunJob(job, options);
+        outcome = kqprint::RunJob(
+            job.Head(), [&](const kqprint::PageSink& sink) { job.Pages(sink); }, options);
       } catch (const kqprint::JobError& e) {
         reporter.Stop();
-        return Fail(kqprint::kExitBadJob, source + ": " + e.what());
+        // The settings' errors lack the place; the pages' already have it.
+        const std::string what = e.what();
+        return Fail(kqprint::kExitBadJob, what.starts_with(source + ": ") ? what : source + ": " + what);
       }
     }
     const kqprint::Verdict verdict = kqprint::Judge(outcome, person.Journal());

@@ -46,7 +46,7 @@ std::optional<kq::WString> ReadResult() {
 }
 
 // The job's record: the printer's defaults with the job's settings over them.
-std::vector<BYTE> JobRecord(const PrintJob& job) {
+std::vector<BYTE> JobRecord(const JobHead& job) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(kq::kVirtualPrinterName, &printer, nullptr))
     throw JobError("the printer cannot be opened (" + SystemErrorText(GetLastError()) + ")");
@@ -77,7 +77,7 @@ bool TitleMakesAName(const kq::WString& document) {
   return !name.empty() && !ExtractDocumentTitle(name).empty();
 }
 
-void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
+void ScriptThePerson(const JobHead& job, const PrintOptions& options) {
   kq::SimulatedUser& person = kq::CurrentMachine().Service<kq::SimulatedUser>();
   person.AlwaysAnswerMessageBox(IDNO, {kDriverCaption, kTryAnotherFile});
   if (options.cancel) {
@@ -93,6 +93,19 @@ void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
 }  // namespace
 
 PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
+  return RunJob(
+      job,
+      [&](const PageSink& sink) {
+        for (std::size_t i = 0; i < job.pages.size(); ++i) {
+          JobPage page = job.pages[i];
+          if (!sink(i, page)) return;
+        }
+      },
+      options);
+}
+
+PrintOutcome RunJob(const JobHead& job, const std::function<void(const PageSink&)>& pages,
+                    const PrintOptions& options) {
   PrintOutcome outcome;
   if (DWORD r = kq::InstallVirtualPrinter(); r != ERROR_SUCCESS) {
     outcome.failure = "the virtual printer cannot be installed";
@@ -118,27 +131,34 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
     fail("starting the document");
   } else {
     bool ok = true;
-    for (std::size_t i = 0; ok && i < job.pages.size(); ++i) {
+    const auto printPage = [&](std::size_t i, const JobPage& page) {
       if (!dc->StartPage()) {
         fail("starting page " + std::to_string(i + 1));
-        ok = false;
-        continue;
+        return ok = false;
       }
       // Points to the device's pixels, as a program's mapping mode would.
       const double pixelsPerPoint = dc->Caps().ulLogPixelsX / 72.0;
-      const auto& ops = job.pages[i].ops;
-      for (std::size_t j = 0; ok && j < ops.size(); ++j) {
+      const auto& ops = page.ops;
+      for (std::size_t j = 0; j < ops.size(); ++j) {
         if (!ops[j].drawing->Draw(*dc, pixelsPerPoint)) {
           fail("drawing pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + ops[j].op + ")");
-          ok = false;
+          dc->AbortDocument();
+          return ok = false;
         }
       }
-      if (!ok) {
-        dc->AbortDocument();
-      } else if (!dc->EndPage()) {
+      if (!dc->EndPage()) {
         fail("ending page " + std::to_string(i + 1));
-        ok = false;
+        return ok = false;
       }
+      return true;
+    };
+    try {
+      pages([&](std::size_t i, JobPage& page) { return printPage(i, page); });
+    } catch (const JobError&) {
+      dc->AbortDocument();
+      dc->EndDocument();
+      dc->Close();
+      throw;
     }
     if (!dc->EndDocument() && ok) {
       fail("ending the document");
