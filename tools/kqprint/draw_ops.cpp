@@ -5,6 +5,7 @@
 #include "op_table.h"
 #include "win/enginefont.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -154,13 +155,20 @@ struct PenSpec {
     if (const Json* dash = Field(value, "dash")) {
       if (!dash->is_array() || dash->empty() || dash->size() > 16)
         throw JobError("\"stroke\".dash: an array of 1 to 16 lengths");
+      double total = 0;
       for (const auto& length : *dash) {
         pen.dash.push_back(Number(length, "\"stroke\".dash"));
-        if (pen.dash.back() <= 0) throw JobError("\"stroke\".dash: lengths above 0");
+        if (pen.dash.back() < 0) throw JobError("\"stroke\".dash: lengths of 0 or more");
+        total += pen.dash.back();
       }
+      if (!(total > 0)) throw JobError("\"stroke\".dash: the lengths add up to 0");
     }
     pen.join = Named(value, "join", kJoins, JOIN_ROUND);
     pen.cap = Named(value, "cap", kCaps, ENDCAP_ROUND);
+    // A dash of length 0 is a dot: the caps of a pen with a width draw it.
+    if (std::find(pen.dash.begin(), pen.dash.end(), 0.0) != pen.dash.end() &&
+        (pen.width <= 0 || pen.cap == ENDCAP_BUTT))
+      throw JobError("\"stroke\".dash: a length of 0 (a dot) needs a \"width\" and round or square caps");
     if (const Json* limit = Field(value, "miterLimit")) {
       pen.miterLimit = Number(*limit, "\"stroke\".miterLimit");
       if (pen.miterLimit < 1) throw JobError("\"stroke\".miterLimit: below 1");

@@ -266,15 +266,17 @@ TEST_F(Drawing, PensPathsAndMixesOutOfRangeNeverReachTheDriver) {
       geometric([](Pen& p) { p.join = 3; }),
       geometric([](Pen& p) { p.endCap = 3; }),
       geometric([](Pen& p) { p.miterLimit = 0.5f; }),
-      geometric([](Pen& p) {
-        p.dash = {4, 0};
-      }),
+      geometric([](Pen& p) { p.dash = {0, 0}; }),
+      geometric([](Pen& p) { p.dash = {-1, 2}; }),
+      Pen{kRed, false, 1, JOIN_ROUND, ENDCAP_ROUND, 10, {0, 4}},  // a cosmetic pen draws no dot
       geometric([](Pen& p) { p.dash.assign(17, 1.0f); }),
   };
   for (const Pen& pen : pens) {
     ExpectRefused([&] { return dc->DrawPath(box, &pen, nullptr); });
     ExpectRefused([&] { return dc->DrawLine({0, 0}, {5, 5}, pen); });
   }
+  // A geometric pen's dash of length 0 is a dot.
+  EXPECT_TRUE(dc->DrawLine({0, 0}, {50, 0}, geometric([](Pen& p) { p.dash = {0, 4}; })));
   ExpectRefused([&] { return dc->DrawPath(box, nullptr, nullptr); });
   ExpectRefused([&] { return dc->DrawPath(box, nullptr, &fill, 0); });
   ExpectRefused([&] { return dc->DrawPath(box, nullptr, &fill, FP_ALTERNATEMODE, 0); });
