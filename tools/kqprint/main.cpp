@@ -6,6 +6,7 @@
 //
 // The state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr; `kqprint --help` lists the
 // options, the exit codes and the drawing ops.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -229,6 +230,10 @@ int PrintJobFile(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Each page's bitmap and buffers are freed when the page ends and asked for again by the next: keep them in the
+  // process rather than hand them back to the system and fault them in afresh, page after page.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 128 << 20);
   // The printer's own modes take their own arguments (the person's actions on the preferences).
   if (argc >= 2 && std::string_view(argv[1]) == "--capabilities")
     return kqprint::CapabilitiesMode(std::vector<std::string>(argv + 2, argv + argc));

@@ -275,8 +275,6 @@ TEST_F(Drawing, PensPathsAndMixesOutOfRangeNeverReachTheDriver) {
     ExpectRefused([&] { return dc->DrawPath(box, &pen, nullptr); });
     ExpectRefused([&] { return dc->DrawLine({0, 0}, {5, 5}, pen); });
   }
-  // A geometric pen's dash of length 0 is a dot.
-  EXPECT_TRUE(dc->DrawLine({0, 0}, {50, 0}, geometric([](Pen& p) { p.dash = {0, 4}; })));
   ExpectRefused([&] { return dc->DrawPath(box, nullptr, nullptr); });
   ExpectRefused([&] { return dc->DrawPath(box, nullptr, &fill, 0); });
   ExpectRefused([&] { return dc->DrawPath(box, nullptr, &fill, FP_ALTERNATEMODE, 0); });
