@@ -150,12 +150,16 @@ MappedChar CPDF_CIDEmbedFont::MapChar(char32_t ch, HGLYPH glyph, bool vertical) 
         }
       }
       if (found == kNoCharset) {
-        for (BYTE fallback : kFallbackCharsets) {
-          if (Converts(ch, fallback)) {
-            found = fallback;
-            break;
+        const auto [known, fresh] = fallbackCharsets.try_emplace(ch, kNoCharset);
+        if (fresh) {
+          for (BYTE fallback : kFallbackCharsets) {
+            if (Converts(ch, fallback)) {
+              known->second = fallback;
+              break;
+            }
           }
         }
+        found = known->second;
       }
     }
     currentCharset = found;

@@ -1,9 +1,11 @@
 // Colours, line widths, caps, joins and dashes, and the painting of paths, lines and solid rectangles. Only solid
 // colours are written: a raster operation that has none is dropped (or, for paths and lines, left to the page
 // bitmap in transparent mode).
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "pdf/doc_writer.h"
 #include "pdf/tokens.h"
@@ -76,6 +78,52 @@ void AppendJoin(std::string& out, ULONG join, FLOATL miterLimit) {
       break;
     default: break;
   }
+}
+
+// A cosmetic pen's style unit: the driver advances its style by a third of an inch (denStyleStep = dpi / 3).
+constexpr double kCosmeticStyleUnitPoints = 24;
+// A square dot's dash, in the line's units.
+constexpr double kDotLength = 0.001;
+// The longest style the engine hands on.
+constexpr ULONG kMostStyle = 16;
+
+// A styled line's dash pattern in the line's units: points, or device pixels under a transform's matrix (where a
+// geometric pattern scales as the width does). "[] 0 d " when the style draws nothing or cannot be read.
+std::string DashText(const LINEATTRS& line, double pointsPerPixel, const double* factor) {
+  const bool geometric = line.fl & LA_GEOMETRIC;
+  const ULONG count = std::min(line.cstyle, kMostStyle);
+  std::vector<double> lengths;
+  double total = 0;
+  for (ULONG i = 0; i < count; ++i) {
+    double length = 0;
+    if (geometric) {
+      const double pixels = line.pstyle[i].e;
+      length = factor ? pixels * *factor : pixels * pointsPerPixel;
+    } else {
+      const double points = static_cast<double>(line.pstyle[i].l) * kCosmeticStyleUnitPoints;
+      length = factor ? points / pointsPerPixel : points;
+    }
+    if (!std::isfinite(length) || length < 0) return std::string(kSolidDash);
+    // A dot under a square cap needs a direction to set its square along: a dash too short to see gives it one.
+    if (length == 0 && geometric && line.iEndCap == ENDCAP_SQUARE) length = kDotLength;
+    lengths.push_back(length);
+    total += length;
+  }
+  if (lengths.empty() || !(total > 0)) return std::string(kSolidDash);
+  // The style's state is how far into the pattern the line begins; a line that begins with a gap begins one
+  // element in.
+  double phase = 0;
+  if (geometric && std::isfinite(line.elStyleState.e)) phase = line.elStyleState.e * (factor ? *factor : pointsPerPixel);
+  if (line.fl & LA_STARTGAP) phase += lengths[0];
+  std::string text = "[";
+  for (std::size_t i = 0; i < lengths.size(); ++i) {
+    if (i) text += ' ';
+    text += RealToString(lengths[i]);
+  }
+  text += "] ";
+  text += RealToString(phase);
+  text += " d ";
+  return text;
 }
 
 const char* PaintingOperator(bool stroke, FLONG options) {
@@ -154,8 +202,11 @@ void CPDF_DocWriter::StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* t
   } else {
     out += "0 J 0 j ";
   }
-  // Styled lines come out solid.
-  if (!line || !line->pstyle) SetLineDash(out, kSolidDash);
+  // A styled line is dashed in its own units.
+  if (!line || !line->pstyle || line->cstyle == 0)
+    SetLineDash(out, kSolidDash);
+  else
+    SetLineDash(out, DashText(*line, pointsPerPixel, transform ? &factor : nullptr));
 
   if (stroke) SetStrokeColor(out, *strokeColorValue);
   if (fill) SetFillColor(out, *fillColorValue);

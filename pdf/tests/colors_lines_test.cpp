@@ -1,5 +1,6 @@
 // Colours, widths, caps, joins and dashes, written only on change, and the painting of paths, lines and solid
 // rectangles, golden against the page's content.
+#include <cstring>
 #include <string>
 
 #include "page_content_fixture.h"
@@ -212,14 +213,49 @@ TEST_F(Painting, WidthUnderATransformScalesByItsAreaFactor) {
   EXPECT_EQ(Take().substr(0, std::string(kDeviceMatrix).size() + 12), std::string(kDeviceMatrix) + "2 w 0 J 0 j ");
 }
 
-TEST_F(Painting, StyledPensComeOutSolid) {
+// A styled pen's dashes in the line's units: a geometric pen's pixels in points (or in pixels scaled as the width
+// under a transform), a cosmetic pen's style units of a third of an inch; a dot is a dash of length 0.
+TEST_F(Painting, StyledPensAreDashedInTheLinesUnits) {
   auto triangle = Triangle();
-  auto dashed = kq::LineAttributes::Geometric(1.5f, JOIN_ROUND, ENDCAP_ROUND, 10, {6, 3});
+  kq::TransformObject twice(XFORML{2, 0, 0, 2, 0, 0});
+  const struct {
+    const char* what;
+    kq::LineAttributes pen;
+    XFORMOBJ* transform;
+    const char* dash;
+  } cases[] = {
+      {"dashed", kq::LineAttributes::Geometric(1.5f, JOIN_ROUND, ENDCAP_BUTT, 10, {6, 3}), nullptr, "[1.44 0.72] 0 d "},
+      {"dotted", kq::LineAttributes::Geometric(4, JOIN_ROUND, ENDCAP_ROUND, 10, {0, 10}), nullptr, "[0 2.4] 0 d "},
+      {"square dots", kq::LineAttributes::Geometric(4, JOIN_ROUND, ENDCAP_SQUARE, 10, {0, 10}), nullptr,
+       "[0.001 2.4] 0 d "},
+      {"odd count", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_BUTT, 10, {5, 10, 20}), nullptr,
+       "[1.2 2.4 4.8] 0 d "},
+      {"gap first", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_BUTT, 10, {6, 3}, LA_STARTGAP), nullptr,
+       "[1.44 0.72] 1.44 d "},
+      {"begun 3 pixels in", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_BUTT, 10, {6, 3}, 0, 3), nullptr,
+       "[1.44 0.72] 0.72 d "},
+      {"under a transform", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_BUTT, 10, {6, 3}), twice.Object(),
+       "[12 6] 0 d "},
+      {"cosmetic", kq::LineAttributes::Cosmetic(1, {1, 2}), nullptr, "[24 48] 0 d "},
+      {"all zero", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_ROUND, 10, {0, 0}), nullptr, "[] 0 d "},
+  };
+  for (const auto& c : cases) {
+    writer_.ResetGraphicsState();
+    Stroke(*triangle, 0, const_cast<kq::LineAttributes&>(c.pen).Object(), kCopyPen, c.transform);
+    const std::string text = Take();
+    EXPECT_NE(text.find(c.dash), std::string::npos) << c.what << ": " << text;
+    EXPECT_EQ(text.find(" d "), text.find(c.dash) + std::strlen(c.dash) - 3) << c.what << ": one pattern";
+  }
+  // The pattern is written on change only, and a solid pen after it writes the solid one.
+  writer_.ResetGraphicsState();
+  auto dashed = kq::LineAttributes::Geometric(1.5f, JOIN_ROUND, ENDCAP_BUTT, 10, {6, 3});
   Stroke(*triangle, 0, dashed.Object());
-  EXPECT_EQ(Take(), std::string("0.36 w 0.36 w 1 J 1 j 0 0 0 SC ") + kTriangle + "S \n") << "no dash at all";
-  auto dotted = kq::LineAttributes::Cosmetic(1, {1, 1});
-  Stroke(*triangle, 0, dotted.Object());
-  EXPECT_EQ(Take(), std::string("0.24 w 0 J 0 j ") + kTriangle + "S \n");
+  Take();
+  Stroke(*triangle, 0, dashed.Object());
+  EXPECT_EQ(Take().find(" d "), std::string::npos);
+  auto solid = kq::LineAttributes::Geometric(1.5f, JOIN_ROUND, ENDCAP_BUTT);
+  Stroke(*triangle, 0, solid.Object());
+  EXPECT_NE(Take().find("[] 0 d "), std::string::npos);
 }
 
 TEST_F(Painting, LineBetweenPixelCentres) {

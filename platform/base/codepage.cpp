@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <string>
 
 #include "win/ansi_text.h"
@@ -39,18 +40,32 @@ bool IsIconvCodePage(UINT cp) {
          cp == 850 || cp == 874;
 }
 
+// A conversion descriptor per direction and code page, opened on a thread's first conversion and kept for the
+// thread's life: opening one costs far more than a short conversion. Each use starts it from its initial state.
+// A descriptor is pure conversion machinery, no state of a machine, and serves one thread at a time.
 class Iconv {
  public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
+  Iconv(const char* to, const char* from) : cd_(Descriptor(std::string(to) + '<' + from, to, from)) {
+    if (ok()) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
   }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
   iconv_t get() const { return cd_; }
 
  private:
+  struct Kept {
+    std::map<std::string, iconv_t> open;
+    ~Kept() {
+      for (auto& [name, cd] : open)
+        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+  };
+  static iconv_t Descriptor(const std::string& name, const char* to, const char* from) {
+    thread_local Kept kept;
+    const auto found = kept.open.find(name);
+    if (found != kept.open.end()) return found->second;
+    return kept.open.emplace(name, iconv_open(to, from)).first->second;
+  }
+
   iconv_t cd_;
 };
 

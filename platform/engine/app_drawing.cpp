@@ -91,8 +91,13 @@ std::optional<LineAttributes> PenAttributes(const Pen& pen) {
     return std::nullopt;
   };
   if (pen.dash.size() > kMaxDashes) return bad();
-  for (FLOATL d : pen.dash)
-    if (!std::isfinite(d) || d <= 0 || d > kMaxPenWidth) return bad();
+  // A geometric pen's dash of length 0 is a dot, drawn by its caps; the pattern as a whole has a length.
+  double total = 0;
+  for (FLOATL d : pen.dash) {
+    if (!std::isfinite(d) || d < 0 || (d == 0 && !pen.geometric) || d > kMaxPenWidth) return bad();
+    total += d;
+  }
+  if (!pen.dash.empty() && !(total > 0)) return bad();
   if (!pen.geometric) {
     std::vector<LONG> style;
     for (FLOATL d : pen.dash) style.push_back(std::max<LONG>(1, static_cast<LONG>(std::lround(d))));

@@ -176,7 +176,8 @@ std::vector<double> DashesOf(const LINEATTRS& attrs, double* offset) {
   for (ULONG i = 0; i < count; ++i) {
     const double e = attrs.pstyle[i].e;
     if (!std::isfinite(e) || e < 0) return {};
-    dashes.push_back(e);
+    // A dot under a square cap needs a direction to set its square along: a dash too short to see gives it one.
+    dashes.push_back(e == 0 && attrs.iEndCap == ENDCAP_SQUARE ? 1e-3 : e);
     total += e;
   }
   if (!(total > 0)) return {};

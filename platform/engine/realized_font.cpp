@@ -45,6 +45,8 @@ class RealizedFont::Impl {
   FONTOBJ fo{};
   // Outlines handed out so far; they live as long as the font.
   std::unordered_map<HGLYPH, std::unique_ptr<engine::GlyphEntry>> outlines;
+  // Advances asked for so far, in device pixels.
+  std::unordered_map<HGLYPH, double> advances;
 };
 
 RealizedFont::RealizedFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -151,9 +153,10 @@ double RealizedFont::Cos() const { return impl_->cosA; }
 double RealizedFont::Sin() const { return impl_->sinA; }
 
 double RealizedFont::Advance(HGLYPH glyph) const {
+  if (const auto known = impl_->advances.find(glyph); known != impl_->advances.end()) return known->second;
   FT_Fixed advance = 0;
-  if (FT_Get_Advance(impl_->face->Face(), glyph, FT_LOAD_NO_SCALE, &advance) != 0) return 0;
-  return static_cast<double>(advance) * impl_->scale;
+  if (FT_Get_Advance(impl_->face->Face(), glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
+  return impl_->advances[glyph] = static_cast<double>(advance) * impl_->scale;
 }
 
 }  // namespace kq

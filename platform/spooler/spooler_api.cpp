@@ -294,7 +294,20 @@ DWORD DescribePrinter(HANDLE printer, PrinterDescription* description) {
   return ERROR_SUCCESS;
 }
 
+// Whether the printer is there as installing it would leave it: then installing writes nothing.
+static bool VirtualPrinterInstalled(Machine& machine) {
+  SpoolerStore& store = Store(machine);
+  PrinterRecord printer;
+  WString library, config;
+  return store.FindPrinter(kVirtualPrinterName, &printer) == ERROR_SUCCESS &&
+         store.DriverLibrary(kVirtualPrinterDriverName, &library) == ERROR_SUCCESS &&
+         library == kVirtualPrinterDriverLibrary &&
+         PrinterDriverConfigFile(machine, kVirtualPrinterDriverName, &config) == ERROR_SUCCESS &&
+         config == kVirtualPrinterConfigLibrary;
+}
+
 DWORD InstallVirtualPrinter(Machine& machine) {
+  if (VirtualPrinterInstalled(machine)) return ERROR_SUCCESS;
   DWORD r = AddLocalPrinter(machine, kVirtualPrinterName, kVirtualPrinterDriverName, kVirtualPrinterPort);
   if (r != ERROR_SUCCESS && r != ERROR_PRINTER_ALREADY_EXISTS) return r;
   r = SetPrinterDriverConfigFile(machine, kVirtualPrinterDriverName, kVirtualPrinterConfigLibrary);

@@ -1,5 +1,5 @@
-// Not a test: prints a job of blank pages through the real driver and reports pages per second and the peak memory
-// of the process. Run it from the release build, once per page count, and compare the peaks: the memory a job
+// Not a test: prints a job file of blank pages through the real driver as the print tool does (read as a stream)
+// and reports pages per second and the peak memory of the process. Run it from the release build, once per page count, and compare the peaks: the memory a job
 // needs must not grow with its pages beyond the few bytes each page's objects add to the cross-reference table.
 //
 //   kqprint_bench [PAGES] [--vector] [--text | --images]
@@ -8,6 +8,7 @@
 // page with running text (50 lines of about 90 characters in 10-point DejaVu Sans) instead of leaving it blank.
 // --images puts on every page a photo of 1,200 x 800 pixels and 50 icons of 32 x 32 (PNG files written for the
 // run).
+#include <malloc.h>
 #include <png.h>
 #include <sys/resource.h>
 
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,6 +87,9 @@ nlohmann::ordered_json ImagePage(long page) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As kqprint does: each page's buffers stay in the process for the next page.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 128 << 20);
   long pages = 1000;
   bool vector = false;
   bool text = false;
@@ -120,28 +125,36 @@ int main(int argc, char** argv) {
     }
   }
 
-  kqprint::PrintJob job;
+  // The job goes to a file a page at a time, as a program writes it, and is printed from there as kqprint does.
+  const std::filesystem::path jobFile = machine->Root() / "bench.json";
   {
-    nlohmann::ordered_json document = {
-        {"document", "Benchmark"},
-        {"settings", {{"OpenFile", 0}, {"PPOption", 0}, {"GDIPunt", vector ? 0 : 1}}},
-        {"pages", nlohmann::ordered_json::array()}};
+    std::ofstream out(jobFile, std::ios::binary);
+    const nlohmann::ordered_json settings = {{"OpenFile", 0}, {"PPOption", 0}, {"GDIPunt", vector ? 0 : 1}};
+    out << "{\"document\": \"Benchmark\", \"settings\": " << settings.dump() << ", \"pages\": [";
     for (long i = 0; i < pages; ++i)
-      document["pages"].push_back(text     ? TextPage(i)
-                                  : images ? ImagePage(i)
-                                           : nlohmann::ordered_json{{"ops", nlohmann::ordered_json::array()}});
-    job = kqprint::ParseJob(document, machine->Root());
+      out << (i ? ",\n" : "\n")
+          << (text     ? TextPage(i)
+              : images ? ImagePage(i)
+                       : nlohmann::ordered_json{{"ops", nlohmann::ordered_json::array()}})
+                 .dump();
+    out << "]}\n";
+    if (!out.flush()) {
+      std::fprintf(stderr, "kqprint_bench: the job file could not be written\n");
+      return 1;
+    }
   }
 
   const std::filesystem::path output = machine->Root() / "bench.pdf";
   kqprint::PrintOptions options;
   options.output = output.string();
 
-  // The peak so far holds the job's description; what printing adds comes on top of it.
+  // The peak before printing holds what making the job file took; reading and printing it come on top.
   rusage before{};
   getrusage(RUSAGE_SELF, &before);
   const auto start = std::chrono::steady_clock::now();
-  const kqprint::PrintOutcome outcome = kqprint::RunJob(job, options);
+  kqprint::JobStream job = kqprint::JobStream::OpenFile(jobFile);
+  const kqprint::PrintOutcome outcome =
+      kqprint::RunJob(job.Head(), [&](const kqprint::PageSink& sink) { job.Pages(sink); }, options);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   if (!outcome.printed) {
     std::fprintf(stderr, "kqprint_bench: %s\n", outcome.failure.c_str());

@@ -5,6 +5,7 @@
 #include "op_table.h"
 #include "win/enginefont.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -153,13 +154,20 @@ struct PenSpec {
     if (const Json* dash = Field(value, "dash")) {
       if (!dash->is_array() || dash->empty() || dash->size() > 16)
         throw JobError("\"stroke\".dash: an array of 1 to 16 lengths");
+      double total = 0;
       for (const auto& length : *dash) {
         pen.dash.push_back(Number(length, "\"stroke\".dash"));
-        if (pen.dash.back() <= 0) throw JobError("\"stroke\".dash: lengths above 0");
+        if (pen.dash.back() < 0) throw JobError("\"stroke\".dash: lengths of 0 or more");
+        total += pen.dash.back();
       }
+      if (!(total > 0)) throw JobError("\"stroke\".dash: the lengths add up to 0");
     }
     pen.join = Named(value, "join", kJoins, JOIN_ROUND);
     pen.cap = Named(value, "cap", kCaps, ENDCAP_ROUND);
+    // A dash of length 0 is a dot: the caps of a pen with a width draw it.
+    if (std::find(pen.dash.begin(), pen.dash.end(), 0.0) != pen.dash.end() &&
+        (pen.width <= 0 || pen.cap == ENDCAP_BUTT))
+      throw JobError("\"stroke\".dash: a length of 0 (a dot) needs a \"width\" and round or square caps");
     if (const Json* limit = Field(value, "miterLimit")) {
       pen.miterLimit = Number(*limit, "\"stroke\".miterLimit");
       if (pen.miterLimit < 1) throw JobError("\"stroke\".miterLimit: below 1");
@@ -192,17 +200,13 @@ class TextOp final : public DrawOp {
   static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix", "angle"};
   static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
 
-  TextOp(const Json& op, const std::filesystem::path& folder) {
+  TextOp(const Json& op, JobFiles& files) {
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
     if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
     CheckFields(font, kFontFields, "\"font\"");
     const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
-    const std::filesystem::path beside = folder / file;
-    std::error_code ec;
-    if (!file.empty() && std::filesystem::is_regular_file(beside, ec))
-      style_.font.file = beside;
-    else if (auto found = kq::FindFontFile(file))
+    if (auto found = files.FontFile(file))
       style_.font.file = *found;
     else
       throw JobError("\"font\".file: " + file.string() + " is neither beside the job nor in the font folders");

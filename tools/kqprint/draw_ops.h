@@ -13,7 +13,8 @@
 //
 // A pen P is a colour (a one-pixel cosmetic pen) or {"color": C, "width": W, "dash": [on, off, ...], "join":
 // "round" | "bevel" | "miter", "cap": "round" | "square" | "butt", "miterLimit": L}: a width above 0 makes a
-// geometric pen of that width. Path data D holds "M x y", "L x y", "C x1 y1 x2 y2 x y" and "Z", absolute, with
+// geometric pen of that width; a dash of length 0 is a dot, drawn by such a pen's round or square caps. Path data D
+// holds "M x y", "L x y", "C x1 y1 x2 y2 x y" and "Z", absolute, with
 // further coordinate pairs after M and L continuing as lines. A mix M names a binary raster operation ("copypen",
 // "xorpen", "notcopypen", "black", "white", ...); a rop R a ternary one ("patcopy", "patinvert", "dstinvert",
 // "blackness", "whiteness", "notpatcopy"). Each op declares its fields where it is read (op_table.h); a field it

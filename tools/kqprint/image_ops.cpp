@@ -1,9 +1,7 @@
 #include "image_ops.h"
 
 #include <array>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <cmath>
 #include <optional>
 #include <string_view>
@@ -55,24 +53,11 @@ std::optional<RECTL> SourceOf(const Json& op, const ImageFile& image) {
   return r;
 }
 
-// Ops of one job that name the same file share its pixels: a job of many pages with the same picture holds it
-// once. The cache holds nothing itself; a file lives while an op holds it.
-std::shared_ptr<const ImageFile> Load(const Json& op, const std::filesystem::path& folder) {
+// Ops of one job that name the same file share its pixels (job_files.h).
+std::shared_ptr<const ImageFile> Load(const Json& op, JobFiles& files) {
   const Json& file = Required(op, "file");
   if (!file.is_string()) throw JobError("\"file\": not a text");
-  const std::filesystem::path name = file.get<std::string>();
-  const std::filesystem::path path = name.is_absolute() ? name : folder / name;
-  static std::mutex mutex;
-  static std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> loaded;
-  std::lock_guard lock(mutex);
-  std::error_code ec;
-  const std::filesystem::path key = std::filesystem::weakly_canonical(path, ec);
-  if (auto held = loaded[key].lock()) return held;
-  ImageFile read = ReadImageFile(path);
-  read.file = key.empty() ? path : key;
-  auto image = std::make_shared<const ImageFile>(std::move(read));
-  loaded[key] = image;
-  return image;
+  return files.Image(file.get<std::string>());
 }
 
 // COLORREF to the TRIVERTEX channels.
@@ -91,8 +76,8 @@ std::vector<std::filesystem::path> FilesOf(const SharedImage& image) {
 class ImageOp final : public DrawOp {
  public:
   static constexpr std::string_view kFields[] = {"file", "rect", "source", "rop"};
-  ImageOp(const Json& op, const std::filesystem::path& folder)
-      : image_(Load(op, folder)), rect_(Box::Of(Required(op, "rect"), "\"rect\"")), source_(SourceOf(op, *image_)) {
+  ImageOp(const Json& op, JobFiles& files)
+      : image_(Load(op, files)), rect_(Box::Of(Required(op, "rect"), "\"rect\"")), source_(SourceOf(op, *image_)) {
     if (const Json* rop = Field(op, "rop")) {
       const std::string text = rop->is_string() ? rop->get<std::string>() : std::string();
       bool known = false;
@@ -177,7 +162,7 @@ class GradientOp final : public DrawOp {
 class AlphaOp final : public DrawOp {
  public:
   static constexpr std::string_view kFields[] = {"file", "fill", "rect", "source", "opacity"};
-  AlphaOp(const Json& op, const std::filesystem::path& folder) : rect_(Box::Of(Required(op, "rect"), "\"rect\"")) {
+  AlphaOp(const Json& op, JobFiles& files) : rect_(Box::Of(Required(op, "rect"), "\"rect\"")) {
     const Json* fill = Field(op, "fill");
     if ((fill != nullptr) == (Field(op, "file") != nullptr)) throw JobError("an alpha op has \"file\" or \"fill\"");
     if (fill) {
@@ -189,7 +174,7 @@ class AlphaOp final : public DrawOp {
       image_ = std::move(pixel);
       if (Field(op, "source")) throw JobError("\"source\" goes with \"file\"");
     } else {
-      image_ = Load(op, folder);
+      image_ = Load(op, files);
       source_ = SourceOf(op, *image_);
     }
     if (const Json* opacity = Field(op, "opacity")) {
@@ -214,8 +199,8 @@ class AlphaOp final : public DrawOp {
 class TransparentOp final : public DrawOp {
  public:
   static constexpr std::string_view kFields[] = {"file", "rect", "source", "key"};
-  TransparentOp(const Json& op, const std::filesystem::path& folder)
-      : image_(Load(op, folder)),
+  TransparentOp(const Json& op, JobFiles& files)
+      : image_(Load(op, files)),
         rect_(Box::Of(Required(op, "rect"), "\"rect\"")),
         source_(SourceOf(op, *image_)),
         key_(Color(Required(op, "key"), "\"key\"")) {}
@@ -234,7 +219,7 @@ class TransparentOp final : public DrawOp {
 class PlgOp final : public DrawOp {
  public:
   static constexpr std::string_view kFields[] = {"file", "points", "source"};
-  PlgOp(const Json& op, const std::filesystem::path& folder) : image_(Load(op, folder)), source_(SourceOf(op, *image_)) {
+  PlgOp(const Json& op, JobFiles& files) : image_(Load(op, files)), source_(SourceOf(op, *image_)) {
     const Json& points = Required(op, "points");
     if (!points.is_array() || points.size() != 3) throw JobError("\"points\": the corners A, B and C");
     for (std::size_t i = 0; i < 3; ++i) {

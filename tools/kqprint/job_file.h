@@ -1,9 +1,11 @@
 // The print tool's job file: a JSON document with the document's name, settings by printer-value name and the
-// pages with their drawing operations. Reading checks the whole file before anything is printed, so a bad job
-// never leaves a half-written PDF behind.
+// pages with their drawing operations. The file is read as a stream, one page at a time, so a job of any length
+// needs the memory of one page; it is read twice to print it (JobStream), once whole to check it before anything
+// is printed, so a bad job never leaves a half-written PDF behind, and once to print its pages.
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <memory>
 #include <stdexcept>
@@ -13,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "job_files.h"
 #include "win/base.h"
 
 namespace kqprint {
@@ -42,16 +45,25 @@ struct JobPage {
   std::vector<JobOp> ops;
 };
 
-struct PrintJob {
+// All of a job but its pages.
+struct JobHead {
   kq::WString document;               // the document's name; empty when the file gives none
   std::vector<JobSetting> settings;   // in the file's order
-  std::vector<JobPage> pages;
   std::filesystem::path folder;       // where the job file lies: font and image files are looked up there first
+  std::size_t pageCount = 0;          // the pages read
 };
 
 // What a job file may hold: its size, and how deep its values nest (a job needs about 8 levels).
 inline constexpr std::size_t kMaxJobBytes = std::size_t{512} << 20;
 inline constexpr int kMaxJobDepth = 64;
+
+// A job held whole, pages and all: for jobs made in memory.
+struct PrintJob : JobHead {
+  std::vector<JobPage> pages;
+};
+
+// Takes each page as it is read and checked, with its index; false stops the reading. The page is dropped after.
+using PageSink = std::function<bool(std::size_t index, JobPage& page)>;
 
 // The keys of a job file.
 inline constexpr std::string_view kJobKeys[] = {"document", "settings", "pages"};
@@ -60,8 +72,35 @@ inline constexpr std::string_view kJobKeys[] = {"document", "settings", "pages"}
 // settings' names and values are checked when they are applied (job_settings.h). Throws JobError.
 PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path folder);
 // Reads a job file, or from `in` a job named `source` (such as "standard input") whose files are looked up in
-// `folder`. Errors begin with the file's name.
+// `folder`, whole. Errors begin with the file's name.
 PrintJob ReadJobFile(const std::filesystem::path& file);
 PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::path folder);
+
+// Reads a job from `in` as a stream with the checks of ParseJob, handing each page to `sink` as soon as it is read
+// and checked; the files the ops name come from `files`. Returns the head (the document's name and the settings
+// may come after the pages in the file). Throws JobError beginning with `source`.
+JobHead StreamJob(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink);
+
+// A job file read as a stream twice: opening it checks it whole and takes its head, Pages reads its pages again to
+// print them. Standard input is copied into an unnamed temporary file first.
+class JobStream {
+ public:
+  // Errors as ReadJobFile.
+  static JobStream OpenFile(const std::filesystem::path& file);
+  static JobStream OpenInput(std::istream& in, const std::string& source, std::filesystem::path folder);
+
+  const JobHead& Head() const { return head_; }
+  const std::string& Source() const { return source_; }
+  // Hands the pages to `sink` in order, checked again as they are read (JobError when the file changed since).
+  void Pages(const PageSink& sink);
+
+ private:
+  JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder);
+
+  std::unique_ptr<std::istream> in_;
+  std::string source_;
+  JobFiles files_;
+  JobHead head_;
+};
 
 }  // namespace kqprint

@@ -6,6 +6,7 @@
 //
 // The state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr; `kqprint --help` lists the
 // options, the exit codes and the drawing ops.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -195,9 +196,10 @@ int PrintJobFile(const CommandLine& line) {
       !fromInput && !stem.empty() && stem[0] != '.')
     options.untitledName = stem;
   try {
-    const kqprint::PrintJob job = fromInput ? kqprint::ReadJob(std::cin, source, std::filesystem::current_path())
-                                            : kqprint::ReadJobFile(*line.jobFile);
-    if (job.pages.empty())
+    kqprint::JobStream job = fromInput
+                                 ? kqprint::JobStream::OpenInput(std::cin, source, std::filesystem::current_path())
+                                 : kqprint::JobStream::OpenFile(*line.jobFile);
+    if (job.Head().pageCount == 0)
       std::cerr << "kqprint: warning: " << source << ": the job has no pages; the printer makes one blank page\n";
 
     auto machine = OpenMachine();
@@ -212,10 +214,13 @@ int PrintJobFile(const CommandLine& line) {
     {
       kqprint::ScreenReporter reporter(person, std::cerr, line.verbosity, isatty(STDERR_FILENO) == 1);
       try {
-        outcome = kqprint::RunJob(job, options);
+        outcome = kqprint::RunJob(
+            job.Head(), [&](const kqprint::PageSink& sink) { job.Pages(sink); }, options);
       } catch (const kqprint::JobError& e) {
         reporter.Stop();
-        return Fail(kqprint::kExitBadJob, source + ": " + e.what());
+        // The settings' errors lack the place; the pages' already have it.
+        const std::string what = e.what();
+        return Fail(kqprint::kExitBadJob, what.starts_with(source + ": ") ? what : source + ": " + what);
       }
     }
     const kqprint::Verdict verdict = kqprint::Judge(outcome, person.Journal());
@@ -231,6 +236,10 @@ int PrintJobFile(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Each page's bitmap and buffers are freed when the page ends and asked for again by the next: keep them in the
+  // process rather than hand them back to the system and fault them in afresh, page after page.
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 128 << 20);
   // The printer's own modes take their own arguments (the person's actions on the preferences).
   if (argc >= 2 && std::string_view(argv[1]) == "--capabilities")
     return kqprint::CapabilitiesMode(std::vector<std::string>(argv + 2, argv + argc));

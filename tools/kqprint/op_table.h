@@ -4,7 +4,6 @@
 // gives its entries as `std::span<const OpKind> <Family>Ops()` declared below, and joins the table in op_table.cpp.
 #pragma once
 
-#include <filesystem>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -13,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "job_files.h"
+
 namespace kqprint {
 
 class DrawOp;
@@ -20,16 +21,16 @@ class DrawOp;
 struct OpKind {
   std::string_view name;
   std::span<const std::string_view> fields;  // besides "op"
-  // Reads the op's fields (already checked against `fields`); files named are looked up in `folder` first.
+  // Reads the op's fields (already checked against `fields`); the files it names come from the job's `files`.
   // Throws JobError naming what is wrong (the caller adds the op's place).
-  std::unique_ptr<DrawOp> (*read)(const nlohmann::ordered_json& op, const std::filesystem::path& folder);
+  std::unique_ptr<DrawOp> (*read)(const nlohmann::ordered_json& op, JobFiles& files);
 };
 
-// The reader of an op class that is constructed from the op's fields, and from the job's folder when it takes one.
+// The reader of an op class that is constructed from the op's fields, and from the job's files when it takes them.
 template <class Op>
-std::unique_ptr<DrawOp> ReadOp(const nlohmann::ordered_json& op, const std::filesystem::path& folder) {
-  if constexpr (std::is_constructible_v<Op, const nlohmann::ordered_json&, const std::filesystem::path&>)
-    return std::make_unique<Op>(op, folder);
+std::unique_ptr<DrawOp> ReadOp(const nlohmann::ordered_json& op, JobFiles& files) {
+  if constexpr (std::is_constructible_v<Op, const nlohmann::ordered_json&, JobFiles&>)
+    return std::make_unique<Op>(op, files);
   else if constexpr (std::is_constructible_v<Op, const nlohmann::ordered_json&>)
     return std::make_unique<Op>(op);
   else

@@ -1,5 +1,7 @@
 #include "output_path.h"
 
+#include <functional>
+
 #include "draw_ops.h"
 
 namespace kqprint {
@@ -30,8 +32,10 @@ bool Same(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-std::optional<std::string> OutputRefusal(const fs::path& output, const PrintJob& job, const fs::path& jobFile,
-                                         const fs::path& stateRoot) {
+namespace {
+
+std::optional<std::string> Refusal(const fs::path& output, const std::function<void(const PageSink&)>& pages,
+                                   const fs::path& jobFile, const fs::path& stateRoot) {
   const std::string place = output.string();
   std::error_code ec;
   const fs::file_status status = fs::status(output, ec);
@@ -39,16 +43,21 @@ std::optional<std::string> OutputRefusal(const fs::path& output, const PrintJob&
     if (fs::is_directory(status)) return place + " is a folder";
     if (!fs::is_regular_file(status)) return place + " is not a plain file (a FIFO, a device or a socket)";
     if (Same(output, jobFile)) return place + " is the job file itself";
-    for (std::size_t i = 0; i < job.pages.size(); ++i) {
-      const auto& ops = job.pages[i].ops;
+    std::optional<std::string> read;
+    pages([&](std::size_t i, JobPage& page) {
+      const auto& ops = page.ops;
       for (std::size_t j = 0; j < ops.size(); ++j) {
         if (!ops[j].drawing) continue;
         for (const fs::path& input : ops[j].drawing->InputFiles())
-          if (Same(output, input))
-            return place + " is a file the job reads (pages[" + std::to_string(i) + "].ops[" + std::to_string(j) +
+          if (Same(output, input)) {
+            read = place + " is a file the job reads (pages[" + std::to_string(i) + "].ops[" + std::to_string(j) +
                    "], " + ops[j].op + ")";
+            return false;
+          }
       }
-    }
+      return true;
+    });
+    if (read) return read;
   }
   // The state root's own files (its database, the locks) lie at its top and under shares/; its drives and other
   // folders are for people's files.
@@ -59,6 +68,13 @@ std::optional<std::string> OutputRefusal(const fs::path& output, const PrintJob&
       return place + " is among the printer's state files in " + stateRoot.string();
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> OutputRefusal(const fs::path& output, JobStream& job, const fs::path& jobFile,
+                                         const fs::path& stateRoot) {
+  return Refusal(output, [&](const PageSink& sink) { job.Pages(sink); }, jobFile, stateRoot);
 }
 
 }  // namespace kqprint

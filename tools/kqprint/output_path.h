@@ -12,7 +12,8 @@ namespace kqprint {
 
 // Why `output` cannot take the job's PDF, or nothing when it can. `jobFile` is the job's file (empty when the job
 // came from standard input); `stateRoot` the machine's state root.
-std::optional<std::string> OutputRefusal(const std::filesystem::path& output, const PrintJob& job,
+// The job's pages are read once more to learn the files their ops read.
+std::optional<std::string> OutputRefusal(const std::filesystem::path& output, JobStream& job,
                                          const std::filesystem::path& jobFile, const std::filesystem::path& stateRoot);
 
 }  // namespace kqprint

@@ -51,7 +51,7 @@ std::optional<kq::WString> ReadResult() {
 }
 
 // The job's record: the printer's defaults with the job's settings over them.
-std::vector<BYTE> JobRecord(const PrintJob& job) {
+std::vector<BYTE> JobRecord(const JobHead& job) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(kq::kVirtualPrinterName, &printer, nullptr))
     throw JobError("the printer cannot be opened (" + SystemErrorText(GetLastError()) + ")");
@@ -113,7 +113,7 @@ bool TitleMakesAName(const kq::WString& document) {
   return !name.empty() && !ExtractDocumentTitle(name).empty();
 }
 
-void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
+void ScriptThePerson(const JobHead& job, const PrintOptions& options) {
   kq::SimulatedUser& person = kq::CurrentMachine().Service<kq::SimulatedUser>();
   person.AlwaysAnswerMessageBox(IDNO, {kDriverCaption, kTryAnotherFile});
   if (options.cancel) {
@@ -129,6 +129,19 @@ void ScriptThePerson(const PrintJob& job, const PrintOptions& options) {
 }  // namespace
 
 PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
+  return RunJob(
+      job,
+      [&](const PageSink& sink) {
+        for (std::size_t i = 0; i < job.pages.size(); ++i) {
+          JobPage page = job.pages[i];
+          if (!sink(i, page)) return;
+        }
+      },
+      options);
+}
+
+PrintOutcome RunJob(const JobHead& job, const std::function<void(const PageSink&)>& pages,
+                    const PrintOptions& options) {
   PrintOutcome outcome;
   if (DWORD r = kq::InstallVirtualPrinter(); r != ERROR_SUCCESS) {
     outcome.failure = "the virtual printer cannot be installed";
@@ -154,22 +167,20 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
     fail("starting the document");
   } else {
     bool ok = true;
-    for (std::size_t i = 0; ok && i < job.pages.size(); ++i) {
+    const auto printPage = [&](std::size_t i, const JobPage& page) {
       if (!dc->StartPage()) {
         fail("starting page " + std::to_string(i + 1));
-        ok = false;
-        continue;
+        return ok = false;
       }
       // Points to the device's pixels, as a program's mapping mode would.
       const double pixelsPerPoint = dc->Caps().ulLogPixelsX / 72.0;
-      const auto& ops = job.pages[i].ops;
-      for (std::size_t j = 0; ok && j < ops.size(); ++j) {
+      const auto& ops = page.ops;
+      for (std::size_t j = 0; j < ops.size(); ++j) {
         bool drawn = false;
         try {
           drawn = ops[j].drawing->Draw(*dc, pixelsPerPoint);
         } catch (const JobError& e) {
           // An op the device cannot take (a place beyond its coordinates) ends the job before it is drawn.
-          Recording(result, [&] { return dc->AbortDocument(); });
           throw JobError("pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + ops[j].op + "): " +
                          e.what());
         }
@@ -178,15 +189,23 @@ PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options) {
           std::string what = ops[j].op;
           for (const auto& input : ops[j].drawing->InputFiles()) what += ", " + input.string();
           fail("drawing pages[" + std::to_string(i) + "].ops[" + std::to_string(j) + "] (" + what + ")");
-          ok = false;
+          Recording(result, [&] { return dc->AbortDocument(); });
+          return ok = false;
         }
       }
-      if (!ok) {
-        Recording(result, [&] { return dc->AbortDocument(); });
-      } else if (!dc->EndPage()) {
+      if (!dc->EndPage()) {
         fail("ending page " + std::to_string(i + 1));
-        ok = false;
+        return ok = false;
       }
+      return true;
+    };
+    try {
+      pages([&](std::size_t i, JobPage& page) { return printPage(i, page); });
+    } catch (const JobError&) {
+      Recording(result, [&] { return dc->AbortDocument(); });
+      dc->EndDocument();
+      dc->Close();
+      throw;
     }
     if (!Recording(result, [&] { return dc->EndDocument(); }) && ok) {
       fail("ending the document");

@@ -3,6 +3,7 @@
 // the simulated person answers comes from the options. Acts on the machine bound to the calling thread.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -36,5 +37,9 @@ inline constexpr WCHAR kResultValue[] = u"FileName";
 // answered No, whatever else the options answer, so that a file that cannot be written fails the job.
 // Throws JobError for settings the printer cannot take; every other failure is in the outcome.
 PrintOutcome RunJob(const PrintJob& job, const PrintOptions& options);
+// Prints a job whose pages come one at a time: `pages` hands them to its sink in order (JobStream::Pages). A
+// JobError while the pages are read abandons the document and is thrown on.
+PrintOutcome RunJob(const JobHead& head, const std::function<void(const PageSink&)>& pages,
+                    const PrintOptions& options);
 
 }  // namespace kqprint

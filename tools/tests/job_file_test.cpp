@@ -7,6 +7,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 #include <sstream>
 
 #include "op_table.h"
@@ -18,13 +19,23 @@ using nlohmann::ordered_json;
 
 kqprint::PrintJob Parse(const char* text) { return kqprint::ParseJob(ordered_json::parse(text), "/jobs"); }
 
+// The error of a job held whole; read as a stream it must be the same, after the source's name.
 std::string ErrorOf(const char* text) {
+  std::string whole = "(no error)", streamed = "(no error)";
   try {
     Parse(text);
   } catch (const kqprint::JobError& e) {
-    return e.what();
+    whole = e.what();
   }
-  return "(no error)";
+  try {
+    std::istringstream in(text);
+    kqprint::JobFiles files("/jobs");
+    kqprint::StreamJob(in, "job.json", files, [](std::size_t, kqprint::JobPage&) { return true; });
+  } catch (const kqprint::JobError& e) {
+    streamed = e.what();
+  }
+  EXPECT_EQ("job.json: " + whole, streamed) << text;
+  return whole;
 }
 
 TEST(JobFile, ReadsDocumentSettingsAndPagesInOrder) {
@@ -59,7 +70,19 @@ TEST(JobFile, NamesWhatIsWrongAndWhere) {
       {R"({"pages": {}})", "pages: not an array"},
       {R"({"settings": []})", "settings: not an object"},
       {R"({"document": 12})", "document: not a text"},
+      // A dot is drawn by a pen's caps: a cosmetic pen or butt caps would draw nothing.
+      {R"({"pages": [ {"ops": [ {"op": "line", "from": [1, 2], "to": [3, 4],
+                                 "stroke": {"color": "#000000", "dash": [0, 4]}} ]} ]})",
+       "\"stroke\".dash: a length of 0 (a dot) needs a \"width\" and round or square caps"},
+      {R"({"pages": [ {"ops": [ {"op": "line", "from": [1, 2], "to": [3, 4],
+                                 "stroke": {"color": "#000000", "width": 2, "cap": "butt", "dash": [0, 4]}} ]} ]})",
+       "a length of 0 (a dot) needs"},
+      {R"({"pages": [ {"ops": [ {"op": "line", "from": [1, 2], "to": [3, 4],
+                                 "stroke": {"color": "#000000", "width": 2, "dash": [0, 0]}} ]} ]})",
+       "\"stroke\".dash: the lengths add up to 0"},
       {R"([1, 2])", "the job is not a JSON object"},
+      {R"("job")", "the job is not a JSON object"},
+      {R"({"pages": 3})", "pages: not an array"},
   };
   for (const auto& c : cases) EXPECT_NE(ErrorOf(c.job).find(c.message), std::string::npos) << c.job;
 }
@@ -181,6 +204,73 @@ TEST(JobFile, AFileThatIsNotJsonOrMissingIsAnError) {
     EXPECT_NE(std::string(e.what()).find("standard input: pages[0].ops[0] (rect): \"rect\" is missing"),
               std::string::npos)
         << e.what();
+  }
+}
+
+// Read as a stream, each page reaches the sink as soon as it is read, before the next is parsed, and the head may
+// follow the pages; a page that fails stops the reading after the pages before it were handed on.
+TEST(JobFile, AStreamHandsOnOnePageAtATime) {
+  std::istringstream in(R"({"pages": [ {"ops": [ {"op": "rect", "rect": [1, 2, 3, 4], "fill": "#000000"} ]},
+      {}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]} ],
+      "settings": {"PaperSize": 9}, "document": "Late"})");
+  kqprint::JobFiles files("/jobs");
+  std::vector<std::size_t> ops;
+  const auto head = kqprint::StreamJob(in, "job.json", files, [&](std::size_t index, kqprint::JobPage& page) {
+    EXPECT_EQ(index, ops.size());
+    ops.push_back(page.ops.size());
+    return true;
+  });
+  EXPECT_EQ(ops, (std::vector<std::size_t>{1, 0, 2}));
+  EXPECT_EQ(head.pageCount, 3u);
+  EXPECT_EQ(head.document, u"Late");
+  ASSERT_EQ(head.settings.size(), 1u);
+  EXPECT_EQ(head.folder, "/jobs");
+
+  std::istringstream bad(R"({"pages": [ {}, {}, {"ops": [ {"op": "warp"} ]}, {} ]})");
+  std::size_t handed = 0;
+  EXPECT_THROW(kqprint::StreamJob(bad, "job.json", files, [&](std::size_t, kqprint::JobPage&) { return ++handed > 0; }),
+               kqprint::JobError);
+  EXPECT_EQ(handed, 2u);
+
+  // A sink that says stop ends the reading there, without an error for what follows.
+  std::istringstream rest(R"({"pages": [ {}, {"ops": [ {"op": "warp"} ]} ]})");
+  const auto stopped =
+      kqprint::StreamJob(rest, "job.json", files, [](std::size_t, kqprint::JobPage&) { return false; });
+  EXPECT_EQ(stopped.pageCount, 1u);
+
+  // A key given twice would print its pages twice or take the wrong settings.
+  std::istringstream twice(R"({"pages": [], "document": "A", "pages": [{}]})");
+  EXPECT_THROW(
+      try {
+        kqprint::StreamJob(twice, "job.json", files, [](std::size_t, kqprint::JobPage&) { return true; });
+      } catch (const kqprint::JobError& e) {
+        EXPECT_NE(std::string(e.what()).find("job.json: pages: given twice"), std::string::npos) << e.what();
+        throw;
+      },
+      kqprint::JobError);
+}
+
+// Standard input is kept in a temporary file so that it can be checked whole and then printed page by page.
+TEST(JobFile, AJobStreamReadsItsInputTwice) {
+  std::istringstream in(R"({"document": "Twice", "pages": [ {}, {"ops": [ {"op": "unclip"} ]} ]})");
+  auto job = kqprint::JobStream::OpenInput(in, "standard input", "/jobs");
+  EXPECT_EQ(job.Head().document, u"Twice");
+  EXPECT_EQ(job.Head().pageCount, 2u);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<std::size_t> ops;
+    job.Pages([&](std::size_t, kqprint::JobPage& page) {
+      ops.push_back(page.ops.size());
+      return true;
+    });
+    EXPECT_EQ(ops, (std::vector<std::size_t>{0, 1}));
+  }
+
+  std::istringstream empty("");
+  try {
+    kqprint::JobStream::OpenInput(empty, "standard input", "/");
+    FAIL() << "no error";
+  } catch (const kqprint::JobError& e) {
+    EXPECT_NE(std::string(e.what()).find("standard input: not JSON"), std::string::npos) << e.what();
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 
 #include "pdf/font.h"
 #include "truetype_subset.h"
@@ -56,4 +57,7 @@ class CPDF_CIDEmbedFont final : public CPDF_Font {
   FontBuffer fontBuffer;
   std::unique_ptr<CPDF_CIDEmbedSubFont> subFont;
   std::uint32_t embedMode;
+  // The fallback charset found for a character, or 255 for none: a page of characters outside every charset asks
+  // for each of them again and again.
+  std::unordered_map<char32_t, BYTE> fallbackCharsets;
 };

@@ -266,9 +266,9 @@ TEST_F(Drawing, PensPathsAndMixesOutOfRangeNeverReachTheDriver) {
       geometric([](Pen& p) { p.join = 3; }),
       geometric([](Pen& p) { p.endCap = 3; }),
       geometric([](Pen& p) { p.miterLimit = 0.5f; }),
-      geometric([](Pen& p) {
-        p.dash = {4, 0};
-      }),
+      geometric([](Pen& p) { p.dash = {0, 0}; }),
+      geometric([](Pen& p) { p.dash = {-1, 2}; }),
+      Pen{kRed, false, 1, JOIN_ROUND, ENDCAP_ROUND, 10, {0, 4}},  // a cosmetic pen draws no dot
       geometric([](Pen& p) { p.dash.assign(17, 1.0f); }),
   };
   for (const Pen& pen : pens) {

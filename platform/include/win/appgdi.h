@@ -79,8 +79,8 @@ struct Pen {
   ULONG join = JOIN_ROUND;
   ULONG endCap = ENDCAP_ROUND;
   FLOATL miterLimit = 10;  // at least 1
-  // Up to 16 dash and gap lengths, dash first, each above 0: device pixels for a geometric pen, style units
-  // (GDIINFO's style step) for a cosmetic one. Empty: solid.
+  // Up to 16 dash and gap lengths, dash first: device pixels for a geometric pen, each 0 (a dot its caps draw) or
+  // more and not all 0; style units (GDIINFO's style step) for a cosmetic one, each above 0. Empty: solid.
   std::vector<FLOATL> dash;
   FLOATL dashOffset = 0;  // geometric: how far into the dashes the line starts
 };

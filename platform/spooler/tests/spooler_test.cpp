@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "win/machine.h"
@@ -68,6 +73,29 @@ TEST_F(SpoolerTest, VirtualPrinterIsInstalledOnceWithItsDriverAndPort) {
   EXPECT_TRUE(Inside(buffer, info.pPrinterName) && Inside(buffer, info.pDriverName) && Inside(buffer, info.pPortName));
   EXPECT_EQ(info.pDevMode, nullptr);
   EXPECT_EQ(info.Attributes, PRINTER_ATTRIBUTE_LOCAL);
+}
+
+// A program that prints installs the printer each time; once it is there, that writes nothing to the state.
+TEST_F(SpoolerTest, InstallingAnInstalledPrinterWritesNothing) {
+  ASSERT_EQ(kq::InstallVirtualPrinter(*machine_), ERROR_SUCCESS);
+  const auto snapshot = [&] {
+    std::map<std::filesystem::path, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(machine_->Root()))
+      if (entry.is_regular_file()) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[entry.path()] = std::string(std::istreambuf_iterator<char>(in), {});
+      }
+    return files;
+  };
+  const auto before = snapshot();
+  ASSERT_EQ(kq::InstallVirtualPrinter(*machine_), ERROR_SUCCESS);
+  EXPECT_TRUE(before == snapshot());
+  // A printer whose driver library was changed is mended.
+  ASSERT_EQ(kq::SetPrinterDriverLibrary(*machine_, kq::kVirtualPrinterDriverName, u"libother.so"), ERROR_SUCCESS);
+  ASSERT_EQ(kq::InstallVirtualPrinter(*machine_), ERROR_SUCCESS);
+  kq::PrinterDescription description;
+  ASSERT_EQ(kq::DescribePrinter(Open(kq::kVirtualPrinterName, 0), &description), ERROR_SUCCESS);
+  EXPECT_EQ(description.driverLibrary, kq::kVirtualPrinterDriverLibrary);
 }
 
 TEST_F(SpoolerTest, DescribePrinterGivesTheDriverLibrary) {

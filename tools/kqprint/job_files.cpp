@@ -1,0 +1,44 @@
+#include "job_files.h"
+
+#include <system_error>
+
+#include "image_file.h"
+#include "win/enginefont.h"
+
+namespace kqprint {
+
+std::optional<std::filesystem::path> JobFiles::FontFile(const std::filesystem::path& name) {
+  if (const auto known = fonts_.find(name); known != fonts_.end()) return known->second;
+  std::optional<std::filesystem::path> found;
+  const std::filesystem::path beside = folder_ / name;
+  std::error_code ec;
+  if (!name.empty() && std::filesystem::is_regular_file(beside, ec))
+    found = beside;
+  else
+    found = kq::FindFontFile(name);
+  fonts_.emplace(name, found);
+  return found;
+}
+
+std::shared_ptr<const ImageFile> JobFiles::Image(const std::filesystem::path& name) {
+  const std::filesystem::path path = name.is_absolute() ? name : folder_ / name;
+  std::error_code ec;
+  const std::filesystem::path key = std::filesystem::weakly_canonical(path, ec);
+  std::shared_ptr<const ImageFile> image = images_[key].lock();
+  if (!image) {
+    ImageFile read = ReadImageFile(path);
+    read.file = key.empty() ? path : key;
+    image = std::make_shared<const ImageFile>(std::move(read));
+    images_[key] = image;
+  }
+  thisPage_[key] = image;
+  return image;
+}
+
+void JobFiles::PageDone() {
+  lastPage_ = std::move(thisPage_);
+  thisPage_.clear();
+  std::erase_if(images_, [](const auto& entry) { return entry.second.expired(); });
+}
+
+}  // namespace kqprint
