@@ -78,7 +78,7 @@ Reading Read(const fs::path& pdf) {
       if (type == "/URI") {
         link.target = Text(action.at("/URI"));
       } else {
-        // A file is a string or a file specification holding one.
+        // A launch target is a string, or a dictionary whose /F holds one.
         const json& file = resolve(action.at("/F"));
         link.target = file.is_string() ? Text(file) : Text(file.at("/F"));
       }

@@ -7,9 +7,9 @@ namespace {
 
 std::atomic<LONG> gObjects{0};
 
-class Counter final : public kq::DispatchObject, public IConnectionPointContainer {
+class Counter final : public kq::EventSourceObject {
  public:
-  Counter() : events_(new kq::ConnectionPoint(this, kCounterEvents)) {
+  Counter() : EventSourceObject(kCounterEvents) {
     ++gObjects;
     AddInterface(kCounterInterface);
     AddProperty(u"Value", [this](const kq::DispatchArgs&) { return kq::Variant(value_); },
@@ -18,7 +18,7 @@ class Counter final : public kq::DispatchObject, public IConnectionPointContaine
         u"Step",
         [this](const kq::DispatchArgs& args) {
           value_ += args.Int(0, 1) * (args.Bool(1, false) ? -1 : 1);
-          events_->FireDispatch(kStepped, {kq::Variant(value_)});
+          Events().FireDispatch(kStepped, {kq::Variant(value_)});
           return kq::Variant(value_);
         },
         {u"By", u"Backwards"});
@@ -30,39 +30,10 @@ class Counter final : public kq::DispatchObject, public IConnectionPointContaine
     });
   }
 
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (riid == IID_IConnectionPointContainer) {
-      AddRef();
-      *object = static_cast<IConnectionPointContainer*>(this);
-      return S_OK;
-    }
-    return DispatchObject::QueryInterface(riid, object);
-  }
-  ULONG AddRef() override { return DispatchObject::AddRef(); }
-  ULONG Release() override { return DispatchObject::Release(); }
-
-  HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override {
-    if (points) *points = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-    if (!point) return E_POINTER;
-    *point = nullptr;
-    if (iid != kCounterEvents) return CONNECT_E_NOCONNECTION;
-    events_->AddRef();
-    *point = events_;
-    return S_OK;
-  }
-
  private:
-  ~Counter() override {
-    events_->Disconnect();
-    events_->Release();
-    --gObjects;
-  }
+  ~Counter() override { --gObjects; }
 
   INT value_ = 0;
-  kq::ConnectionPoint* events_;
 };
 
 }  // namespace

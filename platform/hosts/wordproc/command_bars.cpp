@@ -22,10 +22,10 @@ class Plain final : public DispatchObject {
 };
 
 // A button: its text, its face and its Click.
-class ButtonObject final : public DispatchObject, public IConnectionPointContainer {
+class ButtonObject final : public EventSourceObject {
  public:
   explicit ButtonObject(std::shared_ptr<ButtonState> state)
-      : events_(new ConnectionPoint(this, DIID__CommandBarButtonEvents)) {
+      : EventSourceObject(DIID__CommandBarButtonEvents) {
     AddProperty(u"Type", [](const Args&) { return Variant(INT{1}); });
     AddProperty(u"Caption", [state](const Args&) { return Variant(state->caption); },
                 [state](const Args& args) { state->caption = Variant(args.PutValue()).ToText(); });
@@ -48,40 +48,13 @@ class ButtonObject final : public DispatchObject, public IConnectionPointContain
       VARIANT byRef{};
       byRef.vt = VT_BOOL | VT_BYREF;
       byRef.byref = &cancel;
-      events_->FireDispatch(kCommandBarButtonClick, {Variant(static_cast<IDispatch*>(this)), Variant(byRef)});
+      Events().FireDispatch(kCommandBarButtonClick, {Variant(static_cast<IDispatch*>(this)), Variant(byRef)});
       return Variant();
     });
   }
 
-  HRESULT QueryInterface(REFIID riid, void** object) override {
-    if (object && riid == IID_IConnectionPointContainer) {
-      AddRef();
-      *object = static_cast<IConnectionPointContainer*>(this);
-      return S_OK;
-    }
-    return DispatchObject::QueryInterface(riid, object);
-  }
-  ULONG AddRef() override { return DispatchObject::AddRef(); }
-  ULONG Release() override { return DispatchObject::Release(); }
-  HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override {
-    if (points) *points = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-    if (!point) return E_POINTER;
-    *point = nullptr;
-    if (iid != DIID__CommandBarButtonEvents) return CONNECT_E_NOCONNECTION;
-    events_->AddRef();
-    *point = events_;
-    return S_OK;
-  }
-
  private:
-  ~ButtonObject() override {
-    events_->Disconnect();
-    events_->Release();
-  }
-  ConnectionPoint* events_;
+  ~ButtonObject() override = default;
 };
 
 ComPtr<IDispatch> MakeBar(const std::shared_ptr<BarState>& bar) {

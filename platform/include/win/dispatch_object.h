@@ -146,6 +146,44 @@ class ConnectionPoint final : public IConnectionPoint {
   std::map<DWORD, ComPtr<IUnknown>> sinks_;
 };
 
+// A dispatch object that fires one event interface: a connection-point container with one point.
+class EventSourceObject : public DispatchObject, public IConnectionPointContainer {
+ public:
+  HRESULT QueryInterface(REFIID riid, void** object) override {
+    if (object && riid == IID_IConnectionPointContainer) {
+      AddRef();
+      *object = static_cast<IConnectionPointContainer*>(this);
+      return S_OK;
+    }
+    return DispatchObject::QueryInterface(riid, object);
+  }
+  ULONG AddRef() override { return DispatchObject::AddRef(); }
+  ULONG Release() override { return DispatchObject::Release(); }
+  HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override {
+    if (points) *points = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    if (iid != events_->Interface()) return CONNECT_E_NOCONNECTION;
+    events_->AddRef();
+    *point = events_;
+    return S_OK;
+  }
+
+ protected:
+  explicit EventSourceObject(const IID& events) : events_(new ConnectionPoint(this, events)) {}
+  ~EventSourceObject() override {
+    events_->Disconnect();
+    events_->Release();
+  }
+  ConnectionPoint& Events() const { return *events_; }
+
+ private:
+  ConnectionPoint* events_;
+};
+
 // A class factory that makes objects with a function; aggregation is refused.
 class ClassFactory final : public IClassFactory {
  public:
