@@ -120,4 +120,20 @@ TEST_F(UploadingWindow, EachCycleShowsTheNextFrameAndTheTwelfthIsBitmap103) {
   EXPECT_EQ(kq::GdiObjectCount(*machine_), before) << "frames, contexts and the region are all freed";
 }
 
+TEST_F(UploadingWindow, WithoutAnUploadTheWindowComesAndGoesUnpaintedAndItsClassStays) {
+  // The busy flag is tested before the first cycle: the window shows and goes again at once.
+  sarnoth::State().busy = false;
+  const std::size_t before = kq::GdiObjectCount(*machine_);
+  EXPECT_EQ(sarnoth::UploadingWindowThread(nullptr), 0u);
+  EXPECT_EQ(kq::GdiObjectCount(*machine_), before);
+  WNDCLASSEXW cls{sizeof(WNDCLASSEXW)};
+  ASSERT_TRUE(GetClassInfoExW(kModule, u"Z_LoadingWndClass", &cls));
+  EXPECT_EQ(cls.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(cls.hIcon, LoadIconW(kModule, MAKEINTRESOURCEW(116)));
+  EXPECT_NE(cls.hIcon, nullptr);
+  EXPECT_EQ(cls.hCursor, LoadCursorW(nullptr, IDC_ARROW));
+  EXPECT_EQ(reinterpret_cast<HGDIOBJ>(cls.hbrBackground), GetStockObject(WHITE_BRUSH));
+  sarnoth::UnregisterUploadingWindowClass();
+}
+
 }  // namespace
