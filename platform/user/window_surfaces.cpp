@@ -3,6 +3,7 @@
 
 #include "core.h"
 #include "win/dialog_templates.h"
+#include "win/engine.h"
 #include "win/paint.h"
 #include "win/window_surface.h"
 
@@ -22,6 +23,11 @@ std::shared_ptr<WindowSurface> WindowSurfaceOf(HWND handle) {
   const LONG height = window ? window->rect.bottom - window->rect.top : 0;
   if (width <= 0 || height <= 0) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  // A window larger than the engine would draw into gets no pixels.
+  if (4ull * static_cast<ULONGLONG>(width) * static_cast<ULONGLONG>(height) > EngineBitmapLimit(CurrentMachine())) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
   auto& surface = window->surface;

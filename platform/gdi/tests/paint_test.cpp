@@ -78,6 +78,14 @@ TEST_F(Painting, AWindowsContextPaintsItsOwnPixelsWhichGoWithTheWindow) {
   EXPECT_TRUE(FrameRect(screen, &frame, Stock(BLACK_BRUSH)));
   EXPECT_EQ(Count(Pixels(other), kWhite), 100u);
 
+  // A window too large for a bitmap has no pixels, and its context paints nothing.
+  HWND huge = Window(200000, 200000);
+  EXPECT_FALSE(kq::ReadWindowPixels(huge, nullptr));
+  HDC hugeDc = GetDC(huge);
+  EXPECT_TRUE(FrameRect(hugeDc, &frame, Stock(BLACK_BRUSH)));
+  ReleaseDC(huge, hugeDc);
+  DestroyWindow(huge);
+
   // A new size gives new pixels; a context taken before draws on unseen.
   ASSERT_TRUE(SetWindowPos(window, nullptr, 0, 0, 20, 20, SWP_NOMOVE | SWP_NOZORDER));
   EXPECT_EQ(Pixels(window).width, 20);

@@ -23,10 +23,10 @@ struct WindowSurface {
 // The window's surface, made white at the client area's size on first use and made anew (white) once that size
 // changed; the window keeps it until it is destroyed, and a context that holds it keeps it alive past that. Null
 // with ERROR_INVALID_WINDOW_HANDLE for what is not a window of the calling thread's machine, and for a window of
-// no area.
+// no area; with ERROR_NOT_ENOUGH_MEMORY for one larger than the engine's largest bitmap.
 std::shared_ptr<WindowSurface> WindowSurfaceOf(HWND window);
 
-// What a person sees of a window: its surface's pixels (0xRRGGBB); false when it is no window.
+// What a person sees of a window: its surface's pixels (0xRRGGBB); false when it is no window or has no pixels.
 bool ReadWindowPixels(HWND window, BitmapPixels* pixels);
 
 }  // namespace kq
