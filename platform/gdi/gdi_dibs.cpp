@@ -53,7 +53,8 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  SURFOBJ* target = kq::gdi::TargetOf(state, *context);
+  const kq::gdi::Target drawn(state, *context);
+  SURFOBJ* target = drawn.Surface();
   if (!target) return srcHeight;
 
   // The program's rows as an engine bitmap over its own memory; a bottom-up DIB counts source rows from the bottom.

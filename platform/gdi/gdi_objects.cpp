@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "gdi_state.h"
+#include "win/paint.h"
 #include "win/user.h"
 
 namespace kq::gdi {
@@ -36,40 +37,89 @@ bool GdiState::Selected(ULONG_PTR handle) const {
   });
 }
 
-namespace {
+bool GdiState::BrushColor(ULONG_PTR handle, COLORREF* color) {
+  if (handle == kStockBrush || handle == kStockBlackBrush) {
+    *color = handle == kStockBrush ? 0xFFFFFF : 0;
+    return true;
+  }
+  const Brush* brush = Find<Brush>(handle);
+  if (brush) *color = brush->color;
+  return brush != nullptr;
+}
+
+RealizedFont* GdiState::GuiFont() {
+  if (!guiFont_) {
+    // The platform's dialog face at 8 points on the screen's 96 pixels an inch.
+    FontRequest request;
+    request.file = "DejaVuSans.ttf";
+    request.pointSize = 8;
+    request.dpi = 96;
+    guiFont_ = RealizedFont::Realize(request);
+  }
+  return guiFont_.get();
+}
+
+Target::Target(GdiState& state, const Context& dc, const Target* shared) {
+  if (const Bitmap* bitmap = state.Find<Bitmap>(dc.bitmap)) {
+    so_ = bitmap->so;
+    return;
+  }
+  if (!dc.window) return;
+  if (shared && shared->window_ == dc.window) {
+    so_ = shared->so_;
+    return;
+  }
+  window_ = dc.window;
+  lock_ = std::unique_lock(window_->mutex);
+  // The window's pixels, seen by the engine as a bitmap of the screen's format for as long as this target lives.
+  HBITMAP bitmap = EngCreateBitmap(SIZEL{window_->width, window_->height}, window_->width * 4, BMF_32BPP,
+                                   BMF_TOPDOWN, window_->pixels.data());
+  wrapped_ = reinterpret_cast<HSURF>(bitmap);
+  so_ = wrapped_ ? EngLockSurface(wrapped_) : nullptr;
+}
+
+Target::~Target() {
+  if (!wrapped_) return;
+  EngUnlockSurface(so_);
+  EngDeleteSurface(wrapped_);
+}
 
 void FillPixels(SURFOBJ* so, LONG left, LONG top, LONG right, LONG bottom, COLORREF color) {
   left = std::max<LONG>(left, 0);
   top = std::max<LONG>(top, 0);
   right = std::min<LONG>(right, so->sizlBitmap.cx);
   bottom = std::min<LONG>(bottom, so->sizlBitmap.cy);
-  // The screen's pixels hold blue, green, red in memory: the value 0x00RRGGBB.
-  const ULONG value = ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+  const ULONG value = ScreenValue(color);
   for (LONG y = top; y < bottom; ++y) {
     auto* row = reinterpret_cast<ULONG*>(static_cast<BYTE*>(so->pvScan0) + static_cast<std::ptrdiff_t>(y) * so->lDelta);
     std::fill(row + left, row + std::max(left, right), value);
   }
 }
 
-}  // namespace
-
 }  // namespace kq::gdi
+
+std::size_t kq::GdiObjectCount(Machine& machine) {
+  auto& state = machine.Service<kq::gdi::GdiState>();
+  std::lock_guard lock(state.Mutex());
+  return state.Count();
+}
 
 using kq::gdi::AsHandle;
 using kq::gdi::GdiState;
 using kq::gdi::HandleValue;
 
-// A window's context and the screen's both stand for the headless screen: nothing drawn on them shows. Each call
-// gives a context of its own, which ReleaseDC gives back once.
+// A window's context draws into the window's pixels; the screen's stands for the headless screen, where nothing
+// drawn shows. Each call gives a context of its own, which ReleaseDC gives back once.
 HDC GetDC(HWND window) {
   if (window && !IsWindow(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return nullptr;
   }
+  std::shared_ptr<kq::WindowSurface> surface = window ? kq::WindowSurfaceOf(window) : nullptr;
   auto& state = GdiState::Current();
   std::lock_guard lock(state.Mutex());
-  return AsHandle<HDC>(
-      state.Add(kq::gdi::Context{true, GdiState::kStockBitmap, GdiState::kStockBrush, GdiState::kStockPen}));
+  return AsHandle<HDC>(state.Add(kq::gdi::Context{true, GdiState::kStockBitmap, GdiState::kStockBrush,
+                                                  GdiState::kStockPen, std::move(surface)}));
 }
 
 int ReleaseDC(HWND, HDC dc) {
@@ -154,7 +204,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
       return nullptr;
     }
     slot = &context->bitmap;
-  } else if (h == GdiState::kStockBrush || state.Find<kq::gdi::Brush>(h)) {
+  } else if (h == GdiState::kStockBrush || h == GdiState::kStockBlackBrush || state.Find<kq::gdi::Brush>(h)) {
     slot = &context->brush;
   } else if (h == GdiState::kStockPen || state.Find<kq::gdi::Pen>(h)) {
     slot = &context->pen;
@@ -191,11 +241,12 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  SURFOBJ* so = kq::gdi::TargetOf(state, *context);
+  const kq::gdi::Target target(state, *context);
+  SURFOBJ* so = target.Surface();
   if (!so) return TRUE;  // the stock bitmap takes nothing
-  const auto* brush = state.Find<kq::gdi::Brush>(context->brush);
   const auto* pen = state.Find<kq::gdi::Pen>(context->pen);
-  const COLORREF fill = brush ? brush->color : 0xFFFFFF;
+  COLORREF fill = 0xFFFFFF;
+  state.BrushColor(context->brush, &fill);
   const COLORREF edge = pen ? pen->color : 0;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);

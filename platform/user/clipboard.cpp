@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "win/dialog_templates.h"
 #include "win/machine.h"
 #include "win/processthreadsapi.h"
 #include "win/user.h"
@@ -26,7 +27,6 @@ struct ClipboardService {
     SIZE_T size;
   };
   std::map<HGLOBAL, Block> blocks;
-  std::map<HBITMAP, BitmapPixels> bitmaps;
   std::map<std::pair<HINSTANCE, WORD>, BitmapPixels> resources;
   DWORD openBy = 0;  // the thread holding the clipboard open
   std::vector<std::pair<UINT, HANDLE>> formats;
@@ -36,10 +36,10 @@ struct ClipboardService {
     nextHandle += 4;
     return reinterpret_cast<H>(nextHandle);
   }
-  // Frees what the clipboard held for a format.
+  // Frees what the clipboard held for a format: a block, or a GDI object of the gdi room.
   void Release(UINT format, HANDLE data) {
     if (IsGdiClipboardFormat(format))
-      bitmaps.erase(static_cast<HBITMAP>(data));
+      DeleteObject(static_cast<HGDIOBJ>(data));
     else
       blocks.erase(static_cast<HGLOBAL>(data));
   }
@@ -67,23 +67,6 @@ void RegisterModuleBitmap(HINSTANCE module, WORD id, BitmapPixels bitmap) {
   auto& c = Clipboard();
   std::lock_guard lock(c.mutex);
   c.resources[{module, id}] = std::move(bitmap);
-}
-
-bool ReadBitmap(HBITMAP bitmap, BitmapPixels* pixels) {
-  auto& c = Clipboard();
-  std::lock_guard lock(c.mutex);
-  const auto it = c.bitmaps.find(bitmap);
-  if (it == c.bitmaps.end()) return false;
-  if (pixels) *pixels = it->second;
-  return true;
-}
-
-HBITMAP CreateBitmapFromPixels(BitmapPixels pixels) {
-  auto& c = Clipboard();
-  std::lock_guard lock(c.mutex);
-  const HBITMAP bitmap = c.NewHandle<HBITMAP>();
-  c.bitmaps.emplace(bitmap, std::move(pixels));
-  return bitmap;
 }
 
 }  // namespace kq
@@ -188,7 +171,7 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
   auto& c = Clipboard();
   std::lock_guard lock(c.mutex);
   if (!c.HeldByCaller()) return nullptr;
-  const bool known = IsGdiClipboardFormat(format) ? c.bitmaps.count(static_cast<HBITMAP>(data)) > 0
+  const bool known = IsGdiClipboardFormat(format) ? kq::ReadBitmap(static_cast<HBITMAP>(data), nullptr)
                                                        : c.blocks.count(static_cast<HGLOBAL>(data)) > 0;
   if (format == 0 || !known) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -239,30 +222,32 @@ BOOL IsClipboardFormatAvailable(UINT format) {
   return std::any_of(c.formats.begin(), c.formats.end(), [format](const auto& f) { return f.first == format; });
 }
 
+// The bitmaps a module registered on the machine, then those compiled into it (win/dialog_templates.h); each load
+// is a new GDI bitmap.
 HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int, int, UINT flags) {
-  auto& c = Clipboard();
-  std::lock_guard lock(c.mutex);
-  const auto it = IS_INTRESOURCE(name) && type == IMAGE_BITMAP
-                      ? c.resources.find({module, static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name))})
-                      : c.resources.end();
-  if (it == c.resources.end()) {
+  if (!IS_INTRESOURCE(name) || type != IMAGE_BITMAP) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
-  kq::BitmapPixels bitmap = it->second;
-  if (flags & LR_LOADMAP3DCOLORS)
-    std::transform(bitmap.pixels.begin(), bitmap.pixels.end(), bitmap.pixels.begin(), kq::Map3DColor);
-  const HBITMAP handle = c.NewHandle<HBITMAP>();
-  c.bitmaps.emplace(handle, std::move(bitmap));
-  return handle;
-}
-
-BOOL DeleteObject(HANDLE object) {
+  const WORD id = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
+  kq::BitmapPixels bitmap;
   {
     auto& c = Clipboard();
     std::lock_guard lock(c.mutex);
-    if (c.bitmaps.erase(static_cast<HBITMAP>(object))) return TRUE;
+    const auto it = c.resources.find({module, id});
+    if (it != c.resources.end()) bitmap = it->second;
   }
-  // Not one of the clipboard's bitmaps: a GDI object, freed by the gdi room.
-  return DeleteObject(static_cast<HGDIOBJ>(object));
+  if (bitmap.pixels.empty()) {
+    const kq::PictureResource* picture = kq::FindBitmapResource(module, id);
+    if (!picture) {
+      SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+      return nullptr;
+    }
+    bitmap = {picture->width, picture->height, {picture->pixels.begin(), picture->pixels.end()}};
+  }
+  if (flags & LR_LOADMAP3DCOLORS)
+    std::transform(bitmap.pixels.begin(), bitmap.pixels.end(), bitmap.pixels.begin(), kq::Map3DColor);
+  return kq::CreateBitmapFromPixels(std::move(bitmap));
 }
+
+BOOL DeleteObject(HANDLE object) { return DeleteObject(static_cast<HGDIOBJ>(object)); }

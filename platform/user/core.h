@@ -13,6 +13,7 @@
 #include "win/base.h"
 #include "win/simulated_user.h"
 #include "win/user.h"
+#include "win/window_surface.h"
 
 namespace kq {
 class Machine;
@@ -52,6 +53,7 @@ struct Window {
   DWORD thread = 0;
   std::vector<BYTE> extra;
   std::shared_ptr<void> controlState;  // a list or text control's own data (list_controls.h)
+  std::shared_ptr<WindowSurface> surface;  // its pixels, made by the first GetDC (win/window_surface.h)
   std::vector<HWND> children;
   bool destroying = false;
   bool everShown = false;

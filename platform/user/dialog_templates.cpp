@@ -33,6 +33,21 @@ class ResourceTables {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
+  const PictureResource* FindPicture(HINSTANCE module, WORD id, std::span<const PictureResource> ModuleResources::*kind) {
+    std::lock_guard lock(mutex_);
+    auto it = tables_.find(module);
+    if (it == tables_.end()) {
+      SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+      return nullptr;
+    }
+    for (const auto& picture : it->second.*kind) {
+      if (picture.id == id && picture.width > 0 && picture.height > 0 &&
+          picture.pixels.size() == static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
+        return &picture;
+    }
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
   const WCHAR* FindString(HINSTANCE module, UINT id) {
     std::lock_guard lock(mutex_);
     auto it = tables_.find(module);
@@ -75,5 +90,13 @@ const DialogTemplate* FindDialogTemplate(HINSTANCE module, LPCWSTR nameOrId) {
 }
 
 const WCHAR* FindStringResource(HINSTANCE module, UINT id) { return Tables().FindString(module, id); }
+
+const PictureResource* FindBitmapResource(HINSTANCE module, WORD id) {
+  return Tables().FindPicture(module, id, &ModuleResources::bitmaps);
+}
+
+const PictureResource* FindIconResource(HINSTANCE module, WORD id) {
+  return Tables().FindPicture(module, id, &ModuleResources::icons);
+}
 
 }  // namespace kq

@@ -2,12 +2,15 @@
 // Vendrel Account..." (--save, the default) or "Send using Vendrel Account..." (--send), and says which page the
 // plug-in opened, or why none.
 //
-//   kqreader FILE.pdf [--save | --send] [--yes | --no]
+//   kqreader FILE.pdf [--save | --send] [--yes | --no] [--picture OUT.png]
 //
 // --yes / --no: the person closes the "Uploading" window once it shows and answers its question (whether to cancel
-// the upload). The plug-in is build/lib/libSarnoth.so beside the program's folder; the service is
+// the upload). --picture: the person looks at the "Uploading" window once it has painted and saves what it shows as
+// a PNG file (before closing it, with --yes or --no). The plug-in is build/lib/libSarnoth.so beside the program's folder; the service is
 // KQ_UPLOAD_SERVICE (or the product's own), with the certificate authorities curl takes (CURL_CA_BUNDLE). The
 // state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr.
+#include <png.h>
+
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -22,10 +25,11 @@
 #include "win/shellapi.h"
 #include "win/simulated_user.h"
 #include "win/user.h"
+#include "win/window_surface.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: kqreader FILE.pdf [--save | --send] [--yes | --no]\n";
+constexpr const char* kUsage = "usage: kqreader FILE.pdf [--save | --send] [--yes | --no] [--picture OUT.png]\n";
 // How long the person waits for an upload to end.
 constexpr auto kPatience = std::chrono::minutes(10);
 
@@ -38,6 +42,49 @@ std::filesystem::path PluginPath() {
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
   return self.parent_path().parent_path() / "lib" / "libSarnoth.so";
+}
+
+// Whether the window shows what a cycle of its animation paints: its black frame, the text under the middle and a
+// frame of the spinner in the middle square.
+bool Painted(const kq::BitmapPixels& p) {
+  if (p.width < 320 || p.height < 320) return false;
+  const auto at = [&](int x, int y) { return p.pixels[static_cast<std::size_t>(y) * p.width + x]; };
+  bool text = false, spinner = false;
+  for (int y = 196; y < 216 && !text; ++y)
+    for (int x = 1; x < 319 && !text; ++x) text = at(x, y) != 0xFFFFFF;
+  for (int y = 144; y < 176 && !spinner; ++y)
+    for (int x = 144; x < 176 && !spinner; ++x) spinner = at(x, y) != 0xFFFFFF;
+  return at(0, 0) == 0 && at(319, 319) == 0 && text && spinner;
+}
+
+// The window's pixels once it has painted; nothing when it went or did not paint within the bound.
+std::optional<kq::BitmapPixels> Picture(HWND window) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  kq::BitmapPixels pixels;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (!kq::ReadWindowPixels(window, &pixels)) return std::nullopt;
+    if (Painted(pixels)) return pixels;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return std::nullopt;
+}
+
+bool WritePng(const std::string& path, const kq::BitmapPixels& pixels) {
+  std::vector<png_byte> rows;
+  rows.reserve(pixels.pixels.size() * 3);
+  for (const std::uint32_t pixel : pixels.pixels) {
+    rows.push_back(static_cast<png_byte>(pixel >> 16));
+    rows.push_back(static_cast<png_byte>(pixel >> 8));
+    rows.push_back(static_cast<png_byte>(pixel));
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(pixels.width);
+  image.height = static_cast<png_uint_32>(pixels.height);
+  image.format = PNG_FORMAT_RGB;
+  const bool written = png_image_write_to_file(&image, path.c_str(), 0, rows.data(), 0, nullptr) != 0;
+  png_image_free(&image);
+  return written;
 }
 
 bool WaitForThreads(kq::Machine& machine, long count) {
@@ -55,6 +102,7 @@ int main(int argc, char** argv) {
   std::string file;
   bool send = false;
   std::optional<int> answer;
+  std::string picture;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--save") {
@@ -65,6 +113,9 @@ int main(int argc, char** argv) {
       answer = IDYES;
     } else if (arg == "--no") {
       answer = IDNO;
+    } else if (arg == "--picture") {
+      if (++i >= argc || argv[i][0] == '\0') return Usage("--picture needs a file");
+      picture = argv[i];
     } else if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
       return 0;
@@ -108,13 +159,31 @@ int main(int argc, char** argv) {
     std::cerr << "kqreader: the menu item \"" << item << "\" could not be picked\n";
     return 1;
   }
-  if (answer) {
+  bool pictured = false;
+  if (answer || !picture.empty()) {
     HWND window = person.WaitForWindow(u"Uploading", std::chrono::seconds(10));
     if (window && person.WaitUntil([&] { return IsWindowVisible(window) != FALSE; }, std::chrono::seconds(10))) {
-      person.AnswerMessageBox(*answer, {u"Kelvo Quenzar", {}});
-      person.Close(window);
+      if (!picture.empty()) {
+        const auto shown = Picture(window);
+        if (shown && WritePng(picture, *shown)) {
+          pictured = true;
+          std::cout << "kqreader: the \"Uploading\" window's picture is in " << picture << "\n";
+        } else if (shown) {
+          std::cerr << "kqreader: the picture could not be written to " << picture << "\n";
+        } else {
+          std::cerr << "kqreader: the \"Uploading\" window went before it had painted\n";
+        }
+      }
+      if (answer) {
+        person.AnswerMessageBox(*answer, {u"Kelvo Quenzar", {}});
+        person.Close(window);
+      }
+    } else if (!picture.empty()) {
+      std::cerr << "kqreader: no \"Uploading\" window showed\n";
     }
   }
+  // A picture asked for and not taken fails the run, whatever became of the upload.
+  const int pictureFailed = !picture.empty() && !pictured ? 1 : 0;
   if (!WaitForThreads(*machine, before)) {
     std::cerr << "kqreader: the upload did not end within " << kPatience.count() << " minutes\n";
     return 1;
@@ -136,5 +205,5 @@ int main(int argc, char** argv) {
   const bool failed = address.find("/desktopprintererror.asp?") != std::string::npos;
   std::cout << "kqreader: the plug-in opened " << (failed ? "the error page " : "the result page ") << address
             << "\n";
-  return failed ? 1 : 0;
+  return failed || pictureFailed ? 1 : 0;
 }

@@ -2,10 +2,12 @@
 // the page commands.
 #include <vector>
 
+#include "pictures.h"
 #include "plugin_state.h"
 #include "sarnoth/sarnoth.h"
 #include "sarnoth/service.h"
 #include "win/menus.h"
+#include "win/paint.h"
 #include "win/shellapi.h"
 #include "win/synchapi.h"
 #include "win/user.h"
@@ -224,10 +226,12 @@ int QV_InitPlugin(r::HostTable* host) {
     }
   }
 
-  // The entry's picture (bitmap 115) waits for bitmap resources: the entry goes without one.
-  Call<r::app::RegisterEntryFn>(app, r::app::kRegisterEntry)("Vendrel", "Vendrel",
-                                                             "Store, share, collaborate on documents online.", 0,
-                                                             kEntryColour, Code(&OpenOverviewPage));
+  // The picture stays the host's for as long as the plug-in is loaded.
+  const HBITMAP picture = LoadBitmapA(State().module, MAKEINTRESOURCEA(kEntryBitmap));
+  if (HBITMAP previous = State().entryPicture.exchange(picture)) DeleteObject(reinterpret_cast<HGDIOBJ>(previous));
+  Call<r::app::RegisterEntryFn>(app, r::app::kRegisterEntry)(
+      "Vendrel", "Vendrel", "Store, share, collaborate on documents online.",
+      static_cast<Handle32>(reinterpret_cast<std::uintptr_t>(picture)), kEntryColour, Code(&OpenOverviewPage));
 
   const auto events = r::EncodeEventRecord(Code(&OnLanguageChanged));
   Call<r::app::RegisterEventsFn>(app, r::app::kRegisterEvents)(events.data());
@@ -243,6 +247,7 @@ int QV_FreePlugin() {
   CloseThreadHandle(state.workerThread);
   CloseThreadHandle(state.windowThread);
   UnregisterUploadingWindowClass();
+  if (HBITMAP picture = state.entryPicture.exchange(nullptr)) DeleteObject(reinterpret_cast<HGDIOBJ>(picture));
   state.emailButton = 0;
   for (auto& item : state.items) item = 0;
   const Handle32 language = state.language.exchange(0);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "win/base.h"
+#include "win/gditypes.h"
 #include "win/reader_plugin.h"
 
 namespace sarnoth {
@@ -45,6 +46,7 @@ struct PluginState {
   std::atomic<Handle32> language{0};
   std::atomic<Handle32> items[kTitledItems] = {};
   std::atomic<Handle32> emailButton{0};
+  std::atomic<HBITMAP> entryPicture{nullptr};  // bitmap 115, handed to the host with the plug-in entry
 
   // The upload. The busy flag is taken by a command and cleared by the worker it started.
   std::atomic<bool> busy{false};

@@ -1,6 +1,7 @@
-// The plug-in's module: its instance handle, kept when the library is loaded, and its string table.
+// The plug-in's module: its instance handle, kept when the library is loaded, its string table and its pictures.
 #include <vector>
 
+#include "pictures.h"
 #include "plugin_state.h"
 #include "win/dialog_templates.h"
 #include "win/string_table.h"
@@ -43,7 +44,7 @@ std::string OwnString(UINT id, std::size_t size) {
 extern "C" BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == sarnoth::kProcessAttach) {
     sarnoth::State().module = instance;
-    kq::RegisterModuleResources(instance, {{}, sarnoth::kStrings});
+    kq::RegisterModuleResources(instance, {{}, sarnoth::kStrings, sarnoth::Bitmaps(), sarnoth::Icons()});
   } else if (reason == sarnoth::kProcessDetach) {
     kq::UnregisterModuleResources(instance);
   }

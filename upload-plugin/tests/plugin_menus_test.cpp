@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "reader_fixture.h"
+#include "win/clipboard.h"
 #include "win/menus.h"
+#include "win/paint.h"
 #include "win/user.h"
 
 namespace {
@@ -29,6 +31,10 @@ std::vector<std::string> Titles(const std::vector<r::MenuEntry>& entries) {
 }
 
 using PluginMenus = ReaderFixture;
+
+HBITMAP EntryPicture(const r::PluginEntry& entry) {
+  return reinterpret_cast<HBITMAP>(static_cast<std::uintptr_t>(entry.bitmap));
+}
 
 TEST_F(PluginMenus, TheItemsStandTogetherAboveCloseInTheFileMenu) {
   auto& reader = Start();
@@ -105,6 +111,13 @@ TEST_F(PluginMenus, TheRecordsHaveTheirBytes) {
   EXPECT_EQ(entry.description, "Store, share, collaborate on documents online.");
   EXPECT_EQ(entry.colour, 0xFF00u);
   EXPECT_NE(r::FunctionAt(entry.callback), nullptr);
+  // Its picture is bitmap 115: 32 x 32, an upload arrow on the entry's colour.
+  kq::BitmapPixels picture;
+  ASSERT_TRUE(kq::ReadBitmap(EntryPicture(entry), &picture));
+  EXPECT_EQ(picture.width, 32);
+  EXPECT_EQ(picture.height, 32);
+  EXPECT_EQ(picture.pixels[0], 0x00FF00u);
+  EXPECT_NE(picture.pixels[8 * 32 + 16], 0x00FF00u) << "the arrow's head";
 }
 
 TEST(MenuItemRecord, TextsAreCutToFitAndWrongSizesRefused) {
@@ -232,11 +245,14 @@ TEST_F(PluginMenus, TheEmailDropDownOffersSendInTheReadersLanguage) {
   EXPECT_FALSE(reader.PressDropDown("File", "Open", 0, 0));
 }
 
-TEST_F(PluginMenus, FreeingReleasesTheLanguageAndTheCallbacks) {
+TEST_F(PluginMenus, FreeingReleasesTheLanguageTheCallbacksAndTheEntrysPicture) {
   auto& reader = Start();
   EXPECT_EQ(reader.LanguageRegistrations(), 1u);
+  const HBITMAP picture = EntryPicture(reader.PluginEntries().at(0));
   EXPECT_EQ(reader.FreePlugin(), 1);
   EXPECT_EQ(reader.LanguageRegistrations(), 0u);
+  EXPECT_FALSE(kq::ReadBitmap(picture, nullptr));
+  EXPECT_EQ(kq::GdiObjectCount(*machine_), 0u);
   EXPECT_EQ(reader.FreePlugin(), std::nullopt);
   // Loaded again, it sets up again.
   std::string error;

@@ -421,10 +421,17 @@ TEST_F(Uploads, TheReaderProgramSaysWhichPageOpened) {
   EXPECT_EQ(code, 1);
   EXPECT_EQ(said, "kqreader: the plug-in opened the error page " + ErrorPage(22) + "\n");
 
+  // The person saves the "Uploading" window's picture, then cancels.
   service_->SetMode("slow");
-  std::tie(code, said) = RunReader(quoted + " --yes");
+  const fs::path picture = machine_->Root() / "uploading.png";
+  std::tie(code, said) = RunReader(quoted + " --picture '" + picture.string() + "' --yes");
   EXPECT_EQ(code, 1);
-  EXPECT_EQ(said, "kqreader: no page opened: the upload was cancelled\n");
+  EXPECT_EQ(said, "kqreader: the \"Uploading\" window's picture is in " + picture.string() +
+                      "\nkqreader: no page opened: the upload was cancelled\n");
+  const std::string png = ReadFile(picture);
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\x40\0\0\x01\x40", 8)) << "320 x 320";
 
   std::tie(code, said) = RunReader("/nonexistent/x.pdf");
   EXPECT_EQ(code, 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "win/base.h"
+#include "win/bitmap_pixels.h"
 #include "win/gditypes.h"
 
 struct HGLOBAL__;
@@ -70,14 +71,6 @@ HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int width, int heig
 BOOL DeleteObject(HANDLE object);
 
 namespace kq {
-
-// A bitmap's pixels, rows top down, 0xRRGGBB each.
-struct BitmapPixels {
-  LONG width = 0;
-  LONG height = 0;
-  std::vector<std::uint32_t> pixels;
-  bool operator==(const BitmapPixels&) const = default;
-};
 
 // Bitmap resources of a module, as its resource section would hold them. Registering an id again replaces it.
 void RegisterModuleBitmap(HINSTANCE module, WORD id, BitmapPixels bitmap);

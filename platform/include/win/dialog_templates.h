@@ -4,6 +4,7 @@
 // themselves are the module's static data and must outlive the registration.
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 #include "win/base.h"
@@ -57,10 +58,20 @@ struct StringResource {
   const WCHAR* text;
 };
 
+// A bitmap or icon of a module: rows top down, 0xRRGGBB each, width x height of them.
+struct PictureResource {
+  WORD id;
+  LONG width;
+  LONG height;
+  std::span<const std::uint32_t> pixels;
+};
+
 // What a module carries besides code.
 struct ModuleResources {
   std::span<const DialogResource> dialogs;
   std::span<const StringResource> strings = {};
+  std::span<const PictureResource> bitmaps = {};
+  std::span<const PictureResource> icons = {};
 };
 
 // Registering a module again replaces its table.
@@ -72,5 +83,8 @@ void UnregisterModuleResources(HINSTANCE module);
 const DialogTemplate* FindDialogTemplate(HINSTANCE module, LPCWSTR nameOrId);
 // The string, or null with the same last errors.
 const WCHAR* FindStringResource(HINSTANCE module, UINT id);
+// The bitmap or icon, or null with the same last errors (a picture whose pixels do not fill it is none).
+const PictureResource* FindBitmapResource(HINSTANCE module, WORD id);
+const PictureResource* FindIconResource(HINSTANCE module, WORD id);
 
 }  // namespace kq

@@ -78,7 +78,8 @@ class SimulatedUser {
   HWND WaitForWindow(WStringView caption, std::chrono::milliseconds bound);
   // Re-evaluates `condition` whenever the screen or the journal changes, until it holds or the bound passes.
   bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound);
-  // Read as the screen shows them, without sending the window anything.
+  // Read as the screen shows them, without sending the window anything. What a window's pixels show is
+  // ReadWindowPixels (win/window_surface.h).
   std::optional<WString> Text(HWND window) const;
   std::optional<WString> ControlText(HWND dialog, int controlId) const;
   std::optional<int> ProgressPosition(HWND dialog, int controlId) const;

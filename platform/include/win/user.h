@@ -1,7 +1,8 @@
 // The machine's headless window system: window classes, windows and their captions, a message queue per thread,
 // dialogs built from templates compiled into a module (win/dialog_templates.h), the static, button and progress-bar
-// controls (win/commctrl.h), and message boxes. Nothing is drawn: what a person would see goes to the machine's
-// journal, and a simulated person (win/simulated_user.h) answers and presses buttons.
+// controls (win/commctrl.h), and message boxes. What a person would see goes to the machine's journal, and a
+// simulated person (win/simulated_user.h) answers and presses buttons; what a program paints into a window through
+// its context (GetDC) stays in the window's pixels (win/window_surface.h), where the person can look at it.
 //
 // Window handles belong to the machine the calling thread is bound to. A window belongs to the thread that
 // created it; when that thread ends, its windows go with it and messages still waiting for it are answered 0.
