@@ -135,6 +135,11 @@ bool StringGlyphTurned(STROBJ* pstro, std::size_t index) {
   return s && index < s->turned.size() && s->turned[index];
 }
 
+const std::vector<bool>* StringTurns(STROBJ* pstro) {
+  auto* s = StringOf(pstro);
+  return s ? &s->turned : nullptr;
+}
+
 }  // namespace kq::engine
 
 namespace {

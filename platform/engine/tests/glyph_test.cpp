@@ -230,3 +230,110 @@ TEST_F(Glyphs, TextOutFillsTheGlyphsOverTheOpaqueRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+// The glyphs of a string of outlines as one path at their positions: what filling the string's outlines paints.
+void AppendOutlines(STROBJ* so, kq::PathObject& path) {
+  ULONG count = 0;
+  GLYPHPOS* pos = nullptr;
+  STROBJ_vEnumStart(so);
+  for (BOOL more = TRUE; more;) {
+    more = STROBJ_bEnum(so, &count, &pos);
+    for (ULONG i = 0; i < count; ++i) {
+      const auto at = [&](POINTFIX p) { return POINTFIX{p.x + pos[i].ptl.x * 16, p.y + pos[i].ptl.y * 16}; };
+      for (const auto& r : Records(pos[i].pgdf->ppo)) {
+        std::size_t k = 0;
+        if (r.flags & PD_BEGINSUBPATH) path.MoveTo(at(r.points[k++]));
+        for (; k < r.points.size(); k += (r.flags & PD_BEZIERS) ? 3 : 1) {
+          if (r.flags & PD_BEZIERS)
+            path.BezierTo(at(r.points[k]), at(r.points[k + 1]), at(r.points[k + 2]));
+          else
+            path.LineTo(at(r.points[k]));
+        }
+        if (r.flags & PD_CLOSEFIGURE) path.CloseFigure();
+      }
+    }
+  }
+}
+
+}  // namespace
+
+// Text paints each glyph's kept pixels; they are the pixels a fill of the string's outlines sets, the first time a
+// glyph is drawn and when it comes from the font's cache, in each format, through a clip, across the bitmap's
+// edges; glyphs too large to keep (the large W) are filled as outlines among the kept ones.
+TEST_F(Glyphs, TextPaintsThePixelsOfItsOutlinesFilled) {
+  struct Case {
+    double points;
+    bool italic;
+    const char16_t* text;
+    LONG width, height;
+    POINTL origin;
+  };
+  const Case cases[] = {
+      {12, false, u"AVAffi Wj\u00C5g", 300, 86, {-30, 70}},
+      {12, true, u"fffjWAVT", 200, 80, {5, 60}},  // slanted glyphs overlap their neighbours
+      {150, false, u"iWi", 1400, 200, {-40, 1150}},
+  };
+  struct Format {
+    ULONG format;
+    ULONG mask;
+  };
+  const Format formats[] = {{BMF_1BPP, 1}, {BMF_4BPP, 0xF}, {BMF_8BPP, 0xFF}, {BMF_16BPP, 0xFFFF},
+                            {BMF_24BPP, 0xFFFFFF}, {BMF_32BPP, 0xFFFFFFFF}};
+  // The fill is made on a larger bitmap: the rasteriser cuts a path at the bitmap's edges, which may move an
+  // edge pixel there, while kept glyphs are rasterised whole.
+  constexpr LONG kMargin = 64;
+  for (const Case& c : cases) {
+    kq::FontRequest request;
+    request.file = testfont::kDejaVuSans;
+    request.pointSize = c.points;
+    request.dpi = 600;
+    request.italic = c.italic;
+    auto fresh = kq::RealizedFont::Realize(request);
+    ASSERT_TRUE(fresh);
+    auto text = kq::TextString::Build(*fresh, {c.text, c.origin, false, 0, FO_PATHOBJ});
+    kq::PathObject outlines;
+    AppendOutlines(text->Object(), outlines);
+    // The bitmap less a band across its middle, under the alternate rule.
+    kq::PathObject frame;
+    const RECTL all{0, 0, c.width + kMargin, c.height + kMargin};
+    for (const RECTL& r : {all, RECTL{c.width / 3, c.height / 3, c.width + 9, c.height / 2}}) {
+      frame.MoveTo(r.left, r.top);
+      frame.LineTo(r.right, r.top);
+      frame.LineTo(r.right, r.bottom);
+      frame.LineTo(r.left, r.bottom);
+      frame.CloseFigure();
+    }
+    auto band = kq::ClipObject::Path(frame, FP_ALTERNATEMODE, all);
+    ASSERT_TRUE(band);
+    for (const Format& f : formats) {
+      if (c.points > 100 && f.format != BMF_1BPP && f.format != BMF_24BPP) continue;  // the large case is slow
+      auto ink = kq::BrushObject::Solid(0x6B2F1Du & f.mask);
+      for (MIX mix : {MIX{R2_COPYPEN}, MIX{R2_XORPEN}})
+        for (CLIPOBJ* pco : {static_cast<CLIPOBJ*>(nullptr), band->Object()}) {
+          Bitmap want(c.width + kMargin, c.height + kMargin, f.format), first(c.width, c.height, f.format),
+              again(c.width, c.height, f.format);
+          for (Bitmap* b : {&want, &first, &again})
+            for (LONG y = 0; y < b->so()->sizlBitmap.cy; ++y)
+              for (LONG x = 0; x < b->so()->sizlBitmap.cx; ++x) b->Set(x, y, (static_cast<ULONG>(x * 7 + y * 13) * 0x01010101u) & f.mask);
+          ASSERT_TRUE(EngFillPath(want.so(), outlines.Object(), pco, ink->Object(), nullptr, mix | (mix << 8),
+                                  FP_WINDINGMODE));
+          // The first draw of a font rasterises its glyphs; a second font of the same request starts afresh.
+          auto drawn = kq::RealizedFont::Realize(request);
+          auto string = kq::TextString::Build(*drawn, {c.text, c.origin});
+          for (Bitmap* b : {&first, &again})
+            ASSERT_TRUE(EngTextOut(b->so(), string->Object(), drawn->Object(), pco, nullptr, nullptr, ink->Object(),
+                                   nullptr, nullptr, mix));
+          int wrong = 0;
+          for (LONG y = 0; y < c.height; ++y)
+            for (LONG x = 0; x < c.width; ++x)
+              for (const Bitmap* b : {&first, &again})
+                if (b->Get(x, y) != want.Get(x, y) && ++wrong <= 3)
+                  ADD_FAILURE() << c.points << " pt " << (b == &first ? "first" : "cached") << " format "
+                                << f.format << " mix " << mix << (pco ? " clipped" : "") << " at " << x << ","
+                                << y;
+        }
+    }
+  }
+}
