@@ -39,7 +39,7 @@ SpanPainter::SpanPainter(const Target& target, const BrushSampler* brush, BYTE r
       constant_((!brush || brush->Solid()) && !RopUsesDestination(rop) && !hatch_),
       value_(Rop3(rop, brush ? brush->Color() : 0, 0, 0) & valueMask_) {
   const ULONG bits = px_.Bits();
-  if (!constant_ || (bits != 8 && bits != 24 && bits != 32)) return;
+  if (!constant_ || bits % 8 != 0) return;
   pixelBytes_ = bits / 8;
   for (std::size_t i = 0; i < sizeof pattern_; ++i) pattern_[i] = static_cast<BYTE>(value_ >> (8 * (i % pixelBytes_)));
 }

@@ -64,7 +64,7 @@ class SpanPainter {
   bool hatch_, constant_;
   ULONG value_;  // the constant value
   // For a constant value in whole bytes: bytes a pixel, and the value repeated from a pixel's start (the block
-  // sizes are whole pixels of 1, 3 and 4 bytes).
+  // sizes are whole pixels of 1 to 4 bytes).
   std::size_t pixelBytes_ = 0;
   BYTE pattern_[48] = {};
 };
