@@ -66,9 +66,8 @@ class FontGlyphs {
 
 // The glyph positions of an engine string; null with ERROR_INVALID_PARAMETER for anything else.
 const std::vector<GLYPHPOS>* StringPositions(STROBJ* pstro);
-// Whether the string's glyph at `index` takes its vertical form.
-bool StringGlyphTurned(STROBJ* pstro, std::size_t index);
-// The same for every glyph of the string; null with ERROR_INVALID_PARAMETER for anything but an engine string.
+// Whether each glyph of an engine string takes its vertical form; null with ERROR_INVALID_PARAMETER for anything
+// else.
 const std::vector<bool>* StringTurns(STROBJ* pstro);
 
 }  // namespace kq::engine

@@ -130,11 +130,6 @@ const std::vector<GLYPHPOS>* StringPositions(STROBJ* pstro) {
   return s ? &s->positions : nullptr;
 }
 
-bool StringGlyphTurned(STROBJ* pstro, std::size_t index) {
-  auto* s = StringOf(pstro);
-  return s && index < s->turned.size() && s->turned[index];
-}
-
 const std::vector<bool>* StringTurns(STROBJ* pstro) {
   auto* s = StringOf(pstro);
   return s ? &s->turned : nullptr;
