@@ -29,30 +29,46 @@ std::optional<Pixels> SourceOf(SURFOBJ* pso) {
   return pixels;
 }
 
+SpanPainter::SpanPainter(const Target& target, const BrushSampler* brush, BYTE rop, BYTE background)
+    : px_(target.pixels),
+      brush_(brush),
+      rop_(rop),
+      background_(background),
+      valueMask_(target.pixels.ValueMask()),
+      hatch_(brush && !brush->Solid() && rop != background),
+      constant_((!brush || brush->Solid()) && !RopUsesDestination(rop) && !hatch_),
+      value_(Rop3(rop, brush ? brush->Color() : 0, 0, 0) & valueMask_) {
+  const ULONG bits = px_.Bits();
+  if (!constant_ || bits % 8 != 0) return;
+  pixelBytes_ = bits / 8;
+  for (std::size_t i = 0; i < sizeof pattern_; ++i) pattern_[i] = static_cast<BYTE>(value_ >> (8 * (i % pixelBytes_)));
+}
+
+void SpanPainter::PaintPixels(LONG y, LONG x0, LONG x1) const {
+  if (constant_) {
+    px_.Fill(y, x0, x1, value_);
+    return;
+  }
+  if (!brush_ || brush_->Solid()) {
+    const ULONG p = brush_ ? brush_->Color() : 0;
+    for (LONG x = x0; x < x1; ++x) px_.Set(x, y, Rop3(rop_, p, 0, px_.Get(x, y)) & valueMask_);
+    return;
+  }
+  for (LONG x = x0; x < x1; ++x) {
+    const BYTE op = hatch_ && brush_->Background(x, y) ? background_ : rop_;
+    px_.Set(x, y, Rop3(op, brush_->At(x, y), 0, px_.Get(x, y)) & valueMask_);
+  }
+}
+
 void PaintBrush(const Target& target, const Region& region, const Mask* mask, const BrushSampler* brush, BYTE rop,
                 BYTE background) {
-  const Pixels& px = target.pixels;
-  const ULONG valueMask = px.ValueMask();
-  const bool hatch = brush && !brush->Solid() && rop != background;
-  const bool constant = (!brush || brush->Solid()) && !RopUsesDestination(rop) && !hatch;
-  const ULONG value = Rop3(rop, brush ? brush->Color() : 0, 0, 0) & valueMask;
+  const SpanPainter painter(target, brush, rop, background);
   for (const RECTL& r : region.Rects()) {
     for (LONG y = r.top; y < r.bottom; ++y) {
-      const BYTE* m = mask ? mask->Row(y) : nullptr;
-      if (constant && !m) {
-        px.Fill(y, r.left, r.right, value);
-        continue;
-      }
-      for (LONG x = r.left; x < r.right; ++x) {
-        if (m && !m[x]) continue;
-        if (constant) {
-          px.Set(x, y, value);
-          continue;
-        }
-        const BYTE op = hatch && brush->Background(x, y) ? background : rop;
-        const ULONG p = brush ? brush->At(x, y) : 0;
-        px.Set(x, y, Rop3(op, p, 0, px.Get(x, y)) & valueMask);
-      }
+      if (mask)
+        mask->Runs(y, r.left, r.right, [&](LONG x0, LONG x1) { painter.Paint(y, x0, x1); });
+      else
+        painter.Paint(y, r.left, r.right);
     }
   }
 }

@@ -1,6 +1,7 @@
 // What the drawing services share: the bitmap a call draws into and painting a brush through a mask.
 #pragma once
 
+#include <cstring>
 #include <optional>
 
 #include "brush_object.h"
@@ -22,6 +23,51 @@ struct Target {
 std::optional<Target> TargetOf(SURFOBJ* pso);
 // The pixels of an engine bitmap a blit reads.
 std::optional<Pixels> SourceOf(SURFOBJ* pso);
+
+// Paints runs of pixels of one row with ternary operation `rop` of the brush (null when the operation needs none),
+// and `background` between a hatch's lines.
+class SpanPainter {
+ public:
+  SpanPainter(const Target& target, const BrushSampler* brush, BYTE rop, BYTE background);
+  // Every pixel painted takes the same value whatever it held, so a pixel may be painted more than once.
+  bool Constant() const { return constant_; }
+  // Pixels [x0, x1) of row y, all inside the bitmap.
+  void Paint(LONG y, LONG x0, LONG x1) const {
+    if (pixelBytes_)
+      FillBytes(px_.Row(y) + static_cast<std::ptrdiff_t>(x0) * pixelBytes_,
+                static_cast<std::size_t>(x1 - x0) * pixelBytes_);
+    else
+      PaintPixels(y, x0, x1);
+  }
+
+ private:
+  // Runs are mostly a few pixels long: stores of whole pattern blocks, the last one overlapping, beat a call.
+  void FillBytes(BYTE* p, std::size_t n) const {
+    const auto blocks = [&](std::size_t size) {
+      std::size_t i = 0;
+      for (; i + size <= n; i += size) std::memcpy(p + i, pattern_, size);
+      if (i < n) std::memcpy(p + n - size, pattern_, size);
+    };
+    if (n >= sizeof pattern_)
+      blocks(sizeof pattern_);
+    else if (n >= 12)
+      blocks(12);
+    else
+      for (std::size_t i = 0; i < n; ++i) p[i] = pattern_[i];
+  }
+  void PaintPixels(LONG y, LONG x0, LONG x1) const;
+
+  const Pixels& px_;
+  const BrushSampler* brush_;
+  BYTE rop_, background_;
+  ULONG valueMask_;
+  bool hatch_, constant_;
+  ULONG value_;  // the constant value
+  // For a constant value in whole bytes: bytes a pixel, and the value repeated from a pixel's start (the block
+  // sizes are whole pixels of 1 to 4 bytes).
+  std::size_t pixelBytes_ = 0;
+  BYTE pattern_[48] = {};
+};
 
 // Paints the pixels of `region` that `mask` sets (all of them without a mask; the mask covers the region) with
 // ternary operation `rop` of the brush (null when the operation needs none) on the target, and `background`

@@ -5,6 +5,8 @@
 
 #include <cairo.h>
 
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "path_data.h"
@@ -29,6 +31,23 @@ class Mask {
   }
   void Set(LONG x, LONG y) {
     if (x >= area_.left && x < area_.right && y >= area_.top && y < area_.bottom) Row(y)[x] = 0xFF;
+  }
+  // Calls paint(x0, x1) for each run [x0, x1) of set pixels of row y within [left, right) of the area, left to
+  // right; unset pixels are skipped a word at a time.
+  template <class F>
+  void Runs(LONG y, LONG left, LONG right, F&& paint) const {
+    const BYTE* row = Row(y);
+    LONG x = left;
+    while (x < right) {
+      std::uint64_t word;
+      while (x + 8 <= right && (std::memcpy(&word, row + x, 8), word == 0)) x += 8;
+      while (x < right && !row[x]) ++x;
+      if (x == right) break;
+      const void* gap = std::memchr(row + x, 0, static_cast<std::size_t>(right - x));
+      const LONG end = gap ? static_cast<LONG>(static_cast<const BYTE*>(gap) - row) : right;
+      paint(x, end);
+      x = end;
+    }
   }
   bool SameAs(const Mask& other) const;
   // A context whose user space is device pixels.

@@ -176,8 +176,18 @@ kq::RealizedFont::Impl* FontOf(FONTOBJ* pfo) {
 namespace kq::engine {
 
 GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph, bool turned) {
+  const auto glyphs = FontGlyphs::Of(pfo);
+  return glyphs ? &glyphs->Get(glyph, turned) : nullptr;
+}
+
+std::optional<FontGlyphs> FontGlyphs::Of(FONTOBJ* pfo) {
   auto* font = FontOf(pfo);
-  if (!font) return nullptr;
+  if (!font) return std::nullopt;
+  return FontGlyphs(font);
+}
+
+GlyphEntry& FontGlyphs::Get(HGLYPH glyph, bool turned) const {
+  auto* font = font_;
   // Glyph handles are 16-bit: the top bit keys the vertical forms.
   auto& entry = font->outlines[turned ? glyph | 0x80000000u : glyph];
   if (!entry) {
@@ -203,7 +213,7 @@ GlyphEntry* GlyphOf(FONTOBJ* pfo, HGLYPH glyph, bool turned) {
     entry->def.ppo = entry->path.Object();
     entry->data.gdf = entry->def;
   }
-  return entry.get();
+  return *entry;
 }
 
 }  // namespace kq::engine

@@ -98,16 +98,7 @@ Region Region::FromMask(const Mask& mask) {
   };
   for (LONG y = area.top; y < area.bottom; ++y) {
     row.clear();
-    const BYTE* bits = mask.Row(y);
-    for (LONG x = area.left; x < area.right;) {
-      if (!bits[x]) {
-        ++x;
-        continue;
-      }
-      const LONG start = x;
-      while (x < area.right && bits[x]) ++x;
-      row.emplace_back(start, x);
-    }
+    mask.Runs(y, area.left, area.right, [&](LONG x0, LONG x1) { row.emplace_back(x0, x1); });
     if (row != band) {
       flush(y);
       band.swap(row);

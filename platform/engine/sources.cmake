@@ -21,6 +21,7 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/font_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_metrics.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_outline.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/glyph_spans.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_set.cpp
   ${CMAKE_CURRENT_LIST_DIR}/line_attributes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/palettes.cpp

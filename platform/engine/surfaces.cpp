@@ -1,4 +1,7 @@
 // Surfaces (bitmaps and device surfaces) and the engine's device records.
+#include <sys/mman.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -11,6 +14,18 @@ using kq::engine::EngineState;
 using kq::engine::Surface;
 
 using kq::engine::BitsPerPixel;
+
+// Bitmaps of a page's size are kept in large pages where the system offers them: drawing walks down their rows,
+// each in another small page, and faulting in a page's bitmap takes a few faults instead of thousands.
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+void* AllocateBits(std::size_t size, bool zero) {
+  if (zero || size < 2 * kLargePage) return zero ? std::calloc(size, 1) : std::malloc(size);
+  const std::size_t rounded = (size + kLargePage - 1) / kLargePage * kLargePage;
+  void* memory = std::aligned_alloc(kLargePage, rounded);
+  if (memory) ::madvise(memory, rounded, MADV_HUGEPAGE);  // a hint: nothing is lost without it
+  return memory;
+}
 
 DHPDEV DevicePdev(EngineState& state, HDEV hdev) {
   auto it = state.devices.find(reinterpret_cast<ULONG_PTR>(hdev));
@@ -50,7 +65,7 @@ HBITMAP EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID 
   auto surface = std::make_unique<Surface>();
   BYTE* bits = static_cast<BYTE*>(pvBits);
   if (!bits) {
-    void* memory = (fl & BMF_NOZEROINIT) ? std::malloc(total) : std::calloc(total, 1);
+    void* memory = AllocateBits(total, !(fl & BMF_NOZEROINIT));
     if (!memory) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;

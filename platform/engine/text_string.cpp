@@ -130,9 +130,9 @@ const std::vector<GLYPHPOS>* StringPositions(STROBJ* pstro) {
   return s ? &s->positions : nullptr;
 }
 
-bool StringGlyphTurned(STROBJ* pstro, std::size_t index) {
+const std::vector<bool>* StringTurns(STROBJ* pstro) {
   auto* s = StringOf(pstro);
-  return s && index < s->turned.size() && s->turned[index];
+  return s ? &s->turned : nullptr;
 }
 
 }  // namespace kq::engine

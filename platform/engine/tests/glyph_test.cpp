@@ -230,3 +230,121 @@ TEST_F(Glyphs, TextOutFillsTheGlyphsOverTheOpaqueRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+// The pixels of a string of outlines: each glyph's outline filled on its own at its position, moved by `shift`
+// pixels, set to 1 in an 8-bit bitmap.
+void FillEachGlyph(STROBJ* so, Bitmap& cover, LONG shift) {
+  auto one = kq::BrushObject::Solid(1);
+  ULONG count = 0;
+  GLYPHPOS* pos = nullptr;
+  STROBJ_vEnumStart(so);
+  for (BOOL more = TRUE; more;) {
+    more = STROBJ_bEnum(so, &count, &pos);
+    for (ULONG i = 0; i < count; ++i) {
+      const auto at = [&](POINTFIX p) {
+        return POINTFIX{p.x + (pos[i].ptl.x + shift) * 16, p.y + (pos[i].ptl.y + shift) * 16};
+      };
+      kq::PathObject glyph;
+      for (const auto& r : Records(pos[i].pgdf->ppo)) {
+        std::size_t k = 0;
+        if (r.flags & PD_BEGINSUBPATH) glyph.MoveTo(at(r.points[k++]));
+        for (; k < r.points.size(); k += (r.flags & PD_BEZIERS) ? 3 : 1) {
+          if (r.flags & PD_BEZIERS)
+            glyph.BezierTo(at(r.points[k]), at(r.points[k + 1]), at(r.points[k + 2]));
+          else
+            glyph.LineTo(at(r.points[k]));
+        }
+        if (r.flags & PD_CLOSEFIGURE) glyph.CloseFigure();
+      }
+      ASSERT_TRUE(EngFillPath(cover.so(), glyph.Object(), nullptr, one->Object(), nullptr,
+                              R2_COPYPEN | (R2_COPYPEN << 8), FP_WINDINGMODE));
+    }
+  }
+}
+
+}  // namespace
+
+// Text paints each glyph's kept pixels: the pixels a fill of its outline sets at its position, the first time a
+// glyph is drawn and when it comes from the font's cache, in each format, with a constant paint and one that
+// reads the destination, through a clip, across the bitmap's edges, far from the origin, and where glyphs overlap;
+// glyphs too large to keep (the large W) are filled as outlines among the kept ones.
+TEST_F(Glyphs, TextPaintsThePixelsOfItsGlyphsFilled) {
+  struct Case {
+    double points;
+    bool italic;
+    const char16_t* text;
+    LONG width, height;
+    POINTL origin;
+  };
+  const Case cases[] = {
+      {12, false, u"AVAffi Wj\u00C5g", 300, 86, {-30, 70}},
+      {12, true, u"fffjWAVT", 200, 80, {5, 60}},  // slanted glyphs overlap their neighbours
+      {5.5, false, u"Wj g\u00C5 ffi", 1500, 50, {1300, 35}},
+      {150, false, u"iWi", 1400, 200, {-40, 1150}},
+  };
+  struct Format {
+    ULONG format;
+    ULONG mask;
+  };
+  const Format formats[] = {{BMF_1BPP, 1}, {BMF_4BPP, 0xF}, {BMF_8BPP, 0xFF}, {BMF_16BPP, 0xFFFF},
+                            {BMF_24BPP, 0xFFFFFF}, {BMF_32BPP, 0xFFFFFFFF}};
+  // The reference is filled with a margin all round: a fill cut at a bitmap's edge may lose an edge pixel there,
+  // while kept glyphs are rasterised whole.
+  constexpr LONG kMargin = 64;
+  for (const Case& c : cases) {
+    kq::FontRequest request;
+    request.file = testfont::kDejaVuSans;
+    request.pointSize = c.points;
+    request.dpi = 600;
+    request.italic = c.italic;
+    auto fresh = kq::RealizedFont::Realize(request);
+    ASSERT_TRUE(fresh);
+    auto outlines = kq::TextString::Build(*fresh, {c.text, c.origin, false, 0, FO_PATHOBJ});
+    Bitmap cover(c.width + 2 * kMargin, c.height + 2 * kMargin, BMF_8BPP);
+    FillEachGlyph(outlines->Object(), cover, kMargin);
+    // The bitmap less a band across its middle, under the alternate rule.
+    kq::PathObject frame;
+    for (const RECTL& r : {RECTL{0, 0, c.width, c.height}, RECTL{c.width / 3, c.height / 3, c.width, c.height / 2}}) {
+      frame.MoveTo(r.left, r.top);
+      frame.LineTo(r.right, r.top);
+      frame.LineTo(r.right, r.bottom);
+      frame.LineTo(r.left, r.bottom);
+      frame.CloseFigure();
+    }
+    auto band = kq::ClipObject::Path(frame, FP_ALTERNATEMODE, RECTL{0, 0, c.width, c.height});
+    ASSERT_TRUE(band);
+    for (const Format& f : formats) {
+      if (c.points > 100 && f.format != BMF_1BPP && f.format != BMF_24BPP) continue;  // the large case is slow
+      const ULONG ink = 0x6B2F1Du & f.mask;
+      auto brush = kq::BrushObject::Solid(ink);
+      const auto background = [&](LONG x, LONG y) { return (static_cast<ULONG>(x * 7 + y * 13) * 0x01010101u) & f.mask; };
+      for (ULONG rop2 : {ULONG{R2_COPYPEN}, ULONG{R2_XORPEN}})
+        for (kq::ClipObject* clip : {static_cast<kq::ClipObject*>(nullptr), band.get()}) {
+          Bitmap first(c.width, c.height, f.format), again(c.width, c.height, f.format);
+          for (Bitmap* b : {&first, &again})
+            for (LONG y = 0; y < c.height; ++y)
+              for (LONG x = 0; x < c.width; ++x) b->Set(x, y, background(x, y));
+          // The first draw of a font rasterises its glyphs; a second font of the same request starts afresh.
+          auto drawn = kq::RealizedFont::Realize(request);
+          auto string = kq::TextString::Build(*drawn, {c.text, c.origin});
+          CLIPOBJ* pco = clip ? clip->Object() : nullptr;
+          for (Bitmap* b : {&first, &again})
+            ASSERT_TRUE(EngTextOut(b->so(), string->Object(), drawn->Object(), pco, nullptr, nullptr,
+                                   brush->Object(), nullptr, nullptr, rop2));
+          int wrong = 0;
+          for (LONG y = 0; y < c.height; ++y)
+            for (LONG x = 0; x < c.width; ++x) {
+              const bool inked = cover.Get(x + kMargin, y + kMargin) == 1 && (!clip || clip->Visible(x, y));
+              const ULONG want = !inked ? background(x, y) : rop2 == R2_COPYPEN ? ink : background(x, y) ^ ink;
+              for (const Bitmap* b : {&first, &again})
+                if (b->Get(x, y) != want && ++wrong <= 3)
+                  ADD_FAILURE() << c.points << " pt " << (b == &first ? "first" : "cached") << " format "
+                                << f.format << " rop2 " << rop2 << (clip ? " clipped" : "") << " at " << x << ","
+                                << y;
+            }
+        }
+    }
+  }
+}

@@ -51,6 +51,25 @@ TEST_F(Surfaces, EveryFormatHasDwordAlignedRows) {
   }
 }
 
+// A page's bitmap takes another allocation than small ones: zeroed unless BMF_NOZEROINIT, every byte usable.
+TEST_F(Surfaces, PageSizedBitmapsHoldAllTheirBytes) {
+  for (FLONG flags : {FLONG{0}, FLONG{BMF_NOZEROINIT}}) {
+    HBITMAP hbm = EngCreateBitmap(SIZEL{2550, 3300}, 0, BMF_24BPP, BMF_TOPDOWN | flags, nullptr);
+    ASSERT_NE(hbm, nullptr);
+    SURFOBJ* so = EngLockSurface(reinterpret_cast<HSURF>(hbm));
+    ASSERT_NE(so, nullptr);
+    ASSERT_EQ(so->cjBits, 7652u * 3300);
+    if (!flags) {
+      const std::vector<BYTE> zeros(so->cjBits, 0);
+      EXPECT_EQ(std::memcmp(so->pvBits, zeros.data(), zeros.size()), 0);
+    }
+    std::memset(so->pvBits, 0xA5, so->cjBits);
+    EXPECT_EQ(Bytes(so->pvBits)[so->cjBits - 1], 0xA5);
+    EngUnlockSurface(so);
+    EXPECT_TRUE(EngDeleteSurface(reinterpret_cast<HSURF>(hbm)));
+  }
+}
+
 TEST_F(Surfaces, TopDownByFlagOrNegativeHeight) {
   for (auto [cy, fl] : {std::pair<LONG, FLONG>{4, BMF_TOPDOWN}, {-4, 0}}) {
     HBITMAP hbm = EngCreateBitmap(SIZEL{10, cy}, 0, BMF_24BPP, fl, nullptr);
