@@ -16,18 +16,14 @@ Json TextOp(double x, double y, std::string text) {
   return {{"op", "text"}, {"at", {x, y}}, {"font", Font()}, {"color", "#000000"}, {"text", std::move(text)}};
 }
 
-// Appends the UTF-8 form of `c`.
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+// The letters of a UTF-8 string, each a string of its own.
+std::vector<std::string> Letters(std::string_view utf8) {
+  std::vector<std::string> letters;
+  for (char c : utf8) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) letters.emplace_back();
+    letters.back() += c;
   }
+  return letters;
 }
 
 // A PNG of smooth colours that differ with `seed`, so the pictures compress as photos and icons do.
@@ -110,18 +106,16 @@ Json ImagePage(long page) {
 
 Json GlyphPage(long page, bool outsideCodePages) {
   // Mkhedruli and lowercase Armenian: letters of the font that no Windows code page has.
-  std::vector<char32_t> letters;
-  if (outsideCodePages) {
-    for (char32_t c = 0x10D0; c <= 0x10F0; ++c) letters.push_back(c);
-    for (char32_t c = 0x0561; c <= 0x0586; ++c) letters.push_back(c);
-  } else {
-    for (char32_t c = U'a'; c <= U'z'; ++c) letters.push_back(c);
-  }
+  static const std::vector<std::string> kOutside =
+      Letters("აბგდევზთიკლმნოპჟრსტუფქღყშჩცძწჭხჯჰ"
+              "աբգդեզէըթժիլխծկհձղճմյնշոչպջռսվտրցւփքօֆ");
+  static const std::vector<std::string> kAscii = Letters("abcdefghijklmnopqrstuvwxyz");
+  const std::vector<std::string>& letters = outsideCodePages ? kOutside : kAscii;
   Json ops = Json::array();
   std::size_t next = static_cast<std::size_t>(page) % letters.size();
   for (int line = 0; line < 10; ++line) {
     std::string text;
-    for (int i = 0; i < 60; ++i) AppendUtf8(text, letters[next++ % letters.size()]);
+    for (int i = 0; i < 60; ++i) text += letters[next++ % letters.size()];
     ops.push_back(TextOp(60, 60 + 14 * line, std::move(text)));
   }
   return {{"ops", std::move(ops)}};
