@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string_view>
 #include <vector>
@@ -48,10 +49,10 @@ bool WritePng(const std::filesystem::path& path, int width, int height, int seed
 
 Json TextPage(long page) {
   static constexpr std::string_view kWords[] = {
-      "the",     "printer", "writes", "every",  "page",   "as",      "vectors", "and",    "text",   "that",
-      "stays",   "sharp",   "at",     "any",    "zoom",   "while",   "its",     "fonts",  "keep",   "their",
-      "names",   "so",      "readers", "can",   "search", "copy",    "and",     "select", "lines",  "of",
-      "running", "prose",   "across", "a",      "whole",  "report", "quarter", "budget", "review", "notes"};
+      "the",     "printer", "writes",  "every", "page",   "as",     "vectors", "and",    "text",   "that",
+      "stays",   "sharp",   "at",      "any",   "zoom",   "while",  "its",     "fonts",  "keep",   "their",
+      "names",   "so",      "readers", "can",   "search", "copy",   "and",     "select", "lines",  "of",
+      "running", "prose",   "across",  "a",     "whole",  "report", "quarter", "budget", "review", "notes"};
   constexpr std::size_t kWordCount = std::size(kWords);
   Json ops = Json::array();
   std::size_t word = static_cast<std::size_t>(page) * 7 % kWordCount;
@@ -82,11 +83,11 @@ Json VectorPage(long page) {
   }
   for (int i = 0; i < 10; ++i) {
     const double x = 60 + i * 48, y = 640 + (page + i) % 11;
+    char d[160];
+    std::snprintf(d, sizeof d, "M %g %g C %g %g %g %g %g %g L %g %g Z", x, y, x + 40, y - 30, x + 60, y + 50, x + 20,
+                  y + 80, x, y + 60);
     ops.push_back({{"op", "path"},
-                   {"d", "M " + std::to_string(x) + " " + std::to_string(y) + " C " + std::to_string(x + 40) + " " +
-                             std::to_string(y - 30) + " " + std::to_string(x + 60) + " " + std::to_string(y + 50) +
-                             " " + std::to_string(x + 20) + " " + std::to_string(y + 80) + " L " +
-                             std::to_string(x) + " " + std::to_string(y + 60) + " Z"},
+                   {"d", d},
                    {"fill", kColors[(i + 3) % 6]},
                    {"stroke", {{"color", "#000000"}, {"width", 1}}}});
   }
@@ -98,17 +99,18 @@ Json ImagePage(long page) {
   ops.push_back({{"op", "image"}, {"file", "photo.png"}, {"rect", {72, 72, 540, 384}}});
   for (int i = 0; i < 50; ++i) {
     const double x = 72 + (i % 10) * 46, y = 420 + (i / 10) * 46;
-    ops.push_back(
-        {{"op", "image"}, {"file", "icon" + std::to_string((page + i) % 10) + ".png"}, {"rect", {x, y, x + 32, y + 32}}});
+    ops.push_back({{"op", "image"},
+                   {"file", "icon" + std::to_string((page + i) % 10) + ".png"},
+                   {"rect", {x, y, x + 32, y + 32}}});
   }
   return {{"ops", std::move(ops)}};
 }
 
 Json GlyphPage(long page, bool outsideCodePages) {
   // Mkhedruli and lowercase Armenian: letters of the font that no Windows code page has.
-  static const std::vector<std::string> kOutside =
-      Letters("აბგდევზთიკლმნოპჟრსტუფქღყშჩცძწჭხჯჰ"
-              "աբգդեզէըթժիլխծկհձղճմյնշոչպջռսվտրցւփքօֆ");
+  static const std::vector<std::string> kOutside = Letters(
+      "აბგდევზთიკლმნოპჟრსტუფქღყშჩცძწჭხჯჰ"
+      "աբգդեզէըթժիլխծկհձղճմյնշոչպջռսվտրցւփքօֆ");
   static const std::vector<std::string> kAscii = Letters("abcdefghijklmnopqrstuvwxyz");
   const std::vector<std::string>& letters = outsideCodePages ? kOutside : kAscii;
   Json ops = Json::array();

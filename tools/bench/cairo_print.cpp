@@ -91,7 +91,8 @@ class Printer {
       Text(op);
     } else if (name == "rect") {
       const Json& r = op.at("rect");
-      cairo_rectangle(cr_, r[0], r[1], r[2].get<double>() - r[0].get<double>(), r[3].get<double>() - r[1].get<double>());
+      cairo_rectangle(cr_, r[0], r[1], r[2].get<double>() - r[0].get<double>(),
+                      r[3].get<double>() - r[1].get<double>());
       Fill(op.at("fill"), false);
     } else if (name == "line") {
       cairo_move_to(cr_, op.at("from")[0], op.at("from")[1]);

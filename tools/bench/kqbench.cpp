@@ -156,8 +156,8 @@ class Bench {
       const auto kq = Spawn(bin_ / "kqprint", {jobFile.string(), "-o", kqPdf.string(), "--yes", "-q"},
                             folder / "kqprint.out", folder / "kqprint.err");
       if (!kq) return Fail(job, "kqprint: " + LastLine(folder / "kqprint.err"));
-      const auto cairo =
-          Spawn(bin_ / "kqbench_cairo", {jobFile.string(), cairoPdf.string()}, folder / "cairo.out", folder / "cairo.err");
+      const auto cairo = Spawn(bin_ / "kqbench_cairo", {jobFile.string(), cairoPdf.string()}, folder / "cairo.out",
+                               folder / "cairo.err");
       if (!cairo) return Fail(job, "kqbench_cairo: " + LastLine(folder / "cairo.err"));
       for (const fs::path& pdf : {kqPdf, cairoPdf})
         if (const long counted = PageCount(pdf); counted != pages)
@@ -214,7 +214,9 @@ class Bench {
   bool keep_;
 };
 
-void Check(bool holds, const std::string& line) { std::printf("  %-7s %s\n", holds ? "holds" : "MISSES", line.c_str()); }
+void Check(bool holds, const std::string& line) {
+  std::printf("  %-7s %s\n", holds ? "holds" : "MISSES", line.c_str());
+}
 
 std::string Format(const char* format, double a, double b = 0, double c = 0) {
   char text[256];
@@ -225,7 +227,8 @@ std::string Format(const char* format, double a, double b = 0, double c = 0) {
 int Usage() {
   std::string names;
   for (const JobKind& job : Jobs()) names += std::string(names.empty() ? "" : ",") + std::string(job.name);
-  std::fprintf(stderr, "usage: kqbench [--jobs NAME,...] [--pages N,...] [--runs N] [--keep]\n  jobs: %s\n", names.c_str());
+  std::fprintf(stderr, "usage: kqbench [--jobs NAME,...] [--pages N,...] [--runs N] [--keep]\n  jobs: %s\n",
+               names.c_str());
   return 2;
 }
 
@@ -297,9 +300,9 @@ int main(int argc, char** argv) {
           continue;
         }
         rows[{job->name, pages}] = *row;
-        std::printf("%-30s %6ld | %8.1f %9.0f %7.1f %8.1f | %8.1f %9.0f %7.1f | %5.2fx\n", std::string(job->label).c_str(),
-                    pages, row->kqPagesPerSecond, row->kqBytesPerPage, row->kqPeakMb, row->printMb,
-                    row->cairoPagesPerSecond, row->cairoBytesPerPage, row->cairoPeakMb, row->Ratio());
+        std::printf("%-30s %6ld | %8.1f %9.0f %7.1f %8.1f | %8.1f %9.0f %7.1f | %5.2fx\n",
+                    std::string(job->label).c_str(), pages, row->kqPagesPerSecond, row->kqBytesPerPage, row->kqPeakMb,
+                    row->printMb, row->cairoPagesPerSecond, row->cairoBytesPerPage, row->cairoPeakMb, row->Ratio());
         std::fflush(stdout);
       }
   }
@@ -315,16 +318,16 @@ int main(int argc, char** argv) {
   if (const Row* r = row("text-system", few)) {
     Check(r->Ratio() >= 0.5, Format("text, font in system folders: %.2fx cairo's pages/s (at least 0.5x)", r->Ratio()));
     Check(r->kqPeakMb - r->printMb <= 20,
-          Format("text, font in system folders: peak %.1f MB, %.1f MB over the printing's own (at most 20)", r->kqPeakMb,
-                 r->kqPeakMb - r->printMb));
+          Format("text, font in system folders: peak %.1f MB, %.1f MB over the printing's own (at most 20)",
+                 r->kqPeakMb, r->kqPeakMb - r->printMb));
   }
-  if (const Row *a = row("text-system", few), *b = row("text-system", many); a && b && many != few)
+  if (const Row* a = row("text-system", few), *b = row("text-system", many); a && b && many != few)
     Check(b->kqPeakMb <= a->kqPeakMb * 1.1,
           Format("text, font in system folders: peak %.1f MB at the most pages, %.1f MB at the fewest (within 10%%)",
                  b->kqPeakMb, a->kqPeakMb));
   if (const Row* r = row("transparent", few))
     Check(r->Ratio() >= 0.2, Format("transparent text: %.2fx cairo's pages/s (at least 0.2x)", r->Ratio()));
-  if (const Row *a = row("ascii", few), *o = row("outside", few); a && o)
+  if (const Row* a = row("ascii", few), *o = row("outside", few); a && o)
     Check(a->kqPagesPerSecond <= 3 * o->kqPagesPerSecond,
           Format("600 glyphs outside code pages: %.2fx the time of 600 ASCII glyphs (at most 3x)",
                  a->kqPagesPerSecond / o->kqPagesPerSecond));

@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
     jobFile = machine->Root() / "bench.json";
     const kqbench::Json settings = {{"OpenFile", 0}, {"PPOption", 0}, {"GDIPunt", vector ? 0 : 1}};
     const bool written = kqbench::WriteJob(jobFile, settings, pages, [&](long page) {
-      return text ? kqbench::TextPage(page) : images ? kqbench::ImagePage(page) : kqbench::Json{{"ops", kqbench::Json::array()}};
+      if (text) return kqbench::TextPage(page);
+      if (images) return kqbench::ImagePage(page);
+      return kqbench::Json{{"ops", kqbench::Json::array()}};
     });
     if (!written) {
       std::fprintf(stderr, "kqprint_bench: the job file could not be written\n");
