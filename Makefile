@@ -24,6 +24,14 @@ sample: setup
 	@build-release/bin/kqprint examples/sample.json -o out/sample.pdf --yes
 	@echo "make sample: see pdfinfo out/sample.pdf"
 
+# The benchmark table: kqprint against cairo's PDF surface, whole processes, on the optimised build. Choose with
+# BENCH, for example `make bench BENCH="--jobs text-system,transparent --pages 1000 --runs 3"`.
+.PHONY: bench
+bench: setup
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target kqbench
+	@build-release/bin/kqbench $(BENCH)
+
 # Every test: the unit and end-to-end tests under the dev preset's sanitizers, then each fuzz target briefly.
 test: unit fuzz
 
