@@ -179,7 +179,9 @@ int main(int argc, char** argv) {
   // With the printer's default naming no dialog is shown: the file goes to the printer's folder.
   const fs::path expected = DefaultOutput(options->document).value_or(output);
   if (expected != output) std::cerr << "kqword: the printer names the file itself: " << expected.string() << "\n";
-  const auto before = fs::exists(expected, ec) ? std::optional(fs::last_write_time(expected, ec)) : std::nullopt;
+  // The earlier file's time, or the clock's minimum when there is none (no file is that old).
+  const fs::file_time_type before =
+      fs::exists(expected, ec) ? fs::last_write_time(expected, ec) : fs::file_time_type::min();
 
   auto program = kq::wordproc::WordProcessor::Start();
   if (!program) return Fail("the word processor could not start");
@@ -203,7 +205,7 @@ int main(int argc, char** argv) {
     for (const auto& entry : person.Journal())
       if (entry.kind == kq::JournalEntry::Kind::SaveAs && entry.answer == IDOK)
         if (auto host = kq::HostPathFromWindows(entry.text)) written = *host;
-    if (!written && fs::exists(expected, ec) && (!before || fs::last_write_time(expected, ec) != *before))
+    if (!written && fs::exists(expected, ec) && fs::last_write_time(expected, ec) != before)
       written = expected;
     if (written && fs::exists(*written, ec) && fs::file_size(*written, ec) > 0) {
       std::cout << written->string() << "\n";

@@ -73,8 +73,8 @@ TEST(HandoverWriter, TheExampleGivesItsGoldenBytesInAZeroFilledUnit) {
       0x62, 0, 0, 0, 0, 0, 0, 0, 72, 0, 0, 0, 100, 0, 0, 0, 144, 0, 0, 0, 112, 0, 0, 0, 2, 0, 0, 0,
       // trailer: 2 pages, "C:\o.pdf"
       2, 0, 0, 0, 'C', 0, ':', 0, '\\', 0, 'o', 0, '.', 0, 'p', 0, 'd', 0, 'f', 0, 0, 0};
-  std::vector<std::uint8_t> written;
-  for (std::byte b : Written(writer)) written.push_back(static_cast<std::uint8_t>(b));
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(writer.Data());
+  const std::vector<std::uint8_t> written(bytes, bytes + writer.Written());
   EXPECT_EQ(written, golden);
   EXPECT_EQ(writer.Size(), kUnit) << "the shared memory is a whole unit";
   EXPECT_TRUE(std::all_of(writer.Data() + writer.Written(), writer.Data() + writer.Size(),
