@@ -60,6 +60,11 @@ bool CPDF_DocWriter::OpenOutput(const kq::WString& path, DWORD disposition) {
       SetLastError(ERROR_FILE_EXISTS);
       return false;
     }
+    // A folder, a FIFO or a device is no file to replace, and a FIFO is not even opened: it would wait for a reader.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
+    }
     const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                      nullptr);
     if (probe == INVALID_HANDLE_VALUE) return false;

@@ -188,6 +188,23 @@ TEST_F(ToolFaults, OutputsThatAreNotForThePdfAreRefused) {
   ExpectQpdfCheckPasses(out / "next.pdf");
 }
 
+// Without -o the driver names the file itself; a FIFO in its place is never opened (it would wait for a reader
+// for ever): the job takes the "could not write" road and fails at once.
+TEST_F(ToolFaults, AFifoWhereTheDriverNamesTheFileFailsTheJobAtOnce) {
+  ASSERT_EQ(::mkfifo((out / "Named.pdf").c_str(), 0600), 0);
+  const nlohmann::ordered_json job = {
+      {"document", "Named"},
+      {"settings", {{"Folder", out.string()}, {"UseDefFileName", 1}, {"Overwrite", 1}, {"OpenFile", 0}}},
+      {"pages", {{{"ops", nlohmann::ordered_json::array()}}}}};
+  const fs::path file = machine->Root() / "named.json";
+  std::ofstream(file) << job.dump();
+  const CommandResult run = RunCommand("timeout 120 sh -c " + Quote(Command(Quote(file.string()))));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Could not write to the file"), std::string::npos) << run.output;
+  EXPECT_TRUE(fs::is_fifo(out / "Named.pdf"));
+  EXPECT_FALSE(fs::exists(out / ".~Named.pdf.kqpart"));
+}
+
 TEST_F(ToolFaults, TwoJobsOntoOnePathNeverBothSucceed) {
   const fs::path pdf = out / "both.pdf";
   const pid_t first = Start(Quote(PagesJob("long", 600).string()) + " --yes -o " + Quote(pdf.string()),

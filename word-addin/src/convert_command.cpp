@@ -64,8 +64,9 @@ std::u16string Printf(const char* format, long long value) {
 // touching an earlier file and leaving no new one: the driver writes the PDF beside it and puts it in its place
 // only when the document is complete.
 bool CanWrite(const std::u16string& path, DWORD disposition) {
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    if (disposition == CREATE_NEW) return false;
+  if (const DWORD attributes = GetFileAttributesW(path.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
+    // A folder, a FIFO or a device is no file for a PDF.
+    if (disposition == CREATE_NEW || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) return false;
     const HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "win/fileapi.h"
 #include "win/handleapi.h"
@@ -338,6 +341,42 @@ TEST_F(Files, FoldersAndAttributes) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(GetFileAttributesW(u"C:\\none\\none.txt"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+// What is neither a file nor a folder is a device to GetFileAttributesW, and opening a FIFO never waits for its
+// other end; once open, its handle waits for data as any other.
+TEST_F(Files, AFifoIsADeviceAndOpeningItNeverWaits) {
+  ASSERT_EQ(::mkfifo(Host("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(GetFileAttributesW(u"C:\\pipe"), FILE_ATTRIBUTE_DEVICE);
+  EXPECT_EQ(GetFileAttributesW(u"Z:\\dev\\null"), FILE_ATTRIBUTE_DEVICE);
+
+  auto opening = std::async(std::launch::async, [this] {
+    kq::MachineScope bound(machine_.Get());
+    const HANDLE h = Open(u"C:\\pipe", GENERIC_WRITE, 0, OPEN_EXISTING);
+    return std::pair(h, GetLastError());
+  });
+  if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    std::ifstream unblock(Host("pipe"));  // lets the waiting open through, so the test ends
+    FAIL() << "opening a FIFO without a reader waited";
+  }
+  EXPECT_EQ(opening.get(), std::pair(INVALID_HANDLE_VALUE, DWORD{ERROR_FILE_NOT_FOUND}));
+
+  const HANDLE reader = Open(u"C:\\pipe", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  const HANDLE writer = Open(u"C:\\pipe", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  auto reading = std::async(std::launch::async, [this, reader] {
+    kq::MachineScope bound(machine_.Get());
+    char bytes[3] = {};
+    DWORD done = 0;
+    const BOOL ok = ReadFile(reader, bytes, 3, &done, nullptr);
+    return ok ? std::string(bytes, done) : std::string("failed");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(Write(writer, "abc"));
+  EXPECT_EQ(reading.get(), "abc") << "the read waits for the data";
+  CloseHandle(writer);
+  CloseHandle(reader);
 }
 
 TEST_F(Files, CopyFile) {

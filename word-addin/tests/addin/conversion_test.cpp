@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -159,15 +161,20 @@ TEST_F(Conversion, SaveAsCancelledStopsAndAFileThatCannotBeWrittenIsAskedAgain) 
   EXPECT_EQ(fs::file_size(out_ / "report.pdf"), 4u);
 
   // A folder that is no folder: the dialog's name cannot be written; Yes asks again, the second name is printed.
+  // A FIFO is no file for the PDF either, and trying it does not wait for a reader.
   const fs::path chosen = out_ / "chosen.pdf";
+  const fs::path fifo = out_ / "fifo.pdf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   Person().AnswerMessageBox(IDNO, {kCaption, u"Could not write"});
   Person().AnswerMessageBox(IDYES, {kCaption, u"Could not write"});
   Person().AnswerSaveAs(kq::WindowsPathFromPosix((out_ / "missing" / "x.pdf").string()));
+  Person().AnswerSaveAs(kq::WindowsPathFromPosix(fifo.string()));
   Person().AnswerSaveAs(kq::WindowsPathFromPosix(chosen.string()));
   Click();
   EXPECT_FALSE(fs::exists(chosen));  // the first question was answered No
   Click();
   EXPECT_GT(fs::file_size(chosen), 1000u);
+  EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 ComPtr<IDispatch> View(IDispatch* document) {
