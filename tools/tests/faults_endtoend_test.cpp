@@ -152,6 +152,28 @@ TEST_F(ToolFaults, AFullDiskLeavesTheEarlierPdfAndSaysSo) {
   EXPECT_NE(run.output.find("not enough space on the disk"), std::string::npos) << run.output;
 }
 
+// A state root on a full disk says so at whichever step the disk fills: installing the printer, opening it, or
+// recording where the PDF went.
+TEST_F(ToolFaults, AFullStateRootSaysTheDiskIsFull) {
+  if (RunCommand("unshare -rm true").status != 0) GTEST_SKIP() << "no mount namespace for a small disk";
+  const fs::path disk = machine->Root() / "disk";
+  fs::create_directories(disk);
+  const fs::path job = PagesJob("small", 1);
+  for (const char* size : {"32k", "64k", "128k", "160k"}) {
+    SCOPED_TRACE(size);
+    const fs::path state = disk / "state";
+    const CommandResult run = RunCommand(
+        "unshare -rm sh -c " +
+        Quote("mount -t tmpfs -o size=" + std::string(size) + " none " + Quote(disk.string()) + " && cd " +
+              Quote(machine->Root().string()) + " && KQ_ROOT=" + Quote(state.string()) + " KQ_OPEN_HANDLER= " +
+              Quote(kPrintTool.string()) + " " + Quote(job.string()) + " --yes -o " +
+              Quote((out / "small.pdf").string())));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(LastLine(run.output).find("(there is not enough space on the disk)"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+  }
+}
+
 TEST_F(ToolFaults, OutputsThatAreNotForThePdfAreRefused) {
   const fs::path job = PagesJob("job", 1);
   ASSERT_EQ(Tool(Quote(job.string()) + " -o " + Quote((out / "warm.pdf").string())).status, 0);
