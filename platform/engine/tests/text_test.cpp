@@ -22,6 +22,16 @@ class Strings : public ::testing::Test {
     ASSERT_TRUE(font);
   }
 
+  // The test face at 600 dpi with its baseline turned by `degrees`.
+  static std::unique_ptr<kq::RealizedFont> Turned(double degrees) {
+    kq::FontRequest request;
+    request.file = testfont::kDejaVuSans;
+    request.pointSize = 12;
+    request.dpi = 600;
+    request.escapement = degrees;
+    return kq::RealizedFont::Realize(request);
+  }
+
   // Every batch of an enumeration, from the start.
   static std::vector<std::vector<GLYPHPOS>> Batches(STROBJ* so, std::vector<BOOL>* more = nullptr) {
     std::vector<std::vector<GLYPHPOS>> batches;
@@ -158,12 +168,7 @@ TEST_F(Strings, AStringEndsWhereItWouldLeaveTheCoordinateSpace) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    kq::FontRequest request;
-    request.file = testfont::kDejaVuSans;
-    request.pointSize = 12;
-    request.dpi = 600;
-    request.escapement = c.degrees;
-    auto turned = kq::RealizedFont::Realize(request);
+    auto turned = Turned(c.degrees);
     ASSERT_TRUE(turned);
     kq::TextRequest text{c.text, c.origin};
     text.advances = c.advances;
@@ -225,12 +230,7 @@ TEST_F(Strings, TheEscapementTurnsTheBaseline) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.degrees);
-    kq::FontRequest request;
-    request.file = testfont::kDejaVuSans;
-    request.pointSize = 12;
-    request.dpi = 600;
-    request.escapement = c.degrees;
-    auto turned = kq::RealizedFont::Realize(request);
+    auto turned = Turned(c.degrees);
     ASSERT_TRUE(turned);
     auto str = kq::TextString::Build(*turned, {u"HH", {1000, 1000}});
     STROBJ* so = str->Object();
