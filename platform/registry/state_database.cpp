@@ -152,6 +152,12 @@ void StateDatabase::Setup(std::function<DWORD(StateDatabase&)> setup) {
   Write([] { return ERROR_SUCCESS; });
 }
 
+DWORD StateDatabase::RunSetups() {
+  for (const auto& setup : setups_)
+    if (const DWORD result = setup(*this); result != ERROR_SUCCESS) return result;
+  return ERROR_SUCCESS;
+}
+
 DWORD StateDatabase::Write(const std::function<DWORD()>& work, DWORD failure) {
   return Transaction("BEGIN IMMEDIATE", work, failure);
 }
@@ -163,7 +169,11 @@ DWORD StateDatabase::Read(const std::function<DWORD()>& work, DWORD failure) {
 DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>& work, DWORD failure) {
   std::lock_guard lock(mutex_);
   if (openError_ != ERROR_SUCCESS) return openError_;
-  if (depth_ > 0) return work();  // already inside this thread's transaction
+  if (depth_ > 0) {
+    // Already inside this thread's transaction, which a store made meanwhile has its tables made in too.
+    const DWORD setup = RunSetups();
+    return setup != ERROR_SUCCESS ? setup : work();
+  }
   try {
     Execute(begin);
   } catch (const DatabaseError&) {
@@ -174,9 +184,7 @@ DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>
   try {
     // Tables not made yet (the store could not be written when they were asked for) come first, so a failure
     // says why the store cannot be written instead of finding no table.
-    result = ERROR_SUCCESS;
-    for (const auto& setup : setups_)
-      if ((result = setup(*this)) != ERROR_SUCCESS) break;
+    result = RunSetups();
     if (result == ERROR_SUCCESS) result = work();
     --depth_;
     if (result == ERROR_SUCCESS) {

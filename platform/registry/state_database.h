@@ -84,6 +84,8 @@ class StateDatabase {
 
  private:
   DWORD Transaction(const char* begin, const std::function<DWORD()>& work, DWORD failure);
+  // The setups not committed yet, inside the open transaction; the first failure.
+  DWORD RunSetups();
 
   sqlite3* db_ = nullptr;
   DWORD openError_ = ERROR_SUCCESS;
