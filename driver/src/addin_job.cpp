@@ -1,5 +1,5 @@
 // The add-in job reader: claims the word-processor add-in's hand-over block in shared memory, copies the document's
-// structure into the writer's tables and creates the output file at the path the add-in chose.
+// structure into the writer's tables and opens the output file for the path the add-in chose.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -62,15 +62,12 @@ bool CPDF_DocWriter::OpenAddinJob() {
     pageLinks.emplace(page, LinkRecord{link.left, link.top, link.right, link.bottom, std::move(link.target),
                                        link.kind});
   totalPages = content->pageCount;
-  outputPath = std::move(content->outputPath);
 
-  outputFile = CreateFileW(outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-  if (outputFile == INVALID_HANDLE_VALUE) {
+  // The add-in's file is written as any job's: beside it, put in its place only at a complete end.
+  if (!OpenOutput(content->outputPath, CREATE_ALWAYS)) {
     // The ordinary road follows with the job's settings as they are.
     ReleaseAddinTables();
     progressWindow = nullptr;
-    outputPath.clear();
     return false;
   }
   return true;

@@ -46,30 +46,40 @@ kq::WString PartPath(const kq::WString& destination) {
   return destination.substr(0, nameStart) + u".~" + destination.substr(nameStart) + u".kqpart";
 }
 
-// Opens the job's file for a destination as the job would create the destination itself (CREATE_NEW or
-// CREATE_ALWAYS, no sharing), without touching it: an existing destination is only tried for writing. The bytes
-// go to the part file, held without sharing but deletion, so a second job onto the same destination meets a
-// sharing violation. INVALID_HANDLE_VALUE with the last error when either cannot be had.
-HANDLE CreateOutput(const kq::WString& path, DWORD disposition, kq::WString& partPath) {
+}  // namespace
+
+bool CPDF_DocWriter::OpenOutput(const kq::WString& path, DWORD disposition) {
+  // A path without a file name names no file to put beside.
+  if (path.empty() || path.back() == u'\\' || path.back() == u'/') {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (disposition == CREATE_NEW) {
       SetLastError(ERROR_FILE_EXISTS);
-      return INVALID_HANDLE_VALUE;
+      return false;
+    }
+    // A folder, a FIFO or a device is no file to replace, and a FIFO is not even opened: it would wait for a reader.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return false;
     }
     const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                      nullptr);
-    if (probe == INVALID_HANDLE_VALUE) return probe;
+    if (probe == INVALID_HANDLE_VALUE) return false;
     CloseHandle(probe);
   }
   kq::WString part = PartPath(path);
   const HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) partPath = std::move(part);
-  return file;
+  if (file == INVALID_HANDLE_VALUE) return false;
+  outputFile = file;
+  outputPath = path;
+  partPath = std::move(part);
+  replaceDestination = disposition == CREATE_ALWAYS;
+  return true;
 }
-
-}  // namespace
 
 bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
   kq::WString name = RawTitle(*this, documentName);
@@ -80,14 +90,7 @@ bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
     if (path.back() != u'\\' && path.back() != u'/') path += u'\\';
     path += fileTitle;
     path += u".pdf";
-    const DWORD disposition = overwrite ? CREATE_ALWAYS : CREATE_NEW;
-    const HANDLE file = CreateOutput(path, disposition, partPath);
-    if (file != INVALID_HANDLE_VALUE) {
-      replaceDestination = disposition == CREATE_ALWAYS;
-      outputFile = file;
-      outputPath = std::move(path);
-      return true;
-    }
+    if (OpenOutput(path, overwrite ? CREATE_ALWAYS : CREATE_NEW)) return true;
     if (!AskForAnotherFile()) return false;
   }
 
@@ -129,13 +132,7 @@ bool CPDF_DocWriter::ChooseDestination(LPCWSTR documentName) {
       continue;
     }
     fileName.back() = 0;
-    const HANDLE file = CreateOutput(fileName.data(), CREATE_ALWAYS, partPath);
-    if (file != INVALID_HANDLE_VALUE) {
-      replaceDestination = true;
-      outputFile = file;
-      outputPath = fileName.data();
-      return true;
-    }
+    if (OpenOutput(fileName.data(), CREATE_ALWAYS)) return true;
     if (!AskForAnotherFile()) return false;
   }
 }

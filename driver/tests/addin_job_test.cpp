@@ -1,6 +1,7 @@
 // The add-in job reader over real shared memory: the claim, the tables it fills, the add-in's progress dialog, and
 // what a taken, malformed or unusable block leaves.
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "driver_fixture.h"
@@ -88,7 +89,9 @@ TEST_F(AddinJob, AFreeBlockIsClaimedAndFillsTheTables) {
   EXPECT_EQ(writer.totalPages, 3);
   EXPECT_EQ(writer.outputPath, u"C:\\Out\\Report.pdf");
   EXPECT_NE(writer.outputFile, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(Exists(u"C:\\Out\\Report.pdf"));
+  EXPECT_EQ(writer.partPath, u"C:\\Out\\.~Report.pdf.kqpart") << "written beside the destination";
+  EXPECT_TRUE(Exists(writer.partPath));
+  EXPECT_FALSE(Exists(u"C:\\Out\\Report.pdf"));
   EXPECT_EQ(writer.progressWindow, nullptr) << "no add-in dialog runs";
 
   ASSERT_EQ(writer.namedDests.size(), 2u);
@@ -213,6 +216,46 @@ TEST_F(AddinJob, OfTwoJobsRacingForOneBlockExactlyOneClaimsIt) {
     EXPECT_EQ(claimed[0] + claimed[1], 1) << "round " << round;
     first.ResetJob();
     second.ResetJob();
+  }
+}
+
+// An add-in job goes the road of every job: its file is put in place only at a complete end, so one that fails
+// leaves the earlier file as it was, and one that ends replaces it.
+TEST_F(AddinJob, AFailingAddinJobLeavesTheEarlierFile) {
+  const std::function<void(CPDF_DocWriter&)> failures[] = {
+      [](CPDF_DocWriter& w) { w.AbortJob(); },
+      [](CPDF_DocWriter& w) {
+        w.writeError = ERROR_DISK_FULL;
+        EXPECT_THROW(w.EndDocument(), PdfOutputError);
+      },
+      [](CPDF_DocWriter& w) { w.ResetJob(); },
+  };
+  constexpr char16_t kPdf[] = u"C:\\Out\\Report.pdf";
+  const std::string earlier = "%PDF-1.3 the earlier file\n%%EOF";
+  WriteFile(kPdf, earlier);
+  for (std::size_t i = 0; i <= std::size(failures); ++i) {
+    SCOPED_TRACE(i);
+    Publish(Document());
+    auto pdev = Enable(DefaultRecord());
+    ASSERT_NE(pdev, nullptr);
+    pdev->writer = std::make_unique<CPDF_DocWriter>();
+    CPDF_DocWriter& writer = *pdev->writer;
+    writer.LoadJobSettings(*pdev);
+    ASSERT_TRUE(writer.StartDocument(u"Microsoft Word - Report.docx")) << JournalText();
+    ASSERT_TRUE(writer.StartPage());
+    writer.EndPage(nullptr);
+    EXPECT_EQ(Contents(kPdf), earlier) << "untouched while the job runs";
+    if (i == std::size(failures)) {
+      writer.EndDocument();
+      EXPECT_EQ(Contents(kPdf).substr(0, 8), "%PDF-1.3");
+      EXPECT_NE(Contents(kPdf), earlier);
+      EXPECT_EQ(FileNameValue(), kPdf);
+    } else {
+      failures[i](writer);
+      EXPECT_EQ(Contents(kPdf), earlier);
+      EXPECT_EQ(FileNameValue(), u"FALSE");
+    }
+    EXPECT_FALSE(Exists(u"C:\\Out\\.~Report.pdf.kqpart"));
   }
 }
 

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "driver_fixture.h"
@@ -239,34 +241,48 @@ TEST_F(Destination, ADialogErrorIsReportedAndMakesNoFile) {
 }
 
 TEST_F(Destination, AChosenFileThatCannotBeWrittenLeadsToTheQuestion) {
-  Load({.useDefaultFileName = 0, .overwrite = 1});
-  // Held open without sharing by another program.
+  // Held open without sharing by another program; a FIFO, which is never opened (it would wait for a reader); a
+  // folder.
   const HANDLE other = CreateFileW(u"C:\\Out\\Busy.pdf", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
-  person.AnswerSaveAs(u"C:\\Out\\Busy.pdf");
-  person.AnswerMessageBox(IDYES, {u"", u"Do you want to try another file?"});
-  person.AnswerSaveAs(u"C:\\Out\\Free.pdf");
-  ASSERT_TRUE(writer->ChooseDestination(u"Busy"));
-  EXPECT_EQ(writer->outputPath, u"C:\\Out\\Free.pdf");
-  EXPECT_EQ(Dialogs().size(), 2u) << JournalText();
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_EQ(Boxes()[0].text, kQuestion);
+  ASSERT_EQ(::mkfifo(Host(u"C:\\Out\\Fifo.pdf").c_str(), 0600), 0);
+  MakeFolder(u"C:\\Out\\Folder.pdf");
+  for (const char16_t* chosen : {u"C:\\Out\\Busy.pdf", u"C:\\Out\\Fifo.pdf", u"C:\\Out\\Folder.pdf"}) {
+    SCOPED_TRACE(drvtest::Narrow(chosen));
+    const std::size_t boxesBefore = Boxes().size(), dialogsBefore = Dialogs().size();
+    Load({.useDefaultFileName = 0, .overwrite = 1});
+    person.AnswerSaveAs(chosen);
+    person.AnswerMessageBox(IDYES, {u"", u"Do you want to try another file?"});
+    person.AnswerSaveAs(u"C:\\Out\\Free.pdf");
+    ASSERT_TRUE(writer->ChooseDestination(u"Busy"));
+    EXPECT_EQ(writer->outputPath, u"C:\\Out\\Free.pdf");
+    EXPECT_EQ(Dialogs().size() - dialogsBefore, 2u) << JournalText();
+    ASSERT_EQ(Boxes().size() - boxesBefore, 1u);
+    EXPECT_EQ(Boxes().back().text, kQuestion);
+    EXPECT_FALSE(Exists(PartOf(chosen)));
+  }
   CloseHandle(other);
 }
 
 TEST_F(Destination, ADefaultPathThatCannotBeOpenedLeadsToTheQuestion) {
+  ASSERT_EQ(::mkfifo(Host(u"C:\\Out\\Fifo.pdf").c_str(), 0600), 0);
+  MakeFolder(u"C:\\Out\\Folder.pdf");
   struct Case {
     const char* what;
     const char16_t* folder;
     kq::WString document;
+    BYTE overwrite = 0;
   } const cases[] = {
       {"a folder that does not exist", u"C:\\Missing", u"Report"},
       {"a name too long for the platform", u"C:\\Out", kq::WString(400, u'r')},
+      // Never opened: it would wait for a reader.
+      {"a FIFO in the file's place", u"C:\\Out", u"Fifo", 1},
+      {"a folder in the file's place", u"C:\\Out", u"Folder", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::size_t boxesBefore = Boxes().size();
-    Load({.folder = c.folder});
+    Load({.folder = c.folder, .overwrite = c.overwrite});
     person.AnswerMessageBox(IDNO, {u"", u"Do you want to try another file?"});
     EXPECT_FALSE(writer->ChooseDestination(c.document.c_str()));
     const auto boxes = Boxes();

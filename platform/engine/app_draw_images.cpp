@@ -122,8 +122,9 @@ class SourceBitmap {
   PaletteInfo palette_;
 };
 
-LONG Width(const RECTL& r) { return r.right - r.left; }
-LONG Height(const RECTL& r) { return r.bottom - r.top; }
+// In 64 bits: a destination may span the whole coordinate range.
+LONGLONG Width(const RECTL& r) { return LONGLONG{r.right} - r.left; }
+LONGLONG Height(const RECTL& r) { return LONGLONG{r.bottom} - r.top; }
 
 }  // namespace
 
@@ -131,6 +132,7 @@ bool DeviceContext::DrawBitmap(const BitmapBits& bitmap, const RECTL& dest, std:
   if (!CanDraw()) return false;
   const BYTE rop3 = static_cast<BYTE>(rop >> 16);
   if (engine::RopUsesPattern(rop3)) return Invalid();
+  if (!appgdi::InDeviceSpace(dest)) return false;
   DrawCall call(machine_, *drawing_);
   if (!call.Ready()) return false;
   auto src = SourceBitmap::Make(bitmap);
@@ -164,7 +166,7 @@ bool DeviceContext::DrawJpeg(std::span<const BYTE> jpeg, SIZEL size, const RECTL
   if (!CanDraw()) return false;
   // A JPEG file starts with its start-of-image marker.
   if (size.cx <= 0 || size.cy <= 0 || jpeg.size() < 2 || jpeg[0] != 0xFF || jpeg[1] != 0xD8 ||
-      jpeg.size() > std::numeric_limits<ULONG>::max())
+      jpeg.size() > std::numeric_limits<ULONG>::max() || !appgdi::InDeviceSpace(dest))
     return Invalid();
   DrawCall call(machine_, *drawing_);
   if (!call.Ready()) return false;
@@ -207,7 +209,7 @@ bool DeviceContext::AlphaBlend(const BitmapBits& bitmap, const RECTL& dest, std:
   if (!CanDraw()) return false;
   if (blend.BlendOp != AC_SRC_OVER || blend.BlendFlags != 0 || (blend.AlphaFormat & ~AC_SRC_ALPHA) != 0 ||
       ((blend.AlphaFormat & AC_SRC_ALPHA) && bitmap.bitsPerPixel != 32) || dest.left > dest.right ||
-      dest.top > dest.bottom)
+      dest.top > dest.bottom || !appgdi::InDeviceSpace(dest))
     return Invalid();
   DrawCall call(machine_, *drawing_);
   if (!call.Ready()) return false;
@@ -228,7 +230,7 @@ bool DeviceContext::AlphaBlend(const BitmapBits& bitmap, const RECTL& dest, std:
 bool DeviceContext::TransparentBlt(const BitmapBits& bitmap, const RECTL& dest, std::optional<RECTL> source,
                                    COLORREF transparent) {
   if (!CanDraw()) return false;
-  if (dest.left > dest.right || dest.top > dest.bottom) return Invalid();
+  if (dest.left > dest.right || dest.top > dest.bottom || !appgdi::InDeviceSpace(dest)) return Invalid();
   DrawCall call(machine_, *drawing_);
   if (!call.Ready()) return false;
   auto src = SourceBitmap::Make(bitmap);

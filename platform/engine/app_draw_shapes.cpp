@@ -84,7 +84,7 @@ bool DeviceContext::FillRect(const RECTL& rect, const Brush& brush, DWORD rop) {
 
 bool DeviceContext::DrawLine(POINTL from, POINTL to, const Pen& pen, ULONG rop2) {
   if (!CanDraw()) return false;
-  if (!appgdi::ValidRop2(rop2)) return false;
+  if (!appgdi::ValidRop2(rop2) || !appgdi::InDeviceSpace({from.x, from.y, to.x, to.y})) return false;
   const auto attrs = appgdi::PenAttributes(pen);
   if (!attrs) return false;
   DrawCall call(machine_, *drawing_);

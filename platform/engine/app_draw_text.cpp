@@ -13,6 +13,8 @@ using appgdi::DrawCall;
 bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& style, ULONG rop2) {
   if (!CanDraw()) return false;
   if (!appgdi::ValidRop2(rop2)) return false;
+  // A string that starts outside the device's coordinate space is refused; one that runs out of it is cut.
+  if (!appgdi::InDeviceSpace({origin.x, origin.y})) return false;
   const bool opaque = style.background.has_value();
   if (text.empty()) {
     // No glyphs: what is left is the opaque rectangle.

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ddi_host_state.h"
+#include "path_data.h"
 #include "win/enginedraw.h"
 
 namespace kq {
@@ -125,6 +126,16 @@ RECTL PathBounds(PATHOBJ* ppo, LONG reach) {
   const auto lo = [reach](FIX v) { return static_cast<LONG>(std::floor(v / 16.0)) - reach; };
   const auto hi = [reach](FIX v) { return static_cast<LONG>(std::ceil(v / 16.0)) + 1 + reach; };
   return RECTL{lo(b.xLeft), lo(b.yTop), hi(b.xRight), hi(b.yBottom)};
+}
+
+bool InDeviceSpace(std::initializer_list<LONG> values) {
+  for (LONG v : values) {
+    if (v < -engine::kMaxDeviceCoordinate || v > engine::kMaxDeviceCoordinate) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+  }
+  return true;
 }
 
 bool ValidRop2(ULONG rop2) {

@@ -2,6 +2,7 @@
 // clip, the fonts realised for the device, and the surface and objects that a call hands the driver.
 #pragma once
 
+#include <initializer_list>
 #include <list>
 #include <memory>
 #include <optional>
@@ -47,6 +48,10 @@ inline bool SimplePen(const Pen& pen) { return !pen.geometric && pen.dash.empty(
 LONG PenReach(const Pen& pen, bool joins);
 // The device pixels a path's points may touch, `reach` pixels around them.
 RECTL PathBounds(PATHOBJ* ppo, LONG reach);
+// FALSE with ERROR_INVALID_PARAMETER unless every value lies in the device's coordinate space (what 28.4 fixed
+// point holds), where positions and sizes are worked out without overflow.
+bool InDeviceSpace(std::initializer_list<LONG> values);
+inline bool InDeviceSpace(const RECTL& r) { return InDeviceSpace({r.left, r.top, r.right, r.bottom}); }
 // FALSE with ERROR_INVALID_PARAMETER unless `rop2` is R2_BLACK .. R2_WHITE.
 bool ValidRop2(ULONG rop2);
 bool ValidBrush(const Brush& brush);

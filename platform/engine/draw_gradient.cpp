@@ -34,7 +34,8 @@ void ShadeRect(const Shade& shade, const Region& region, const TRIVERTEX& a, con
   Region part = region;
   part.Intersect(RECTL{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)});
   if (part.Empty()) return;
-  const LONG from = vertical ? lo.y : lo.x, span = (vertical ? hi.y : hi.x) - from;
+  // In 64 bits: the vertices may lie at the ends of the coordinate range.
+  const LONGLONG from = vertical ? lo.y : lo.x, span = (vertical ? hi.y : hi.x) - from;
   // The value depends on one coordinate only: work it out once for each.
   const RECTL ext = part.Extents();
   const LONG first = vertical ? ext.top : ext.left, last = vertical ? ext.bottom : ext.right;
@@ -42,7 +43,7 @@ void ShadeRect(const Shade& shade, const Region& region, const TRIVERTEX& a, con
   std::vector<ULONG> values;
   values.reserve(static_cast<std::size_t>(last - first));
   for (LONG v = first; v < last; ++v) {
-    const double t = span > 1 ? double(v - from) / (span - 1) : 0;
+    const double t = span > 1 ? double(v - from) / double(span - 1) : 0;
     values.push_back(shade.Value(lo.Red + (double(hi.Red) - lo.Red) * t, lo.Green + (double(hi.Green) - lo.Green) * t,
                                  lo.Blue + (double(hi.Blue) - lo.Blue) * t) &
                      px.ValueMask());
@@ -60,7 +61,9 @@ void ShadeRect(const Shade& shade, const Region& region, const TRIVERTEX& a, con
 // The pixels whose centres lie inside the triangle, shaded by their barycentric weights.
 void ShadeTriangle(const Shade& shade, const Region& region, const TRIVERTEX& a, const TRIVERTEX& b,
                    const TRIVERTEX& c) {
-  const double det = double(b.x - a.x) * (c.y - a.y) - double(c.x - a.x) * (b.y - a.y);
+  // In floating point: the differences of far vertices do not fit 32 bits.
+  const double ax = a.x, ay = a.y, bx = b.x, by = b.y, qx = c.x, qy = c.y;
+  const double det = (bx - ax) * (qy - ay) - (qx - ax) * (by - ay);
   if (det == 0) return;
   Region part = region;
   part.Intersect(RECTL{std::min({a.x, b.x, c.x}), std::min({a.y, b.y, c.y}), std::max({a.x, b.x, c.x}),
@@ -70,8 +73,8 @@ void ShadeTriangle(const Shade& shade, const Region& region, const TRIVERTEX& a,
     for (LONG y = r.top; y < r.bottom; ++y)
       for (LONG x = r.left; x < r.right; ++x) {
         const double cx = x + 0.5, cy = y + 0.5;
-        const double wb = ((cx - a.x) * (c.y - a.y) - (c.x - a.x) * (cy - a.y)) / det;
-        const double wc = ((b.x - a.x) * (cy - a.y) - (cx - a.x) * (b.y - a.y)) / det;
+        const double wb = ((cx - ax) * (qy - ay) - (qx - ax) * (cy - ay)) / det;
+        const double wc = ((bx - ax) * (cy - ay) - (cx - ax) * (by - ay)) / det;
         const double wa = 1 - wb - wc;
         if (wa < 0 || wb < 0 || wc < 0) continue;
         px.Set(x, y,

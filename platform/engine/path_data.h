@@ -11,6 +11,8 @@ namespace kq::engine {
 // exactly once a surface's offset is taken off.
 inline constexpr double kMaxPathPixels = 4194304;  // 2^22
 inline constexpr FIX kMaxPathFix = static_cast<FIX>(kMaxPathPixels * 16);
+// The device's coordinate space: what 28.4 fixed point holds. Text, lines and blits are placed within it.
+inline constexpr LONGLONG kMaxDeviceCoordinate = (LONGLONG{1} << 27) - 1;
 
 class PathData {
  public:

@@ -5,6 +5,7 @@
 
 #include "engine_state.h"
 #include "glyph_outline.h"
+#include "path_data.h"
 #include "win/enginefont.h"
 
 namespace kq {
@@ -42,7 +43,15 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
   const double cosA = font.Cos(), sinA = font.Sin();
   double pen = 0;
   const WString& text = request.text;
+  // Positions are worked out in floating point; the string ends before the first glyph that leaves the device's
+  // coordinate space, which no page reaches.
+  const auto inside = [](double v) { return std::fabs(v) <= static_cast<double>(engine::kMaxDeviceCoordinate); };
   for (std::size_t i = 0; i < text.size(); ++i) {
+    const double x = request.origin.x + std::round(pen * cosA), y = request.origin.y - std::round(pen * sinA);
+    if (!inside(x) || !inside(y)) {
+      impl->text.resize(i);
+      break;
+    }
     GLYPHPOS pos{};
     bool turned = false;
     if (request.glyphIndices) {
@@ -55,8 +64,7 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
       pos.hg = font.GlyphOf(ch);
       turned = font.Turns(ch);
     }
-    pos.ptl = {request.origin.x + static_cast<LONG>(std::lround(pen * cosA)),
-               request.origin.y - static_cast<LONG>(std::lround(pen * sinA))};
+    pos.ptl = {static_cast<LONG>(x), static_cast<LONG>(y)};
     impl->positions.push_back(pos);
     impl->turned.push_back(turned);
     if (impl->positions.size() <= request.advances.size())
@@ -90,10 +98,14 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
       first = false;
     }
   }
-  so.rclBkGround = {request.origin.x + static_cast<LONG>(std::floor(left)),
-                    request.origin.y + static_cast<LONG>(std::floor(top)),
-                    request.origin.x + static_cast<LONG>(std::ceil(right)),
-                    request.origin.y + static_cast<LONG>(std::ceil(bottom))};
+  // The box, too, is held to the coordinate space (an advance that is not a number counts as none).
+  const auto place = [](LONG origin, double offset) {
+    const double limit = static_cast<double>(engine::kMaxDeviceCoordinate);
+    const double v = std::isnan(offset) ? origin : origin + offset;
+    return static_cast<LONG>(std::clamp(v, -limit, limit));
+  };
+  so.rclBkGround = {place(request.origin.x, std::floor(left)), place(request.origin.y, std::floor(top)),
+                    place(request.origin.x, std::ceil(right)), place(request.origin.y, std::ceil(bottom))};
   so.pgp = impl->positions.empty() ? nullptr : impl->positions.data();
   so.pwszOrg = impl->text.data();
   const std::shared_ptr<Machine> machine = CurrentMachineShared();

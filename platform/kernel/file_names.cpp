@@ -98,6 +98,7 @@ DWORD GetFileAttributesW(LPCWSTR fileName) {
     return INVALID_FILE_ATTRIBUTES;
   }
   if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  if (!S_ISREG(st.st_mode)) return FILE_ATTRIBUTE_DEVICE;
   DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;
   if ((st.st_mode & 0222) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes;

@@ -1,7 +1,5 @@
 #include "file_share.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "file_share_locks.h"
@@ -14,7 +12,7 @@ ShareTable::ShareTable(std::filesystem::path lockFolder)
 ShareTable::~ShareTable() {
   for (auto& [file, openers] : open_)
     for (const auto& o : openers)
-      if (o.lockFd >= 0) ::close(o.lockFd);
+      if (o.lockFd >= 0) locks_->Close(file, o.lockFd);
 }
 
 bool ShareTable::TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode, std::uint64_t& ticket) {
@@ -37,7 +35,7 @@ void ShareTable::Close(FileIdentity file, std::uint64_t ticket) {
   if (it == open_.end()) return;
   std::erase_if(it->second, [&](const Opener& o) {
     if (o.ticket != ticket) return false;
-    if (o.lockFd >= 0) ::close(o.lockFd);
+    if (o.lockFd >= 0) locks_->Close(file, o.lockFd);
     return true;
   });
   if (it->second.empty()) open_.erase(it);

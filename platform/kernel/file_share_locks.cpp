@@ -1,6 +1,7 @@
 #include "file_share_locks.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,15 +31,34 @@ bool Lock(int fd, short type, off_t at, bool wait) {
   }
 }
 
-// Whether a descriptor other than fd holds a lock on the byte.
-bool Held(int fd, off_t at) {
+// Whether a descriptor other than fd holds a lock on the byte; `unknown` when that cannot be told.
+bool Held(int fd, off_t at, bool unknown = false) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   lock.l_start = at;
   lock.l_len = 1;
-  if (::fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
+  if (::fcntl(fd, F_OFD_GETLK, &lock) != 0) return unknown;
   return lock.l_type != F_UNLCK;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The lock file at `path`, opened (made with `create`) with its guard held. The last holder of a lock file removes
+// it under the guard, so after taking the guard an opener checks that the file it holds is still the one linked
+// there, and opens again when it is not. -1 when it cannot be opened, or is not there without `create`.
+int OpenGuarded(const std::filesystem::path& path, bool create) {
+  for (;;) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0600);
+    if (fd < 0) return -1;
+    struct stat held, linked;
+    if (!Lock(fd, F_WRLCK, kGuard, true) || ::fstat(fd, &held) != 0) {
+      ::close(fd);
+      return -1;
+    }
+    if (::stat(path.c_str(), &linked) == 0 && SameFile(held, linked)) return fd;
+    ::close(fd);
+  }
 }
 
 }  // namespace
@@ -54,12 +74,8 @@ std::filesystem::path ShareLocks::LockPath(FileIdentity file) const {
 
 int ShareLocks::TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode, bool& sharingViolation) const {
   sharingViolation = false;
-  const int fd = ::open(LockPath(file).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
+  const int fd = OpenGuarded(LockPath(file), true);
   if (fd < 0) return -1;
-  if (!Lock(fd, F_WRLCK, kGuard, true)) {
-    ::close(fd);
-    return -1;
-  }
   for (int i = 0; i < 3 && !sharingViolation; ++i) {
     const DWORD c = kClasses[i];
     if ((accessClasses & c) && Held(fd, kDenyBase + i)) sharingViolation = true;
@@ -79,9 +95,22 @@ int ShareLocks::TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode,
   return fd;
 }
 
+void ShareLocks::Close(FileIdentity file, int fd) const {
+  // The last holder removes the lock file, under the guard, so no opener enters a file that is no longer linked.
+  const std::filesystem::path path = LockPath(file);
+  if (Lock(fd, F_WRLCK, kGuard, true)) {
+    bool others = false;
+    for (off_t at = kAccessBase; at < kDenyBase + 3 && !others; ++at) others = Held(fd, at, true);
+    struct stat held, linked;
+    if (!others && ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &linked) == 0 && SameFile(held, linked))
+      ::unlink(path.c_str());
+  }
+  ::close(fd);
+}
+
 bool ShareLocks::SharesDelete(FileIdentity file) const {
-  const int fd = ::open(LockPath(file).c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return true;  // no process has held the file
+  const int fd = OpenGuarded(LockPath(file), false);
+  if (fd < 0) return true;  // no process holds the file
   const bool denied = Held(fd, kDenyBase + 2);
   ::close(fd);
   return !denied;

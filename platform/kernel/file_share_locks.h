@@ -1,6 +1,7 @@
 // Share modes across the processes of one state root: each opener holds advisory locks (open file description
 // locks) on a lock file of its own file under <root>/shares. The host drops such locks when the last descriptor
-// closes, also when the process is killed, so no opener outlives its process. Not a public header.
+// closes, also when the process is killed, so no opener outlives its process. The last opener to leave removes the
+// lock file (a killed one leaves it for the next). Not a public header.
 #pragma once
 
 #include <filesystem>
@@ -17,6 +18,8 @@ class ShareLocks {
   // opener of another process conflicts (sharingViolation set), or -1 without a conflict when the locks cannot be
   // kept at all (a state root that cannot be written: sharing is then honoured inside the process only).
   int TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode, bool& sharingViolation) const;
+  // Leaves: closes the descriptor TryOpen gave, removing the file's lock file when no other opener holds it.
+  void Close(FileIdentity file, int fd) const;
   // Whether no opener of any process holds the file without sharing deletion.
   bool SharesDelete(FileIdentity file) const;
 

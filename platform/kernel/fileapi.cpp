@@ -160,7 +160,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
   std::filesystem::path host;
   if (const DWORD error = ResolveWindowsPath(fileName, host)) return Fail(error);
 
-  const int flags = OpenFlags(desiredAccess);
+  // Without waiting for a FIFO's other end; the handle blocks as any other once open.
+  const int flags = OpenFlags(desiredAccess) | O_NONBLOCK;
   const bool wantsWrite = desiredAccess & kWriteRights;
   int fd = -1;
   bool existed = true;
@@ -195,7 +196,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSEC
   }
 
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(fd, &st) != 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     const DWORD error = ErrorFromErrno(errno);
     ::close(fd);
     return Fail(error);

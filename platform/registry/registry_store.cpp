@@ -62,8 +62,8 @@ bool SplitPath(WStringView path, std::vector<WStringView>* parts) {
 }  // namespace
 
 RegistryStore::RegistryStore(Machine& machine) : db_(machine.Service<StateDatabase>()) {
-  db_.Write([&] {
-    db_.Execute(kSchema);
+  db_.Setup([](StateDatabase& db) {
+    db.Execute(kSchema);
     return ERROR_SUCCESS;
   });
 }

@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <system_error>
 
 #include "win/machine.h"
@@ -85,6 +86,9 @@ DWORD StoreError(sqlite3* db, const std::filesystem::path& root, DWORD otherwise
   const int code = db ? sqlite3_errcode(db) & 0xFF : SQLITE_CANTOPEN;
   if (code == SQLITE_FULL) return ERROR_DISK_FULL;
   if (code == SQLITE_READONLY || code == SQLITE_PERM) return ERROR_ACCESS_DENIED;
+  // An I/O error says no more than that; the system call that failed says why.
+  const int cause = db ? sqlite3_system_errno(db) : 0;
+  if (code == SQLITE_IOERR && (cause == ENOSPC || cause == EDQUOT)) return ERROR_DISK_FULL;
   if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN) {
     if (::access(root.c_str(), W_OK) != 0) return ERROR_ACCESS_DENIED;
     struct statvfs disk;
@@ -140,6 +144,20 @@ std::int64_t StateDatabase::LastInsertId() const { return sqlite3_last_insert_ro
 
 int StateDatabase::Changes() const { return sqlite3_changes(db_); }
 
+void StateDatabase::Setup(std::function<DWORD(StateDatabase&)> setup) {
+  {
+    std::lock_guard lock(mutex_);
+    setups_.push_back(std::move(setup));
+  }
+  Write([] { return ERROR_SUCCESS; });
+}
+
+DWORD StateDatabase::RunSetups() {
+  for (const auto& setup : setups_)
+    if (const DWORD result = setup(*this); result != ERROR_SUCCESS) return result;
+  return ERROR_SUCCESS;
+}
+
 DWORD StateDatabase::Write(const std::function<DWORD()>& work, DWORD failure) {
   return Transaction("BEGIN IMMEDIATE", work, failure);
 }
@@ -151,7 +169,11 @@ DWORD StateDatabase::Read(const std::function<DWORD()>& work, DWORD failure) {
 DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>& work, DWORD failure) {
   std::lock_guard lock(mutex_);
   if (openError_ != ERROR_SUCCESS) return openError_;
-  if (depth_ > 0) return work();  // already inside this thread's transaction
+  if (depth_ > 0) {
+    // Already inside this thread's transaction, which a store made meanwhile has its tables made in too.
+    const DWORD setup = RunSetups();
+    return setup != ERROR_SUCCESS ? setup : work();
+  }
   try {
     Execute(begin);
   } catch (const DatabaseError&) {
@@ -160,10 +182,14 @@ DWORD StateDatabase::Transaction(const char* begin, const std::function<DWORD()>
   ++depth_;
   DWORD result = failure;
   try {
-    result = work();
+    // Tables not made yet (the store could not be written when they were asked for) come first, so a failure
+    // says why the store cannot be written instead of finding no table.
+    result = RunSetups();
+    if (result == ERROR_SUCCESS) result = work();
     --depth_;
     if (result == ERROR_SUCCESS) {
       Execute("COMMIT");
+      setups_.clear();
       return ERROR_SUCCESS;
     }
   } catch (const DatabaseError&) {

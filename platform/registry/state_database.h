@@ -66,6 +66,9 @@ class StateDatabase {
   // ERROR_SUCCESS when the database is open.
   DWORD OpenError() const { return openError_; }
 
+  // Runs `setup` (a store's tables and first rows) in a write transaction now, and again at the start of every
+  // later transaction until one commits: a store that cannot be written when it is made stays usable once it can.
+  void Setup(std::function<DWORD(StateDatabase&)> setup);
   // Runs `work` in one write transaction: committed when it returns ERROR_SUCCESS, rolled back otherwise.
   // A database failure rolls back and answers `failure`.
   DWORD Write(const std::function<DWORD()>& work, DWORD failure = ERROR_CANTWRITE);
@@ -81,6 +84,8 @@ class StateDatabase {
 
  private:
   DWORD Transaction(const char* begin, const std::function<DWORD()>& work, DWORD failure);
+  // The setups not committed yet, inside the open transaction; the first failure.
+  DWORD RunSetups();
 
   sqlite3* db_ = nullptr;
   DWORD openError_ = ERROR_SUCCESS;
@@ -88,6 +93,7 @@ class StateDatabase {
   std::recursive_mutex mutex_;
   int depth_ = 0;
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
+  std::vector<std::function<DWORD(StateDatabase&)>> setups_;  // not committed yet
 };
 
 }  // namespace kq

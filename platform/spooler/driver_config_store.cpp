@@ -18,8 +18,8 @@ std::string Fold(WStringView name) {
 class DriverConfigStore {
  public:
   explicit DriverConfigStore(Machine& machine) : db_(machine.Service<StateDatabase>()) {
-    db_.Write([&] {
-      db_.Execute(
+    db_.Setup([](StateDatabase& db) {
+      db.Execute(
           "CREATE TABLE IF NOT EXISTS spl_driver_config("
           "  fold TEXT PRIMARY KEY,"
           "  name TEXT NOT NULL,"

@@ -57,14 +57,14 @@ PrinterRecord ReadPrinter(const Statement& q) {
 }  // namespace
 
 SpoolerStore::SpoolerStore(Machine& machine) : db_(machine.Service<StateDatabase>()) {
-  db_.Write([&] {
-    db_.Execute(kSchema);
-    auto count = db_.Prepare("SELECT count(*) FROM spl_forms WHERE flags = ?1");
+  db_.Setup([](StateDatabase& db) {
+    db.Execute(kSchema);
+    auto count = db.Prepare("SELECT count(*) FROM spl_forms WHERE flags = ?1");
     count.Bind(1, FORM_BUILTIN);
     if (count.Step() && count.Int(0) > 0) return ERROR_SUCCESS;
     // A new database: the built-in forms in paper-size order, each printable to its edges.
     for (const BuiltinForm& form : BuiltinForms()) {
-      auto insert = db_.Prepare(
+      auto insert = db.Prepare(
           "INSERT OR IGNORE INTO spl_forms(name, fold, flags, width, height, area_left, area_top, area_right, "
           "area_bottom)"
           " VALUES (?1, ?2, ?3, ?4, ?5, 0, 0, ?4, ?5)");

@@ -111,6 +111,8 @@ Verdict Judge(const PrintOutcome& outcome, const std::vector<kq::JournalEntry>& 
                              FirstParagraph(errorBox->text) + "\""};
   }
   if (!outcome.printed) return {kExitFailed, "no PDF was written: " + outcome.failure + Because(outcome.error)};
+  if (!outcome.fileName && outcome.resultError)
+    return {kExitFailed, "the printer could not record where the PDF went" + Because(outcome.resultError)};
   if (!outcome.fileName) return {kExitFailed, "no PDF was written: the printer recorded no result for the job"};
 
   // Cancelled: the person refused to replace a file, or cancelled the dialog.

@@ -100,6 +100,19 @@ bool Recording(std::optional<kq::WString>& result, Call call) {
   return ok;
 }
 
+// Why the printer's state takes no result: "FALSE" (no file this job can name) is written as the driver would;
+// 0 when it is taken.
+DWORD ResultRefusal() {
+  ResultLock lock;
+  HKEY key = nullptr;
+  DWORD error = RegCreateKeyExW(HKEY_CURRENT_USER, kResultKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (error != ERROR_SUCCESS) return error;
+  constexpr WCHAR kNone[] = u"FALSE";
+  error = RegSetValueExW(key, kResultValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNone), sizeof kNone);
+  RegCloseKey(key);
+  return error;
+}
+
 // Whether the driver proposes a file name for the document: its title, without the word processor's and the
 // presentation program's prefixes, cleaned as a file title.
 bool TitleMakesAName(const kq::WString& document) {
@@ -215,6 +228,7 @@ PrintOutcome RunJob(const JobHead& job, const std::function<void(const PageSink&
   }
   dc->Close();
   outcome.fileName = std::move(result);
+  if (!outcome.fileName) outcome.resultError = ResultRefusal();
   return outcome;
 }
 

@@ -27,6 +27,8 @@ struct PrintOutcome {
   // The "FileName" value the driver recorded for this job: the PDF's path, or "FALSE" after a cancelled Save As;
   // nothing when the driver recorded none.
   std::optional<kq::WString> fileName;
+  // Without a recorded result: why the printer's state could not take one (a full disk), 0 when it can.
+  DWORD resultError = 0;
 };
 
 // The key under the current user where the driver records the job's result.

@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <limits>
 #include <thread>
 
+#include "draw_ops.h"
 #include "endtoend_fixture.h"
+#include "picture.h"
 #include "win/registry.h"
 
 namespace e2e {
@@ -149,6 +152,28 @@ TEST_F(ToolFaults, AFullDiskLeavesTheEarlierPdfAndSaysSo) {
   EXPECT_NE(run.output.find("not enough space on the disk"), std::string::npos) << run.output;
 }
 
+// A state root on a full disk says so at whichever step the disk fills: installing the printer, opening it, or
+// recording where the PDF went.
+TEST_F(ToolFaults, AFullStateRootSaysTheDiskIsFull) {
+  if (RunCommand("unshare -rm true").status != 0) GTEST_SKIP() << "no mount namespace for a small disk";
+  const fs::path disk = machine->Root() / "disk";
+  fs::create_directories(disk);
+  const fs::path job = PagesJob("small", 1);
+  for (const char* size : {"32k", "64k", "128k", "160k"}) {
+    SCOPED_TRACE(size);
+    const fs::path state = disk / "state";
+    const CommandResult run = RunCommand(
+        "unshare -rm sh -c " +
+        Quote("mount -t tmpfs -o size=" + std::string(size) + " none " + Quote(disk.string()) + " && cd " +
+              Quote(machine->Root().string()) + " && KQ_ROOT=" + Quote(state.string()) + " KQ_OPEN_HANDLER= " +
+              Quote(kPrintTool.string()) + " " + Quote(job.string()) + " --yes -o " +
+              Quote((out / "small.pdf").string())));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(LastLine(run.output).find("(there is not enough space on the disk)"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
+  }
+}
+
 TEST_F(ToolFaults, OutputsThatAreNotForThePdfAreRefused) {
   const fs::path job = PagesJob("job", 1);
   ASSERT_EQ(Tool(Quote(job.string()) + " -o " + Quote((out / "warm.pdf").string())).status, 0);
@@ -183,6 +208,23 @@ TEST_F(ToolFaults, OutputsThatAreNotForThePdfAreRefused) {
   const CommandResult next = Tool(Quote(job.string()) + " -o " + Quote((out / "next.pdf").string()));
   EXPECT_EQ(next.status, 0) << next.output;
   ExpectQpdfCheckPasses(out / "next.pdf");
+}
+
+// Without -o the driver names the file itself; a FIFO in its place is never opened (it would wait for a reader
+// for ever): the job takes the "could not write" road and fails at once.
+TEST_F(ToolFaults, AFifoWhereTheDriverNamesTheFileFailsTheJobAtOnce) {
+  ASSERT_EQ(::mkfifo((out / "Named.pdf").c_str(), 0600), 0);
+  const nlohmann::ordered_json job = {
+      {"document", "Named"},
+      {"settings", {{"Folder", out.string()}, {"UseDefFileName", 1}, {"Overwrite", 1}, {"OpenFile", 0}}},
+      {"pages", {{{"ops", nlohmann::ordered_json::array()}}}}};
+  const fs::path file = machine->Root() / "named.json";
+  std::ofstream(file) << job.dump();
+  const CommandResult run = RunCommand("timeout 120 sh -c " + Quote(Command(Quote(file.string()))));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Could not write to the file"), std::string::npos) << run.output;
+  EXPECT_TRUE(fs::is_fifo(out / "Named.pdf"));
+  EXPECT_FALSE(fs::exists(out / ".~Named.pdf.kqpart"));
 }
 
 TEST_F(ToolFaults, TwoJobsOntoOnePathNeverBothSucceed) {
@@ -256,6 +298,73 @@ TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
     EXPECT_EQ(run.output.find("Sanitizer"), std::string::npos) << run.output;
     EXPECT_EQ(Contents(pdf), "the earlier file");
     EXPECT_FALSE(fs::exists(out / ".~far.pdf.kqpart"));
+  }
+}
+
+// A program that calls the application side itself, far outside the page where positions no longer fit 32 bits,
+// and goes on drawing: each call is refused or drawn clipped, and the real driver's page stays a valid PDF with
+// what was drawn near.
+class FarCalls : public kqprint::DrawOp {
+ public:
+  explicit FarCalls(std::vector<std::string>* wrong) : wrong_(wrong) {}
+  bool Draw(kq::DeviceContext& dc, double) const override {
+    constexpr LONG kMin = std::numeric_limits<LONG>::min(), kMax = std::numeric_limits<LONG>::max();
+    kq::TextStyle text;
+    text.font.file = kFont;
+    text.font.pointSize = 12;
+    kq::TextStyle huge = text;
+    huge.font.pointSize = 24000;
+    std::vector<BYTE> pixels(8, 0);
+    kq::BitmapBits bitmap;
+    bitmap.width = bitmap.height = 2;
+    bitmap.bits = pixels;
+    kq::DevicePath curve;
+    curve.MoveTo(10, 10).BezierTo(1e300, 1e300, -1e300, 5, 1e10, 1e10);
+    const kq::Pen pen{0, true, 3};
+    const kq::Brush black{0};
+    const TRIVERTEX corners[] = {{kMin, kMin, 0xFF00, 0, 0, 0}, {kMax, kMax, 0, 0, 0xFF00, 0}};
+    const GRADIENT_RECT across[] = {{0, 1}};
+    const struct {
+      const char* name;
+      bool result;
+      bool drawn;
+    } calls[] = {
+        {"text past the end", dc.TextOut({kMax - 10, 600}, u"far", text), false},
+        {"text running out of the space", dc.TextOut({300, 600}, std::u16string(3000, u'W'), huge), true},
+        {"a line across everything", dc.DrawLine({kMin, kMin}, {kMax, kMax}, kq::Pen{}), false},
+        {"a far curve", dc.DrawPath(curve, &pen, &black), false},
+        {"a bitmap over everything", dc.DrawBitmap(bitmap, {kMin, kMin, kMax, kMax}), false},
+        {"a gradient over everything", dc.GradientFill(corners, across, false), true},
+        {"a fill over everything", dc.FillRect({kMin, kMin, kMax, kMax}, kq::Brush{0x00FF00}), true},
+    };
+    for (const auto& call : calls)
+      if (call.result != call.drawn) wrong_->push_back(call.name);
+    return dc.FillRect({600, 600, 900, 900}, black) && dc.TextOut({300, 1200}, u"Near", text);
+  }
+
+ private:
+  std::vector<std::string>* wrong_;
+};
+
+TEST_F(ToolFaults, ProgramsDrawingFarAwayAreRefusedOrClippedAndThePageHolds) {
+  for (int transparent : {0, 1}) {
+    SCOPED_TRACE(transparent ? "transparent mode" : "vector mode");
+    std::vector<std::string> wrong;
+    kqprint::PrintJob job = Job("Far", 1, R"({"DPI": 300, "GDIPunt": )" + std::to_string(transparent) +
+                                              R"(, "OpenFile": 0, "PPOption": 0})");
+    job.pages[0].ops.push_back({"far", {}, std::make_shared<FarCalls>(&wrong)});
+    const fs::path pdf = out / ("far" + std::to_string(transparent) + ".pdf");
+    const auto outcome = Print(job, pdf);
+    ASSERT_TRUE(outcome.printed) << outcome.failure << "\n" << JournalText();
+    EXPECT_EQ(wrong, std::vector<std::string>{});
+    ExpectQpdfCheckPasses(pdf);
+    // The square drawn near is black on the green of the fill over everything, in both readers.
+    for (const auto& picture : {Render(pdf, 75), RenderWithMupdf(pdf, 75)}) {
+      ASSERT_TRUE(picture);
+      EXPECT_TRUE(Near(picture->At(180, 180), {0, 0, 0}));
+      EXPECT_TRUE(Near(picture->At(20, 20), {0, 255, 0}));
+      EXPECT_TRUE(Near(picture->At(picture->width - 20, picture->height - 20), {0, 255, 0}));
+    }
   }
 }
 

@@ -60,11 +60,23 @@ std::u16string Printf(const char* format, long long value) {
   return kq::WideFromUtf8(text);
 }
 
-// Creates the file empty, for writing and unshared; false when it cannot be.
-bool CreateEmpty(const std::u16string& path, DWORD disposition) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+// Whether the file can be written, as creating it with `disposition` (for writing, unshared) would tell, without
+// touching an earlier file and leaving no new one: the driver writes the PDF beside it and puts it in its place
+// only when the document is complete.
+bool CanWrite(const std::u16string& path, DWORD disposition) {
+  if (const DWORD attributes = GetFileAttributesW(path.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
+    // A folder, a FIFO or a device is no file for a PDF.
+    if (disposition == CREATE_NEW || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) return false;
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+  }
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
+  DeleteFileW(path.c_str());
   return true;
 }
 
@@ -162,7 +174,7 @@ int CDovecap::ChooseOutputFile(const std::u16string& documentName, WCHAR* output
     }
     const std::u16string path = folder + base + u".pdf";
     // A path too long for the output counts as one that cannot be written.
-    if (path.size() < kPathUnits && CreateEmpty(path, overwrite_ ? CREATE_ALWAYS : CREATE_NEW)) {
+    if (path.size() < kPathUnits && CanWrite(path, overwrite_ ? CREATE_ALWAYS : CREATE_NEW)) {
       CopyPath(path, output);
       return 1;
     }
@@ -193,7 +205,7 @@ int CDovecap::ChooseOutputFile(const std::u16string& documentName, WCHAR* output
       }
       return 0;
     }
-    if (CreateEmpty(file, CREATE_ALWAYS)) {
+    if (CanWrite(file, CREATE_ALWAYS)) {
       CopyPath(file, output);
       return 1;
     }

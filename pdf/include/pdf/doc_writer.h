@@ -230,6 +230,12 @@ class CPDF_DocWriter {
   // then holds "FALSE"); FALSE when no file could be written and the user gave up. Every dialog and message box runs
   // on a thread of its own while the caller waits.
   bool ChooseDestination(LPCWSTR documentName);
+  // Opens the job's file for `path` as the job would create the destination itself (CREATE_NEW or CREATE_ALWAYS, no
+  // sharing), without touching it: an existing destination is only tried for writing. The bytes go to a part file
+  // beside it, held without sharing but deletion (a second job onto the same destination meets a sharing
+  // violation) and renamed over it at a complete end. TRUE with outputFile, outputPath, partPath and
+  // replaceDestination set; FALSE with the last error, nothing set.
+  bool OpenOutput(const kq::WString& path, DWORD disposition);
   // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. (The hand-over
   // reader defines it.)
   bool OpenAddinJob();
@@ -284,7 +290,7 @@ class CPDF_DocWriter {
   HANDLE outputFile = INVALID_HANDLE_VALUE;
   kq::WString outputPath;
   // The file outputFile writes while the document is made, beside outputPath; renamed over it at a complete end.
-  // Empty when outputFile is outputPath itself (the add-in's file).
+  // Empty when outputFile was opened on outputPath itself.
   kq::WString partPath;
   bool replaceDestination = true;  // an existing destination may be replaced at the end (not with CREATE_NEW)
   kq::WString folder;

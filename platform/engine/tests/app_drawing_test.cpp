@@ -3,6 +3,7 @@
 // the page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -718,6 +719,94 @@ TEST_F(EngineDrawing, TextAndGradientsLandInThePage) {
   EXPECT_GE(At(*dc, 199, 20) >> 16, 0xF0u);
   EXPECT_LE(At(*dc, 199, 20) & 0xFF, 0x10u);
   EXPECT_EQ(At(*dc, 150, 40), kWhite);
+}
+
+// Drawing far outside the page, where positions and sizes no longer fit 32 bits: each call is refused before
+// the driver or drawn clipped, nothing wraps, and the page goes on to take drawing and end.
+TEST_F(EngineDrawing, FarDrawingIsRefusedOrClippedAndThePageHolds) {
+  constexpr LONG kMin = std::numeric_limits<LONG>::min(), kMax = std::numeric_limits<LONG>::max();
+  constexpr LONG kEdge = (1 << 27) - 1;  // the device's coordinate space
+  kq::TextStyle text;
+  text.font.file = testfont::kDejaVuSans;
+  text.font.pointSize = 12;
+  kq::TextStyle huge = text;
+  huge.font.pointSize = 24000;  // an em of 100000 pixels at 300 dpi
+  const std::u16string endless(3000, u'W');
+  const Bits rgb = Rgb2x2();
+  const std::vector<BYTE> jpeg{0xFF, 0xD8, 0xFF, 0xD9};
+  const POINTL polyline[] = {{10, 10}, {kMax, 10}, {10, 20}};
+  DevicePath far;
+  far.MoveTo(10, 10).BezierTo(1e300, 1e300, -1e300, 5, 1e10, 1e10);
+  const Pen wide{kBlue, true, 3};
+  const Brush green{kGreen};
+  const TRIVERTEX corners[] = {{kMin, kMin, 0, 0xFF00, 0, 0}, {kMax, kMax, 0, 0xFF00, 0, 0}};
+  const GRADIENT_RECT across[] = {{0, 1}};
+  const GRADIENT_TRIANGLE wedge[] = {{0, 1, 1}};
+  struct Case {
+    const char* name;
+    std::function<bool(DeviceContext&)> call;
+    bool drawn;  // else refused with ERROR_INVALID_PARAMETER
+  } const cases[] = {
+      {"text past the right end", [&](DeviceContext& dc) { return dc.TextOut({kMax - 10, 60}, u"Hello", text); },
+       false},
+      {"text above the top", [&](DeviceContext& dc) { return dc.TextOut({10, kMin}, u"Hello", text); }, false},
+      {"text just outside", [&](DeviceContext& dc) { return dc.TextOut({kEdge + 1, 60}, u"H", text); }, false},
+      {"text that runs out of the space",
+       [&](DeviceContext& dc) { return dc.TextOut({10, 60}, endless, huge); }, true},
+      {"a cosmetic line", [&](DeviceContext& dc) { return dc.DrawLine({kMin, kMin}, {kMax, kMax}, Pen{}); }, false},
+      {"a wide line", [&](DeviceContext& dc) { return dc.DrawLine({10, 10}, {kMax, 10}, wide); }, false},
+      {"a polyline", [&](DeviceContext& dc) { return dc.Polyline(polyline, Pen{}); }, false},
+      {"a far curve", [&](DeviceContext& dc) { return dc.DrawPath(far, &wide, &green); }, false},
+      {"a bitmap over everything",
+       [&](DeviceContext& dc) { return dc.DrawBitmap(rgb.bitmap, {kMin, kMin, kMax, kMax}); }, false},
+      {"a JPEG over everything",
+       [&](DeviceContext& dc) { return dc.DrawJpeg(jpeg, {2, 2}, {kMin, kMin, kMax, kMax}); }, false},
+      {"a blend over everything",
+       [&](DeviceContext& dc) {
+         return dc.AlphaBlend(rgb.bitmap, {kMin, kMin, kMax, kMax}, std::nullopt, {AC_SRC_OVER, 0, 128, 0});
+       },
+       false},
+      {"a colour-keyed bitmap over everything",
+       [&](DeviceContext& dc) { return dc.TransparentBlt(rgb.bitmap, {0, 0, kMax, kMax}, std::nullopt, kWhite); },
+       false},
+      {"a gradient over everything", [&](DeviceContext& dc) { return dc.GradientFill(corners, across, false); },
+       true},
+      {"a triangle over everything", [&](DeviceContext& dc) { return dc.GradientFill(corners, wedge); }, true},
+      {"a fill over everything",
+       [&](DeviceContext& dc) { return dc.FillRect({kMin, kMin, kMax, kMax}, Brush{kGreen}); }, true},
+  };
+  // A driver that hooks everything, and the engine's own drawing into the page.
+  for (const char* config : {"tag=A;args;hooks=3A5EF", "tag=P;bitmap"}) {
+    SCOPED_TRACE(config);
+    const bool engine = std::string(config).find("bitmap") != std::string::npos;
+    auto dc = engine ? OpenPage(config) : Open(config);
+    ASSERT_NE(dc, nullptr);
+    fake.Take();
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      if (!c.drawn) {
+        ExpectRefused([&] { return c.call(*dc); });
+        continue;
+      }
+      EXPECT_TRUE(c.call(*dc));
+      const Log log = fake.Take();
+      if (engine || c.name != std::string("text that runs out of the space")) continue;
+      // The string handed on ends before the glyph that would leave the space: an em of W is 100000 pixels wide.
+      ASSERT_FALSE(log.empty());
+      const std::string& line = log.back();
+      const auto glyphs = std::count(line.begin(), line.end(), '@');
+      EXPECT_GT(glyphs, 1000);
+      EXPECT_LT(glyphs, 3000);
+    }
+    if (engine) {
+      EXPECT_EQ(At(*dc, 0, 0), kGreen);
+      EXPECT_EQ(At(*dc, 199, 99), kGreen);
+      EXPECT_TRUE(dc->FillRect({10, 10, 20, 20}, Brush{kRed}));
+      EXPECT_EQ(At(*dc, 15, 15), kRed);
+      EXPECT_EQ(At(*dc, 25, 15), kGreen);
+    }
+    EXPECT_TRUE(dc->EndDocument());
+  }
 }
 
 TEST_F(EngineDrawing, TheDevicesPaletteIsTheSurfaces) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "test_font.h"
@@ -19,6 +20,16 @@ class Strings : public ::testing::Test {
     request.dpi = 600;  // an em of 100 pixels, 2048 units
     font = kq::RealizedFont::Realize(request);
     ASSERT_TRUE(font);
+  }
+
+  // The test face at 600 dpi with its baseline turned by `degrees`.
+  static std::unique_ptr<kq::RealizedFont> Turned(double degrees) {
+    kq::FontRequest request;
+    request.file = testfont::kDejaVuSans;
+    request.pointSize = 12;
+    request.dpi = 600;
+    request.escapement = degrees;
+    return kq::RealizedFont::Realize(request);
   }
 
   // Every batch of an enumeration, from the start.
@@ -133,6 +144,49 @@ TEST_F(Strings, EmptyStringsAndStrangers) {
   STROBJ_vEnumStart(nullptr);
 }
 
+// Glyphs are placed without overflow: a string ends before the first glyph that would leave the device's
+// coordinate space (what 28.4 fixed point holds), its text cut with it, and its box stays inside.
+TEST_F(Strings, AStringEndsWhereItWouldLeaveTheCoordinateSpace) {
+  constexpr LONG kLimit = (1 << 27) - 1;
+  const kq::WString pairs = u"\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600";
+  struct Case {
+    const char* name;
+    POINTL origin;
+    double degrees;
+    kq::WString text;
+    std::vector<double> advances;
+    ULONG glyphs;  // kept
+  } const cases[] = {
+      // H advances 75 pixels: glyphs at the limit less 250, 175, 100 and 25 are kept.
+      {"running right", {kLimit - 250, 0}, 0, u"HHHHHHHH", {}, 4},
+      {"running up", {0, -(kLimit - 250)}, 90, u"HHHHHHHH", {}, 4},
+      {"running left", {-(kLimit - 250), 0}, 180, u"HHHHHHHH", {}, 4},
+      {"pairs stay whole", {kLimit - 250, 0}, 0, pairs, {100, 100, 100}, 3},
+      {"starting outside", {std::numeric_limits<LONG>::max(), std::numeric_limits<LONG>::min()}, 0, u"HH", {}, 0},
+      {"an advance past any page", {0, 0}, 0, u"HHH", {1e300, 10}, 1},
+      {"an advance that is no number", {0, 0}, 0, u"HHH", {std::nan("")}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto turned = Turned(c.degrees);
+    ASSERT_TRUE(turned);
+    kq::TextRequest text{c.text, c.origin};
+    text.advances = c.advances;
+    auto str = kq::TextString::Build(*turned, text);
+    STROBJ* so = str->Object();
+    ASSERT_EQ(so->cGlyphs, c.glyphs);
+    for (ULONG i = 0; i < so->cGlyphs; ++i) {
+      EXPECT_LE(std::abs(so->pgp[i].ptl.x), kLimit) << i;
+      EXPECT_LE(std::abs(so->pgp[i].ptl.y), kLimit) << i;
+    }
+    const std::size_t units = c.text == pairs ? 2 * c.glyphs : c.glyphs;
+    EXPECT_EQ(kq::WString(so->pwszOrg), c.text.substr(0, units));
+    for (LONG v : {so->rclBkGround.left, so->rclBkGround.top, so->rclBkGround.right, so->rclBkGround.bottom})
+      EXPECT_LE(std::abs(v), kLimit);
+    EXPECT_EQ(Batches(so).size(), c.glyphs ? 1u : 0u);
+  }
+}
+
 TEST_F(Strings, AStringOutlivesItsFont) {
   auto str = kq::TextString::Build(*font, {u"Hi", {0, 0}});
   const HGLYPH h = font->GlyphOf(u'H');
@@ -176,12 +230,7 @@ TEST_F(Strings, TheEscapementTurnsTheBaseline) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.degrees);
-    kq::FontRequest request;
-    request.file = testfont::kDejaVuSans;
-    request.pointSize = 12;
-    request.dpi = 600;
-    request.escapement = c.degrees;
-    auto turned = kq::RealizedFont::Realize(request);
+    auto turned = Turned(c.degrees);
     ASSERT_TRUE(turned);
     auto str = kq::TextString::Build(*turned, {u"HH", {1000, 1000}});
     STROBJ* so = str->Object();

@@ -171,7 +171,10 @@ class DeviceContext {
   // Each call turns the program's drawing (device pixels) into the engine's objects on the device's surface, made
   // for the call, and goes through the host's routing (DdiBitBlt, DdiTextOut, ...): to the driver where it hooked
   // the call, else to the engine's own service. Drawing needs an open page (else ERROR_INVALID_PARAMETER without
-  // reaching the driver); bad arguments fail with ERROR_INVALID_PARAMETER before the driver sees them; a call the
+  // reaching the driver); bad arguments fail with ERROR_INVALID_PARAMETER before the driver sees them, among them a
+  // line's ends, a string's origin or a bitmap's destination outside the device's coordinate space (more than
+  // 2^27 - 1 pixels from the origin: what 28.4 fixed point holds; a path's points are held to 2^22), while a
+  // rectangle to fill or a gradient reaching out of it is clipped like any other drawing; a call the
   // driver or the engine fails is false with their last error (ERROR_GEN_FAILURE when they set none). Drawing that
   // the clip hides altogether succeeds without reaching the driver. `rop2` is a binary raster operation (R2_...).
 

@@ -83,7 +83,9 @@ struct TextRequest {
 
 // The string of one text-out call: one glyph per character (a surrogate pair is one character; in glyph-index text,
 // one per unit), placed from the origin along the baseline by the
-// glyphs' advances (no kerning, as the platform's plain text out). It keeps no hold on the font: with
+// glyphs' advances (no kerning, as the platform's plain text out). The string ends before the first glyph that would
+// lie outside the device's coordinate space (2^27 pixels from the origin, what 28.4 fixed point holds), its text
+// cut there too, and its box is held inside that space. It keeps no hold on the font: with
 // FO_PATHOBJ, STROBJ_bEnum hands the glyphs' outlines of the font while that font lives (null pgdf after), and
 // in the other modes positions alone (null pgdf).
 class TextString {

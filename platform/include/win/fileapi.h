@@ -43,6 +43,7 @@ inline constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x02;
 inline constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x04;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+inline constexpr DWORD FILE_ATTRIBUTE_DEVICE = 0x40;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 inline constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x100;
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
@@ -57,8 +58,10 @@ inline constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
 inline constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
 
 // Opens or creates a file. Flags and attributes other than the access, share and disposition arguments are accepted
-// and not acted on; a template file is not supported. A directory cannot be opened (ERROR_ACCESS_DENIED). Success
-// leaves ERROR_ALREADY_EXISTS as the last error when CREATE_ALWAYS or OPEN_ALWAYS found the file, 0 otherwise.
+// and not acted on; a template file is not supported. A directory cannot be opened (ERROR_ACCESS_DENIED). Opening
+// never waits: a FIFO without a reader is not opened for writing (ERROR_FILE_NOT_FOUND, as a pipe without its
+// server). Success leaves ERROR_ALREADY_EXISTS as the last error when CREATE_ALWAYS or OPEN_ALWAYS found the file, 0
+// otherwise.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 // The name in the machine's ANSI code page.
@@ -79,6 +82,8 @@ BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER fileSize);
 // Fails with ERROR_SHARING_VIOLATION while the file is open without FILE_SHARE_DELETE.
 BOOL DeleteFileW(LPCWSTR fileName);
 BOOL DeleteFileA(LPCSTR fileName);
+// FILE_ATTRIBUTE_DIRECTORY for a folder, FILE_ATTRIBUTE_DEVICE for what is neither a folder nor a file (a FIFO, a
+// device, a socket), else FILE_ATTRIBUTE_ARCHIVE with FILE_ATTRIBUTE_READONLY when it cannot be written.
 DWORD GetFileAttributesW(LPCWSTR fileName);
 DWORD GetFileAttributesA(LPCSTR fileName);
 // Creates one folder; its parent must exist. An existing name fails with ERROR_ALREADY_EXISTS.

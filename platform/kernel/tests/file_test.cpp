@@ -1,13 +1,19 @@
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "win/fileapi.h"
 #include "win/handleapi.h"
@@ -340,6 +346,42 @@ TEST_F(Files, FoldersAndAttributes) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+// What is neither a file nor a folder is a device to GetFileAttributesW, and opening a FIFO never waits for its
+// other end; once open, its handle waits for data as any other.
+TEST_F(Files, AFifoIsADeviceAndOpeningItNeverWaits) {
+  ASSERT_EQ(::mkfifo(Host("pipe").c_str(), 0600), 0);
+  EXPECT_EQ(GetFileAttributesW(u"C:\\pipe"), FILE_ATTRIBUTE_DEVICE);
+  EXPECT_EQ(GetFileAttributesW(u"Z:\\dev\\null"), FILE_ATTRIBUTE_DEVICE);
+
+  auto opening = std::async(std::launch::async, [this] {
+    kq::MachineScope bound(machine_.Get());
+    const HANDLE h = Open(u"C:\\pipe", GENERIC_WRITE, 0, OPEN_EXISTING);
+    return std::pair(h, GetLastError());
+  });
+  if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    std::ifstream unblock(Host("pipe"));  // lets the waiting open through, so the test ends
+    FAIL() << "opening a FIFO without a reader waited";
+  }
+  EXPECT_EQ(opening.get(), std::pair(INVALID_HANDLE_VALUE, DWORD{ERROR_FILE_NOT_FOUND}));
+
+  const HANDLE reader = Open(u"C:\\pipe", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  const HANDLE writer = Open(u"C:\\pipe", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  auto reading = std::async(std::launch::async, [this, reader] {
+    kq::MachineScope bound(machine_.Get());
+    char bytes[3] = {};
+    DWORD done = 0;
+    const BOOL ok = ReadFile(reader, bytes, 3, &done, nullptr);
+    return ok ? std::string(bytes, done) : std::string("failed");
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(Write(writer, "abc"));
+  EXPECT_EQ(reading.get(), "abc") << "the read waits for the data";
+  CloseHandle(writer);
+  CloseHandle(reader);
+}
+
 TEST_F(Files, CopyFile) {
   std::string big(200'000, '\0');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
@@ -448,6 +490,87 @@ TEST_F(FileSharing, WhatTheOtherProcessSharesIsHonoured) {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
   EXPECT_TRUE(DeleteFileW(u"C:\\shared.pdf")) << "deletion is shared";
+}
+
+// The lock files under <root>/shares hold the share modes of files while they are open: the last opener to close
+// removes its file's, in whichever process it is, and a killed opener's is removed by the next.
+TEST_F(FileSharing, LockFilesGoWithTheirLastOpener) {
+  const auto shares = machine_->Root() / "shares";
+  const auto lockFiles = [&] {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(shares)) ++n;
+    return n;
+  };
+  Put("a.pdf", "a");
+  for (int i = 0; i < 3; ++i) {
+    const HANDLE first = Open(u"C:\\a.pdf", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    const HANDLE second = Open(u"C:\\a.pdf", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(lockFiles(), 1u);
+    CloseHandle(first);
+    EXPECT_EQ(lockFiles(), 1u) << "the second opener still holds it";
+    CloseHandle(second);
+    EXPECT_EQ(lockFiles(), 0u);
+  }
+
+  ASSERT_TRUE(HoldInAnotherProcess(u"C:\\a.pdf", GENERIC_READ, FILE_SHARE_READ));
+  const HANDLE mine = Open(u"C:\\a.pdf", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(mine, INVALID_HANDLE_VALUE);
+  CloseHandle(mine);
+  EXPECT_EQ(lockFiles(), 1u) << "the other process holds it";
+  const HANDLE refused = Open(u"C:\\a.pdf", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_EQ(refused, INVALID_HANDLE_VALUE) << "its share mode still holds";
+  KillTheOtherProcess();
+  EXPECT_EQ(lockFiles(), 1u);
+  CloseHandle(Open(u"C:\\a.pdf", GENERIC_READ, 0, OPEN_EXISTING));
+  EXPECT_EQ(lockFiles(), 0u);
+}
+
+// Processes opening and closing one file without sharing, as fast as they can: a lock file removed by one while
+// another is opening it never lets two in at once, and none is left at the end.
+TEST_F(FileSharing, RemovingALockFileNeverLetsTwoExclusiveOpenersIn) {
+  constexpr int kProcesses = 4;
+  Put("busy.pdf", "x");
+  struct Tally {
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> entered[kProcesses] = {};
+  };
+  void* shared = ::mmap(nullptr, sizeof(Tally), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(shared, MAP_FAILED);
+  auto* tally = new (shared) Tally;
+  const auto hammer = [tally](int who) {
+    for (int i = 0; i < 1000; ++i) {
+      const HANDLE h = Open(u"C:\\busy.pdf", GENERIC_WRITE, 0, OPEN_EXISTING);
+      if (h == INVALID_HANDLE_VALUE) continue;
+      if (tally->inside.fetch_add(1) != 0) tally->overlaps.fetch_add(1);
+      tally->entered[who].fetch_add(1);
+      ::usleep(20);
+      tally->inside.fetch_sub(1);
+      CloseHandle(h);
+    }
+  };
+  std::vector<pid_t> children;
+  for (int who = 1; who < kProcesses; ++who) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      hammer(who);
+      ::_exit(0);
+    }
+    children.push_back(child);
+  }
+  hammer(0);
+  for (const pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(tally->overlaps.load(), 0);
+  for (int who = 0; who < kProcesses; ++who) EXPECT_GT(tally->entered[who].load(), 0) << who;
+  EXPECT_TRUE(std::filesystem::is_empty(machine_->Root() / "shares"));
+  tally->~Tally();
+  ::munmap(shared, sizeof(Tally));
 }
 
 TEST_F(FileSharing, MoveFileExRenamesInOneStep) {

@@ -51,6 +51,8 @@ std::unique_ptr<DeviceContext> OpenPrinterByName(WStringView printerName,
   HANDLE printer = nullptr;
   if (!OpenPrinterW(name.c_str(), &printer, nullptr)) {
     const DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PRINTER_NAME)
+      return Fail(failure, error, "the printer \"" + Utf8FromWide(name) + "\" cannot be opened");
     return Fail(failure, error, "no printer named \"" + Utf8FromWide(name) + "\"");
   }
   auto connection = std::make_shared<SpoolerConnection>(CurrentMachineShared(), printer);

@@ -67,7 +67,8 @@ class CDovecap final : public kq::DispatchObject, public IDTExtensibility2 {
   void OnConvertClick();
   // 1 when the virtual printer is installed; its name and the three printer values are kept.
   int FindVirtualPrinter();
-  // 1 with `output` (260 units) filled and the file created empty; 0 when the person gave up or the dialog failed.
+  // 1 with `output` (260 units) filled with a file that can be written, left as it was (an earlier file is replaced
+  // only by a complete document); 0 when the person gave up or the dialog failed.
   int ChooseOutputFile(const std::u16string& documentName, WCHAR* output);
   // Builds the hand-over block of the active document; 0 when its first unit could not be had.
   int CollectDocumentData();

@@ -1,6 +1,9 @@
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "addin_fixture.h"
 #include "win/memoryapi.h"
@@ -128,14 +131,16 @@ TEST_F(Conversion, AnUnsavedDocumentIsSavedOnOkAndLeftOnCancel) {
 
 TEST_F(Conversion, ARunningJobsBlockStopsTheConversionBeforePrinting) {
   InstallPrinter(1, out_, 1);
+  const std::string earlier = "%PDF-1.3 an earlier conversion\n%%EOF";
+  std::ofstream(out_ / "report.pdf") << earlier;
   OpenFixture("report");
   const HANDLE other = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
                                           handover::kSharedMemoryName);
   ASSERT_TRUE(other);
   Click();
   EXPECT_EQ(Asked(), std::vector<std::string>{"box: A printing job is running. \nPlease try later."});
-  // The file was made before the block was published; nothing was printed into it.
-  EXPECT_EQ(fs::file_size(out_ / "report.pdf"), 0u);
+  std::ifstream kept(out_ / "report.pdf", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), earlier) << "choosing the file leaves it";
   CloseHandle(other);
   Click();
   EXPECT_GT(fs::file_size(out_ / "report.pdf"), 1000u);
@@ -156,15 +161,20 @@ TEST_F(Conversion, SaveAsCancelledStopsAndAFileThatCannotBeWrittenIsAskedAgain) 
   EXPECT_EQ(fs::file_size(out_ / "report.pdf"), 4u);
 
   // A folder that is no folder: the dialog's name cannot be written; Yes asks again, the second name is printed.
+  // A FIFO is no file for the PDF either, and trying it does not wait for a reader.
   const fs::path chosen = out_ / "chosen.pdf";
+  const fs::path fifo = out_ / "fifo.pdf";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   Person().AnswerMessageBox(IDNO, {kCaption, u"Could not write"});
   Person().AnswerMessageBox(IDYES, {kCaption, u"Could not write"});
   Person().AnswerSaveAs(kq::WindowsPathFromPosix((out_ / "missing" / "x.pdf").string()));
+  Person().AnswerSaveAs(kq::WindowsPathFromPosix(fifo.string()));
   Person().AnswerSaveAs(kq::WindowsPathFromPosix(chosen.string()));
   Click();
   EXPECT_FALSE(fs::exists(chosen));  // the first question was answered No
   Click();
   EXPECT_GT(fs::file_size(chosen), 1000u);
+  EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 ComPtr<IDispatch> View(IDispatch* document) {
@@ -247,7 +257,7 @@ TEST_F(Conversion, TheOutputIsNamedAfterTheDocument) {
     WCHAR output[260] = {};
     ASSERT_EQ(addin->ChooseOutputFile(c.document, output), 1) << kq::Utf8FromWide(c.document);
     EXPECT_EQ(std::u16string(output), folder + u"\\" + kq::WideFromUtf8(c.file));
-    EXPECT_TRUE(fs::exists(out_ / c.file));
+    EXPECT_FALSE(fs::exists(out_ / c.file)) << "choosing the file makes none";
   }
   EXPECT_EQ(std::u16string(addin->Folder()), folder + u"\\");
 }
