@@ -11,9 +11,10 @@ if(KQ_WERROR)
   target_compile_options(kq_options INTERFACE -Werror)
 endif()
 if(KQ_SANITIZE)
-  target_compile_options(kq_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
-    -fno-sanitize-recover=undefined)
-  target_link_options(kq_options INTERFACE -fsanitize=address,undefined)
+  # float-cast-overflow: positions worked out in floating point must not wrap when they become integers.
+  target_compile_options(kq_options INTERFACE -fsanitize=address,undefined,float-cast-overflow -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined,float-cast-overflow)
+  target_link_options(kq_options INTERFACE -fsanitize=address,undefined,float-cast-overflow)
 endif()
 
 # kq_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS l])
