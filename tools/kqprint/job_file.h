@@ -91,6 +91,8 @@ class JobStream {
 
   const JobHead& Head() const { return head_; }
   const std::string& Source() const { return source_; }
+  // The files the job's ops read, as the check found them.
+  const JobFiles& Files() const { return files_; }
   // Hands the pages to `sink` in order, checked again as they are read (JobError when the file changed since).
   void Pages(const PageSink& sink);
 

@@ -17,6 +17,7 @@ std::optional<std::filesystem::path> JobFiles::FontFile(const std::filesystem::p
   else
     found = kq::FindFontFile(name);
   fonts_.emplace(name, found);
+  if (found) read_.insert(*found);
   return found;
 }
 
@@ -30,6 +31,7 @@ std::shared_ptr<const ImageFile> JobFiles::Image(const std::filesystem::path& na
     read.file = key.empty() ? path : key;
     image = std::make_shared<const ImageFile>(std::move(read));
     images_[key] = image;
+    read_.insert(image->file);
   }
   thisPage_[key] = image;
   return image;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace kqprint {
 
@@ -24,9 +25,12 @@ class JobFiles {
   std::shared_ptr<const ImageFile> Image(const std::filesystem::path& name);
   // A page has been read: the images it used stay in hand for the next, older ones go once no op holds them.
   void PageDone();
+  // Every file the ops looked up so far read (fonts found, images opened), each once.
+  const std::set<std::filesystem::path>& Read() const { return read_; }
 
  private:
   std::filesystem::path folder_;
+  std::set<std::filesystem::path> read_;
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> fonts_;
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;

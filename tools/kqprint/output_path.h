@@ -12,7 +12,7 @@ namespace kqprint {
 
 // Why `output` cannot take the job's PDF, or nothing when it can. `jobFile` is the job's file (empty when the job
 // came from standard input); `stateRoot` the machine's state root.
-// The job's pages are read once more to learn the files their ops read.
+// The job's pages are read once more only when `output` is a file they read, to name the op.
 std::optional<std::string> OutputRefusal(const std::filesystem::path& output, JobStream& job,
                                          const std::filesystem::path& jobFile, const std::filesystem::path& stateRoot);
 
