@@ -8,8 +8,9 @@ namespace kq {
 
 namespace {
 thread_local std::shared_ptr<Machine> tBound;
+std::atomic<std::uint64_t> gNextSerial{1};
 
-std::shared_ptr<Machine> DefaultMachine() {
+const std::shared_ptr<Machine>& DefaultMachine() {
   static std::once_flag once;
   static std::shared_ptr<Machine> machine;
   std::call_once(once, [] { machine = std::make_shared<Machine>(MachineConfig{Machine::RootFromEnvironment()}); });
@@ -17,12 +18,13 @@ std::shared_ptr<Machine> DefaultMachine() {
 }
 }  // namespace
 
-Machine::Machine(MachineConfig config) : config_(std::move(config)) {
+Machine::Machine(MachineConfig config) : config_(std::move(config)), serial_(gNextSerial.fetch_add(1)) {
   std::error_code ec;
   std::filesystem::create_directories(config_.root, ec);
 }
 
 Machine::~Machine() {
+  serial_ = 0;
   services_.clear();
   while (!order_.empty()) order_.pop_back();
 }
@@ -45,7 +47,7 @@ void Machine::SetAnsiCodePage(UINT codePage) {
   config_.ansiCodePage = codePage;
 }
 
-Machine& CurrentMachine() { return *CurrentMachineShared(); }
+Machine& CurrentMachine() { return tBound ? *tBound : *DefaultMachine(); }
 
 std::shared_ptr<Machine> CurrentMachineShared() { return tBound ? tBound : DefaultMachine(); }
 

@@ -2,6 +2,7 @@
 #include "xlate_object.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "color_format.h"
 #include "object_registration.h"
@@ -10,6 +11,17 @@ namespace kq {
 
 namespace {
 using Kind = engine::EngineState::ObjectKind;
+
+// The translation this thread found last (XLATEOBJ_iXlate): drivers translate pixel by pixel, and finding an object
+// takes the engine's lock. A translation's identity is never reused on its machine, nor a machine's serial; a
+// translation that goes also forgets itself here.
+struct LastTranslation {
+  std::uint64_t machine = 0;
+  const XLATEOBJ* object = nullptr;
+  ULONG uniq = 0;
+  XlateObject::Impl* impl = nullptr;
+};
+thread_local LastTranslation tLast;
 }  // namespace
 
 class XlateObject::Impl {
@@ -19,6 +31,11 @@ class XlateObject::Impl {
     std::lock_guard lock(state.Mutex());
     xo.iUniq = state.NextXlateUniq();
   }
+  ~Impl() {
+    if (tLast.impl == this) tLast = {};
+  }
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
 
   ULONG Translate(ULONG value) const {
     if (xo.flXlate & XO_TABLE) return value < table.size() ? table[value] : 0;
@@ -121,8 +138,14 @@ ULONG Translator::Translate(const XlateObject::Impl* object, ULONG value) { retu
 
 ULONG XLATEOBJ_iXlate(XLATEOBJ* pxlo, ULONG iColor) {
   if (!pxlo) return iColor;  // no translation
+  auto& last = kq::tLast;
+  const std::uint64_t machine = kq::CurrentMachine().Serial();
+  if (machine != 0 && last.machine == machine && last.object == pxlo && last.uniq == pxlo->iUniq)
+    return last.impl->Translate(iColor);
   auto* impl = kq::engine::ImplOf(pxlo);
-  return impl ? impl->Translate(iColor) : 0;
+  if (!impl) return 0;
+  last = {machine, pxlo, pxlo->iUniq, impl};
+  return impl->Translate(iColor);
 }
 
 ULONG XLATEOBJ_cGetPalette(XLATEOBJ* pxlo, ULONG iPal, ULONG cPal, ULONG* pPal) {

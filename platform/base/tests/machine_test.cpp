@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 #include "win/base.h"
@@ -33,6 +34,25 @@ TEST(Machine, ServicesArePerMachine) {
   EXPECT_EQ(a->Service<Counter>().value, 7);
   EXPECT_EQ(b->Service<Counter>().value, 0);
   EXPECT_TRUE(std::filesystem::is_directory(a->Root()));
+}
+
+TEST(Machine, AServiceIsFoundOnTheMachineAskedEvenWhereAnotherLivedBefore) {
+  // Machines made and destroyed in turn tend to reuse each other's addresses.
+  for (int round = 0; round < 20; ++round) {
+    auto a = std::make_unique<kq::TemporaryMachine>();
+    EXPECT_EQ((*a)->Service<Counter>().value, 0) << "round " << round;
+    (*a)->Service<Counter>().value = round + 1;
+    EXPECT_EQ((*a)->Service<Counter>().value, round + 1);
+  }
+  kq::TemporaryMachine a, b;
+  a->Service<Counter>().value = 1;
+  b->Service<Counter>().value = 2;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(a->Service<Counter>().value, 1);
+    EXPECT_EQ(b->Service<Counter>().value, 2);
+  }
+  std::thread([&] { EXPECT_EQ(&a->Service<Counter>(), &a->Service<Counter>()); }).join();
+  EXPECT_NE(a->Serial(), b->Serial());
 }
 
 TEST(Machine, RootFollowsTheEnvironment) {

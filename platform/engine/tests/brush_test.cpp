@@ -150,6 +150,31 @@ TEST_F(Brushes, TranslationsBetweenPalettes) {
   EXPECT_EQ(table->Object()->cEntries, 2u);
 }
 
+TEST_F(Brushes, EachTranslationTranslatesAsItselfAfterOthersWent) {
+  // Translations made and freed in turn land at each other's addresses, on one machine and on two.
+  const kq::PaletteInfo rgb = Palette(PAL_RGB), bgr = Palette(PAL_BGR);
+  kq::TemporaryMachine other;
+  for (int round = 0; round < 10; ++round) {
+    auto swap = kq::XlateObject::Between(bgr, rgb);
+    EXPECT_EQ(XLATEOBJ_iXlate(swap->Object(), 0x112233), 0x332211u);
+    swap.reset();
+    auto table = kq::XlateObject::Table({7, 9});
+    EXPECT_EQ(XLATEOBJ_iXlate(table->Object(), 1), 9u);
+    table.reset();
+    kq::MachineScope there(other.Get());
+    auto elsewhere = kq::XlateObject::Table({5, 6});
+    EXPECT_EQ(XLATEOBJ_iXlate(elsewhere->Object(), 0), 5u);
+  }
+  auto a = kq::XlateObject::Table({1, 2});
+  auto b = kq::XlateObject::Table({3, 4});
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(XLATEOBJ_iXlate(a->Object(), 1), 2u);
+    EXPECT_EQ(XLATEOBJ_iXlate(b->Object(), 1), 4u);
+  }
+  XLATEOBJ copy = *a->Object();
+  EXPECT_EQ(XLATEOBJ_iXlate(&copy, 1), 0u) << "a copy is not the engine's object";
+}
+
 TEST_F(Brushes, PalettesOfATranslation) {
   auto x = kq::XlateObject::Between(Palette(PAL_INDEXED, {1, 2, 3}),
                                     Palette(PAL_BITFIELDS, {}, 0x7C00, 0x03E0, 0x001F));

@@ -4,6 +4,8 @@
 // machine of their own, so two machines can run side by side in one process.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -36,6 +38,9 @@ class Machine {
   // A short name of the state root (16 hexadecimal digits) under which the machine's objects that other processes
   // reach are named, so that two state roots never meet: shared memory, window ports.
   std::string NameSpace() const;
+  // A number no other machine of this process has had, 0 once the machine is being destroyed; for caches that
+  // must tell a machine from one made later at the same address.
+  std::uint64_t Serial() const { return serial_.load(std::memory_order_relaxed); }
   UINT AnsiCodePage() const;
   void SetAnsiCodePage(UINT codePage);
 
@@ -43,18 +48,33 @@ class Machine {
   // Services are destroyed in the reverse order of their creation.
   template <class T>
   T& Service() {
+    // Each thread remembers the last machine it found T on: engine accessors a driver calls per pixel come here,
+    // and the lookup below hashes the type's name. Serials are never reused, so a machine made where a destroyed
+    // one lived is looked up afresh; a machine being destroyed has serial 0 and is never remembered.
+    struct Last {
+      std::uint64_t serial = 0;
+      T* service = nullptr;
+    };
+    thread_local Last last;
+    const std::uint64_t serial = Serial();
+    if (serial != 0 && last.serial == serial) return *last.service;
     std::lock_guard lock(servicesMutex_);
-    auto it = services_.find(std::type_index(typeid(T)));
-    if (it != services_.end()) return *static_cast<T*>(it->second.get());
-    auto made = std::make_shared<T>(*this);
-    T& ref = *made;
-    services_.emplace(std::type_index(typeid(T)), made);
-    order_.push_back(std::move(made));
-    return ref;
+    T* found = nullptr;
+    if (auto it = services_.find(std::type_index(typeid(T))); it != services_.end()) {
+      found = static_cast<T*>(it->second.get());
+    } else {
+      auto made = std::make_shared<T>(*this);
+      found = made.get();
+      services_.emplace(std::type_index(typeid(T)), made);
+      order_.push_back(std::move(made));
+    }
+    if (serial != 0) last = {serial, found};
+    return *found;
   }
 
  private:
   MachineConfig config_;
+  std::atomic<std::uint64_t> serial_;
   mutable std::mutex configMutex_;
   std::recursive_mutex servicesMutex_;
   std::unordered_map<std::type_index, std::shared_ptr<void>> services_;
