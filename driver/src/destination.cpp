@@ -71,7 +71,20 @@ bool CPDF_DocWriter::OpenOutput(const kq::WString& path, DWORD disposition) {
     CloseHandle(probe);
   }
   kq::WString part = PartPath(path);
-  const HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+  // What a killed job left under the part's name goes first, unless a job still writes it (the probe is then a
+  // sharing violation); the part is made new, so a link or FIFO someone put in its place is never written through.
+  if (const DWORD stale = GetFileAttributesW(part.c_str()); stale != INVALID_FILE_ATTRIBUTES) {
+    if (!(stale & FILE_ATTRIBUTE_DEVICE)) {  // a FIFO is not opened: it would wait for a reader
+      const HANDLE held = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+      if (held == INVALID_HANDLE_VALUE) return false;
+      CloseHandle(held);
+    }
+    if (!DeleteFileW(part.c_str())) return false;
+  } else {
+    DeleteFileW(part.c_str());  // a link to nothing
+  }
+  const HANDLE file = CreateFileW(part.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   outputFile = file;

@@ -1,5 +1,8 @@
 // Jobs that do not end well: the earlier file at the destination stays as it was, no part file stays behind and
 // "FileName" never names a file this job did not finish.
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <functional>
 
 #include "driver_fixture.h"
@@ -118,6 +121,28 @@ TEST_F(JobFaults, AKilledJobsPartFileIsTakenOverByTheNextJob) {
   writer.EndDocument();
   EXPECT_EQ(Contents(kDestination).substr(0, 8), "%PDF-1.3");
   EXPECT_FALSE(Exists(kPart));
+}
+
+TEST_F(JobFaults, WhatStandsUnderThePartFilesNameIsNeverWrittenThrough) {
+  // Someone who may write the output folder puts a link or a FIFO where the next job's part file goes.
+  WriteFile(u"C:\\Elsewhere.txt", "someone's work");
+  const auto part = Host(kPart);
+  for (const char* kind : {"link", "dangling link", "fifo"}) {
+    SCOPED_TRACE(kind);
+    std::filesystem::remove(part);
+    if (std::string(kind) == "link") std::filesystem::create_symlink(Host(u"C:\\Elsewhere.txt"), part);
+    if (std::string(kind) == "dangling link") std::filesystem::create_symlink(Host(u"C:\\Gone.txt"), part);
+    if (std::string(kind) == "fifo") {
+      ASSERT_EQ(::mkfifo(part.c_str(), 0600), 0);
+    }
+    auto pdev = Device();
+    ASSERT_TRUE(pdev->writer->StartDocument(u"Report")) << JournalText();
+    pdev->writer->EndDocument();
+    EXPECT_EQ(Contents(kDestination).substr(0, 8), "%PDF-1.3");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(part)));
+    EXPECT_EQ(Contents(u"C:\\Elsewhere.txt"), "someone's work");
+    EXPECT_FALSE(Exists(u"C:\\Gone.txt"));
+  }
 }
 
 TEST_F(JobFaults, ASecondJobOntoADestinationBeingWrittenIsAsked) {

@@ -76,6 +76,12 @@ DWORD StatName(LPCWSTR name, std::filesystem::path& host, struct stat& st) {
 BOOL DeleteFileW(LPCWSTR fileName) {
   std::filesystem::path host;
   struct stat st;
+  // A symbolic link goes itself, as the platform deletes links, whether or not what it names exists.
+  if (fileName && kq::ResolveWindowsPath(fileName, host) == ERROR_SUCCESS && ::lstat(host.c_str(), &st) == 0 &&
+      S_ISLNK(st.st_mode)) {
+    if (::unlink(host.c_str()) != 0) return kq::Fail(kq::ErrorFromErrno(errno));
+    return TRUE;
+  }
   if (const DWORD error = kq::StatName(fileName, host, st)) return kq::Fail(error);
   if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0)) return kq::Fail(ERROR_ACCESS_DENIED);
   auto& table = *kq::CurrentMachine().Service<kq::ShareTableService>().table;

@@ -142,35 +142,6 @@ TEST_F(EndToEndTest, ClosingActionsFollowTheSettings) {
   EXPECT_TRUE(machine->Service<kq::MachineShell>().Calls().empty());
 }
 
-TEST_F(EndToEndTest, AFileThatCannotBeWrittenEndsInOneErrorBoxTaggedWithTheEntry) {
-  // Every write of the document fails: the file it is written into, beside the destination, leads to a device
-  // that is always full.
-  const auto file = out / "full.pdf";
-  std::ofstream(file) << "the earlier file";
-  const auto part = out / ".~full.pdf.kqpart";
-  std::filesystem::create_symlink("/dev/full", part);
-  const auto outcome = Print(Job("Full", 2, R"({"Overwrite": 1, "OpenFile": 1, "PPOption": 1})"), file);
-  EXPECT_FALSE(outcome.printed);
-  EXPECT_NE(outcome.failure.find("ending the document"), std::string::npos) << outcome.failure;
-
-  const auto boxes = Boxes();
-  ASSERT_EQ(boxes.size(), 1u) << JournalText();
-  EXPECT_EQ(boxes[0].caption, u"Kelvo Quenzar Zedarod");
-  const kq::WString expected =
-      u"Kelvo Quenzar Zedarod could not write your PDF document: there is not enough space on the disk. No file was "
-      u"made, and a file of that name was left as it was.\n\nError tag = \"DrvEndDoc\".";
-  EXPECT_EQ(boxes[0].text, expected);
-  EXPECT_EQ(boxes[0].style & MB_TYPEMASK, MB_OK);
-  // The incomplete file is gone (the link, not the device), the earlier file is as it was, its path is not
-  // recorded, no closing action ran.
-  EXPECT_FALSE(std::filesystem::is_symlink(part));
-  EXPECT_TRUE(std::filesystem::exists("/dev/full"));
-  EXPECT_EQ(Contents(file), "the earlier file");
-  EXPECT_EQ(outcome.fileName, u"FALSE");
-  EXPECT_TRUE(machine->Service<kq::MachineProcesses>().Starts().empty());
-  EXPECT_TRUE(machine->Service<kq::MachineShell>().Calls().empty());
-}
-
 TEST_F(EndToEndTest, TheDriverLibraryExportsOnlyItsTwoEntries) {
   const CommandResult symbols = RunCommand("nm -D --defined-only " + Quote(kDriverLibrary.string()));
   ASSERT_EQ(symbols.status, 0) << symbols.output;
@@ -225,13 +196,10 @@ TEST_F(PrintToolTest, EachOutcomeHasItsExitCodeAndSaysWhatHappened) {
   const auto job = WriteJob("job.json", R"({"document": "Quarterly", "settings": {"OpenFile": 0, "PPOption": 0},
                                             "pages": [{"ops": []}, {"ops": []}]})");
   const auto untitled = WriteJob("slash.json", R"({"document": "/", "settings": {"OpenFile": 0, "PPOption": 0}})");
-  const auto full = WriteJob("full.json", R"({"settings": {"OpenFile": 0, "PPOption": 0, "Overwrite": 1},
-                                             "pages": [{}]})");
   const auto bad = WriteJob("bad.json", R"({"document": "Bad", "page": []})");
   const auto named = WriteJob("named.json", R"({"document": "Named", "settings": {"OpenFile": 0, "PPOption": 0,
                                                "UseDefFileName": true, "Folder": ")" + out.string() + R"("}})");
   const auto file = out / "quarterly.pdf";
-  std::filesystem::create_symlink("/dev/full", out / ".~full.pdf.kqpart");
   std::filesystem::create_symlink("/dev/null", out / "null.pdf");
   // Root writes anywhere but in the kernel's own folders.
   std::filesystem::path unwritable = out / "locked";
@@ -256,10 +224,6 @@ TEST_F(PrintToolTest, EachOutcomeHasItsExitCodeAndSaysWhatHappened) {
            " could not be created (the folder does not exist)"},
       {Quote(job.string()) + " -o " + Quote((unwritable / "q.pdf").string()), 1,
        "kqprint: no PDF was written: " + (unwritable / "q.pdf").string() + " could not be created (access is denied)"},
-      {Quote(full.string()) + " -o " + Quote((out / "full.pdf").string()), 1,
-       "kqprint: no PDF was written: the printer reported an error in DrvEndDoc: \"Kelvo Quenzar Zedarod could not "
-       "write your PDF document: there is not enough space on the disk. No file was made, and a file of that name "
-       "was left as it was.\""},
       {Quote(job.string()) + " -o " + Quote((out / "null.pdf").string()), 2,
        "kqprint: -o: " + (out / "null.pdf").string() +
            " is not a plain file (a FIFO, a device or a socket); no PDF was written"},

@@ -33,9 +33,9 @@ class ToolFaults : public EndToEndTest {
  protected:
   ToolFaults() { fs::copy_file(kFont, machine->Root() / "font.ttf"); }
 
-  std::string Command(const std::string& arguments) const {
+  std::string Command(const std::string& arguments, const std::string& openHandler = "") const {
     return "cd " + Quote(machine->Root().string()) + " && KQ_ROOT=" + Quote(toolState.string()) +
-           " KQ_OPEN_HANDLER= exec " + Quote(kPrintTool.string()) + " " + arguments;
+           " KQ_OPEN_HANDLER=" + Quote(openHandler) + " exec " + Quote(kPrintTool.string()) + " " + arguments;
   }
   CommandResult Tool(const std::string& arguments) const { return RunCommand(Command(arguments)); }
 
@@ -139,17 +139,38 @@ TEST_F(ToolFaults, AFullDiskLeavesTheEarlierPdfAndSaysSo) {
   fs::create_directories(disk);
   const std::string earlier = "%PDF-1.3 the earlier file\n";
   const fs::path job = PagesJob("large", 400);
+  {
+    // The finished file would be opened and post-processed: neither may happen to a file that was not made.
+    std::ifstream in(job);
+    nlohmann::ordered_json json = nlohmann::ordered_json::parse(in);
+    json["settings"] = {{"OpenFile", 1}, {"PPOption", 1}, {"Overwrite", 1}};
+    std::ofstream(job) << json.dump();
+  }
+  const fs::path opened = machine->Root() / "opened";
+  const fs::path pdf = disk / "out.pdf";
   // A disk of 64 KiB, with the earlier file on it, for the tool's run only.
   const CommandResult run = RunCommand(
       "unshare -rm sh -c " +
       Quote("mount -t tmpfs -o size=64k none " + Quote(disk.string()) + " && printf %s " + Quote(earlier) + " > " +
-            Quote((disk / "out.pdf").string()) + " && (" + Command(Quote(job.string()) + " --yes -o " +
-            Quote((disk / "out.pdf").string())) + "); code=$?; cat " + Quote((disk / "out.pdf").string()) +
+            Quote(pdf.string()) + " && (" + Command("--verbose " + Quote(job.string()) + " -o " +
+            Quote(pdf.string()), "touch " + opened.string()) + "); code=$?; cat " + Quote(pdf.string()) +
             "; ls -a " + Quote(disk.string()) + "; exit $code"));
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find(earlier), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find(".kqpart"), std::string::npos) << "no part file is left: " << run.output;
-  EXPECT_NE(run.output.find("not enough space on the disk"), std::string::npos) << run.output;
+  // One box, tagged with the entry that failed, and the result line quoting it.
+  const std::string box =
+      "Kelvo Quenzar Zedarod could not write your PDF document: there is not enough space on the disk. No file was "
+      "made, and a file of that name was left as it was.";
+  EXPECT_NE(run.output.find("\nkqprint: no PDF was written: the printer reported an error in DrvEndDoc: \"" + box +
+                          "\"\n"),
+            std::string::npos)
+      << run.output;
+  std::size_t mentions = 0;
+  for (auto at = run.output.find(box); at != std::string::npos; at = run.output.find(box, at + 1)) ++mentions;
+  EXPECT_EQ(mentions, 2u) << "the box, and the last line quoting it: " << run.output;
+  EXPECT_EQ(FileNameValue(), u"FALSE");
+  EXPECT_FALSE(fs::exists(opened)) << "no file, so nothing to open";
 }
 
 // A state root on a full disk says so at whichever step the disk fills: installing the printer, opening it, or

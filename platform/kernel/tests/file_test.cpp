@@ -326,6 +326,17 @@ TEST_F(Files, DeleteHonoursSharing) {
   std::filesystem::create_directory(Host("dir"));
   EXPECT_FALSE(DeleteFileW(u"C:\\dir"));
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+
+  // A link goes itself, never what it names, even when that is missing or cannot be deleted.
+  Put("kept.bin", "kept");
+  std::filesystem::permissions(Host("kept.bin"), std::filesystem::perms::owner_read);
+  std::filesystem::create_symlink(Host("kept.bin"), Host("link.bin"));
+  std::filesystem::create_symlink(Host("gone.bin"), Host("dangling.bin"));
+  EXPECT_TRUE(DeleteFileW(u"C:\\link.bin"));
+  EXPECT_TRUE(DeleteFileW(u"C:\\dangling.bin"));
+  EXPECT_EQ(Get("kept.bin"), "kept");
+  EXPECT_FALSE(std::filesystem::is_symlink(Host("link.bin")));
+  EXPECT_FALSE(std::filesystem::is_symlink(Host("dangling.bin")));
 }
 
 TEST_F(Files, FoldersAndAttributes) {
