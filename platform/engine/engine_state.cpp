@@ -1,8 +1,17 @@
 #include "engine_state.h"
 
+#include <atomic>
+
 namespace kq::engine {
 
 EngineState::EngineState(Machine&) {}
+
+ULONG EngineState::NextXlateUniq() {
+  static std::atomic<ULONG> last{0};
+  ULONG uniq = ++last;
+  while (uniq == 0) uniq = ++last;
+  return uniq;
+}
 
 EngineState& EngineState::Current() { return CurrentMachine().Service<EngineState>(); }
 

@@ -45,7 +45,9 @@ class EngineState {
   ULONG NextSurfaceUniq() { return ++surfaceUniq_; }
   // Identities of clip regions and colour translations; never 0, which tells a driver not to cache.
   ULONG NextClipUniq() { return ++clipUniq_ ? clipUniq_ : ++clipUniq_; }
-  ULONG NextXlateUniq() { return ++xlateUniq_ ? xlateUniq_ : ++xlateUniq_; }
+  // Translations count across the process's machines, so a translation's identity and address never match one
+  // that lived before on another machine (XLATEOBJ_iXlate remembers the last one by them).
+  static ULONG NextXlateUniq();
 
   Surface* AddSurface(std::unique_ptr<Surface> surface);  // gives it its handle
   Surface* FindSurface(HSURF hsurf);
@@ -74,7 +76,6 @@ class EngineState {
   ULONG surfaceUniq_ = 0;
   ULONG fontUniq_ = 0;
   ULONG clipUniq_ = 0;
-  ULONG xlateUniq_ = 0;
   std::unordered_map<const SURFOBJ*, std::unique_ptr<Surface>> surfaces_;
   std::unordered_map<ULONG_PTR, Surface*> surfaceHandles_;
   std::unordered_map<const void*, std::pair<ObjectKind, void*>> objects_;

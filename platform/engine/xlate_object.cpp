@@ -13,7 +13,7 @@ namespace {
 using Kind = engine::EngineState::ObjectKind;
 
 // The translation this thread found last (XLATEOBJ_iXlate): drivers translate pixel by pixel, and finding an object
-// takes the engine's lock. A translation's identity is never reused on its machine, nor a machine's serial; a
+// takes the engine's lock. Neither a translation's identity nor a machine's serial is used twice in the process; a
 // translation that goes also forgets itself here.
 struct LastTranslation {
   std::uint64_t machine = 0;
@@ -26,11 +26,7 @@ thread_local LastTranslation tLast;
 
 class XlateObject::Impl {
  public:
-  Impl() : registration(&xo, Kind::Xlate, this) {
-    auto& state = engine::EngineState::Current();
-    std::lock_guard lock(state.Mutex());
-    xo.iUniq = state.NextXlateUniq();
-  }
+  Impl() : registration(&xo, Kind::Xlate, this) { xo.iUniq = engine::EngineState::NextXlateUniq(); }
   ~Impl() {
     if (tLast.impl == this) tLast = {};
   }

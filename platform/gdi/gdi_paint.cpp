@@ -1,5 +1,6 @@
 // Stock objects, device capabilities, blits between contexts, regions and frames.
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "gdi_state.h"
@@ -74,25 +75,36 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int x1, i
   SURFOBJ* trg = target.Surface();
   if (!trg) return TRUE;  // the screen and the stock bitmap take nothing
 
-  RECTL rect{x, y, x + width, y + height};
-  POINTL at{x1, y1};
+  // Only what lies on the target, and on the source where one is read, is painted; worked out in 64 bits, since
+  // a position near the end of the int range and a width would overflow.
+  std::int64_t left = x, top = y, right = std::int64_t{x} + width, bottom = std::int64_t{y} + height;
+  std::int64_t sx = x1, sy = y1;  // the source pixel painted at (left, top)
   std::optional<kq::gdi::Target> read;
   SURFOBJ* src = nullptr;
   if (ReadsSource(rop3)) {
     read.emplace(state, *from, &target);
     src = read->Surface();
     if (!src) return TRUE;
-    // Only the part that both bitmaps hold is copied.
-    const LONG left = std::max({rect.left, rect.left - at.x, LONG{0}});
-    const LONG top = std::max({rect.top, rect.top - at.y, LONG{0}});
-    rect.right = std::min({rect.right, rect.left - at.x + src->sizlBitmap.cx, trg->sizlBitmap.cx});
-    rect.bottom = std::min({rect.bottom, rect.top - at.y + src->sizlBitmap.cy, trg->sizlBitmap.cy});
-    at.x += left - rect.left;
-    at.y += top - rect.top;
-    rect.left = left;
-    rect.top = top;
-    if (rect.left >= rect.right || rect.top >= rect.bottom) return TRUE;
   }
+  const auto clipLow = [](std::int64_t& edge, std::int64_t& other, std::int64_t low) {
+    if (edge < low) {
+      other += low - edge;
+      edge = low;
+    }
+  };
+  clipLow(left, sx, 0);
+  clipLow(top, sy, 0);
+  right = std::min<std::int64_t>(right, trg->sizlBitmap.cx);
+  bottom = std::min<std::int64_t>(bottom, trg->sizlBitmap.cy);
+  if (src) {
+    clipLow(sx, left, 0);
+    clipLow(sy, top, 0);
+    right = std::min(right, left + (src->sizlBitmap.cx - sx));
+    bottom = std::min(bottom, top + (src->sizlBitmap.cy - sy));
+  }
+  if (left >= right || top >= bottom) return TRUE;
+  RECTL rect{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
+  POINTL at{static_cast<LONG>(sx), static_cast<LONG>(sy)};
   COLORREF color = 0xFFFFFF;
   state.BrushColor(to->brush, &color);
   const auto brush = kq::BrushObject::Solid(kq::gdi::ScreenValue(color));
@@ -107,8 +119,8 @@ HRGN CreateRectRgn(int left, int top, int right, int bottom) {
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   kq::gdi::Region region;
-  pixman_region32_init_rect(region.Get(), left, top, static_cast<unsigned>(right - left),
-                            static_cast<unsigned>(bottom - top));
+  pixman_region32_init_rect(region.Get(), left, top, static_cast<unsigned>(std::int64_t{right} - left),
+                            static_cast<unsigned>(std::int64_t{bottom} - top));
   auto& state = GdiState::Current();
   std::lock_guard lock(state.Mutex());
   return AsHandle<HRGN>(state.Add(std::move(region)));

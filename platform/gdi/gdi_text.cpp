@@ -1,4 +1,6 @@
 // Text in the default GUI font: black glyphs on an opaque white cell whose top left is the point given.
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "gdi_state.h"
@@ -30,8 +32,10 @@ std::unique_ptr<kq::TextString> LayOut(GdiState& state, HDC dc, LPCWSTR text, in
   request.text = kq::WString(text ? text : u"", static_cast<std::size_t>(count));
   auto string = kq::TextString::Build(*font, request);
   if (!at) return string;
-  // The baseline lies below the cell's top by the cell's part above it.
-  request.origin = POINTL{at->x, at->y - string->Object()->rclBkGround.top};
+  // The baseline lies below the cell's top by the cell's part above it (held in range: a cell that far away is
+  // off every window anyway).
+  const std::int64_t baseline = std::int64_t{at->y} - string->Object()->rclBkGround.top;
+  request.origin = POINTL{at->x, static_cast<LONG>(std::clamp<std::int64_t>(baseline, INT32_MIN, INT32_MAX))};
   return kq::TextString::Build(*font, request);
 }
 

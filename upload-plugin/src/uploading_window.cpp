@@ -110,8 +110,8 @@ DWORD UploadingWindowThread(LPVOID) {
       DispatchMessageW(&message);
     }
   }
+  animation.reset();  // its context belongs to the window
   DestroyWindow(window);
-  animation.reset();
   return 0;
 }
 

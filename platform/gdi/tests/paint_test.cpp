@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "win/clipboard.h"
@@ -181,6 +182,9 @@ TEST_F(Painting, BitBltCopiesBetweenContextsWithinBothBitmaps) {
       {"past the window", 4, 4, 4, 4, 0, 0, 5, 5, 1, 1, 4},
       {"before the source", 0, 0, 3, 3, -1, -1, 1, 1, 0, 0, 4},
       {"past the source", 0, 0, 4, 4, 3, 0, 0, 3, 3, 3, 4},
+      {"at the end of the range", INT32_MAX - 2, 0, 100, 4, 0, 0, 0, 0, -1, -1, 0},
+      {"from the end of the range", 0, 0, 4, 4, INT32_MAX - 1, 0, 0, 0, -1, -1, 0},
+      {"from the start of the range", 0, 0, 4, 4, INT32_MIN, INT32_MIN, 0, 0, -1, -1, 0},
   };
   for (const Case& c : cases) {
     HRGN whole = CreateRectRgn(0, 0, 6, 6);
@@ -188,10 +192,15 @@ TEST_F(Painting, BitBltCopiesBetweenContextsWithinBothBitmaps) {
     DeleteObject(Obj(whole));
     ASSERT_TRUE(BitBlt(dc, c.x, c.y, c.width, c.height, memory, c.x1, c.y1, SRCCOPY)) << c.name;
     const kq::BitmapPixels shown = Pixels(window);
-    EXPECT_EQ(At(shown, c.probeX, c.probeY), source.pixels[static_cast<std::size_t>(c.sourceY) * 4 + c.sourceX])
+    EXPECT_EQ(At(shown, c.probeX, c.probeY),
+              c.sourceX < 0 ? kWhite : source.pixels[static_cast<std::size_t>(c.sourceY) * 4 + c.sourceX])
         << c.name;
     EXPECT_EQ(36 - Count(shown, kWhite), c.copied) << c.name;
   }
+
+  // A pattern past the end of the range paints nothing rather than wrapping onto the window.
+  ASSERT_TRUE(BitBlt(dc, INT32_MAX - 47, 0, 100, 6, nullptr, 0, 0, BLACKNESS));
+  EXPECT_EQ(Count(Pixels(window), kBlack), 0u);
 
   // Window to memory, an operation without a source, and the refusals.
   ASSERT_TRUE(BitBlt(dc, 0, 0, 6, 6, nullptr, 0, 0, BLACKNESS));
@@ -238,6 +247,9 @@ TEST_F(Painting, TextIsInkedInsideItsExtent) {
   EXPECT_GT(inside, 20u);
   EXPECT_EQ(outside, 0u);
   EXPECT_TRUE(TextOutW(dc, 0, 0, u"", 0));
+  // Text placed at the ends of the range is off the window.
+  for (int y : {INT32_MAX, INT32_MIN}) EXPECT_TRUE(TextOutW(dc, 30, y, u"Wait", 4)) << y;
+  EXPECT_EQ(Count(Pixels(window), kWhite) + inside, static_cast<std::size_t>(shown.width) * shown.height);
 
   EXPECT_FALSE(TextOutW(dc, 0, 0, u"x", -1));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
