@@ -148,7 +148,8 @@ class Bench {
         {"OpenFile", 0}, {"PPOption", 0}, {"PaperSize", "A4"}, {"GDIPunt", job.transparent ? 1 : 0}};
     std::error_code ec;
     if (!kqbench::WriteJob(jobFile, settings, pages, job.page) || (job.pictures && !kqbench::WritePictures(folder)) ||
-        (job.fontBeside && !fs::copy_file(font_, folder / kqbench::kTextFont, ec)))
+        (job.fontBeside &&
+         !fs::copy_file(font_, folder / kqbench::kTextFont, fs::copy_options::overwrite_existing, ec)))
       return Fail(job, "the job's files could not be written");
 
     std::vector<double> kqSeconds, kqPeaks, cairoSeconds, cairoPeaks, ratios;

@@ -111,13 +111,18 @@ Verdict Judge(const PrintOutcome& outcome, const std::vector<kq::JournalEntry>& 
                              FirstParagraph(errorBox->text) + "\""};
   }
   if (!outcome.printed) return {kExitFailed, "no PDF was written: " + outcome.failure + Because(outcome.error)};
-  if (!outcome.fileName && outcome.resultError)
-    return {kExitFailed, "the printer could not record where the PDF went" + Because(outcome.resultError)};
-  if (!outcome.fileName) return {kExitFailed, "no PDF was written: the printer recorded no result for the job"};
 
-  // Cancelled: the person refused to replace a file, or cancelled the dialog.
+  // Cancelled: the person refused to replace a file, or cancelled the dialog; that leaves no file even where the
+  // printer could not record the result.
   const Entry* refused =
       Last(journal, [](const Entry& e) { return IsBox(e, kConfirmSaveAsCaption) && e.answer == IDNO; });
+  const Entry* saveAs = Last(journal, [](const Entry& e) { return e.kind == Entry::Kind::SaveAs; });
+  const bool dialogCancelled = saveAs && saveAs->answer == IDCANCEL;
+  if (!outcome.fileName && !refused && !dialogCancelled) {
+    if (outcome.resultError)
+      return {kExitFailed, "the printer could not record where the PDF went" + Because(outcome.resultError)};
+    return {kExitFailed, "no PDF was written: the printer recorded no result for the job"};
+  }
   if (refused) {
     const auto end = refused->text.find(u" already exists");
     const std::string place =
