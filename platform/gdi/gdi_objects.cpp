@@ -198,8 +198,8 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
   }
   ULONG_PTR* slot = nullptr;
   if (h == GdiState::kStockBitmap || state.Find<kq::gdi::Bitmap>(h)) {
-    // A bitmap lives in one memory context at a time.
-    if (h != GdiState::kStockBitmap && h != context->bitmap && state.Selected(h)) {
+    // A bitmap lives in one memory context at a time, and never in a window's or the screen's.
+    if (context->screen || (h != GdiState::kStockBitmap && h != context->bitmap && state.Selected(h))) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return nullptr;
     }

@@ -215,6 +215,10 @@ TEST_F(Painting, BitBltCopiesBetweenContextsWithinBothBitmaps) {
   // A bitmap selected into a context stays until it is deselected.
   EXPECT_FALSE(DeleteObject(Obj(bitmap)));
   SelectObject(memory, old);
+  // A window's context paints the window: no bitmap goes into it.
+  SetLastError(0);
+  EXPECT_EQ(SelectObject(dc, Obj(bitmap)), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(DeleteObject(Obj(bitmap)));
   DeleteDC(memory);
   ReleaseDC(window, dc);
