@@ -115,6 +115,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kqprint_bench: %s\n", outcome.failure.c_str());
     return 1;
   }
+  // A figure stands only for a job that made its PDF.
+  if (!outcome.fileName || *outcome.fileName == u"FALSE") {
+    std::fprintf(stderr, "kqprint_bench: the job wrote no PDF\n");
+    return 1;
+  }
   const long peak = PeakKib();
   if (!givenJob.empty()) {
     std::printf("print-peak-kib %ld\n", peak - before);
