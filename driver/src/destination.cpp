@@ -46,6 +46,16 @@ kq::WString PartPath(const kq::WString& destination) {
   return destination.substr(0, nameStart) + u".~" + destination.substr(nameStart) + u".kqpart";
 }
 
+// Whether an existing file opens for writing without sharing, as a job's would, leaving it as it is; false with the
+// last error when it cannot be written or another job holds it.
+bool OpensForWriting(const kq::WString& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
 }  // namespace
 
 bool CPDF_DocWriter::OpenOutput(const kq::WString& path, DWORD disposition) {
@@ -65,22 +75,14 @@ bool CPDF_DocWriter::OpenOutput(const kq::WString& path, DWORD disposition) {
       SetLastError(ERROR_ACCESS_DENIED);
       return false;
     }
-    const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                     nullptr);
-    if (probe == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(probe);
+    if (!OpensForWriting(path)) return false;
   }
   kq::WString part = PartPath(path);
   // What a killed job left under the part's name goes first, unless a job still writes it (the probe is then a
   // sharing violation); the part is made new, so a link or FIFO someone put in its place is never written through.
   if (const DWORD stale = GetFileAttributesW(part.c_str()); stale != INVALID_FILE_ATTRIBUTES) {
-    if (!(stale & FILE_ATTRIBUTE_DEVICE)) {  // a FIFO is not opened: it would wait for a reader
-      const HANDLE held = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr);
-      if (held == INVALID_HANDLE_VALUE) return false;
-      CloseHandle(held);
-    }
-    if (!DeleteFileW(part.c_str())) return false;
+    // A FIFO is not opened: it would wait for a reader.
+    if ((!(stale & FILE_ATTRIBUTE_DEVICE) && !OpensForWriting(part)) || !DeleteFileW(part.c_str())) return false;
   } else {
     DeleteFileW(part.c_str());  // a link to nothing
   }
