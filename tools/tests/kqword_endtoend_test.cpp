@@ -1,6 +1,7 @@
 // kqword end to end: documents another program wrote, converted by a person's one click in the word processor,
 // judged by the outside readers.
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -147,14 +148,16 @@ TEST_F(Kqword, TheExampleReportKeepsItsHeadingsBookmarksAndLinks) {
 }
 
 TEST_F(Kqword, ADocumentPandocWritesNowComesOutWithItsOutlineAndLinks) {
-  const fs::path markdown = root_ / "notes.md";
+  // People's files lie outside the state root's own top.
+  fs::create_directories(root_ / "docs");
+  const fs::path markdown = root_ / "docs" / "notes.md";
   std::ofstream(markdown) << "# Plan {#plan}\n\nRead the [steps](#steps) or [the site](https://example.com/).\n\n"
                              "## Steps {#steps}\n\nBack to the [plan](#plan).\n";
-  const fs::path docx = root_ / "notes.docx";
+  const fs::path docx = root_ / "docs" / "notes.docx";
   ASSERT_EQ(std::system(("pandoc " + e2e::Quote(markdown.string()) + " -o " + e2e::Quote(docx.string())).c_str()), 0);
   const auto result = Convert(docx, "");
   ASSERT_EQ(result.status, 0) << result.output;
-  const fs::path pdf = root_ / "notes.pdf";  // beside the document by default
+  const fs::path pdf = root_ / "docs" / "notes.pdf";  // beside the document by default
   const Reading r = Read(pdf);
   EXPECT_EQ(r.outline, (std::vector<Outline>{{"Plan", {{"Steps", {}}}}}));
   std::map<std::string, std::string> kinds;
@@ -171,6 +174,33 @@ TEST_F(Kqword, CancellingTheSaveAsDialogMakesNoPdf) {
   EXPECT_FALSE(fs::exists(root_ / "x.pdf"));
   EXPECT_EQ(Convert("/nonexistent.docx", "").status, 2);
   EXPECT_EQ(Convert(KQ_SOURCE_DIR "/examples/report.docx", "--yes --no").status, 2);
+}
+
+// The add-in refuses what kqprint's -o refuses: the person is asked whether to try another file, and on No kqword
+// says so and fails with everything as it was.
+TEST_F(Kqword, AFileThatIsNoPlaceForThePdfIsRefusedAndNothingChanges) {
+  const fs::path docs = root_ / "docs";
+  fs::create_directories(docs / "folder.pdf");
+  const fs::path document = docs / "report.docx";
+  fs::copy_file(KQ_SOURCE_DIR "/examples/report.docx", document);
+  ASSERT_EQ(::mkfifo((docs / "fifo.pdf").c_str(), 0600), 0);
+  ASSERT_EQ(Convert(document, "-o " + e2e::Quote((docs / "first.pdf").string())).status, 0) << "the state is made";
+  const std::string documentBytes = e2e::Contents(document);
+  for (const fs::path& output : {root_ / "registry.db", root_ / "new.pdf", document, docs / "folder.pdf",
+                                 docs / "fifo.pdf"}) {
+    SCOPED_TRACE(output.string());
+    const auto result = Convert(document, "--no -o " + e2e::Quote(output.string()));
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_NE(result.output.find("Do you want to try another file?\" [Yes No] -> No"), std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("kqword: no PDF was made"), std::string::npos) << result.output;
+  }
+  EXPECT_EQ(e2e::Contents(root_ / "registry.db").substr(0, 15), "SQLite format 3");
+  EXPECT_TRUE(e2e::Contents(document) == documentBytes) << "the document is as it was";
+  EXPECT_FALSE(fs::exists(root_ / "new.pdf"));
+  EXPECT_TRUE(fs::is_fifo(docs / "fifo.pdf"));
+  const auto after = Convert(document, "-o " + e2e::Quote((docs / "after.pdf").string()));
+  EXPECT_EQ(after.status, 0) << "the printer still works: " << after.output;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // An open document of the word processor: its model, its layout (made again after every change), its selection,
-// its undo history and the view state its objects share.
+// its undo history and the view state its objects share. Its file is held open while the document is, for reading
+// and shared for reading only, so no other writer (a printer asked to write its PDF there) may replace it.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +17,9 @@ namespace kq::wordproc {
 class OpenDocument {
  public:
   OpenDocument(std::filesystem::path hostPath, WString fullName, Document document, std::shared_ptr<FontCache> fonts);
+  ~OpenDocument();
+  OpenDocument(const OpenDocument&) = delete;
+  OpenDocument& operator=(const OpenDocument&) = delete;
 
   const Document& Model() const { return doc_; }
   const Layout& Lines();
@@ -63,6 +67,7 @@ class OpenDocument {
 
   std::filesystem::path hostPath_;
   WString fullName_;
+  HANDLE file_;
   Document doc_;
   std::shared_ptr<FontCache> fonts_;
   std::optional<Layout> layout_;
