@@ -265,6 +265,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     int fd = openat(folder.Fd(), object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                     writable ? 0600 : 0400);
     if (fd >= 0) {
+      fchmod(fd, writable ? 0600 : 0400);  // whatever the process's umask took away
       // Its blocks are had now, so a full disk fails here rather than in a write through a view.
       if (const int error = posix_fallocate(fd, 0, static_cast<off_t>(size)); error != 0) {
         unlinkat(folder.Fd(), object.c_str(), 0);

@@ -45,9 +45,13 @@ bool Held(int fd, off_t at, bool unknown = false) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Whether an open error says that what is under a lock file's name is not a file of this user's (another user's
-// file, a link, a socket): it is never trusted.
-bool NotTheUsers(int error) { return error == EACCES || error == EPERM || error == ELOOP || error == ENXIO; }
+// Whether what is under a lock file's name, which could not be opened, is something other than a file of this user's
+// (another user's file, a link, a socket): it is never trusted.
+bool NotTheUsers(const std::filesystem::path& path, int error) {
+  if (error != EACCES && error != EPERM && error != ELOOP && error != ENXIO) return false;
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid());
+}
 
 // The lock file at `path`, opened (made with `create`) with its guard held. The last holder of a lock file removes
 // it under the guard, so after taking the guard an opener checks that the file it holds is still the one linked
@@ -59,7 +63,7 @@ int OpenGuarded(const std::filesystem::path& path, bool create) {
     const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK | (create ? O_CREAT : 0);
     const int fd = ::open(path.c_str(), flags, 0600);
     if (fd < 0) {
-      if (!NotTheUsers(errno) || ::unlink(path.c_str()) != 0) return -1;
+      if (!NotTheUsers(path, errno) || ::unlink(path.c_str()) != 0) return -1;
       continue;
     }
     if (!IsPrivateFile(fd)) {
@@ -67,6 +71,7 @@ int OpenGuarded(const std::filesystem::path& path, bool create) {
       if (::unlink(path.c_str()) != 0) return -1;
       continue;
     }
+    ::fchmod(fd, 0600);  // whatever the process's umask took away, the user's other processes open it too
     struct stat held, linked;
     if (!Lock(fd, F_WRLCK, kGuard, true) || ::fstat(fd, &held) != 0) {
       ::close(fd);
