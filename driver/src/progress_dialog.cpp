@@ -1,8 +1,6 @@
 // The driver's progress dialog and its thread.
 #include "telodrv/progress_dialog.h"
 
-#include <dlfcn.h>
-
 #include <memory>
 
 #include "pdf/doc_writer.h"
@@ -10,6 +8,7 @@
 #include "telodrv/driver_texts.h"
 #include "win/commctrl.h"
 #include "win/handleapi.h"
+#include "win/libloaderapi.h"
 #include "win/processthreadsapi.h"
 #include "win/synchapi.h"
 
@@ -39,11 +38,7 @@ void EndProgressDialog(HWND dialog) {
 
 }  // namespace
 
-HINSTANCE DriverModule() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&DriverModule), &info)) return nullptr;
-  return static_cast<HINSTANCE>(info.dli_fbase);
-}
+HINSTANCE DriverModule() { return kq::ModuleOfAddress(reinterpret_cast<const void*>(&DriverModule)); }
 
 const kq::DialogTemplate& ProgressDialogTemplate() { return kProgressTemplate; }
 

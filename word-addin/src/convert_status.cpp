@@ -1,11 +1,10 @@
 // The add-in's progress dialog and its thread.
 #include "dovecap/convert_status.h"
 
-#include <dlfcn.h>
-
 #include <chrono>
 
 #include "win/commctrl.h"
+#include "win/libloaderapi.h"
 #include "win/processthreadsapi.h"
 #include "win/synchapi.h"
 
@@ -41,11 +40,7 @@ void EndStatusDialog(HWND dialog) {
 
 }  // namespace
 
-HINSTANCE DovecapModule() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&DovecapModule), &info)) return nullptr;
-  return static_cast<HINSTANCE>(info.dli_fbase);
-}
+HINSTANCE DovecapModule() { return kq::ModuleOfAddress(reinterpret_cast<const void*>(&DovecapModule)); }
 
 const kq::DialogTemplate& ConvertStatusTemplate() { return kTemplate; }
 
