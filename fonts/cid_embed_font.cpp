@@ -16,6 +16,7 @@
 #include "fonts/standard_faces.h"
 #include "pdf/doc_writer.h"
 #include "pdf/tokens.h"
+#include "printer_settings/setting_values.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ constexpr BYTE kFallbackCharsets[] = {
 };
 
 constexpr BYTE kNoCharset = 255;
-constexpr std::uint32_t kEmbedStandardFacesNamed = 3;
 
 bool Converts(char32_t ch, BYTE charset) {
   UINT code = 0;
@@ -99,7 +99,7 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
   if (ttSubsetter->status == TT_OK && EmbeddingAllowed(TTSubsetter_GetFsType(ttSubsetter.get())) &&
       TrueTypeSubsetBuilds(faceIndex, fontBuffer)) {
     TTSubsetter_SetTableFlags(ttSubsetter.get(), TT_TABLES_HORIZONTAL | TT_TABLES_VERTICAL);
-    if (embedMode == kEmbedStandardFacesNamed && IsStandardFace(faceName.c_str()))
+    if (embedMode == setting_value::kEmbedNonStandard && IsStandardFace(faceName.c_str()))
       subFont = std::make_unique<CPDF_CIDEmbedStandardFont>(*this, owner, *ttSubsetter);
     else
       subFont = std::make_unique<CPDF_CIDEmbedTTFont>(*this, owner, *ttSubsetter);
