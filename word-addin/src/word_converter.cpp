@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "win/commctrl.h"
+#include "pdf/progress_protocol.h"
 #include "win/word_automation.h"
 
 namespace dovecap {
@@ -20,8 +20,6 @@ namespace {
 constexpr int kOpenOptionalArguments = 14;  // Documents.Open after the file name
 constexpr int kTocArguments2000 = 10;
 constexpr int kTocArguments2003 = 11;
-constexpr int kControlText = 11003;
-constexpr int kControlBar = 11001;
 
 ComPtr<IDispatch> Object(IDispatch* from, std::u16string_view name, std::initializer_list<Variant> args = {}) {
   return GetProperty(from, name, args).ToDispatch();
@@ -108,13 +106,7 @@ bool WordConverter::Connect() {
 }
 
 void WordConverter::UpdateProgress(const WCHAR* text, int position) {
-  if (!progress_) return;
-  if (text) {
-    if (const HWND label = GetDlgItem(progress_, kControlText))
-      SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  }
-  if (position < 1 || position > 100) return;
-  if (const HWND bar = GetDlgItem(progress_, kControlBar)) PostMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (progress_) SendProgressReport(progress_, text, position);
 }
 
 int WordConverter::Run(const BookmarkMap*& bookmarks, const OutlineList*& outline, const LinkMap*& links) {
