@@ -1,5 +1,7 @@
 #include "jpeg_source.h"
 
+#include <cstring>
+
 #include "pdf/image_record.h"
 #include "pdf/jpeg_decode.h"
 
@@ -15,27 +17,26 @@ DecodedJpegSource::DecodedJpegSource(const SURFOBJ& source) {
   const std::uint64_t width = sized ? static_cast<std::uint64_t>(source.sizlBitmap.cx) : image.width;
   const std::uint64_t height = sized ? static_cast<std::uint64_t>(source.sizlBitmap.cy) : image.height;
   if (width * height * 3 > kMaxImageBytes) return;
-  if (width == image.width && height == image.height) {
-    pixels_ = std::move(image.rgb);
-  } else {
-    // Nearest pixel: the pass-through shows the whole image on the destination as well.
-    pixels_.resize(width * height * 3);
-    for (std::uint64_t y = 0; y < height; ++y) {
-      const std::uint64_t from = y * image.height / height;
-      for (std::uint64_t x = 0; x < width; ++x) {
-        const std::uint8_t* in = image.rgb.data() + (from * image.width + x * image.width / width) * 3;
-        std::uint8_t* out = pixels_.data() + (y * width + x) * 3;
-        out[0] = in[0], out[1] = in[1], out[2] = in[2];
-      }
+  bitmap_ = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{static_cast<LONG>(width), static_cast<LONG>(height)}, 0,
+                                                    BMF_24BPP, BMF_TOPDOWN | BMF_NOZEROINIT, nullptr));
+  if (!bitmap_) return;
+  surface_ = EngLockSurface(bitmap_);
+  if (!surface_) return;
+  // Nearest pixel when the sizes differ: the pass-through shows the whole image on the destination as well.
+  for (std::uint64_t y = 0; y < height; ++y) {
+    const std::uint8_t* in = image.rgb.data() + (y * image.height / height) * image.width * 3;
+    auto* out = static_cast<std::uint8_t*>(surface_->pvScan0) + static_cast<std::ptrdiff_t>(y) * surface_->lDelta;
+    if (width == image.width) {
+      std::memcpy(out, in, width * 3);
+      continue;
     }
+    for (std::uint64_t x = 0; x < width; ++x) std::memcpy(out + 3 * x, in + (x * image.width / width) * 3, 3);
   }
-  surface_.sizlBitmap = SIZEL{static_cast<LONG>(width), static_cast<LONG>(height)};
-  surface_.cjBits = static_cast<ULONG>(pixels_.size());
-  surface_.pvBits = surface_.pvScan0 = pixels_.data();
-  surface_.lDelta = static_cast<LONG>(width * 3);
-  surface_.iBitmapFormat = BMF_24BPP;
-  surface_.iType = STYPE_BITMAP;
-  surface_.fjBitmap = BMF_TOPDOWN;
+}
+
+DecodedJpegSource::~DecodedJpegSource() {
+  if (surface_) EngUnlockSurface(surface_);
+  if (bitmap_) EngDeleteSurface(bitmap_);
 }
 
 }  // namespace telodrv

@@ -2,9 +2,6 @@
 // draw into the page bitmap. Not a public header.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include "win/winddi.h"
 
 namespace telodrv {
@@ -13,6 +10,7 @@ class DecodedJpegSource {
  public:
   // Reads the JPEG file in the source's bits (pvBits, cjBits).
   explicit DecodedJpegSource(const SURFOBJ& source);
+  ~DecodedJpegSource();
   DecodedJpegSource(const DecodedJpegSource&) = delete;
   DecodedJpegSource& operator=(const DecodedJpegSource&) = delete;
 
@@ -20,12 +18,12 @@ class DecodedJpegSource {
   bool Whole() const { return whole_; }
   // The pixels, in the page's colour order (red in the low byte), as large as the source says it is (an image of
   // another size is scaled to it); null when the data is not whole or the pixels would not fit in memory.
-  SURFOBJ* Pixels() { return pixels_.empty() ? nullptr : &surface_; }
+  SURFOBJ* Pixels() { return surface_; }
 
  private:
   bool whole_ = false;
-  std::vector<std::uint8_t> pixels_;
-  SURFOBJ surface_{};
+  HSURF bitmap_ = nullptr;  // an engine bitmap, which the engine's blits take as a source
+  SURFOBJ* surface_ = nullptr;
 };
 
 }  // namespace telodrv
