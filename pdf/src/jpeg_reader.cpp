@@ -39,25 +39,6 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 }
 void TermSource(j_decompress_ptr) {}
 
-bool ReadHeader(Job& job, JpegHeader& header) {
-  if (setjmp(job.error.exit)) {
-    jpeg_destroy_decompress(&job.cinfo);
-    return false;
-  }
-  jpeg_create_decompress(&job.cinfo);
-  job.cinfo.src = &job.source;
-  if (jpeg_read_header(&job.cinfo, TRUE) != JPEG_HEADER_OK) {
-    jpeg_destroy_decompress(&job.cinfo);
-    return false;
-  }
-  header.width = job.cinfo.image_width;
-  header.height = job.cinfo.image_height;
-  header.components = job.cinfo.num_components;
-  header.adobe = job.cinfo.saw_Adobe_marker != 0;
-  jpeg_destroy_decompress(&job.cinfo);
-  return true;
-}
-
 // One decoded line into the output row: grey repeated, CMYK with its ink taken from white.
 void StoreRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, std::uint8_t* out) {
   const bool inverted = cinfo.saw_Adobe_marker != 0;
@@ -79,7 +60,8 @@ void StoreRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, std::uint8
   }
 }
 
-bool Decode(Job& job, std::size_t mostBytes, DecodedJpeg& image) {
+// The header; with `image`, every scan to the end too, its pixels kept when they take at most `mostBytes`.
+bool Read(Job& job, JpegHeader& header, DecodedJpeg* image, std::size_t mostBytes) {
   if (setjmp(job.error.exit)) {
     jpeg_destroy_decompress(&job.cinfo);
     return false;
@@ -90,15 +72,23 @@ bool Decode(Job& job, std::size_t mostBytes, DecodedJpeg& image) {
     jpeg_destroy_decompress(&job.cinfo);
     return false;
   }
+  header.width = job.cinfo.image_width;
+  header.height = job.cinfo.image_height;
+  header.components = job.cinfo.num_components;
+  header.adobe = job.cinfo.saw_Adobe_marker != 0;
+  if (!image) {
+    jpeg_destroy_decompress(&job.cinfo);
+    return true;
+  }
   switch (job.cinfo.num_components) {
     case 1: job.cinfo.out_color_space = JCS_GRAYSCALE; break;
     case 3: job.cinfo.out_color_space = JCS_RGB; break;
     case 4: job.cinfo.out_color_space = JCS_CMYK; break;
     default: jpeg_destroy_decompress(&job.cinfo); return false;
   }
-  image.width = job.cinfo.image_width;
-  image.height = job.cinfo.image_height;
-  const bool keep = std::uint64_t{image.width} * image.height * 3 <= mostBytes;
+  image->width = header.width;
+  image->height = header.height;
+  const bool keep = std::uint64_t{header.width} * header.height * 3 <= mostBytes;
   // Without pixels to keep, an eighth of the size still reads every coefficient, for little of the work.
   if (!keep) {
     job.cinfo.scale_num = 1;
@@ -106,7 +96,7 @@ bool Decode(Job& job, std::size_t mostBytes, DecodedJpeg& image) {
   }
   jpeg_start_decompress(&job.cinfo);
   job.row.resize(static_cast<std::size_t>(job.cinfo.output_width) * job.cinfo.output_components);
-  if (keep) image.rgb.resize(std::size_t{image.width} * image.height * 3);
+  if (keep) image->rgb.resize(std::size_t{header.width} * header.height * 3);
   while (job.cinfo.output_scanline < job.cinfo.output_height) {
     const JDIMENSION line = job.cinfo.output_scanline;
     JSAMPROW row = job.row.data();
@@ -115,7 +105,7 @@ bool Decode(Job& job, std::size_t mostBytes, DecodedJpeg& image) {
       jpeg_destroy_decompress(&job.cinfo);
       return false;
     }
-    if (keep) StoreRow(job.cinfo, job.row.data(), image.rgb.data() + std::size_t{line} * image.width * 3);
+    if (keep) StoreRow(job.cinfo, job.row.data(), image->rgb.data() + std::size_t{line} * header.width * 3);
   }
   // Reads on to the end-of-image marker: data cut short fails here at the latest.
   jpeg_finish_decompress(&job.cinfo);
@@ -143,7 +133,8 @@ DecodedJpeg DecodeJpeg(const std::uint8_t* data, std::size_t size, std::size_t m
   DecodedJpeg image;
   if (!data || size == 0) return image;
   auto job = JobOver(data, size);
-  image.whole = Decode(*job, mostBytes, image) && image.width > 0 && image.height > 0;
+  JpegHeader header;
+  image.whole = Read(*job, header, &image, mostBytes) && image.width > 0 && image.height > 0;
   if (!image.whole) image.rgb.clear();
   return image;
 }
@@ -152,7 +143,7 @@ std::optional<JpegHeader> ReadJpegHeader(const std::uint8_t* data, std::size_t s
   if (!data || size == 0) return std::nullopt;
   auto job = JobOver(data, size);
   JpegHeader header;
-  if (!ReadHeader(*job, header)) return std::nullopt;
+  if (!Read(*job, header, nullptr, 0)) return std::nullopt;
   if (header.width == 0 || header.height == 0) return std::nullopt;
   return header;
 }
