@@ -564,6 +564,15 @@ TEST_F(DrawEntries, TransparentJpegSourcesReachThePageBitmap) {
     for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], c.pixel[k], 8) << c.what << ", channel " << k;
   }
 
+  // A file of another size than the engine says is scaled to that size, as the pass-through shows it whole.
+  JpegSource small({255, 0, 0});
+  small.so.sizlBitmap = SIZEL{16, 16};
+  RECTL large{300, 100, 316, 116};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, &small.so, nullptr, nullptr, xlate, &large, &at, nullptr, nullptr, nullptr,
+                                 0xCCCC));
+  Take();
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pixel(315, 115)[k], (std::array<int, 3>{255, 0, 0})[k], 8) << k;
+
   // An XOR line drawn later over the copied photo is cut from the bitmap with the photo beneath it.
   Writer().dirtyRects.Clear();
   auto white = kq::BrushObject::Solid(0xFFFFFF);
