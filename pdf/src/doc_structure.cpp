@@ -47,7 +47,7 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
         action.SetAt("/F", WideToPdfLiteral(link.target));
         action.SetAt("/S", "/Launch");
       }
-      const auto actionNumber = ++lastObjectNumber;
+      const auto actionNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(actionNumber), action);
       annotation.SetAtReference("/A", actionNumber);
     }
@@ -61,7 +61,7 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
     rect += ']';
     annotation.SetAt("/Rect", rect);
     annotation.SetAt("/Border", "[0 0 0]");
-    const auto number = ++lastObjectNumber;
+    const auto number = NewObjectNumber();
     WriteIndirectObject(static_cast<std::int32_t>(number), annotation);
     annots += std::to_string(number) + " 0 R ";
   }
@@ -101,15 +101,15 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
         destination->Add(std::make_unique<CPDF_Number>(entry.fitH));
         names.Add(std::move(destination));
       }
-      const auto arrayNumber = ++lastObjectNumber;
+      const auto arrayNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(arrayNumber), names);
       CPDF_Dictionary tree;
       tree.SetAtReference("/Names", arrayNumber);
-      const auto treeNumber = ++lastObjectNumber;
+      const auto treeNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(treeNumber), tree);
       CPDF_Dictionary dests;
       dests.SetAtReference("/Dests", treeNumber);
-      namesNumber = ++lastObjectNumber;
+      namesNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(namesNumber), dests);
     }
   }
@@ -121,7 +121,7 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
     auto isItem = [&](std::int32_t index, std::int64_t self) { return index >= 1 && index < count && index != self; };
     auto isParent = [&](std::int32_t index, std::int64_t self) { return index >= 0 && index < count && index != self; };
 
-    const std::uint32_t root = ++lastObjectNumber;
+    const std::uint32_t root = NewObjectNumber();
     CPDF_Dictionary dictionary;
     dictionary.SetAt("/Type", "/Outlines");
     const OutlineItem& top = outlineItems[0];
@@ -141,7 +141,7 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
           {"/Prev", item.prev}, {"/Next", item.next}, {"/First", item.first}, {"/Last", item.last}};
       for (const auto& [key, index] : links)
         if (isItem(index, i)) dictionary.SetAtReference(key, root + static_cast<std::uint32_t>(index));
-      WriteIndirectObject(static_cast<std::int32_t>(++lastObjectNumber), dictionary);
+      WriteIndirectObject(static_cast<std::int32_t>(NewObjectNumber()), dictionary);
     }
     outlineRootNumber = root;
   }
