@@ -11,9 +11,9 @@ namespace telodrv {
 
 namespace {
 
-// The system versions (major x 100 + minor) whose transparent pages get their text drawn into the page bitmap as
-// well as into the PDF: 501 (XP, 5.1) to 600 (Vista, 6.0), the systems the transparent imaging model was made for.
-// Outside the window the text goes to the PDF only, as on a page without transparency.
+// The system versions (major x 100 + minor, 5.1 to 6.0) on which the text of a transparent page is drawn into the
+// page bitmap as well as into the PDF, so that a raster region cut later over it still shows it. The window is the
+// driver's given behaviour; outside it the text goes to the PDF only.
 constexpr DWORD kFirstTextIntoBitmapVersion = 501;
 constexpr DWORD kLastTextIntoBitmapVersion = 600;
 
