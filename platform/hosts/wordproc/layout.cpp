@@ -12,32 +12,17 @@ namespace {
 constexpr LONG kMeasureDpi = 720;  // ten units to the point
 constexpr double kTabStop = 36;    // default tab stops every half inch from the margin
 
-bool Contains(const WString& text, std::u16string_view part) {
-  WString folded;
-  for (WCHAR c : text) folded += FoldAscii(c);
-  WString wanted;
-  for (WCHAR c : part) wanted += FoldAscii(c);
-  return folded.find(wanted) != WString::npos;
-}
-
 }  // namespace
 
-FontRequest FontFor(const RunFormat& format, LONG dpi) {
-  const WString& family = format.family;
-  std::string base = "DejaVuSans";
-  const bool serif = Contains(family, u"times") || (Contains(family, u"serif") && !Contains(family, u"sans")) ||
-                     Contains(family, u"cambria") || Contains(family, u"georgia") || Contains(family, u"garamond") ||
-                     Contains(family, u"book");
-  const bool mono = Contains(family, u"courier") || Contains(family, u"mono") || Contains(family, u"consolas");
-  if (mono) base = "DejaVuSansMono";
-  else if (serif) base = "DejaVuSerif";
-  std::string style;
-  if (format.bold) style += "Bold";
-  if (format.italic) style += serif && !mono ? "Italic" : "Oblique";
+FontRequest FontFor(const FontFace& face, const RunFormat& format, LONG dpi) {
   FontRequest request;
-  request.file = base + (style.empty() ? "" : "-" + style) + ".ttf";
+  request.file = face.file;
+  request.faceIndex = face.index;
   request.pointSize = format.size;
   request.dpi = dpi;
+  // A face without the style has it simulated.
+  request.weight = format.bold ? FW_BOLD : FW_NORMAL;
+  request.italic = format.italic;
   return request;
 }
 
@@ -46,13 +31,16 @@ struct FontCache::Impl {
     std::unique_ptr<RealizedFont> font;
     std::map<WCHAR, double> advances;
   };
-  std::map<std::tuple<std::string, double>, Entry> fonts;
+  FontChoice choice;
+  std::map<std::tuple<FontFace, double, bool, bool>, Entry> fonts;
+  // Per format and character, whether the format's own face has it.
+  std::map<std::tuple<WString, bool, bool, WCHAR>, const FontFace*> faces;
 
-  Entry& For(const RunFormat& format) {
-    const FontRequest request = FontFor(format, kMeasureDpi);
-    auto key = std::make_tuple(request.file.string(), request.pointSize);
+  Entry& For(const FontFace& face, const RunFormat& format) {
+    auto key = std::make_tuple(face, format.size, format.bold, format.italic);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
+    const FontRequest request = FontFor(face, format, kMeasureDpi);
     Entry entry;
     entry.font = RealizedFont::Realize(request);
     if (!entry.font) {
@@ -63,13 +51,27 @@ struct FontCache::Impl {
     }
     return fonts.emplace(key, std::move(entry)).first->second;
   }
+
+  const FontFace& Face(const RunFormat& format, WCHAR c) {
+    const FontFace& primary = choice.Primary(format);
+    // Controls, blanks and halves of a pair stay with the run's own face.
+    if (c < 0x21 || (c >= 0xD800 && c <= 0xDFFF)) return primary;
+    const auto key = std::make_tuple(format.family, format.bold, format.italic, c);
+    auto it = faces.find(key);
+    if (it != faces.end()) return *it->second;
+    const Entry& own = For(primary, format);
+    const FontFace* face = own.font && own.font->GlyphOf(c) != 0 ? &primary : &choice.Fallback(format, c);
+    return *faces.emplace(key, face).first->second;
+  }
 };
 
 FontCache::FontCache() : impl_(std::make_unique<Impl>()) {}
 FontCache::~FontCache() = default;
 
+const FontFace& FontCache::Face(const RunFormat& format, WCHAR c) { return impl_->Face(format, c); }
+
 double FontCache::Advance(const RunFormat& format, WCHAR c) {
-  auto& entry = impl_->For(format);
+  auto& entry = impl_->For(impl_->Face(format, c), format);
   if (!entry.font) return format.size * 0.5;
   auto it = entry.advances.find(c);
   if (it != entry.advances.end()) return it->second;
@@ -78,16 +80,16 @@ double FontCache::Advance(const RunFormat& format, WCHAR c) {
   return points;
 }
 
-double FontCache::LineHeight(const RunFormat& format) {
-  auto& entry = impl_->For(format);
+double FontCache::LineHeight(const RunFormat& format, WCHAR c) {
+  auto& entry = impl_->For(impl_->Face(format, c), format);
   if (!entry.font) return format.size * 1.2;
   const IFIMETRICS& m = entry.font->Metrics();
   const double em = m.fwdUnitsPerEm > 0 ? m.fwdUnitsPerEm : 2048;
   return (m.fwdWinAscender + m.fwdWinDescender) / em * format.size;
 }
 
-double FontCache::Ascent(const RunFormat& format) {
-  auto& entry = impl_->For(format);
+double FontCache::Ascent(const RunFormat& format, WCHAR c) {
+  auto& entry = impl_->For(impl_->Face(format, c), format);
   if (!entry.font) return format.size;
   const IFIMETRICS& m = entry.font->Metrics();
   const double em = m.fwdUnitsPerEm > 0 ? m.fwdUnitsPerEm : 2048;
@@ -154,8 +156,8 @@ class Composer {
       // The line's height is that of its tallest font (the mark's when it is empty or the paragraph's last).
       double height = 0, ascent = 0;
       for (std::size_t k = i; k < end; ++k) {
-        height = std::max(height, fonts_.LineHeight(*chars[k].second));
-        ascent = std::max(ascent, fonts_.Ascent(*chars[k].second));
+        height = std::max(height, fonts_.LineHeight(*chars[k].second, chars[k].first));
+        ascent = std::max(ascent, fonts_.Ascent(*chars[k].second, chars[k].first));
       }
       if (height == 0 || last) {
         height = std::max(height, fonts_.LineHeight(*markFormat));
@@ -167,7 +169,7 @@ class Composer {
       out_.lines.push_back({page_, y_, height, ascent});
       lineOnPage_ = true;
       if (first && !p.listString.empty())
-        out_.pieces.push_back({line, left, p.listString, *markFormat});
+        out_.pieces.push_back({line, left, p.listString, *markFormat, fonts_.Face(*markFormat, p.listString[0])});
       // Boxes and drawn pieces of the line.
       double lineEnd = start;
       for (std::size_t k = i; k < end; ++k) {
@@ -177,10 +179,12 @@ class Composer {
         lineEnd = next;
         const WCHAR c = chars[k].first;
         if (c == u'\t' || c == u'\f' || c == u'\v') continue;
-        if (!out_.pieces.empty() && out_.pieces.back().line == line && pieceFormat_ == chars[k].second && pieceEnd_ == k) {
+        const FontFace& face = fonts_.Face(*chars[k].second, c);
+        if (!out_.pieces.empty() && out_.pieces.back().line == line && pieceFormat_ == chars[k].second &&
+            pieceEnd_ == k && out_.pieces.back().face == face) {
           out_.pieces.back().text += c;
         } else {
-          out_.pieces.push_back({line, cx, WString(1, c), *chars[k].second});
+          out_.pieces.push_back({line, cx, WString(1, c), *chars[k].second, face});
           pieceFormat_ = chars[k].second;
         }
         pieceEnd_ = k + 1;

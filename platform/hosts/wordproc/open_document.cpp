@@ -35,9 +35,18 @@ const WString& OpenDocument::Text() {
 void OpenDocument::Changed() {
   layout_.reset();
   text_.reset();
+  starts_.reset();
+  bookmarkList_.reset();
 }
 
-std::vector<const Bookmark*> OpenDocument::VisibleBookmarks() const {
+const std::vector<LONG>& OpenDocument::ParagraphStarts() {
+  if (!starts_) starts_ = doc_.ParagraphStarts();
+  return *starts_;
+}
+
+const std::vector<const Bookmark*>& OpenDocument::VisibleBookmarks() {
+  if (bookmarkList_ && bookmarkList_->showHidden == showHidden && bookmarkList_->sorting == sorting)
+    return bookmarkList_->list;
   std::vector<const Bookmark*> list;
   for (const auto& b : doc_.bookmarks)
     if (showHidden || b.name.empty() || b.name[0] != u'_') list.push_back(&b);
@@ -47,7 +56,8 @@ std::vector<const Bookmark*> OpenDocument::VisibleBookmarks() const {
     std::stable_sort(list.begin(), list.end(),
                      [](const Bookmark* a, const Bookmark* b) { return a->start < b->start; });
   }
-  return list;
+  bookmarkList_ = BookmarkList{showHidden, sorting, std::move(list)};
+  return bookmarkList_->list;
 }
 
 const CharBox& OpenDocument::Box(LONG position) {
@@ -59,10 +69,12 @@ const CharBox& OpenDocument::Box(LONG position) {
 int OpenDocument::PageOf(LONG position) { return Lines().lines[static_cast<std::size_t>(Box(position).line)].page; }
 
 std::size_t OpenDocument::ParagraphAt(LONG position) {
-  const auto starts = doc_.ParagraphStarts();
-  std::size_t index = 0;
-  while (index + 1 < doc_.paragraphs.size() && starts[index + 1] <= position) ++index;
-  return index;
+  if (doc_.paragraphs.empty()) return 0;
+  const auto& starts = ParagraphStarts();
+  // The last paragraph whose start is at or before the position; the first one for a position before them all.
+  const auto after = std::upper_bound(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(doc_.paragraphs.size()),
+                                      position);
+  return after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
 }
 
 LONG OpenDocument::InsertParagraphs(std::size_t at, const std::vector<Paragraph>& paragraphs) {
