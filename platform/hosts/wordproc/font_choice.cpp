@@ -3,6 +3,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <map>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -74,13 +75,16 @@ bool IsTrueType(const FcPattern* font) {
 struct FontChoice::Impl {
   using Key = std::tuple<WString, bool, bool>;
   struct Entry {
-    FontFace primary;
+    const FontFace* primary = nullptr;
     Pattern pattern;  // what was asked, for the faces that stand in for missing characters
     FontSet candidates;  // sorted once, on the first missing character
-    std::map<char32_t, FontFace> fallbacks;
+    std::map<char32_t, const FontFace*> fallbacks;
   };
   FcConfig* config = FcInitLoadConfigAndFonts();
   std::map<Key, Entry> entries;
+  std::set<FontFace> faces;  // each face once
+
+  const FontFace* Intern(FontFace face) { return &*faces.insert(std::move(face)).first; }
 
   ~Impl() {
     entries.clear();
@@ -92,6 +96,7 @@ struct FontChoice::Impl {
     auto it = entries.find(key);
     if (it != entries.end()) return it->second;
     Entry entry;
+    FontFace primary;
     std::string family = Utf8FromWide(format.family);
     FcResult result = FcResultNoMatch;
     if (config) {
@@ -102,9 +107,10 @@ struct FontChoice::Impl {
         entry.pattern = Request(config, family, format);
         match.reset(FcFontMatch(config, entry.pattern.get(), &result));
       }
-      if (match) entry.primary = FaceOf(match.get());
+      if (match) primary = FaceOf(match.get());
     }
-    if (entry.primary.file.empty()) entry.primary.file = "DejaVuSans.ttf";  // looked up by the engine
+    if (primary.file.empty()) primary.file = "DejaVuSans.ttf";  // looked up by the engine
+    entry.primary = Intern(std::move(primary));
     return entries.emplace(key, std::move(entry)).first->second;
   }
 };
@@ -112,17 +118,17 @@ struct FontChoice::Impl {
 FontChoice::FontChoice() : impl_(std::make_unique<Impl>()) {}
 FontChoice::~FontChoice() = default;
 
-const FontFace& FontChoice::Primary(const RunFormat& format) { return impl_->For(format).primary; }
+const FontFace& FontChoice::Primary(const RunFormat& format) { return *impl_->For(format).primary; }
 
 const FontFace& FontChoice::Fallback(const RunFormat& format, char32_t c) {
   Impl::Entry& entry = impl_->For(format);
   auto it = entry.fallbacks.find(c);
-  if (it != entry.fallbacks.end()) return it->second;
+  if (it != entry.fallbacks.end()) return *it->second;
   if (!entry.candidates && entry.pattern) {
     FcResult result = FcResultNoMatch;
     entry.candidates.reset(FcFontSort(impl_->config, entry.pattern.get(), FcFalse, nullptr, &result));
   }
-  FontFace chosen = entry.primary;
+  const FontFace* chosen = entry.primary;
   const FcPattern* any = nullptr;
   for (int i = 0; entry.candidates && i < entry.candidates->nfont; ++i) {
     const FcPattern* font = entry.candidates->fonts[i];
@@ -134,8 +140,8 @@ const FontFace& FontChoice::Fallback(const RunFormat& format, char32_t c) {
     }
     if (!any) any = font;
   }
-  if (any) chosen = FaceOf(any);
-  return entry.fallbacks.emplace(c, std::move(chosen)).first->second;
+  if (any) chosen = impl_->Intern(FaceOf(any));
+  return *entry.fallbacks.emplace(c, chosen).first->second;
 }
 
 }  // namespace kq::wordproc

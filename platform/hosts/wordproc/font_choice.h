@@ -24,7 +24,8 @@ class FontChoice {
   FontChoice(const FontChoice&) = delete;
   FontChoice& operator=(const FontChoice&) = delete;
 
-  // The face of the run's own text (its family, bold and italic).
+  // The face of the run's own text (its family, bold and italic). One face is always the same object, so its
+  // address tells it apart; it lives as long as this object.
   const FontFace& Primary(const RunFormat& format);
   // The face for one character that the primary face lacks; the primary face again when no face has it.
   const FontFace& Fallback(const RunFormat& format, char32_t c);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 namespace kq::wordproc {
 
@@ -29,15 +30,23 @@ FontRequest FontFor(const FontFace& face, const RunFormat& format, LONG dpi) {
 struct FontCache::Impl {
   struct Entry {
     std::unique_ptr<RealizedFont> font;
-    std::map<WCHAR, double> advances;
+    std::unordered_map<WCHAR, double> advances;
   };
+  // What one family and style prints with: its own face and, per character, the face that has it.
+  struct Style {
+    const FontFace* primary = nullptr;
+    std::unordered_map<WCHAR, const FontFace*> faces;
+  };
+  using StyleKey = std::tuple<WString, bool, bool>;
   FontChoice choice;
-  std::map<std::tuple<FontFace, double, bool, bool>, Entry> fonts;
-  // Per format and character, whether the format's own face has it.
-  std::map<std::tuple<WString, bool, bool, WCHAR>, const FontFace*> faces;
+  std::map<std::tuple<const FontFace*, double, bool, bool>, Entry> fonts;
+  std::map<StyleKey, Style> styles;
+  // Layout asks for one character after another of a run: the last style answers without a search.
+  const StyleKey* lastKey = nullptr;
+  Style* lastStyle = nullptr;
 
   Entry& For(const FontFace& face, const RunFormat& format) {
-    auto key = std::make_tuple(face, format.size, format.bold, format.italic);
+    auto key = std::make_tuple(&face, format.size, format.bold, format.italic);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
     const FontRequest request = FontFor(face, format, kMeasureDpi);
@@ -52,16 +61,26 @@ struct FontCache::Impl {
     return fonts.emplace(key, std::move(entry)).first->second;
   }
 
+  Style& StyleOf(const RunFormat& format) {
+    if (lastKey && std::get<1>(*lastKey) == format.bold && std::get<2>(*lastKey) == format.italic &&
+        std::get<0>(*lastKey) == format.family)
+      return *lastStyle;
+    auto it = styles.try_emplace(StyleKey{format.family, format.bold, format.italic}).first;
+    if (!it->second.primary) it->second.primary = &choice.Primary(format);
+    lastKey = &it->first;
+    lastStyle = &it->second;
+    return it->second;
+  }
+
   const FontFace& Face(const RunFormat& format, WCHAR c) {
-    const FontFace& primary = choice.Primary(format);
+    Style& style = StyleOf(format);
     // Controls, blanks and halves of a pair stay with the run's own face.
-    if (c < 0x21 || (c >= 0xD800 && c <= 0xDFFF)) return primary;
-    const auto key = std::make_tuple(format.family, format.bold, format.italic, c);
-    auto it = faces.find(key);
-    if (it != faces.end()) return *it->second;
-    const Entry& own = For(primary, format);
-    const FontFace* face = own.font && own.font->GlyphOf(c) != 0 ? &primary : &choice.Fallback(format, c);
-    return *faces.emplace(key, face).first->second;
+    if (c < 0x21 || (c >= 0xD800 && c <= 0xDFFF)) return *style.primary;
+    auto it = style.faces.find(c);
+    if (it != style.faces.end()) return *it->second;
+    const Entry& own = For(*style.primary, format);
+    const FontFace* face = own.font && own.font->GlyphOf(c) != 0 ? style.primary : &choice.Fallback(format, c);
+    return *style.faces.emplace(c, face).first->second;
   }
 };
 
