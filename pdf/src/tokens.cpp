@@ -132,15 +132,7 @@ std::string WideToPdfLiteral(kq::WStringView text) {
       i += units;
     }
   }
-  std::string out;
-  out.reserve(bytes.size() + 8);
-  out += '(';
-  for (const char c : bytes) {
-    if (c == '(' || c == ')' || c == '\\') out += '\\';
-    out += c;
-  }
-  out += ')';
-  return out;
+  return PdfLiteralFromBytes(bytes);
 }
 
 std::string PdfStringBytes(kq::WStringView text) {

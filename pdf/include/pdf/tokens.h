@@ -23,9 +23,9 @@ std::string IntToString(std::int32_t value);
 // ( ) < > [ ] { } / %. A "/" in the first place is the name's own and stays.
 std::string EscapePdfName(std::string_view name);
 
-// "(" + the text in the machine's ANSI code page (unmappable characters become "?"), with ( ) and \ escaped by a
-// backslash, + ")". At most 255 converted bytes are kept; a longer text is cut after its last whole character
-// that fits, so a double-byte character is never split.
+// "(" + the text in the machine's ANSI code page (unmappable characters become "?"), escaped as
+// PdfLiteralFromBytes does, + ")". At most 255 converted bytes are kept; a longer text is cut after its last whole
+// character that fits, so a double-byte character is never split.
 std::string WideToPdfLiteral(kq::WStringView text);
 
 inline constexpr std::size_t kPdfLiteralMaxBytes = 255;
