@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace kq::wordproc {
 
@@ -103,6 +104,7 @@ OpenDocument::TocResult OpenDocument::InsertTableOfContents(LONG position) {
   const std::size_t at = ParagraphAt(position);
   const LONG insertAt = doc_.ParagraphStarts()[at];
   const Document before = doc_;
+  std::optional<Layout> beforeLayout = std::exchange(layout_, std::nullopt);
 
   // The headings, in document order, as they stand before the table goes in.
   std::vector<std::size_t> headings;
@@ -130,12 +132,12 @@ OpenDocument::TocResult OpenDocument::InsertTableOfContents(LONG position) {
   const auto draftStarts = doc_.ParagraphStarts();
   for (std::size_t h : headings) pages.push_back(PageOf(draftStarts[h + draft.size()]));
   doc_ = before;
-  undo_.push_back(before);
+  undo_.push_back({before, std::move(beforeLayout)});
   const auto table = entries(pages);
   const LONG length = InsertParagraphs(at, table);
 
   // The second step of the change: each heading gets its hidden bookmark.
-  undo_.push_back(doc_);
+  undo_.push_back({doc_, std::nullopt});
   const auto starts = doc_.ParagraphStarts();
   for (std::size_t h : headings) {
     const std::size_t index = h + table.size();
@@ -152,9 +154,12 @@ OpenDocument::TocResult OpenDocument::InsertTableOfContents(LONG position) {
 bool OpenDocument::Undo(int times) {
   if (undo_.empty() || times < 1) return false;
   const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(times), undo_.size());
-  doc_ = std::move(undo_[undo_.size() - count]);
+  Snapshot& restored = undo_[undo_.size() - count];
+  doc_ = std::move(restored.document);
+  std::optional<Layout> layout = std::exchange(restored.layout, std::nullopt);
   undo_.resize(undo_.size() - count);
   Changed();
+  layout_ = std::move(layout);
   selectionStart = std::min(selectionStart, Length());
   selectionEnd = std::min(selectionEnd, Length());
   return true;

@@ -77,7 +77,12 @@ class OpenDocument {
     std::vector<const Bookmark*> list;
   };
   std::optional<BookmarkList> bookmarkList_;
-  std::vector<Document> undo_;
+  // A document as it was, with its layout when one had been made: undoing a change needs no new layout.
+  struct Snapshot {
+    Document document;
+    std::optional<Layout> layout;
+  };
+  std::vector<Snapshot> undo_;
   unsigned long nextToc_ = 100000001;
 };
 
