@@ -17,8 +17,8 @@ from docx.shared import Pt
 _next_id = [1]
 
 
-def bookmark(paragraph, name):
-    """Wraps the paragraph's runs in a bookmark."""
+def bookmark_marks(name):
+    """The start and end elements of a new bookmark."""
     ident = str(_next_id[0])
     _next_id[0] += 1
     start = OxmlElement("w:bookmarkStart")
@@ -26,6 +26,12 @@ def bookmark(paragraph, name):
     start.set(qn("w:name"), name)
     end = OxmlElement("w:bookmarkEnd")
     end.set(qn("w:id"), ident)
+    return start, end
+
+
+def bookmark(paragraph, name):
+    """Wraps the paragraph's runs in a bookmark."""
+    start, end = bookmark_marks(name)
     p = paragraph._p
     first = p.find(qn("w:r"))
     if first is None:
@@ -37,13 +43,7 @@ def bookmark(paragraph, name):
 
 def bookmark_across(first, last, name):
     """A bookmark from the start of one paragraph to the end of a later one."""
-    ident = str(_next_id[0])
-    _next_id[0] += 1
-    start = OxmlElement("w:bookmarkStart")
-    start.set(qn("w:id"), ident)
-    start.set(qn("w:name"), name)
-    end = OxmlElement("w:bookmarkEnd")
-    end.set(qn("w:id"), ident)
+    start, end = bookmark_marks(name)
     p = first._p
     ppr = p.find(qn("w:pPr"))
     if ppr is None:
