@@ -349,11 +349,11 @@ void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, b
   Rect line = first;
   LONG right = first.left + first.width;
   for (INT c = 2; c <= n; ++c) {
-    auto item = c == n ? kq::ComPtr<IDispatch>() : character(c);
+    auto item = character(c);
     const Rect r = c == n ? last : screen(item.Get());
     if (r.top != line.top) {
       add(lineStart.Get(), right - line.left, line.height);
-      lineStart = c == n ? character(n) : item;
+      lineStart = item;
       line = r;
       right = r.left + r.width;
       continue;
