@@ -6,15 +6,8 @@
 
 namespace {
 
-// The string bytes of a literal made by WideToPdfLiteral: the parentheses and escaping backslashes removed.
-std::string LiteralBytes(std::string_view literal) {
-  std::string bytes;
-  for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
-    if (literal[i] == '\\') ++i;
-    bytes += literal[i];
-  }
-  return bytes;
-}
+// A destination's name or a file's path with every character it has.
+std::string WholeString(kq::WStringView text) { return PdfLiteralFromBytes(PdfStringBytes(text)); }
 
 }  // namespace
 
@@ -37,14 +30,14 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
     annotation.RemoveAll();
     annotation.SetAt("/Subtype", "/Link");
     if (link.kind == kLinkNamedDest) {
-      annotation.SetAt("/Dest", WideToPdfLiteral(link.target));
+      annotation.SetAt("/Dest", WholeString(link.target));
     } else {
       action.RemoveAll();
       if (link.kind == kLinkUri) {
-        action.SetAt("/URI", WideToPdfLiteral(link.target));
+        action.SetAt("/URI", PdfLiteralFromBytes(PdfUriBytes(link.target)));
         action.SetAt("/S", "/URI");
       } else {
-        action.SetAt("/F", WideToPdfLiteral(link.target));
+        action.SetAt("/F", WholeString(link.target));
         action.SetAt("/S", "/Launch");
       }
       const auto actionNumber = NewObjectNumber();
@@ -71,8 +64,8 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
 
 void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint32_t& outlineRootNumber) {
   if (!namedDests.empty()) {
-    // Readers look names up in a tree sorted by the strings' bytes; two names whose bytes agree (characters the
-    // code page cannot hold, a cut at the length limit) would break it, so the first of them is kept.
+    // Readers look names up in a tree sorted by the strings' bytes; every name keeps its characters, so two names
+    // have the same bytes only when they are the same.
     struct Entry {
       std::string literal;
       std::uint32_t pageObject;
@@ -84,8 +77,8 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
       if (dest.page < 1 || static_cast<std::size_t>(dest.page) > pageObjects.size()) continue;
       std::int64_t fitH = height - dest.y;
       if (fitH < 0 || fitH > height) fitH = 0;
-      std::string literal = WideToPdfLiteral(name);
-      std::string bytes = LiteralBytes(literal);
+      std::string bytes = PdfStringBytes(name);
+      std::string literal = PdfLiteralFromBytes(bytes);
       byBytes.try_emplace(std::move(bytes),
                           Entry{std::move(literal), pageObjects[static_cast<std::size_t>(dest.page) - 1],
                                 static_cast<double>(fitH)});
@@ -133,7 +126,7 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
       const OutlineItem& item = outlineItems[static_cast<std::size_t>(i)];
       dictionary.RemoveAll();
       dictionary.SetAtText("/Title", item.title);
-      dictionary.SetAt("/Dest", WideToPdfLiteral(item.destName));
+      dictionary.SetAt("/Dest", WholeString(item.destName));
       // An item whose parent is not in the table hangs from the root.
       const std::int32_t parent = isParent(item.parent, i) ? item.parent : 0;
       dictionary.SetAtReference("/Parent", root + static_cast<std::uint32_t>(parent));

@@ -153,7 +153,10 @@ std::optional<std::int32_t> WordConverter::SelectPage(IDispatch* range) {
 Variant WordConverter::Information(INT what) { return GetProperty(selection_.Get(), u"Information", {Variant(what)}); }
 
 std::optional<handover::Position> WordConverter::Locate(IDispatch* range) {
-  const auto page = SelectPage(range);
+  // Where the range starts: a bookmark that wraps a whole section spans pages, and its reader wants its first line.
+  const INT start = GetProperty(range, u"Start").ToInt();
+  auto at = GetProperty(document_.Get(), u"Range", {Variant(start), Variant(start)}).ToDispatch();
+  const auto page = SelectPage(at.Get());
   if (!page) return std::nullopt;
   return handover::Position{*page, Truncated(Information(automation::kInfoTopOnPage))};
 }
@@ -280,7 +283,13 @@ void WordConverter::CollectLinks() {
       auto link = Object(all.Get(), u"Item", {Variant(i)});
       std::u16string target = GetProperty(link.Get(), u"Address").ToText();
       const bool destination = target.empty();
-      if (destination) target = GetProperty(link.Get(), u"Name").ToText();
+      if (destination) {
+        target = GetProperty(link.Get(), u"Name").ToText();
+      } else {
+        // The place inside the target is the address's fragment.
+        const std::u16string place = GetProperty(link.Get(), u"SubAddress").ToText();
+        if (!place.empty()) target += u"#" + place;
+      }
       if (versionCode_ == 2003 && GetProperty(link.Get(), u"Type").ToInt() == automation::kHyperlinkOnShape)
         MeasureShape(link.Get(), target, destination);
       else
@@ -293,11 +302,6 @@ void WordConverter::CollectLinks() {
 
 void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, bool destination) {
   auto range = Object(link, u"Range");
-  const auto page = SelectPage(range.Get());
-  if (!page) return;
-  const std::int32_t x = Truncated(Information(automation::kInfoLeftOnPage));
-  const std::int32_t y = Truncated(Information(automation::kInfoTopOnPage));
-
   struct Rect {
     LONG left = 0, top = 0, width = 0, height = 0;
   };
@@ -312,38 +316,47 @@ void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, b
     return GetProperty(application_.Get(), u"PixelsToPoints", {Variant(static_cast<FLOAT>(pixels)), Variant(vertical)})
         .ToDouble();
   };
+  // A rectangle at the start of `from`, on its page: the selection's position there, the screen's extent.
+  auto add = [&](IDispatch* from, LONG width, LONG height) {
+    const auto page = SelectPage(from);
+    if (!page) return;
+    const std::int32_t x = Truncated(Information(automation::kInfoLeftOnPage));
+    const std::int32_t y = Truncated(Information(automation::kInfoTopOnPage));
+    AddLink(*page, target, destination, x, y, static_cast<std::int32_t>(points(width, false)),
+            static_cast<std::int32_t>(points(height, true)));
+  };
 
   auto characters = Object(range.Get(), u"Characters");
   const INT n = GetProperty(characters.Get(), u"Count").ToInt();
   if (n < 1) return;
-  const Rect first = screen(Object(characters.Get(), u"Item", {Variant(INT{1})}).Get());
-  const Rect last = screen(Object(characters.Get(), u"Item", {Variant(n)}).Get());
+  auto character = [&](INT c) { return Object(characters.Get(), u"Item", {Variant(c)}); };
+  auto firstCharacter = character(1);
+  const Rect first = screen(firstCharacter.Get());
+  const Rect last = screen(character(n).Get());
   if (first.top == last.top) {
     const Rect all = screen(range.Get());
-    AddLink(*page, target, destination, x, y, static_cast<std::int32_t>(points(all.width, false)),
-            static_cast<std::int32_t>(points(all.height, true)));
+    add(firstCharacter.Get(), all.width, all.height);
     return;
   }
-  // One rectangle per line, each placed by its first character's offset from the link's first character.
-  const double firstLeft = points(first.left, false), firstTop = points(first.top, true);
+  // One rectangle per line, on the page of its first character, so a link over a page break has a piece on each.
+  kq::ComPtr<IDispatch> lineStart = firstCharacter;
   Rect line = first;
-  line.width = 0;
-  auto flush = [&] {
-    AddLink(*page, target, destination, static_cast<std::int32_t>(x + points(line.left, false) - firstLeft),
-            static_cast<std::int32_t>(y + points(line.top, true) - firstTop),
-            static_cast<std::int32_t>(points(line.width, false)), static_cast<std::int32_t>(points(line.height, true)));
-  };
-  for (INT c = 1; c <= n; ++c) {
-    const Rect r = c == 1 ? first : c == n ? last : screen(Object(characters.Get(), u"Item", {Variant(c)}).Get());
+  LONG right = first.left + first.width;
+  for (INT c = 2; c <= n; ++c) {
+    auto item = character(c);
+    const Rect r = c == n ? last : screen(item.Get());
     if (r.top != line.top) {
-      flush();
+      add(lineStart.Get(), right - line.left, line.height);
+      lineStart = item;
       line = r;
+      right = r.left + r.width;
       continue;
     }
-    line.width += r.width;
+    right = std::max(right, r.left + r.width);
+    line.left = std::min(line.left, r.left);
     line.height = std::max(line.height, r.height);
   }
-  flush();
+  add(lineStart.Get(), right - line.left, line.height);
 }
 
 void WordConverter::MeasureShape(IDispatch* link, const std::u16string& target, bool destination) {
