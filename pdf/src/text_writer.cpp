@@ -9,6 +9,10 @@
 
 namespace {
 
+// The default vertical origin of a CID font (/DW2 [880 -1000]): a vertically written glyph hangs this far below
+// its position.
+constexpr double kVerticalOriginY = 0.88;
+
 // A string byte: controls, "(", ")" and "\" as a backslash and three octal digits, every other byte as it is.
 void AppendCodeBytes(std::string& out, const MappedChar& mapped) {
   unsigned char bytes[sizeof mapped.code];
@@ -68,7 +72,7 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
   const double pdfX = x * scale;
   const double pdfY = (pageHeight - y) * scale;
   double u = (d * pdfX - c * pdfY) / det;
-  const double v = (b * pdfX - a * pdfY) / (c * b - d * a);
+  double v = (b * pdfX - a * pdfY) / (c * b - d * a);
   if (!std::isfinite(u) || !std::isfinite(v)) return 0;
 
   const MappedChar mapped = font.MapChar(ch, glyph, vertical);
@@ -108,10 +112,16 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
     renderValue = render;
   }
 
-  if (writesVertically) {
+  if (vertical) {
     const std::int64_t up = std::llabs(font.ascent);
     const std::int64_t down = std::llabs(font.descent);
     u += static_cast<double>((up + down) / 2 - down) / 1000;
+    if (!writesVertically) {
+      // Written horizontally, the glyph still takes its place in the column: centred on it and hanging from the
+      // vertical origin, 880/1000 below the position, as its vertically written neighbours do.
+      u -= mapped.width / 2000.0;
+      v -= kVerticalOriginY;
+    }
   }
   const double dx = u - penX;
   const double dy = v - penY;
