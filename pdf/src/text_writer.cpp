@@ -9,10 +9,6 @@
 
 namespace {
 
-// The default vertical origin of a CID font (/DW2 [880 -1000]): a vertically written glyph hangs this far below
-// its position.
-constexpr double kVerticalOriginY = 0.88;
-
 // A string byte: controls, "(", ")" and "\" as a backslash and three octal digits, every other byte as it is.
 void AppendCodeBytes(std::string& out, const MappedChar& mapped) {
   unsigned char bytes[sizeof mapped.code];
@@ -117,10 +113,10 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
     const std::int64_t down = std::llabs(font.descent);
     u += static_cast<double>((up + down) / 2 - down) / 1000;
     if (!writesVertically) {
-      // Written horizontally, the glyph still takes its place in the column: centred on it and hanging from the
-      // vertical origin, 880/1000 below the position, as its vertically written neighbours do.
+      // Written horizontally, the glyph still takes its place in the column, as the engine lays a turned glyph:
+      // centred on the column, its top at the position (the baseline an ascent below it).
       u -= mapped.width / 2000.0;
-      v -= kVerticalOriginY;
+      v -= static_cast<double>(up) / 1000;
     }
   }
   const double dx = u - penX;

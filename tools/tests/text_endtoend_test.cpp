@@ -264,9 +264,9 @@ std::optional<RECTL> InkBox(const Picture& picture, const RECTL& window) {
   return box;
 }
 
-// Text at 30, 90 and 180 degrees and a vertical CJK line (an "@" face turned a quarter to the right, so its
-// ideographs stand upright in a line that runs down): both readers draw each where the engine lays it out, and the
-// text extracts.
+// Text at 30, 90 and 180 degrees and vertical lines (an "@" face turned a quarter to the right, so its ideographs
+// and Greek letters stand upright in a line that runs down): both readers draw each where the engine lays it out,
+// and the text extracts.
 TEST_F(TextEndToEnd, RotatedAndVerticalTextLandWhereTheEngineLaysItOut) {
   Json rotated30 = TextOp(100, 200, "DejaVuSans.ttf", "Rotated thirty");
   rotated30["angle"] = 30;
@@ -277,7 +277,15 @@ TEST_F(TextEndToEnd, RotatedAndVerticalTextLandWhereTheEngineLaysItOut) {
   Json vertical = TextOp(150, 460, "wqy-microhei.ttc", "\u7E26\u66F8\u304D\u6587\u5B57");
   vertical["font"]["vertical"] = true;
   vertical["angle"] = 270;
-  const Json ops = Json::array({rotated30, rotated90, rotated180, vertical});
+  // Greek in vertical lines of fonts whose PDF fonts have no vertical form: a Type 1 font (embedded, or named when
+  // nothing is embedded) and, with nothing embedded, a single-byte named font.
+  Json verticalType1 = TextOp(250, 460, "NimbusSans-Regular.t1", "\u0391\u0392\u0393\u0394");
+  Json verticalNamed = TextOp(350, 460, "DejaVuSans.ttf", "\u0391\u0392\u0393\u0394");
+  for (Json* op : {&verticalType1, &verticalNamed}) {
+    (*op)["font"]["vertical"] = true;
+    (*op)["angle"] = 270;
+  }
+  const Json ops = Json::array({rotated30, rotated90, rotated180, vertical, verticalType1, verticalNamed});
   for (int fontEmbed : {0, 2}) {
     SCOPED_TRACE("FontEmbed " + std::to_string(fontEmbed));
     const auto file = PrintOk(OnePage(ops, {{"FontEmbed", fontEmbed}}), "rotated" + std::to_string(fontEmbed) + ".pdf");
