@@ -7,8 +7,10 @@
 
 namespace {
 
-// A damaged or hostile table cannot make the list grow without end.
+// A damaged or hostile table can make neither the list nor the work grow without end, nor a glyph's text.
 constexpr std::size_t kMostSubstitutions = 1u << 20;
+constexpr std::size_t kMostReads = 1u << 25;
+constexpr std::size_t kMostCharacters = 32;
 constexpr int kMostSteps = 16;
 
 // Big-endian reads that answer 0 past the end and say so.
@@ -16,7 +18,7 @@ class TableReader {
  public:
   TableReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
   std::uint16_t U16(std::size_t at) {
-    if (at > size_ || size_ - at < 2) {
+    if (at > size_ || size_ - at < 2 || ++reads_ > kMostReads) {
       damaged = true;
       return 0;
     }
@@ -28,6 +30,7 @@ class TableReader {
  private:
   const std::uint8_t* data_;
   std::size_t size_;
+  std::size_t reads_ = 0;
 };
 
 // The glyphs of a coverage table, in coverage order.
@@ -38,10 +41,17 @@ std::vector<std::uint16_t> Coverage(TableReader& in, std::size_t at) {
   if (format == 1) {
     for (std::uint16_t i = 0; i < count && !in.damaged; ++i) glyphs.push_back(in.U16(at + 4 + 2 * std::size_t{i}));
   } else if (format == 2) {
+    std::size_t covered = 0;
     for (std::uint16_t i = 0; i < count && !in.damaged; ++i) {
       const std::size_t record = at + 4 + 6 * std::size_t{i};
       const std::uint16_t first = in.U16(record), last = in.U16(record + 2), index = in.U16(record + 4);
       if (last < first) continue;
+      // Ranges cover each glyph once at most: more than every glyph id is damage.
+      covered += last - first + 1u;
+      if (covered > 0x10000) {
+        in.damaged = true;
+        break;
+      }
       if (glyphs.size() < std::size_t{index} + (last - first) + 1u) glyphs.resize(std::size_t{index} + (last - first) + 1u);
       for (std::uint32_t g = first; g <= last; ++g) glyphs[index + (g - first)] = static_cast<std::uint16_t>(g);
     }
@@ -82,6 +92,7 @@ class SubstitutionReader {
   }
 
   void Subtable(std::uint16_t type, std::size_t at) {
+    if (type == 0 || (type > 4 && type != 8)) return;  // contextual lookups call the others
     const std::uint16_t format = in_.U16(at);
     const std::vector<std::uint16_t> covered = Coverage(in_, at + in_.U16(at + 2));
     switch (type) {
@@ -162,7 +173,7 @@ GlyphText::GlyphText(const std::unordered_map<std::uint32_t, std::vector<char32_
       bool complete = !s.inputs.empty();
       for (const std::uint16_t input : s.inputs) {
         const auto known = text_.find(input);
-        if (known == text_.end()) {
+        if (known == text_.end() || joined.size() + known->second.size() > kMostCharacters) {
           complete = false;
           break;
         }

@@ -118,3 +118,19 @@ TEST(GlyphText, CharactersComeFromTheMapThenFromTheSubstitutions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GlyphText, ATextNeverGrowsPastThirtyTwoCharacters) {
+  // Each glyph ligates two of the one before: 2, 4, 8, ... characters.
+  std::vector<GlyphSubstitution> doubling;
+  for (std::uint16_t g = 1; g < 12; ++g) {
+    const auto before = static_cast<std::uint16_t>(g - 1);
+    doubling.push_back({g, {before, before}});
+  }
+  const GlyphText text({{0, {U'a'}}}, doubling);
+  EXPECT_EQ(text.Of(5), std::u32string(32, U'a'));
+  EXPECT_EQ(text.Of(6), U"");
+}
+
+}  // namespace
