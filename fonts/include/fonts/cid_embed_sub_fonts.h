@@ -158,9 +158,10 @@ class CPDF_CIDEmbedOTFont final : public CPDF_CIDEmbedSubFont {
   // `cids`: empty for a name-keyed program, else the CID of each glyph.
   CPDF_CIDEmbedOTFont(CPDF_CIDEmbedFont& font, CPDF_DocWriter* docWriter, std::vector<std::uint8_t> cffData,
                       std::uint32_t glyphs, std::vector<std::uint16_t> cids);
-  // No entry: the glyph's CID; CID 0 for a glyph past the glyph count.
+  // No entry: the glyph's CID; CID 0 for a glyph past the glyph count. Notes the first character shown with it.
   std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
-  // One entry per glyph below the glyph count, the Unicode values from the face's character map, then the base.
+  // One entry per glyph below the glyph count, each with the first character shown with it or else what the face
+  // says the glyph stands for (FillGlyphText), then the base.
   void WriteFontDict() override;
   std::uint32_t GetFontFileNumber() const override { return fontFileNumber; }
   std::uint32_t GetFontFileKind() const override { return kFontFileCff; }
