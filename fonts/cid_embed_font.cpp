@@ -135,10 +135,7 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
 }
 
 const GlyphText& CPDF_CIDEmbedFont::GlyphTexts() {
-  if (!glyphText) {
-    const FreeTypeFace* engine = EngineFaceOf(*this);
-    glyphText = std::make_unique<GlyphText>(GlyphText::OfFace(engine ? engine->Face() : nullptr));
-  }
+  if (!glyphText) glyphText = std::make_unique<GlyphText>(GlyphText::OfFont(*this));
   return *glyphText;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "font_engine_face.h"
 #include FT_TRUETYPE_TABLES_H
 #include FT_TRUETYPE_TAGS_H
 
@@ -187,10 +188,11 @@ GlyphText::GlyphText(const std::unordered_map<std::uint32_t, std::vector<char32_
   for (const auto& [glyph, code] : lastResort) text_.try_emplace(glyph, 1, code);
 }
 
-GlyphText GlyphText::OfFace(FT_Face face) {
+GlyphText GlyphText::OfFont(const CPDF_Font& font) {
   std::unordered_map<std::uint32_t, std::vector<char32_t>> mapped;
   std::vector<GlyphSubstitution> substitutions;
-  if (face) {
+  if (const FreeTypeFace* engine = EngineFaceOf(font)) {
+    FT_Face face = engine->Face();
     FT_UInt glyph = 0;
     for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0; code = FT_Get_Next_Char(face, code, &glyph)) {
       if (code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF))

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "font_engine_face.h"
+#include "pdf/font.h"
 
 // One substitution of a GSUB lookup: `output` replaces the sequence `inputs`.
 struct GlyphSubstitution {
@@ -30,8 +30,8 @@ class GlyphText {
   // theirs; else its lowest compatibility code.
   GlyphText(const std::unordered_map<std::uint32_t, std::vector<char32_t>>& mapped,
             const std::vector<GlyphSubstitution>& substitutions);
-  // From the face's character map and its GSUB table.
-  static GlyphText OfFace(FT_Face face);
+  // From the character map and the GSUB table of the font's face; empty for a font without a face.
+  static GlyphText OfFont(const CPDF_Font& font);
 
   // The characters of a glyph; empty when nothing says.
   const std::u32string& Of(std::uint32_t glyph) const;
