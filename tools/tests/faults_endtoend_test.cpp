@@ -285,6 +285,44 @@ TEST_F(ToolFaults, SixteenJobsAtOnceEachReportTheirOwnResult) {
   }
 }
 
+// -o and --cancel are the person's answers to the Save As dialog, so they win over the settings' default naming;
+// and what "FileName" holds after the job is what the driver recorded, for any program that reads it.
+TEST_F(ToolFaults, TheAnswersWinOverDefaultNamingAndTheRecordIsTheDrivers) {
+  const fs::path folder = out / "default";
+  fs::create_directories(folder);
+  const fs::path job = machine->Root() / "named.json";
+  std::ofstream(job) << nlohmann::json{{"document", "Named"},
+                                       {"settings",
+                                        {{"UseDefFileName", true},
+                                         {"Folder", folder.string()},
+                                         {"OpenFile", false},
+                                         {"PPOption", false}}},
+                                       {"pages", nlohmann::json::array()}}
+                            .dump();
+  const fs::path chosen = out / "chosen.pdf";
+  const struct {
+    std::string answer;
+    int code;
+    std::u16string recorded;
+  } cases[] = {
+      {"-o " + Quote(chosen.string()), 0, kq::WindowsPathFromPosix(chosen.string())},
+      {"--cancel", 4, u"FALSE"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const CommandResult run = Tool(Quote(job.string()) + " " + c.answer);
+    EXPECT_EQ(run.status, c.code) << run.output;
+    EXPECT_FALSE(fs::exists(folder / "Named.pdf")) << run.output;
+    EXPECT_EQ(FileNameValue(), c.recorded);
+  }
+  EXPECT_EQ(PdfInfo(chosen)["Pages"], "1");
+  // Without an answer the settings name the file.
+  const CommandResult run = Tool(Quote(job.string()));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(LastLine(run.output), "kqprint: the PDF went to " + (folder / "Named.pdf").string());
+  EXPECT_EQ(FileNameValue(), kq::WindowsPathFromPosix((folder / "Named.pdf").string()));
+}
+
 TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
   const std::string deep(10000, '[');
   const std::string settings = R"("settings": {"OpenFile": 0, "PPOption": 0})";
