@@ -23,7 +23,6 @@
 #include "job_settings.h"
 #include "op_table.h"
 #include "output_path.h"
-#include "pdf/xmp.h"
 #include "print_job.h"
 #include "printer_modes.h"
 #include "printer_settings/printer_values.h"
@@ -118,10 +117,7 @@ int Help() {
   return kqprint::kExitWritten;
 }
 
-int Version() {
-  std::cout << "kqprint: " << kPdfProducer << "\n";
-  return kqprint::kExitWritten;
-}
+int Version() { return kqtools::PrintVersion("kqprint"); }
 
 std::shared_ptr<kq::Machine> OpenMachine() {
   return std::make_shared<kq::Machine>(kq::MachineConfig{kq::Machine::RootFromEnvironment()});

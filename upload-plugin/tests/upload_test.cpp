@@ -425,7 +425,7 @@ TEST_F(Uploads, TheReaderProgramSaysWhichPageOpened) {
   service_->SetMode("slow");
   const fs::path picture = machine_->Root() / "uploading.png";
   std::tie(code, said) = RunReader(quoted + " --picture '" + picture.string() + "' --yes");
-  EXPECT_EQ(code, 1);
+  EXPECT_EQ(code, 4) << "the person cancelled";
   EXPECT_EQ(said, "kqreader: the \"Uploading\" window's picture is in " + picture.string() +
                       "\nkqreader: no page opened: the upload was cancelled\n");
   const std::string png = ReadFile(picture);
@@ -433,8 +433,21 @@ TEST_F(Uploads, TheReaderProgramSaysWhichPageOpened) {
   EXPECT_EQ(png.substr(1, 3), "PNG");
   EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\x40\0\0\x01\x40", 8)) << "320 x 320";
 
-  std::tie(code, said) = RunReader("/nonexistent/x.pdf");
-  EXPECT_EQ(code, 1);
+  // The exit codes every kq program gives: a missing file is bad input, a contradiction a bad command line.
+  const struct {
+    std::string arguments;
+    int code;
+  } refused[] = {
+      {"/nonexistent/x.pdf", 3},
+      {"'" + machine_->Root().string() + "'", 3},
+      {quoted + " --save --send", 2},
+      {quoted + " --yes --no", 2},
+      {quoted + " --sned", 2},
+  };
+  for (const auto& c : refused) {
+    std::tie(code, said) = RunReader(c.arguments);
+    EXPECT_EQ(code, c.code) << c.arguments;
+  }
 }
 
 }  // namespace

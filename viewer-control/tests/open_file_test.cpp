@@ -294,7 +294,7 @@ TEST_F(OpenFileTest, KqviewOpensAFileAndWritesWhatTheControlShows) {
 
   const std::string missing = environment + "'" + KQ_BINARY_DIR + "/bin/kqview' /no/such/file.pdf >/dev/null 2>&1";
   const int status = std::system(missing.c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(WEXITSTATUS(status), 3);
 }
 
 }  // namespace
