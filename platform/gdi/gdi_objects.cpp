@@ -1,5 +1,6 @@
-// Contexts, bitmaps, brushes and pens, and the rectangles drawn with them.
+// Contexts, bitmaps, brushes and pens, and the rectangles and ellipses drawn with them.
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "gdi_state.h"
@@ -256,5 +257,45 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   }
   kq::gdi::FillPixels(so, left, top, right, bottom, edge);
   kq::gdi::FillPixels(so, left + 1, top + 1, right - 1, bottom - 1, fill);
+  return TRUE;
+}
+
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  const auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
+  if (!context) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  const kq::gdi::Target target(state, *context);
+  SURFOBJ* so = target.Surface();
+  if (!so) return TRUE;
+  const auto* pen = state.Find<kq::gdi::Pen>(context->pen);
+  COLORREF fill = 0xFFFFFF;
+  state.BrushColor(context->brush, &fill);
+  const COLORREF edge = pen ? pen->color : 0;
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  if (right - left < 1 || bottom - top < 1) return TRUE;
+  // Row by row: the span of the outer ellipse in the pen's colour, then that of the ellipse one pixel inside it in
+  // the brush's, so that the edge is a pixel wide all round.
+  const double cx = (left + right) / 2.0, cy = (top + bottom) / 2.0;
+  const auto span = [&](double a, double b, int y, LONG& from, LONG& to) {
+    if (a <= 0 || b <= 0) return false;
+    const double dy = (y + 0.5 - cy) / b;
+    if (dy * dy >= 1) return false;
+    const double half = a * std::sqrt(1 - dy * dy);
+    from = static_cast<LONG>(std::lround(cx - half));
+    to = static_cast<LONG>(std::lround(cx + half));
+    return to > from;
+  };
+  const double a = (right - left) / 2.0, b = (bottom - top) / 2.0;
+  for (int y = top; y < bottom; ++y) {
+    LONG from = 0, to = 0;
+    if (!span(a, b, y, from, to)) continue;
+    kq::gdi::FillPixels(so, from, y, to, y + 1, edge);
+    if (span(a - 1, b - 1, y, from, to)) kq::gdi::FillPixels(so, from, y, to, y + 1, fill);
+  }
   return TRUE;
 }

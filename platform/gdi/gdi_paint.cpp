@@ -191,6 +191,25 @@ BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush) {
   return TRUE;
 }
 
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  auto& state = GdiState::Current();
+  std::lock_guard lock(state.Mutex());
+  const auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
+  COLORREF color = 0;
+  if (!context || !state.BrushColor(HandleValue(brush), &color)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!rect) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const kq::gdi::Target target(state, *context);
+  if (SURFOBJ* so = target.Surface(); so && rect->right > rect->left && rect->bottom > rect->top)
+    kq::gdi::FillPixels(so, rect->left, rect->top, rect->right, rect->bottom, color);
+  return TRUE;
+}
+
 BOOL FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
   auto& state = GdiState::Current();
   std::lock_guard lock(state.Mutex());
