@@ -152,6 +152,14 @@ int main(int argc, char** argv) {
 
   auto machine = std::make_shared<kq::Machine>(kq::MachineConfig{kq::Machine::RootFromEnvironment()});
   kq::MachineScope scope(machine);
+  // The reader names its documents in the machine's ANSI code page, as the plug-in reads them.
+  bool exact = true;
+  const std::string windowsPath = kq::AnsiFromTyped(path.string(), &exact);
+  if (!exact) {
+    std::cerr << "kqreader: cannot open " << file << ": the reader names documents in code page " << GetACP()
+              << ", which cannot hold this file's name\n";
+    return kqtools::kExitBadInput;
+  }
   auto& person = machine->Service<kq::SimulatedUser>();
   person.WriteJournalToStderr(true);
 
@@ -165,7 +173,7 @@ int main(int argc, char** argv) {
     std::cerr << "kqreader: the plug-in did not set itself up\n";
     return 1;
   }
-  reader.OpenDocument(kq::Utf8FromWide(kq::WindowsPathFromPosix(path.string())));
+  reader.OpenDocument(windowsPath);
 
   const std::string item = send.value_or(false) ? "Send using Vendrel Account..." : "Save to Vendrel Account...";
   const long before = kq::RunningThreadCount(*machine);
