@@ -22,6 +22,8 @@ class JobFiles {
   const std::filesystem::path& Folder() const { return folder_; }
   // A font file beside the job, else in the font folders; nothing when neither has it.
   std::optional<std::filesystem::path> FontFile(const std::filesystem::path& name);
+  // A font file found by other means (an installed font by name), counted among the files read.
+  void Used(const std::filesystem::path& file) { read_.insert(file); }
   // An image file beside the job (or at its absolute path), decoded; throws JobError naming what is wrong.
   std::shared_ptr<const ImageFile> Image(const std::filesystem::path& name);
   // Writes a warning about the job to stderr, once however often it is given.
