@@ -1,12 +1,11 @@
 #include "lirriel_module.h"
 
-#include <dlfcn.h>
-
 #include <array>
 #include <cstdint>
 
 #include "lirriel_ids.h"
 #include "win/dialog_templates.h"
+#include "win/libloaderapi.h"
 
 namespace {
 
@@ -67,11 +66,7 @@ const ModuleResourceRegistration kRegistration;
 
 }  // namespace
 
-HINSTANCE LirrielModule() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&LirrielModule), &info)) return nullptr;
-  return static_cast<HINSTANCE>(info.dli_fbase);
-}
+HINSTANCE LirrielModule() { return kq::ModuleOfAddress(reinterpret_cast<const void*>(&LirrielModule)); }
 
 AfxTypeLibrary LirrielTypeLibrary() {
   return AfxTypeLibrary{LIBID_LIRRIELLib,
