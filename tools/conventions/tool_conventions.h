@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iostream>
+#include <optional>
 #include <string_view>
 
 #include "pdf/xmp.h"
@@ -19,6 +20,20 @@ inline constexpr int kExitCancelled = 4;       // the person cancelled
 inline int PrintVersion(std::string_view program) {
   std::cout << program << ": " << kPdfProducer << "\n";
   return kExitDone;
+}
+
+// A command line that asks for help or the version anywhere is answered so, whatever else it holds: the exit code
+// to end with, or nothing.
+inline std::optional<int> HelpOrVersion(int argc, char** argv, std::string_view program, std::string_view usage) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::cout << usage;
+      return kExitDone;
+    }
+    if (arg == "--version") return PrintVersion(program);
+  }
+  return std::nullopt;
 }
 
 }  // namespace kqtools

@@ -127,14 +127,7 @@ int RunPrintTool(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::cout << kUsage;
-      return kqtools::kExitDone;
-    }
-    if (arg == "--version") return kqtools::PrintVersion("kqhandover");
-  }
+  if (const auto answered = kqtools::HelpOrVersion(argc, argv, "kqhandover", kUsage)) return *answered;
   for (int i = 1; i < argc && i < 3; ++i)
     if (argv[i][0] == '-' && argv[i][1] != '\0')
       return Fail("unknown option " + std::string(argv[i]) + " (the block and job files come first)\n" + kUsage,

@@ -166,14 +166,7 @@ bool PersonCancelled(const std::vector<kq::JournalEntry>& journal) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::cout << kUsage;
-      return kqtools::kExitDone;
-    }
-    if (arg == "--version") return kqtools::PrintVersion("kqword");
-  }
+  if (const auto answered = kqtools::HelpOrVersion(argc, argv, "kqword", kUsage)) return *answered;
   std::string problem;
   const auto options = Parse(argc, argv, problem);
   if (!options) return Fail(problem + "\n" + kUsage, kqtools::kExitBadCommandLine);
