@@ -198,18 +198,27 @@ struct PenSpec {
 class TextOp final : public DrawOp {
  public:
   static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix", "angle"};
-  static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
+  static constexpr std::string_view kFontFields[] = {"file", "family", "style", "size", "face", "bold", "italic",
+                                                      "vertical"};
 
   TextOp(const Json& op, JobFiles& files) {
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
-    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
+    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" (or \"family\") and \"size\"");
     CheckFields(font, kFontFields, "\"font\"");
-    const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
-    if (auto found = files.FontFile(file))
-      style_.font.file = *found;
-    else
-      throw JobError("\"font\".file: " + file.string() + " is neither beside the job nor in the font folders");
+    const Json* family = Field(font, "family");
+    if (family && Field(font, "file")) throw JobError("\"font\": \"file\" or \"family\", not both");
+    if (family) {
+      FindByName(Text(*family, "\"font\".family"), font, files);
+    } else {
+      if (Field(font, "style")) throw JobError("\"font\".style: goes with \"family\"");
+      const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
+      if (auto found = files.FontFile(file))
+        style_.font.file = *found;
+      else
+        throw JobError("\"font\".file: " + file.string() +
+                       " is neither beside the job, nor in the state root's Fonts folder, nor installed");
+    }
     style_.font.pointSize = Number(Required(font, "size"), "\"font\".size");
     if (style_.font.pointSize <= 0 || style_.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
     if (const Json* face = Field(font, "face")) style_.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
@@ -228,6 +237,25 @@ class TextOp final : public DrawOp {
   std::vector<std::filesystem::path> InputFiles() const override { return {style_.font.file}; }
 
  private:
+  // An installed font by its family and style, as a desktop program names it.
+  void FindByName(const std::string& family, const Json& font, JobFiles& files) {
+    const kq::WString name = kq::WideFromUtf8(family);
+    const Json* styleField = Field(font, "style");
+    const kq::WString style = styleField ? kq::WideFromUtf8(Text(*styleField, "\"font\".style")) : kq::WString();
+    const auto found = kq::FindInstalledFont(name, style);
+    if (!found) {
+      const auto styles = kq::InstalledStyles(name);
+      if (styles.empty()) throw JobError("\"font\".family: no installed font is named \"" + family + "\"");
+      std::string listed;
+      for (const auto& s : styles) listed += (listed.empty() ? "\"" : ", \"") + kq::Utf8FromWide(s) + "\"";
+      throw JobError("\"font\".style: \"" + family + "\" has no style \"" + kq::Utf8FromWide(style) + "\" (it has " +
+                     listed + ")");
+    }
+    style_.font.file = found->file;
+    style_.font.faceIndex = found->faceIndex;
+    files.Used(found->file);
+  }
+
   Point at_;
   kq::TextStyle style_;
   kq::WString text_;

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -180,8 +181,11 @@ kq::BitmapBits ImageFile::Bitmap() const {
 }
 
 ImageFile ReadImageFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) Bad(path, "not found");
+  if (std::filesystem::is_directory(path, ec)) Bad(path, "is a folder, not an image file");
   std::ifstream in(path, std::ios::binary);
-  if (!in) Bad(path, "cannot be read");
+  if (!in) Bad(path, "cannot be read (" + std::error_code(errno, std::generic_category()).message() + ")");
   std::vector<BYTE> file((std::istreambuf_iterator<char>(in)), {});
   if (file.size() >= 8 && png_sig_cmp(file.data(), 0, 8) == 0) return ReadPng(path, file);
   if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF) return ReadJpeg(path, std::move(file));

@@ -1,5 +1,6 @@
 #include "job_files.h"
 
+#include <iostream>
 #include <system_error>
 
 #include "image_file.h"
@@ -35,6 +36,10 @@ std::shared_ptr<const ImageFile> JobFiles::Image(const std::filesystem::path& na
   }
   thisPage_[key] = image;
   return image;
+}
+
+void JobFiles::Warn(const std::string& warning) {
+  if (warned_.insert(warning).second) std::cerr << "kqprint: warning: " << warning << "\n";
 }
 
 void JobFiles::PageDone() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 
 namespace kqprint {
 
@@ -21,8 +22,12 @@ class JobFiles {
   const std::filesystem::path& Folder() const { return folder_; }
   // A font file beside the job, else in the font folders; nothing when neither has it.
   std::optional<std::filesystem::path> FontFile(const std::filesystem::path& name);
+  // A font file found by other means (an installed font by name), counted among the files read.
+  void Used(const std::filesystem::path& file) { read_.insert(file); }
   // An image file beside the job (or at its absolute path), decoded; throws JobError naming what is wrong.
   std::shared_ptr<const ImageFile> Image(const std::filesystem::path& name);
+  // Writes a warning about the job to stderr, once however often it is given.
+  void Warn(const std::string& warning);
   // A page has been read: the images it used stay in hand for the next, older ones go once no op holds them.
   void PageDone();
   // Every file the ops looked up so far read (fonts found, images opened), each once.
@@ -31,6 +36,7 @@ class JobFiles {
  private:
   std::filesystem::path folder_;
   std::set<std::filesystem::path> read_;
+  std::set<std::string> warned_;
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> fonts_;
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;
