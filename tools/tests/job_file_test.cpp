@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 
@@ -248,6 +250,61 @@ TEST(JobFile, AStreamHandsOnOnePageAtATime) {
         throw;
       },
       kqprint::JobError);
+}
+
+// The pages checked are held for printing while they fit; those beyond are read again from the file, and only
+// they. Whatever part is held, every page reaches the sink once, in order, with its own ops, on every reading.
+TEST(JobFile, AJobStreamPrintsThePagesItHeldAndReadsTheRestAgain) {
+  kq::TemporaryMachine scratch;
+  const auto file = scratch->Root() / "held.json";
+  const auto write = [&](const char* text) { std::ofstream(file, std::ios::trunc) << text; };
+  const char* kJob = R"({"pages": [ {"ops": [ {"op": "unclip"} ]}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]},
+      {}, {"ops": [ {"op": "clip", "rect": [1, 2, 3, 4]}, {"op": "unclip"}, {"op": "unclip"} ]} ]})";
+  for (std::size_t held : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{4}, SIZE_MAX}) {
+    write(kJob);
+    auto job = kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, held});
+    EXPECT_EQ(job.HeldPages(), std::min<std::size_t>(held, 4));
+    for (int pass = 0; pass < 2; ++pass) {
+      std::vector<std::size_t> indices, ops;
+      job.Pages([&](std::size_t index, kqprint::JobPage& page) {
+        indices.push_back(index);
+        ops.push_back(page.ops.size());
+        for (const auto& op : page.ops) EXPECT_NE(op.drawing, nullptr);
+        return true;
+      });
+      EXPECT_EQ(indices, (std::vector<std::size_t>{0, 1, 2, 3})) << held;
+      EXPECT_EQ(ops, (std::vector<std::size_t>{1, 2, 0, 3})) << held;
+    }
+    // A page changed after the check: a held page prints as it was checked, one read again is checked again.
+    write(R"({"pages": [ {"ops": [ {"op": "unclip"} ]}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]},
+        {}, {"ops": [ {"op": "warp"} ]} ]})");
+    std::size_t handed = 0;
+    const auto print = [&] { job.Pages([&](std::size_t, kqprint::JobPage&) { return ++handed > 0; }); };
+    if (held >= 4) {
+      EXPECT_NO_THROW(print());
+      EXPECT_EQ(handed, 4u);
+    } else {
+      EXPECT_THROW(print(), kqprint::JobError) << held;
+      EXPECT_EQ(handed, 3u);
+    }
+  }
+  // Nothing is held when nothing may be.
+  write(kJob);
+  EXPECT_EQ(kqprint::JobStream::OpenFile(file, {0, SIZE_MAX}).HeldPages(), 0u);
+}
+
+// A page's ops are read one at a time; a page names "ops" once, as the job names its keys once.
+TEST(JobFile, APageGivesItsOpsOnce) {
+  std::istringstream in(R"({"pages": [ {"ops": [ {"op": "unclip"} ], "ops": [ {"op": "unclip"} ]} ]})");
+  kqprint::JobFiles files("/jobs");
+  try {
+    kqprint::StreamJob(in, "job.json", files, [](std::size_t, kqprint::JobPage&) { return true; });
+    FAIL() << "no error";
+  } catch (const kqprint::JobError& e) {
+    EXPECT_NE(std::string(e.what()).find("job.json: pages[0].ops: given twice"), std::string::npos) << e.what();
+  }
+  EXPECT_NE(ErrorOf(R"({"pages": [ {"ops": [], "opz": []} ]})").find("pages[0]: unknown field \"opz\""),
+            std::string::npos);
 }
 
 // Standard input is kept in a temporary file so that it can be checked whole and then printed page by page.
