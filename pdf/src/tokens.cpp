@@ -76,20 +76,43 @@ std::string PlainDecimal(double value) {
 
 }  // namespace
 
+void AppendReal(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += '0';
+    return;
+  }
+  // The fixed form of the largest double has 309 digits before the point.
+  char text[320];
+  char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3).ptr;
+  while (end[-1] == '0') --end;
+  if (end[-1] == '.') --end;
+  out.append(text, end);
+}
+
 std::string RealToString(double value) {
-  if (!std::isfinite(value)) return "0";
-  std::string text = ToChars(value, std::chars_format::fixed, 3);
-  if (text.find('.') == std::string::npos) return text;
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
+  std::string text;
+  AppendReal(text, value);
   return text;
 }
 
+void AppendFormatG(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += '0';
+    return;
+  }
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  const std::string_view written(text, static_cast<std::size_t>(result.ptr - text));
+  if (written.find('e') == std::string_view::npos)
+    out += written;
+  else
+    out += PlainDecimal(value);
+}
+
 std::string FormatG(double value) {
-  if (!std::isfinite(value)) return "0";
-  std::string text = ToChars(value, std::chars_format::general, 6);
-  if (text.find('e') == std::string::npos) return text;
-  return PlainDecimal(value);
+  std::string text;
+  AppendFormatG(text, value);
+  return text;
 }
 
 std::string IntToString(std::int32_t value) { return std::to_string(value); }
