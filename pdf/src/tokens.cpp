@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "pdf/text.h"
@@ -80,6 +81,33 @@ void AppendReal(std::string& out, double value) {
   if (!std::isfinite(value)) {
     out += '0';
     return;
+  }
+  // Below a million, the value times 1000 is within 1e-7 of the exact product, and a value never lies exactly
+  // half way between two thousandths (such a value is not binary), so rounding the product gives the digits of
+  // "%.3f" unless it lies that close to a half.
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e6) {
+    const double scaled = magnitude * 1000;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) > 1e-6) {
+      auto thousandths = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+      char text[24];
+      char* end = text;
+      if (std::signbit(value)) *end++ = '-';
+      end = std::to_chars(end, text + sizeof text, thousandths / 1000).ptr;
+      if (unsigned part = static_cast<unsigned>(thousandths % 1000); part != 0) {
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + part / 100);
+        part %= 100;
+        if (part != 0) {
+          *end++ = static_cast<char>('0' + part / 10);
+          if (part % 10 != 0) *end++ = static_cast<char>('0' + part % 10);
+        }
+      }
+      out.append(text, end);
+      return;
+    }
   }
   // The fixed form of the largest double has 309 digits before the point.
   char text[320];
