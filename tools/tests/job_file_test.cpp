@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <map>
 #include <set>
 #include <vector>
 #include <sstream>
 
+#include "job_files.h"
 #include "op_table.h"
 #include "win/machine.h"
 
@@ -305,6 +307,36 @@ TEST(JobFile, APageGivesItsOpsOnce) {
   }
   EXPECT_NE(ErrorOf(R"({"pages": [ {"ops": [], "opz": []} ]})").find("pages[0]: unknown field \"opz\""),
             std::string::npos);
+}
+
+// Text ops with the same style share it; any difference, however small, gets a style of its own, or a line would
+// be drawn in the font or colour of the line before.
+TEST(JobFile, TextOpsShareOnlyTheSameStyle) {
+  kqprint::JobFiles files("/jobs");
+  kq::TextStyle base;
+  base.font.file = "/fonts/a.ttf";
+  const auto first = files.Style(base);
+  EXPECT_EQ(files.Style(base), first);
+  const std::function<void(kq::TextStyle&)> changes[] = {
+      [](kq::TextStyle& s) { s.font.file = "/fonts/b.ttf"; },
+      [](kq::TextStyle& s) { s.font.faceName = u"Bold"; },
+      [](kq::TextStyle& s) { s.font.faceIndex = 1; },
+      [](kq::TextStyle& s) { s.font.pointSize = 12.5; },
+      [](kq::TextStyle& s) { s.font.dpi = 600; },
+      [](kq::TextStyle& s) { s.font.weight = FW_BOLD; },
+      [](kq::TextStyle& s) { s.font.italic = true; },
+      [](kq::TextStyle& s) { s.font.vertical = true; },
+      [](kq::TextStyle& s) { s.font.escapement = 90; },
+      [](kq::TextStyle& s) { s.color = RGB(255, 0, 0); },
+      [](kq::TextStyle& s) { s.background = RGB(0, 0, 0); },
+      [](kq::TextStyle& s) { s.opaqueRect = RECTL{0, 0, 1, 1}; },
+      [](kq::TextStyle& s) { s.glyphIndices = true; },
+  };
+  for (std::size_t i = 0; i < std::size(changes); ++i) {
+    kq::TextStyle changed = base;
+    changes[i](changed);
+    EXPECT_NE(files.Style(changed), files.Style(base)) << i;
+  }
 }
 
 // Standard input is kept in a temporary file so that it can be checked whole and then printed page by page.
