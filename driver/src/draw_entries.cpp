@@ -8,17 +8,6 @@
 
 namespace telodrv {
 
-namespace {
-
-// Path bounds in whole pixels: the fixed-point left and top truncated, right and bottom rounded up.
-RECTL PathBounds(PATHOBJ* path) {
-  RECTFX box{};
-  PATHOBJ_vGetBounds(path, &box);
-  return RECTL{box.xLeft / 16, box.yTop / 16, (box.xRight + 15) / 16, (box.yBottom + 15) / 16};
-}
-
-}  // namespace
-
 ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ* font) {
   if (!font || font->flFontType == 0) return FO_PATHOBJ;
   const IFIMETRICS* ifi = FONTOBJ_pifi(font);
@@ -41,17 +30,25 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
   const RECTL bounds = Normalized(*prclTrg);
   writer.EmitClip(psoTrg, pco, &bounds);
 
-  if (!target->transparent || LeftToTheWriter(writer, psoTrg, psoSrc)) {
-    if (psoSrc && pptlSrc) {
-      const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
-                       pptlSrc->y + (bounds.bottom - bounds.top)};
-      writer.DrawBitmap(psoSrc, pxlo, *prclTrg, from);
-    } else if (!psoSrc && !psoMask) {
+  const auto image = [&] {
+    if (!psoSrc || !pptlSrc) return;
+    const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
+                     pptlSrc->y + (bounds.bottom - bounds.top)};
+    writer.DrawBitmap(psoSrc, pxlo, *prclTrg, from);
+  };
+  if (!target->transparent) {
+    if (psoSrc)
+      image();
+    else if (!psoMask)
       writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4);
-    }
     return TRUE;
   }
-  EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+  const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
+    EngBitBlt(psoTrg, source, psoMask, pco, xlate, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+  };
+  const bool copies = !psoMask && pptlSrc && (rop4 & 0xFFFF) == 0xCCCC;
+  if (DrawCompressedSource(*target, psoTrg, psoSrc, copies, bounds, image, engineDraw)) return TRUE;
+  engineDraw(psoSrc, pxlo);
   if (!psoSrc && !psoMask && writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4)) return TRUE;
   writer.AddDirtyRect(*prclTrg);
   return TRUE;
@@ -75,7 +72,7 @@ BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUS
   if (!target || !ppo) return TRUE;
   if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = PathBounds(ppo);
+  const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, pxo, plineattrs, true);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pbo, nullptr, pptlBrushOrg, plineattrs, mix, 0);
   if (target->transparent) EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
@@ -88,7 +85,7 @@ BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL
   if (!target || !ppo) return TRUE;
   if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = PathBounds(ppo);
+  const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, nullptr, nullptr, false);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, nullptr, nullptr, pbo, pptlBrushOrg, nullptr, mix, flOptions);
   if (target->transparent) EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
@@ -102,7 +99,7 @@ BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* px
   if (!target || !ppo) return TRUE;
   if (target->ignoreBackground && MixUsesDestination(mixFill)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = PathBounds(ppo);
+  const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, pxo, plineattrs, pboStroke != nullptr);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pboStroke, pboFill, pptlBrushOrg, plineattrs, mixFill, flOptions);
   if (target->transparent)
