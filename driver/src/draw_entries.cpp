@@ -4,9 +4,20 @@
 #include "telodrv/draw_entries.h"
 
 #include "draw_target.h"
+#include "printer_settings/setting_values.h"
 #include "telodrv/os_version.h"
 
 namespace telodrv {
+
+namespace {
+
+// The system versions (major x 100 + minor, 5.1 to 6.0) on which the text of a transparent page is drawn into the
+// page bitmap as well as into the PDF, so that a raster region cut later over it still shows it. The window is the
+// driver's given behaviour; outside it the text goes to the PDF only.
+constexpr DWORD kFirstTextIntoBitmapVersion = 501;
+constexpr DWORD kLastTextIntoBitmapVersion = 600;
+
+}  // namespace
 
 ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ* font) {
   if (!font || font->flFontType == 0) return FO_PATHOBJ;
@@ -16,8 +27,8 @@ ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ* font) {
   const CPDF_DocWriter* writer = pdev ? pdev->writer.get() : nullptr;
   if (!writer) return FO_HGLYPHS;
   if (writer->pdfA1b) return FO_PATHOBJ;
-  if (writer->fontEmbed == 2) return FO_PATHOBJ;
-  if (writer->fontEmbed != 1) return FO_HGLYPHS;
+  if (writer->fontEmbed == setting_value::kEmbedAll) return FO_PATHOBJ;
+  if (writer->fontEmbed != setting_value::kEmbedListed) return FO_HGLYPHS;
   return writer->IsFaceInEmbedList(IfiMetricsString(*ifi, ifi->dpwszFamilyName)) ? FO_PATHOBJ : FO_HGLYPHS;
 }
 
@@ -113,7 +124,8 @@ BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
   if (!target) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
   writer.EmitClip(pso, pco, nullptr);
-  if (target->transparent && OsVersionNumber >= 501 && OsVersionNumber <= 600)
+  if (target->transparent && OsVersionNumber >= kFirstTextIntoBitmapVersion &&
+      OsVersionNumber <= kLastTextIntoBitmapVersion)
     EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
   writer.TextOut(pso, pstro, pfo, pboFore, pboOpaque, prclOpaque, pptlOrg, mix);
   return TRUE;

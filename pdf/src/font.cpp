@@ -115,25 +115,45 @@ std::optional<HGLYPH> CPDF_Font::GlyphHandleOf(WCHAR ch) const {
   return std::nullopt;
 }
 
+bool IsCompatibilityCharacter(char32_t ch) {
+  return (ch >= 0x2E80 && ch <= 0x2FDF) ||    // CJK radicals supplement, Kangxi radicals
+         (ch >= 0xF900 && ch <= 0xFAFF) ||    // CJK compatibility ideographs
+         (ch >= 0xFB00 && ch <= 0xFDFF) ||    // alphabetic and Arabic presentation forms
+         (ch >= 0xFE10 && ch <= 0xFE1F) ||    // vertical forms
+         (ch >= 0xFE30 && ch <= 0xFE4F) ||    // CJK compatibility forms
+         (ch >= 0xFE70 && ch <= 0xFEFF) ||    // Arabic presentation forms B
+         (ch >= 0x2F800 && ch <= 0x2FA1F);    // CJK compatibility ideographs supplement
+}
+
 WCHAR CPDF_Font::GlyphToUnicode(HGLYPH glyph) const {
+  WCHAR compatibility = 0;
   for (const GlyphRun& run : glyphRuns) {
+    WCHAR found = 0;
     if (run.hasHandles) {
-      for (USHORT i = 0; i < run.count; ++i)
-        if (glyphHandles[run.firstHandle + i] == glyph) return static_cast<WCHAR>(run.wcLow + i);
+      for (USHORT i = 0; i < run.count && !found; ++i)
+        if (glyphHandles[run.firstHandle + i] == glyph) found = static_cast<WCHAR>(run.wcLow + i);
     } else if (glyph >= run.wcLow && glyph - run.wcLow < run.count) {
-      return static_cast<WCHAR>(glyph);
+      found = static_cast<WCHAR>(glyph);
     }
+    if (!found) continue;
+    if (!IsCompatibilityCharacter(found)) return found;
+    if (!compatibility) compatibility = found;
   }
-  return 0;
+  return compatibility;
 }
 
 void CPDF_Font::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWidth) {
+  std::string name = "/";
+  name += faceName;
+  WriteDescriptor(number, missingWidth, EscapePdfName(name));
+}
+
+void CPDF_Font::WriteDescriptor(std::uint32_t number, std::int32_t missingWidth, const std::string& fontName,
+                                const char* programKey, std::uint32_t program) {
   if (!owner) return;
   CPDF_Dictionary descriptor;
   descriptor.SetAt("/Type", "/FontDescriptor");
-  std::string name = "/";
-  name += faceName;
-  descriptor.SetAt("/FontName", EscapePdfName(name));
+  descriptor.SetAt("/FontName", fontName);
   std::string box = "[";
   for (const std::int32_t value : {fontBox[0], fontBox[3], fontBox[2], fontBox[1]}) {  // left, bottom, right, top
     if (box.size() > 1) box += ' ';
@@ -148,5 +168,6 @@ void CPDF_Font::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWi
   descriptor.SetAtNumber("/CapHeight", capHeight);
   descriptor.SetAtNumber("/StemV", stem);
   if (missingWidth != 0) descriptor.SetAtNumber("/MissingWidth", missingWidth);
+  if (programKey && program) descriptor.SetAtReference(programKey, program);
   owner->WriteIndirectObject(static_cast<std::int32_t>(number), descriptor);
 }

@@ -36,7 +36,7 @@ std::uint32_t WriteJpegObject(CPDF_DocWriter& writer, const std::uint8_t* data, 
   d.SetAtNumber("/BitsPerComponent", 8);
   d.SetAt("/Filter", "/DCTDecode");
   stream.Data().assign(reinterpret_cast<const char*>(data), size);
-  const std::uint32_t number = ++writer.lastObjectNumber;
+  const std::uint32_t number = writer.NewObjectNumber();
   writer.WriteIndirectObject(static_cast<std::int32_t>(number), stream);
   return number;
 }

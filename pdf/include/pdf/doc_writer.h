@@ -122,6 +122,9 @@ class CPDF_DocWriter {
   bool WriteRaw(std::string_view bytes);
   // Records the current byte count as the offset of object n (from 1), growing the table with free entries.
   void RecordOffset(std::uint32_t number);
+  // The one way an object gets its number: the next one after lastObjectNumber, entered in the cross-reference
+  // table (free until the object is written).
+  std::uint32_t NewObjectNumber();
   bool HasWriteError() const { return writeError != ERROR_SUCCESS; }
 
   // ---- Coordinates (doc_writer.cpp) ----
