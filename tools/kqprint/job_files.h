@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include "win/appgdi.h"
+
 namespace kqprint {
 
 struct ImageFile;
@@ -30,6 +32,9 @@ class JobFiles {
   void Warn(const std::string& warning);
   // A page has been read: the images it used stay in hand for the next, older ones go once no op holds them.
   void PageDone();
+  // The style of the text op before when `style` is the same, else `style` kept for the ops after: a page of
+  // running text holds its font's path once, not once a line.
+  std::shared_ptr<const kq::TextStyle> Style(kq::TextStyle style);
   // Every file the ops looked up so far read (fonts found, images opened), each once.
   const std::set<std::filesystem::path>& Read() const { return read_; }
 
@@ -40,6 +45,7 @@ class JobFiles {
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> fonts_;
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;
+  std::shared_ptr<const kq::TextStyle> lastStyle_;
 };
 
 }  // namespace kqprint
