@@ -10,6 +10,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -193,6 +195,35 @@ struct PenSpec {
   }
 };
 
+// ---- The compact form's bytes ----
+
+template <class T>
+void Put(std::string& out, T value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+void PutText(std::string& out, std::string_view text) {
+  Put(out, static_cast<std::uint32_t>(text.size()));
+  out += text;
+}
+std::string_view Take(std::string_view& in, std::size_t size) {
+  if (in.size() < size) throw JobError("the pages kept for printing end early");
+  const std::string_view taken = in.substr(0, size);
+  in.remove_prefix(size);
+  return taken;
+}
+template <class T>
+T Get(std::string_view& in) {
+  T value;
+  std::memcpy(&value, Take(in, sizeof value).data(), sizeof value);
+  return value;
+}
+std::string GetText(std::string_view& in) { return std::string(Take(in, Get<std::uint32_t>(in))); }
+kq::WString Units(const std::string& bytes) {
+  kq::WString units(bytes.size() / sizeof(char16_t), u'\0');
+  std::memcpy(units.data(), bytes.data(), units.size() * sizeof(char16_t));
+  return units;
+}
+
 // ---- The ops ----
 
 class TextOp final : public DrawOp {
@@ -233,10 +264,73 @@ class TextOp final : public DrawOp {
     mix_ = Mix(op);
     style_ = files.Style(std::move(style));
   }
+  TextOp(Point at, std::shared_ptr<const kq::TextStyle> style, kq::WString text, ULONG mix)
+      : at_(at), style_(std::move(style)), text_(std::move(text)), mix_(mix) {}
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     return dc.TextOut(Pixels(at_, scale), text_, *style_, mix_);
   }
   std::vector<std::filesystem::path> InputFiles() const override { return {style_->font.file}; }
+
+  // x, y, mix, the style when it changed (flag byte 1 and its fields, else 0), the text's length and units.
+  bool WriteCompact(std::string& out, CompactRun& run) const override {
+    Put(out, at_.x);
+    Put(out, at_.y);
+    Put(out, std::uint32_t{mix_});
+    const bool changed = run.written != style_.get();
+    out += static_cast<char>(changed);
+    if (changed) {
+      const kq::TextStyle& s = *style_;
+      PutText(out, s.font.file.native());
+      PutText(out, std::string(reinterpret_cast<const char*>(s.font.faceName.data()),
+                               s.font.faceName.size() * sizeof(char16_t)));
+      Put(out, std::uint32_t{s.font.faceIndex});
+      Put(out, s.font.pointSize);
+      Put(out, std::int32_t{s.font.dpi});
+      Put(out, std::int32_t{s.font.weight});
+      out += static_cast<char>(s.font.italic | s.font.vertical << 1 | s.glyphIndices << 2 |
+                               s.background.has_value() << 3 | s.opaqueRect.has_value() << 4);
+      Put(out, s.font.escapement);
+      Put(out, std::uint32_t{s.color});
+      Put(out, std::uint32_t{s.background.value_or(0)});
+      const RECTL r = s.opaqueRect.value_or(RECTL{0, 0, 0, 0});
+      for (LONG v : {r.left, r.top, r.right, r.bottom}) Put(out, std::int32_t{v});
+      run.written = style_.get();
+    }
+    PutText(out, std::string(reinterpret_cast<const char*>(text_.data()), text_.size() * sizeof(char16_t)));
+    return true;
+  }
+  static std::unique_ptr<DrawOp> ReadCompact(std::string_view& in, CompactRun& run, JobFiles& files) {
+    Point at;
+    at.x = Get<double>(in);
+    at.y = Get<double>(in);
+    const ULONG mix = Get<std::uint32_t>(in);
+    if (Get<char>(in)) {
+      kq::TextStyle s;
+      s.font.file = GetText(in);
+      s.font.faceName = Units(GetText(in));
+      s.font.faceIndex = Get<std::uint32_t>(in);
+      s.font.pointSize = Get<double>(in);
+      s.font.dpi = Get<std::int32_t>(in);
+      s.font.weight = Get<std::int32_t>(in);
+      const auto flags = static_cast<unsigned char>(Get<char>(in));
+      s.font.italic = flags & 1;
+      s.font.vertical = flags & 2;
+      s.glyphIndices = flags & 4;
+      s.font.escapement = Get<double>(in);
+      s.color = Get<std::uint32_t>(in);
+      const COLORREF background = Get<std::uint32_t>(in);
+      if (flags & 8) s.background = background;
+      RECTL r;
+      r.left = Get<std::int32_t>(in);
+      r.top = Get<std::int32_t>(in);
+      r.right = Get<std::int32_t>(in);
+      r.bottom = Get<std::int32_t>(in);
+      if (flags & 16) s.opaqueRect = r;
+      run.read = files.Style(std::move(s));
+    }
+    if (!run.read) throw JobError("a text op without a style");
+    return std::make_unique<TextOp>(at, run.read, Units(GetText(in)), mix);
+  }
 
  private:
   // An installed font by its family and style, as a desktop program names it.
@@ -381,6 +475,10 @@ class UnclipOp final : public DrawOp {
 };
 
 }  // namespace
+
+std::unique_ptr<DrawOp> ReadCompactOp(std::string_view& in, CompactRun& run, JobFiles& files) {
+  return TextOp::ReadCompact(in, run, files);
+}
 
 std::span<const OpKind> VectorOps() {
   static constexpr OpKind kOps[] = {

@@ -1,7 +1,6 @@
 #include "job_file.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "draw_ops.h"
+#include "job_spool.h"
 #include "job_names.h"
 #include "op_table.h"
 
@@ -33,13 +33,13 @@ std::vector<std::string_view> OpNames() {
   return names;
 }
 
-JobOp ParseOp(const Json& op, const std::string& where, JobFiles& files, bool keepFields) {
+JobOp ParseOp(Json op, const std::string& where, JobFiles& files, bool keepFields) {
   if (!op.is_object() || !op.contains("op") || !op["op"].is_string())
     throw JobError(where + ": an op is an object with an \"op\" name");
   const std::string& name = op["op"].get_ref<const std::string&>();
   const OpKind* kind = FindOp(name);
   if (!kind) throw JobError(where + ": unknown op \"" + name + "\"" + Hint(name, OpNames(), "the ops"));
-  JobOp parsed{name, keepFields ? op : Json(), nullptr};
+  JobOp parsed{name, Json(), nullptr};
   try {
     for (const auto& [key, value] : op.items()) {
       if (key == "op") continue;
@@ -50,6 +50,7 @@ JobOp ParseOp(const Json& op, const std::string& where, JobFiles& files, bool ke
   } catch (const JobError& e) {
     throw JobError(where + " (" + name + "): " + e.what());
   }
+  if (keepFields) parsed.fields = std::move(op);
   return parsed;
 }
 
@@ -86,13 +87,6 @@ void TakeHead(const std::string& key, const Json& value, JobHead& head) {
 
 // Stops a stream's reading when the sink asks.
 struct Stopped {};
-
-// How a stream reads its pages: whether each op keeps its JSON fields (for jobs held whole), and how many pages at
-// the start are only passed over (a reader holds them already).
-struct Reading {
-  bool keepFields = true;
-  std::size_t skip = 0;
-};
 
 // Builds one JSON value from the parser's events: an op, the document's name or the settings. A value passed over
 // is followed to its end without being built.
@@ -149,7 +143,7 @@ class ValueBuilder {
 // by one, so a page of any number of ops never holds more than one op's JSON.
 class JobReader final : public Json::json_sax_t {
  public:
-  JobReader(JobFiles& files, const PageSink& sink, Reading how) : files_(files), sink_(sink), how_(how) {
+  JobReader(JobFiles& files, const PageSink& sink) : files_(files), sink_(sink) {
     head_.folder = files.Folder();
   }
   JobHead TakeHead() { return std::move(head_); }
@@ -221,7 +215,6 @@ class JobReader final : public Json::json_sax_t {
     value_.Open(kind == Kind::Object ? Json::object() : Json::array());
     return true;
   }
-  bool Skipping() const { return pageIndex_ < how_.skip; }
   // Every value that begins outside a value being built comes here: the job's object, the array of pages, a page,
   // its array of ops, an op, the value of a head's key. Returns whether it is built (an op passed over is followed
   // though not built; the containers of the job, its pages and their ops are neither).
@@ -249,7 +242,7 @@ class JobReader final : public Json::json_sax_t {
         level_ = Level::Ops;
         return false;
       case Level::Ops:  // an op begins
-        value_.Begin(!Skipping());
+        value_.Begin(true);
         return true;
       case Level::Done:
         break;
@@ -261,16 +254,13 @@ class JobReader final : public Json::json_sax_t {
   void Done() {
     if (level_ == Level::Ops) {
       const std::size_t index = opIndex_++;
-      if (Skipping()) return;
-      const Json op = value_.Take();
-      page_.ops.push_back(ParseOp(op, Where(pageIndex_, index), files_, how_.keepFields));
+      page_.ops.push_back(ParseOp(value_.Take(), Where(pageIndex_, index), files_, true));
     } else {
       kqprint::TakeHead(key_, value_.Take(), head_);
     }
   }
   void EndPage() {
     level_ = Level::Pages;
-    if (Skipping()) return;
     files_.PageDone();
     if (!sink_(pageIndex_, page_)) throw Stopped{};
     page_ = JobPage();
@@ -278,7 +268,6 @@ class JobReader final : public Json::json_sax_t {
 
   JobFiles& files_;
   const PageSink& sink_;
-  const Reading how_;
   JobHead head_;
   ValueBuilder value_;
   Level level_ = Level::Before;
@@ -291,8 +280,8 @@ class JobReader final : public Json::json_sax_t {
   bool pageHasOps_ = false;
 };
 
-JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink, Reading how) {
-  JobReader reader(files, sink, how);
+JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink) {
+  JobReader reader(files, sink);
   try {
     Json::sax_parse(in, &reader);
   } catch (const Stopped&) {
@@ -323,7 +312,7 @@ PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path 
 }
 
 JobHead StreamJob(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink) {
-  return ReadStream(in, source, files, sink, Reading{});
+  return ReadStream(in, source, files, sink);
 }
 
 PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::path folder) {
@@ -358,28 +347,25 @@ PrintJob ReadJobFile(const std::filesystem::path& file) {
   return ReadJob(*in, file.string(), std::filesystem::absolute(file).parent_path());
 }
 
-// The heap in use: what the held pages take is measured, not guessed.
-std::size_t HeapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
-
 JobStream::JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder,
                      HoldLimit limit)
-    : in_(std::move(in)), source_(std::move(source)), files_(std::move(folder)) {
-  const std::size_t start = HeapInUse();
-  bool holding = true;
-  head_ = ReadStream(*in_, source_, files_,
-                     [&](std::size_t, JobPage& page) {
-                       const std::size_t now = HeapInUse();
-                       holding = holding && held_.size() < limit.pages && now - std::min(start, now) < limit.bytes;
-                       if (holding) held_.push_back(std::move(page));
+    : source_(std::move(source)), files_(std::move(folder)), spool_(std::make_unique<PageSpool>(limit)) {
+  head_ = ReadStream(*in, source_, files_,
+                     [&](std::size_t index, JobPage& page) {
+                       try {
+                         spool_->Add(page);
+                       } catch (const JobError& e) {
+                         throw JobError(Where(index) + ": " + e.what());
+                       }
                        return true;
-                     },
-                     Reading{false, 0});
-  heldWhole_ = holding;
-  if (!holding) held_.shrink_to_fit();
+                     });
 }
+
+JobStream::JobStream(JobStream&&) noexcept = default;
+JobStream& JobStream::operator=(JobStream&&) noexcept = default;
+JobStream::~JobStream() = default;
+
+std::size_t JobStream::HeldPages() const { return spool_->PagesInMemory(); }
 
 JobStream JobStream::OpenFile(const std::filesystem::path& file, HoldLimit limit) {
   return JobStream(OpenJobFile(file), file.string(), std::filesystem::absolute(file).parent_path(), limit);
@@ -409,12 +395,13 @@ JobStream JobStream::OpenInput(std::istream& in, const std::string& source, std:
 }
 
 void JobStream::Pages(const PageSink& sink) {
-  for (std::size_t i = 0; i < held_.size(); ++i)
-    if (!sink(i, held_[i])) return;
-  if (heldWhole_) return;
-  in_->clear();
-  in_->seekg(0);
-  ReadStream(*in_, source_, files_, sink, Reading{false, held_.size()});
+  try {
+    spool_->Read(sink, [&](Json op, std::size_t page, std::size_t index) {
+      return ParseOp(std::move(op), Where(page, index), files_, false);
+    }, files_);
+  } catch (const JobError& e) {
+    throw JobError(source_ + ": " + e.what());
+  }
 }
 
 }  // namespace kqprint
