@@ -88,6 +88,9 @@ void TakeHead(const std::string& key, const Json& value, JobHead& head) {
 // Stops a stream's reading when the sink asks.
 struct Stopped {};
 
+// Takes each op as soon as it is read and checked, with its page's index.
+using OpSink = std::function<void(std::size_t page, JobOp& op)>;
+
 // Builds one JSON value from the parser's events: an op, the document's name or the settings. A value passed over
 // is followed to its end without being built.
 class ValueBuilder {
@@ -143,7 +146,10 @@ class ValueBuilder {
 // by one, so a page of any number of ops never holds more than one op's JSON.
 class JobReader final : public Json::json_sax_t {
  public:
-  JobReader(JobFiles& files, const PageSink& sink) : files_(files), sink_(sink) {
+  // Each op goes to `opSink` as soon as it is checked when one is given (the page the sink gets is then empty),
+  // else into its page.
+  JobReader(JobFiles& files, const PageSink& sink, const OpSink* opSink)
+      : files_(files), sink_(sink), opSink_(opSink) {
     head_.folder = files.Folder();
   }
   JobHead TakeHead() { return std::move(head_); }
@@ -254,7 +260,11 @@ class JobReader final : public Json::json_sax_t {
   void Done() {
     if (level_ == Level::Ops) {
       const std::size_t index = opIndex_++;
-      page_.ops.push_back(ParseOp(value_.Take(), Where(pageIndex_, index), files_, true));
+      JobOp op = ParseOp(value_.Take(), Where(pageIndex_, index), files_, true);
+      if (opSink_)
+        (*opSink_)(pageIndex_, op);
+      else
+        page_.ops.push_back(std::move(op));
     } else {
       kqprint::TakeHead(key_, value_.Take(), head_);
     }
@@ -268,6 +278,7 @@ class JobReader final : public Json::json_sax_t {
 
   JobFiles& files_;
   const PageSink& sink_;
+  const OpSink* opSink_;
   JobHead head_;
   ValueBuilder value_;
   Level level_ = Level::Before;
@@ -280,8 +291,9 @@ class JobReader final : public Json::json_sax_t {
   bool pageHasOps_ = false;
 };
 
-JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink) {
-  JobReader reader(files, sink);
+JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink,
+                   const OpSink* opSink = nullptr) {
+  JobReader reader(files, sink, opSink);
   try {
     Json::sax_parse(in, &reader);
   } catch (const Stopped&) {
@@ -350,15 +362,23 @@ PrintJob ReadJobFile(const std::filesystem::path& file) {
 JobStream::JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder,
                      HoldLimit limit)
     : source_(std::move(source)), files_(std::move(folder)), spool_(std::make_unique<PageSpool>(limit)) {
-  head_ = ReadStream(*in, source_, files_,
-                     [&](std::size_t index, JobPage& page) {
-                       try {
-                         spool_->Add(page);
-                       } catch (const JobError& e) {
-                         throw JobError(Where(index) + ": " + e.what());
-                       }
-                       return true;
-                     });
+  // Each op goes into the kept form as soon as it is checked: a page of any number of ops holds no more than its
+  // compact form.
+  const auto kept = [&](std::size_t index, const auto& keep) {
+    try {
+      keep();
+    } catch (const JobError& e) {
+      throw JobError(Where(index) + ": " + e.what());
+    }
+  };
+  const OpSink opSink = [&](std::size_t index, JobOp& op) { kept(index, [&] { spool_->AddOp(op); }); };
+  head_ = ReadStream(
+      *in, source_, files_,
+      [&](std::size_t index, JobPage&) {
+        kept(index, [&] { spool_->EndPage(); });
+        return true;
+      },
+      &opSink);
 }
 
 JobStream::JobStream(JobStream&&) noexcept = default;

@@ -41,29 +41,40 @@ JobError KeepFailed() {
 
 }  // namespace
 
-void PageSpool::Add(const JobPage& page) {
-  page_.clear();
-  Put(page_, static_cast<std::uint32_t>(page.ops.size()));
-  for (const JobOp& op : page.ops) {
-    Put(page_, static_cast<std::uint32_t>(op.op.size()));
-    page_ += op.op;
-    page_ += kCompactOp;
-    if (op.drawing && op.drawing->WriteCompact(page_, writing_)) continue;
-    page_.back() = kJsonOp;
-    const std::vector<std::uint8_t> cbor = Json::to_cbor(op.fields);
-    Put(page_, static_cast<std::uint32_t>(cbor.size()));
-    page_.append(reinterpret_cast<const char*>(cbor.data()), cbor.size());
-  }
+void PageSpool::AddOp(const JobOp& op) {
+  if (page_.empty()) Put(page_, std::uint32_t{0});  // the op count, set when the page ends
+  ++pageOps_;
+  Put(page_, static_cast<std::uint32_t>(op.op.size()));
+  page_ += op.op;
+  page_ += kCompactOp;
+  if (op.drawing && op.drawing->WriteCompact(page_, writing_)) return;
+  page_.back() = kJsonOp;
+  const std::vector<std::uint8_t> cbor = Json::to_cbor(op.fields);
+  Put(page_, static_cast<std::uint32_t>(cbor.size()));
+  page_.append(reinterpret_cast<const char*>(cbor.data()), cbor.size());
+}
+
+void PageSpool::EndPage() {
+  if (page_.empty()) Put(page_, std::uint32_t{0});
+  std::memcpy(page_.data(), &pageOps_, sizeof pageOps_);
+  pageOps_ = 0;
   ++pages_;
   if (!file_ && memoryPages_ < limit_.pages && memory_.size() + page_.size() + 4 <= limit_.bytes) {
     Put(memory_, static_cast<std::uint32_t>(page_.size()));
     memory_ += page_;
     ++memoryPages_;
+    ClearPage();
     return;
   }
   if (!file_) {
     // The file has no name: it goes with the process, however it ends.
-    std::string name = (std::filesystem::temp_directory_path() / "kqprint-pages-XXXXXX").string();
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+      errno = ec.value();
+      throw KeepFailed();
+    }
+    std::string name = (folder / "kqprint-pages-XXXXXX").string();
     const int fd = mkstemp(name.data());
     if (fd < 0) throw KeepFailed();
     unlink(name.c_str());
@@ -78,6 +89,15 @@ void PageSpool::Add(const JobPage& page) {
   if (std::fwrite(&size, sizeof size, 1, file_.get()) != 1 ||
       std::fwrite(page_.data(), 1, page_.size(), file_.get()) != page_.size())
     throw KeepFailed();
+  ClearPage();
+}
+
+void PageSpool::ClearPage() {
+  // A page of very many ops gives its buffer back rather than keep it for the pages after.
+  if (page_.capacity() > kPageBufferBytes)
+    std::string().swap(page_);
+  else
+    page_.clear();
 }
 
 void PageSpool::Read(const PageSink& sink, const Reread& reread, JobFiles& files) {
@@ -109,6 +129,7 @@ void PageSpool::Read(const PageSink& sink, const Reread& reread, JobFiles& files
       }
     }
     files.PageDone();
+    if (index >= memoryPages_) ClearPage();
     if (!sink(index, page)) return;
   }
 }

@@ -22,9 +22,10 @@ class PageSpool {
 
   explicit PageSpool(HoldLimit limit) : limit_(limit) {}
 
-  // Keeps a checked page; an op without a compact form needs its JSON fields. JobError when the temporary file
-  // cannot be made or written.
-  void Add(const JobPage& page);
+  // Keeps a checked op of the page being kept (an op without a compact form needs its JSON fields), then ends the
+  // page. JobError when the temporary file cannot be made or written.
+  void AddOp(const JobOp& op);
+  void EndPage();
   // Hands the pages on in order, each made again from its form (JobError when the kept bytes cannot be read).
   void Read(const PageSink& sink, const Reread& reread, JobFiles& files);
 
@@ -33,9 +34,13 @@ class PageSpool {
   std::size_t PagesInMemory() const { return memoryPages_; }
 
  private:
+  static constexpr std::size_t kPageBufferBytes = std::size_t{1} << 20;
+  void ClearPage();
+
   HoldLimit limit_;
   std::string memory_;   // the pages held in memory, each its byte count then its bytes
-  std::string page_;     // the page being written or read
+  std::string page_;     // the page being written or read: its op count, then its ops
+  std::uint32_t pageOps_ = 0;
   std::size_t pages_ = 0, memoryPages_ = 0;
   CompactRun writing_;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_{nullptr, &std::fclose};

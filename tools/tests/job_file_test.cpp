@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -322,6 +323,23 @@ TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
   // Nothing is kept in memory when nothing may be.
   write(kJob);
   EXPECT_EQ(kqprint::JobStream::OpenFile(file, {0, SIZE_MAX}).HeldPages(), 0u);
+
+  // Pages that can be kept nowhere stop the job before it prints, naming the first such page.
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string before = tmp ? tmp : "";
+  setenv("TMPDIR", (scratch->Root() / "kept.json").c_str(), 1);  // a file, not a folder
+  try {
+    kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, 1});
+    ADD_FAILURE() << "no error";
+  } catch (const kqprint::JobError& e) {
+    EXPECT_NE(std::string(e.what()).find("kept.json: pages[1]: the checked pages cannot be kept for printing"),
+              std::string::npos)
+        << e.what();
+  }
+  if (tmp)
+    setenv("TMPDIR", before.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 // A page's ops are read one at a time; a page names "ops" once, as the job names its keys once.
