@@ -21,6 +21,17 @@ std::optional<std::filesystem::path> JobFiles::FontFile(const std::filesystem::p
   return found;
 }
 
+bool JobFiles::FontReadable(const std::filesystem::path& file, const std::u16string& face) {
+  const auto key = std::make_pair(file, face);
+  if (const auto known = readableFonts_.find(key); known != readableFonts_.end()) return known->second;
+  kq::FontRequest request;
+  request.file = file;
+  request.faceName = face;
+  const bool readable = kq::RealizedFont::Realize(request) != nullptr;
+  readableFonts_.emplace(key, readable);
+  return readable;
+}
+
 std::shared_ptr<const ImageFile> JobFiles::Image(const std::filesystem::path& name) {
   const std::filesystem::path path = name.is_absolute() ? name : folder_ / name;
   std::error_code ec;
