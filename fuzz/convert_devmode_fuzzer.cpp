@@ -7,44 +7,19 @@
 #include <cstring>
 #include <vector>
 
+#include "printer_fuzzing.h"
 #include "printer_settings/printer_values.h"
 #include "teloui/teloui.h"
-#include "win/machine.h"
-#include "win/spooler.h"
-
-namespace {
-
-struct Printer {
-  Printer() : scope(machine.Get()) { kq::InstallVirtualPrinter(); }
-  kq::TemporaryMachine machine;
-  kq::MachineScope scope;
-};
-
-bool Terminated(const WCHAR* field, std::size_t units) {
-  for (std::size_t i = 0; i < units; ++i)
-    if (field[i] == 0) return true;
-  return false;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Never destroyed: at exit the platform's own tables may already be gone.
-  static Printer& printer = *new Printer;
+  static const auto& printer = *new fuzzing::VirtualPrinter();
+  (void)printer;
   if (size < 2) return 0;
   static constexpr DWORD kModes[] = {CDM_CONVERT, CDM_CONVERT351, CDM_DRIVER_DEFAULT, 0};
   const DWORD mode = kModes[data[0] % 4];
   LONG claimed = data[1] < 128 ? static_cast<LONG>(kDriverDevModeSize) : static_cast<LONG>(data[1]) * 16;
 
-  std::vector<BYTE> in(data + 2, data + size);
-  if (in.size() < offsetof(DEVMODEW, dmFields)) in.resize(offsetof(DEVMODEW, dmFields));
-  WORD publicSize = 0, extra = 0;
-  std::memcpy(&publicSize, in.data() + offsetof(DEVMODEW, dmSize), sizeof publicSize);
-  std::memcpy(&extra, in.data() + offsetof(DEVMODEW, dmDriverExtra), sizeof extra);
-  publicSize = static_cast<WORD>(std::min<std::size_t>(publicSize, in.size()));
-  extra = static_cast<WORD>(std::min<std::size_t>(extra, in.size() - publicSize));
-  std::memcpy(in.data() + offsetof(DEVMODEW, dmSize), &publicSize, sizeof publicSize);
-  std::memcpy(in.data() + offsetof(DEVMODEW, dmDriverExtra), &extra, sizeof extra);
+  std::vector<BYTE> in = fuzzing::CallerRecord(data + 2, size - 2);
 
   // The output holds exactly what the caller claims, and for CDM_CONVERT a record of the driver's version.
   std::vector<BYTE> out(static_cast<std::size_t>(claimed), 0);
@@ -60,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DriverDevMode record;
   std::memcpy(&record, out.data(), sizeof record);
   // What the driver and the pages rely on.
-  if (!Terminated(record.priv.Folder, kDriverPathChars) || !Terminated(record.dm.dmFormName, CCHFORMNAME) ||
-      record.priv.FontEmbed > 3 || record.dm.dmScale < 1 || record.dm.dmSize != kDriverPublicSize ||
-      record.dm.dmDriverExtra != kDriverPrivateSize)
+  if (!fuzzing::Terminated(record.priv.Folder, kDriverPathChars) ||
+      !fuzzing::Terminated(record.dm.dmFormName, CCHFORMNAME) || record.priv.FontEmbed > 3 || record.dm.dmScale < 1 ||
+      record.dm.dmSize != kDriverPublicSize || record.dm.dmDriverExtra != kDriverPrivateSize)
     __builtin_trap();
   return 0;
 }

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr const char* kParts[] = {"word/document.xml", "word/numbering.xml",        "word/styles.xml",
+constexpr const char* kParts[] = {"word/document.xml", "word/numbering.xml",           "word/styles.xml",
                                   "word/settings.xml", "word/_rels/document.xml.rels", "word/comments.xml",
                                   "_rels/.rels"};
 

@@ -1,5 +1,6 @@
 // Fuzz target of the print tool's image files, one format per build (KQ_IMAGE_PNG, KQ_IMAGE_JPEG or KQ_IMAGE_BMP):
 // the input is the file. It is either decoded into a bitmap the engine takes, or refused with a JobError.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,6 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     if (image.bitsPerPixel <= 8 && (image.palette.empty() || image.palette.size() > (1u << image.bitsPerPixel)))
       std::abort();
+    // Masks of 16-bit pixels: none (5-5-5), or three runs of bits within the 16 that share none.
+    const auto [red, green, blue] = image.masks;
+    if (red | green | blue) {
+      for (const ULONG m : image.masks)
+        if (m == 0 || m > 0xFFFF || ((m >> std::countr_zero(m)) & ((m >> std::countr_zero(m)) + 1)) != 0)
+          std::abort();
+      if ((red & green) | (red & blue) | (green & blue)) std::abort();
+    }
   } catch (const kqprint::JobError&) {
   }
   return 0;

@@ -7,43 +7,23 @@
 #include <cstdlib>
 #include <vector>
 
+#include "printer_fuzzing.h"
 #include "printer_settings/printer_values.h"
-#include "win/machine.h"
 #include "win/registry.h"
-#include "win/spooler.h"
 
 namespace {
 
 using namespace printer_value;
-constexpr const WCHAR* kNames[] = {kOrientation, kPaperSize,   kFormName,   kPaperWidth,   kPaperLength,
-                                   kDPI,         kFolder,      kImageCompress, kFontEmbed, kOverwrite,
-                                   kPDFVersion,  kBitmapFontSize, kColorSpace, kICCProfile, kUOM,
-                                   kIgnoreBackground, kPPOption, kUseDefFileName, kOpenFile, kGDIPunt,
-                                   kFontWarnMsg, kMergeImages, kPDFA1B,     kUpload,       kFFaces,
-                                   kBatch,       kDestName};
-
-struct Printer {
-  Printer() : scope(machine.Get()) {
-    kq::InstallVirtualPrinter();
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    if (!OpenPrinterW(kq::kVirtualPrinterName, &handle, &defaults)) std::abort();
-  }
-  kq::TemporaryMachine machine;
-  kq::MachineScope scope;
-  HANDLE handle = nullptr;
-};
-
-bool Terminated(const WCHAR* field, std::size_t units) {
-  for (std::size_t i = 0; i < units; ++i)
-    if (field[i] == 0) return true;
-  return false;
-}
+constexpr const WCHAR* kNames[] = {
+    kOrientation,   kPaperSize,        kFormName,  kPaperWidth,     kPaperLength,    kDPI,        kFolder,
+    kImageCompress, kFontEmbed,        kOverwrite, kPDFVersion,     kBitmapFontSize, kColorSpace, kICCProfile,
+    kUOM,           kIgnoreBackground, kPPOption,  kUseDefFileName, kOpenFile,       kGDIPunt,    kFontWarnMsg,
+    kMergeImages,   kPDFA1B,           kUpload,    kFFaces,         kBatch,          kDestName};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Never destroyed: at exit the platform's own tables may already be gone.
-  static Printer& printer = *new Printer;
+  static const auto& printer = *new fuzzing::VirtualPrinter(true);
   std::size_t at = 0;
   for (const WCHAR* name : kNames) {
     static constexpr DWORD kKinds[] = {REG_DWORD, REG_SZ, REG_BINARY, REG_NONE};
@@ -63,9 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DriverDevMode record{};
   BuildDefaultDevMode(&record, printer.handle);
   // What the driver and the pages rely on.
-  if (!Terminated(record.priv.Folder, kDriverPathChars) || !Terminated(record.priv.ICCProfile, kDriverPathChars) ||
-      !Terminated(record.dm.dmFormName, CCHFORMNAME) || record.priv.FontEmbed > 3 || record.priv.BitmapFontSize == 0 ||
-      record.dm.dmPaperWidth < 1 || record.dm.dmPaperLength < 1 || record.dm.dmPrintQuality < 1)
+  if (!fuzzing::Terminated(record.priv.Folder, kDriverPathChars) ||
+      !fuzzing::Terminated(record.priv.ICCProfile, kDriverPathChars) ||
+      !fuzzing::Terminated(record.dm.dmFormName, CCHFORMNAME) || record.priv.FontEmbed > 3 ||
+      record.priv.BitmapFontSize == 0 || record.dm.dmPaperWidth < 1 || record.dm.dmPaperLength < 1 ||
+      record.dm.dmPrintQuality < 1)
     __builtin_trap();
 
   std::vector<BYTE> stored;
