@@ -99,7 +99,7 @@ XmlDoc ParseXml(const std::string& data, const std::string& part) {
     if (doc) xmlFreeDoc(doc);
     throw DocxError("the part " + part + " is not well-formed XML");
   }
-  // A .docx never declares a DTD; its entities could expand into more text than any document holds.
+  // A .docx never declares a document type; a part that does could have its text grow through entities.
   if (doc->intSubset || doc->extSubset) {
     xmlFreeDoc(doc);
     throw DocxError("the part " + part + " declares a document type, which a .docx never does");
