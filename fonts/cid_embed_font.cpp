@@ -16,6 +16,7 @@
 #include "fonts/standard_faces.h"
 #include "pdf/doc_writer.h"
 #include "pdf/tokens.h"
+#include "printer_settings/setting_values.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ constexpr BYTE kFallbackCharsets[] = {
 };
 
 constexpr BYTE kNoCharset = 255;
-constexpr std::uint32_t kEmbedStandardFacesNamed = 3;
 
 bool Converts(char32_t ch, BYTE charset) {
   UINT code = 0;
@@ -99,7 +99,7 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
   if (ttSubsetter->status == TT_OK && EmbeddingAllowed(TTSubsetter_GetFsType(ttSubsetter.get())) &&
       TrueTypeSubsetBuilds(faceIndex, fontBuffer)) {
     TTSubsetter_SetTableFlags(ttSubsetter.get(), TT_TABLES_HORIZONTAL | TT_TABLES_VERTICAL);
-    if (embedMode == kEmbedStandardFacesNamed && IsStandardFace(faceName.c_str()))
+    if (embedMode == setting_value::kEmbedNonStandard && IsStandardFace(faceName.c_str()))
       subFont = std::make_unique<CPDF_CIDEmbedStandardFont>(*this, owner, *ttSubsetter);
     else
       subFont = std::make_unique<CPDF_CIDEmbedTTFont>(*this, owner, *ttSubsetter);
@@ -190,29 +190,12 @@ void CPDF_CIDEmbedFont::WriteFontDescriptor(std::uint32_t number, std::int32_t m
 
 void CPDF_CIDEmbedFont::WriteDescriptorFor(std::uint32_t number, std::int32_t missingWidth, std::uint32_t kind,
                                            std::uint32_t program) {
-  if (!owner) return;
-  CPDF_Dictionary descriptor;
-  descriptor.SetAt("/Type", "/FontDescriptor");
-  descriptor.SetAt("/FontName", SubsetFontName(*this));
-  std::string box = "[";
-  for (const std::int32_t value : {fontBox[0], fontBox[3], fontBox[2], fontBox[1]}) {  // left, bottom, right, top
-    if (box.size() > 1) box += ' ';
-    box += IntToString(value);
-  }
-  box += ']';
-  descriptor.SetAt("/FontBBox", box);
-  descriptor.SetAtNumber("/Flags", flags);
-  descriptor.SetAtNumber("/ItalicAngle", italicAngle / 10.0);  // the engine gives tenths of a degree
-  descriptor.SetAtNumber("/Ascent", ascent);
-  descriptor.SetAtNumber("/Descent", descent);
-  descriptor.SetAtNumber("/CapHeight", capHeight);
-  descriptor.SetAtNumber("/StemV", stem);
-  if (missingWidth != 0) descriptor.SetAtNumber("/MissingWidth", missingWidth);
-  switch (program ? kind : kFontFileNone) {
-    case kFontFileTrueType: descriptor.SetAtReference("/FontFile2", program); break;
-    case kFontFileType1: descriptor.SetAtReference("/FontFile", program); break;
-    case kFontFileCff: descriptor.SetAtReference("/FontFile3", program); break;
+  const char* programKey = nullptr;
+  switch (kind) {
+    case kFontFileTrueType: programKey = "/FontFile2"; break;
+    case kFontFileType1: programKey = "/FontFile"; break;
+    case kFontFileCff: programKey = "/FontFile3"; break;
     default: break;
   }
-  owner->WriteIndirectObject(static_cast<std::int32_t>(number), descriptor);
+  WriteDescriptor(number, missingWidth, SubsetFontName(*this), programKey, program);
 }

@@ -6,7 +6,7 @@
 #include "pdf/doc_writer.h"
 #include "pdf/tokens.h"
 
-std::uint32_t TakeObjectNumber(CPDF_DocWriter* writer) { return writer ? ++writer->lastObjectNumber : 0; }
+std::uint32_t TakeObjectNumber(CPDF_DocWriter* writer) { return writer ? writer->NewObjectNumber() : 0; }
 
 std::uint16_t StoredWidth(std::int32_t width) {
   return static_cast<std::uint16_t>(std::clamp<std::int32_t>(width, 0, std::numeric_limits<std::uint16_t>::max()));

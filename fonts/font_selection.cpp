@@ -10,6 +10,7 @@
 #include "fonts/unicode_font.h"
 #include "pdf/doc_writer.h"
 #include "pdf/text.h"
+#include "printer_settings/setting_values.h"
 #include "win/handleapi.h"
 #include "win/processthreadsapi.h"
 #include "win/synchapi.h"
@@ -70,9 +71,9 @@ void KeepCharsets(CPDF_Font& font, const IFIMETRICS& ifi) {
 
 bool WantsEmbedding(const CPDF_DocWriter& writer, kq::WStringView familyName) {
   switch (writer.fontEmbed) {
-    case 2:
-    case 3: return true;
-    case 1: return writer.IsFaceInEmbedList(WithoutVerticalMark(familyName));
+    case setting_value::kEmbedAll:
+    case setting_value::kEmbedNonStandard: return true;
+    case setting_value::kEmbedListed: return writer.IsFaceInEmbedList(WithoutVerticalMark(familyName));
     default: return false;
   }
 }

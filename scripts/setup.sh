@@ -9,11 +9,11 @@ packages=(
   libcairo2-dev libpixman-1-dev nlohmann-json3-dev liblcms2-dev
   libcctz-dev tzdata libexpat1-dev
   libpoppler-cpp-dev
-  libzip-dev libxml2-dev pandoc python3-docx
+  libzip-dev libxml2-dev pandoc python3-docx libreoffice-writer-nogui
   curl qpdf poppler-utils poppler-data mupdf-tools
   openssl python3
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
-  libfribidi-dev libharfbuzz-dev
+  libfribidi-dev libharfbuzz-dev libfontconfig-dev
   libpng-dev
 )
 

@@ -4,18 +4,18 @@
 #include "telodrv/draw_entries.h"
 
 #include "draw_target.h"
+#include "printer_settings/setting_values.h"
 #include "telodrv/os_version.h"
 
 namespace telodrv {
 
 namespace {
 
-// Path bounds in whole pixels: the fixed-point left and top truncated, right and bottom rounded up.
-RECTL PathBounds(PATHOBJ* path) {
-  RECTFX box{};
-  PATHOBJ_vGetBounds(path, &box);
-  return RECTL{box.xLeft / 16, box.yTop / 16, (box.xRight + 15) / 16, (box.yBottom + 15) / 16};
-}
+// The system versions (major x 100 + minor, 5.1 to 6.0) on which the text of a transparent page is drawn into the
+// page bitmap as well as into the PDF, so that a raster region cut later over it still shows it. The window is the
+// driver's given behaviour; outside it the text goes to the PDF only.
+constexpr DWORD kFirstTextIntoBitmapVersion = 501;
+constexpr DWORD kLastTextIntoBitmapVersion = 600;
 
 }  // namespace
 
@@ -27,8 +27,8 @@ ULONG DrvGetGlyphMode(DHPDEV dhpdev, FONTOBJ* font) {
   const CPDF_DocWriter* writer = pdev ? pdev->writer.get() : nullptr;
   if (!writer) return FO_HGLYPHS;
   if (writer->pdfA1b) return FO_PATHOBJ;
-  if (writer->fontEmbed == 2) return FO_PATHOBJ;
-  if (writer->fontEmbed != 1) return FO_HGLYPHS;
+  if (writer->fontEmbed == setting_value::kEmbedAll) return FO_PATHOBJ;
+  if (writer->fontEmbed != setting_value::kEmbedListed) return FO_HGLYPHS;
   return writer->IsFaceInEmbedList(IfiMetricsString(*ifi, ifi->dpwszFamilyName)) ? FO_PATHOBJ : FO_HGLYPHS;
 }
 
@@ -41,17 +41,25 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
   const RECTL bounds = Normalized(*prclTrg);
   writer.EmitClip(psoTrg, pco, &bounds);
 
-  if (!target->transparent || LeftToTheWriter(writer, psoTrg, psoSrc)) {
-    if (psoSrc && pptlSrc) {
-      const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
-                       pptlSrc->y + (bounds.bottom - bounds.top)};
-      writer.DrawBitmap(psoSrc, pxlo, *prclTrg, from);
-    } else if (!psoSrc && !psoMask) {
+  const auto image = [&] {
+    if (!psoSrc || !pptlSrc) return;
+    const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
+                     pptlSrc->y + (bounds.bottom - bounds.top)};
+    writer.DrawBitmap(psoSrc, pxlo, *prclTrg, from);
+  };
+  if (!target->transparent) {
+    if (psoSrc)
+      image();
+    else if (!psoMask)
       writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4);
-    }
     return TRUE;
   }
-  EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+  const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
+    EngBitBlt(psoTrg, source, psoMask, pco, xlate, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+  };
+  const bool copies = !psoMask && pptlSrc && (rop4 & 0xFFFF) == 0xCCCC;
+  if (DrawCompressedSource(*target, psoTrg, psoSrc, copies, bounds, image, engineDraw)) return TRUE;
+  engineDraw(psoSrc, pxlo);
   if (!psoSrc && !psoMask && writer.FillRectangle(psoTrg, *prclTrg, pbo, rop4)) return TRUE;
   writer.AddDirtyRect(*prclTrg);
   return TRUE;
@@ -75,7 +83,7 @@ BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUS
   if (!target || !ppo) return TRUE;
   if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = PathBounds(ppo);
+  const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, pxo, plineattrs, true);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pbo, nullptr, pptlBrushOrg, plineattrs, mix, 0);
   if (target->transparent) EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
@@ -88,7 +96,7 @@ BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL
   if (!target || !ppo) return TRUE;
   if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = PathBounds(ppo);
+  const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, nullptr, nullptr, false);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, nullptr, nullptr, pbo, pptlBrushOrg, nullptr, mix, flOptions);
   if (target->transparent) EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
@@ -102,7 +110,7 @@ BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* px
   if (!target || !ppo) return TRUE;
   if (target->ignoreBackground && MixUsesDestination(mixFill)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
-  const RECTL bounds = PathBounds(ppo);
+  const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, pxo, plineattrs, pboStroke != nullptr);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pboStroke, pboFill, pptlBrushOrg, plineattrs, mixFill, flOptions);
   if (target->transparent)
@@ -116,7 +124,8 @@ BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
   if (!target) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
   writer.EmitClip(pso, pco, nullptr);
-  if (target->transparent && OsVersionNumber >= 501 && OsVersionNumber <= 600)
+  if (target->transparent && OsVersionNumber >= kFirstTextIntoBitmapVersion &&
+      OsVersionNumber <= kLastTextIntoBitmapVersion)
     EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
   writer.TextOut(pso, pstro, pfo, pboFore, pboOpaque, prclOpaque, pptlOrg, mix);
   return TRUE;

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "jpeg_source.h"
 #include "telodrv/driver_pdev.h"
 
 namespace telodrv {
@@ -22,13 +23,32 @@ inline std::optional<Target> TargetOf(SURFOBJ* surface) {
   return Target{pdev, pdev->writer.get(), pdev->settings.priv.GDIPunt != 0, pdev->settings.priv.IgnoreBackground != 0};
 }
 
-// Whether a blit's source goes to the image writer even in transparent mode: PNG sources (which it does not
-// draw) and JPEG sources, which the engine cannot draw into the page bitmap. A JPEG is written at once, so what
-// waits for the page is written first.
-inline bool LeftToTheWriter(CPDF_DocWriter& writer, SURFOBJ* page, SURFOBJ* source) {
-  if (!source) return false;
-  if (source->iBitmapFormat == BMF_JPEG) writer.FlushPendingRaster(page);
-  return source->iBitmapFormat == BMF_PNG || source->iBitmapFormat == BMF_JPEG;
+// A blit of a compressed source in transparent mode; false for any other source, which the caller draws. A PNG
+// goes to the writer alone (`passThrough`, which does not draw it). A JPEG is read whole first: one cut short or
+// damaged draws nothing. A blit that copies it passes it through unchanged (after what waits for the page, which
+// lies beneath it) and the engine draws its pixels into the page bitmap too (`engineDraw(source, xlate)`), so a
+// raster region cut later over it shows the photo. A blit that does not copy it (a blend, a colour key, a mask, a
+// raster operation) is the engine's drawing with `area` left to the raster fallback, as for any other source; the
+// pass-through stays for one too large to decode.
+template <class PassThrough, class EngineDraw>
+bool DrawCompressedSource(const Target& target, SURFOBJ* page, SURFOBJ* source, bool copies, const RECTL& area,
+                          PassThrough passThrough, EngineDraw engineDraw) {
+  if (!source || (source->iBitmapFormat != BMF_PNG && source->iBitmapFormat != BMF_JPEG)) return false;
+  if (source->iBitmapFormat == BMF_PNG) {
+    passThrough();
+    return true;
+  }
+  DecodedJpegSource decoded(*source);
+  if (!decoded.Whole()) return true;
+  SURFOBJ* pixels = decoded.Pixels();
+  if (copies || !pixels) {
+    target.writer->FlushPendingRaster(page);
+    passThrough();
+  }
+  if (!pixels) return true;
+  engineDraw(pixels, static_cast<XLATEOBJ*>(nullptr));  // the pixels are in the page's colours already
+  if (!copies) target.writer->AddDirtyRect(area);
+  return true;
 }
 
 }  // namespace telodrv

@@ -1,6 +1,7 @@
 // The bitmap and gradient entries: stretches, copies, parallelograms, alpha and colour-keyed blits and gradient
 // fills, as images and shadings in vector mode, or drawn by the engine into the page bitmap with the touched area
-// left to the raster fallback in transparent mode.
+// left to the raster fallback in transparent mode (a JPEG copied as it is both passes through and reaches the
+// bitmap).
 #include <algorithm>
 #include <cmath>
 
@@ -28,20 +29,25 @@ RECTL ParallelogramBox(const POINTFIX* p) {
                CeilPixel(*std::max_element(xs, xs + 4)), CeilPixel(*std::max_element(ys, ys + 4))};
 }
 
-// The shape the stretch, copy, alpha and colour-key entries share: the destination's clip; in vector mode (and for
-// sources left to the writer) the image of the source rectangle unless `drawsImage` says no; in transparent mode the
-// engine's drawing and a dirty rectangle.
+// The shape the stretch, copy, alpha and colour-key entries share: the destination's clip; in vector mode the image
+// of the source rectangle unless `drawsImage` says no; in transparent mode the engine's drawing
+// (`engineDraw(source, xlate)`) and a dirty rectangle, or a compressed source's own way, where `copies` says
+// whether the blit shows the source as it is.
 template <class EngineDraw>
 BOOL SourceRectEntry(const Target& target, SURFOBJ* page, SURFOBJ* source, CLIPOBJ* clip, XLATEOBJ* xlate,
-                     const RECTL& dest, const RECTL& src, bool drawsImage, EngineDraw engineDraw) {
+                     const RECTL& dest, const RECTL& src, bool drawsImage, bool copies, EngineDraw engineDraw) {
   CPDF_DocWriter& writer = *target.writer;
   const RECTL bounds = Normalized(dest);
   writer.EmitClip(page, clip, &bounds);
-  if (!target.transparent || LeftToTheWriter(writer, page, source)) {
+  const auto image = [&] {
     if (drawsImage) writer.DrawBitmap(source, xlate, dest, src);
+  };
+  if (!target.transparent) {
+    image();
     return TRUE;
   }
-  engineDraw();
+  if (DrawCompressedSource(target, page, source, copies && drawsImage, bounds, image, engineDraw)) return TRUE;
+  engineDraw(source, xlate);
   writer.AddDirtyRect(dest);
   return TRUE;
 }
@@ -53,9 +59,11 @@ BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ*
                    ULONG iMode) {
   const auto target = TargetOf(psoDest);
   if (!target || !prclDest || !prclSrc) return TRUE;
-  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, true, [&] {
-    EngStretchBlt(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode);
-  });
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, true, !psoMask,
+                         [&](SURFOBJ* source, XLATEOBJ* xlate) {
+                           EngStretchBlt(psoDest, source, psoMask, pco, xlate, pca, pptlHTOrg, prclDest, prclSrc,
+                                         pptlMask, iMode);
+                         });
 }
 
 BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
@@ -65,10 +73,12 @@ BOOL DrvStretchBltROP(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPO
   if (!target || !prclDest || !prclSrc) return TRUE;
   if (target->ignoreBackground && UsesDestination(rop4)) return TRUE;
   const DWORD kind = (rop4 >> 2) & 7;
-  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, kind != 3 && kind != 4, [&] {
-    EngStretchBltROP(psoDest, psoSrc, psoMask, pco, pxlo, pca, pptlHTOrg, prclDest, prclSrc, pptlMask, iMode, pbo,
-                     rop4);
-  });
+  const bool copies = !psoMask && (rop4 & 0xFFFF) == 0xCCCC;
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, kind != 3 && kind != 4, copies,
+                         [&](SURFOBJ* source, XLATEOBJ* xlate) {
+                           EngStretchBltROP(psoDest, source, psoMask, pco, xlate, pca, pptlHTOrg, prclDest, prclSrc,
+                                            pptlMask, iMode, pbo, rop4);
+                         });
 }
 
 BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest, POINTL* pptlSrc) {
@@ -77,8 +87,9 @@ BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo
   const RECTL bounds = Normalized(*prclDest);
   const RECTL from{pptlSrc->x, pptlSrc->y, pptlSrc->x + (bounds.right - bounds.left),
                    pptlSrc->y + (bounds.bottom - bounds.top)};
-  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, from, true,
-                         [&] { EngCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc); });
+  return SourceRectEntry(
+      *target, psoDest, psoSrc, pco, pxlo, *prclDest, from, true, true,
+      [&](SURFOBJ* source, XLATEOBJ* xlate) { EngCopyBits(psoDest, source, pco, xlate, prclDest, pptlSrc); });
 }
 
 BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, XLATEOBJ* pxlo, COLORADJUSTMENT* pca,
@@ -88,14 +99,21 @@ BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, 
   CPDF_DocWriter& writer = *target->writer;
   const RECTL box = ParallelogramBox(pptfx);
   writer.EmitClip(psoTrg, pco, &box);
-  if (!target->transparent || LeftToTheWriter(writer, psoTrg, psoSrc)) {
+  const auto image = [&] {
     const POINTL corners[3] = {{pptfx[0].x / 16, pptfx[0].y / 16},
                                {pptfx[1].x / 16, pptfx[1].y / 16},
                                {pptfx[2].x / 16, pptfx[2].y / 16}};
     writer.DrawParallelogramImage(psoSrc, psoMsk, pxlo, corners, *prcl);
+  };
+  const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
+    EngPlgBlt(psoTrg, source, psoMsk, pco, xlate, pca, pptlBrushOrg, pptfx, prcl, pptl, iMode);
+  };
+  if (!target->transparent) {
+    image();
     return TRUE;
   }
-  EngPlgBlt(psoTrg, psoSrc, psoMsk, pco, pxlo, pca, pptlBrushOrg, pptfx, prcl, pptl, iMode);
+  if (DrawCompressedSource(*target, psoTrg, psoSrc, !psoMsk, box, image, engineDraw)) return TRUE;
+  engineDraw(psoSrc, pxlo);
   writer.AddDirtyRect(box);
   return TRUE;
 }
@@ -104,17 +122,23 @@ BOOL DrvAlphaBlend(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* px
                    BLENDOBJ* pBlendObj) {
   const auto target = TargetOf(psoDest);
   if (!target || !prclDest || !prclSrc || target->ignoreBackground) return TRUE;
-  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, true,
-                         [&] { EngAlphaBlend(psoDest, psoSrc, pco, pxlo, prclDest, prclSrc, pBlendObj); });
+  // A blend at full strength without per-pixel alpha shows the source as it is.
+  const bool copies = pBlendObj && pBlendObj->BlendFunction.SourceConstantAlpha == 255 &&
+                      !(pBlendObj->BlendFunction.AlphaFormat & AC_SRC_ALPHA);
+  return SourceRectEntry(*target, psoDest, psoSrc, pco, pxlo, *prclDest, *prclSrc, true, copies,
+                         [&](SURFOBJ* source, XLATEOBJ* xlate) {
+                           EngAlphaBlend(psoDest, source, pco, xlate, prclDest, prclSrc, pBlendObj);
+                         });
 }
 
 BOOL DrvTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst, RECTL* prclSrc,
                        ULONG iTransColor, ULONG ulReserved) {
   const auto target = TargetOf(psoDst);
   if (!target || !prclDst || !prclSrc || target->ignoreBackground) return TRUE;
-  return SourceRectEntry(*target, psoDst, psoSrc, pco, pxlo, *prclDst, *prclSrc, true, [&] {
-    EngTransparentBlt(psoDst, psoSrc, pco, pxlo, prclDst, prclSrc, iTransColor, ulReserved);
-  });
+  return SourceRectEntry(*target, psoDst, psoSrc, pco, pxlo, *prclDst, *prclSrc, true, false,
+                         [&](SURFOBJ* source, XLATEOBJ* xlate) {
+                           EngTransparentBlt(psoDst, source, pco, xlate, prclDst, prclSrc, iTransColor, ulReserved);
+                         });
 }
 
 BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex, ULONG nVertex, PVOID pMesh,

@@ -4,6 +4,7 @@
 
 #include "pdf/doc_writer.h"
 #include "printer_settings/printer_values.h"
+#include "printer_settings/setting_values.h"
 #include "telodrv/driver_pdev.h"
 #include "win/registry.h"
 #include "win/spooler.h"
@@ -60,20 +61,20 @@ void CPDF_DocWriter::LoadJobSettings(const DriverPdev& pdev) {
   openFile = options.OpenFile;
   fontEmbed = options.FontEmbed;
 
-  batch = ReadPrinterNumber(printer, printer_value::kBatch, 0);
+  batch = ReadPrinterNumber(printer, printer_value::kBatch, setting_value::kNo);
   destName.fill(0);
-  if (batch != 0) {
+  if (batch != setting_value::kNo) {
     const kq::WString name = ReadPrinterText(printer, printer_value::kDestName, destName.size());
     std::copy(name.begin(), name.end(), destName.begin());
     if (folder.empty()) folder = ReadPrinterText(printer, printer_value::kFolder, MAX_PATH);
-    overwrite = 1;
-    useDefaultFileName = 1;
-    openFile = 0;
-    fontEmbed = ReadPrinterNumber(printer, printer_value::kFontEmbed, 0);
+    overwrite = setting_value::kYes;
+    useDefaultFileName = setting_value::kYes;
+    openFile = setting_value::kNo;
+    fontEmbed = ReadPrinterNumber(printer, printer_value::kFontEmbed, setting_value::kEmbedNone);
   }
 
-  progressArgs->interactive = batch == 0 ? 1 : 0;
-  runPostProcessor = options.PPOption == 1 ? 1 : 0;
+  progressArgs->interactive = batch == setting_value::kNo ? 1 : 0;
+  runPostProcessor = options.PPOption == setting_value::kYes ? 1 : 0;
 
   textWriter.SetDeviceSpace(pointsPerPixel, pageHeightPx);
 
@@ -84,9 +85,9 @@ void CPDF_DocWriter::LoadJobSettings(const DriverPdev& pdev) {
   fontWarning = options.FontWarnMsg;
   mergeImages = options.MergeImages;
   pdfA1b = options.PDFA1B;
-  if (pdfA1b) fontEmbed = 2;
+  if (pdfA1b) fontEmbed = setting_value::kEmbedAll;
 
-  if (fontEmbed != 0) {
+  if (fontEmbed != setting_value::kEmbedNone) {
     fontFaces.reset();
     std::vector<BYTE> bytes;
     if (ReadPrinterDriverData(printer, printer_value::kFFaces, bytes))

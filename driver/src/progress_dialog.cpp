@@ -1,8 +1,6 @@
 // The driver's progress dialog and its thread.
 #include "telodrv/progress_dialog.h"
 
-#include <dlfcn.h>
-
 #include <memory>
 
 #include "pdf/doc_writer.h"
@@ -10,6 +8,7 @@
 #include "telodrv/driver_texts.h"
 #include "win/commctrl.h"
 #include "win/handleapi.h"
+#include "win/libloaderapi.h"
 #include "win/processthreadsapi.h"
 #include "win/synchapi.h"
 
@@ -32,42 +31,14 @@ struct ModuleResourceRegistration {
 };
 const ModuleResourceRegistration kRegistration;
 
-void EndProgressDialog(HWND dialog) {
-  EndDialog(dialog, 0);
-  PostQuitMessage(0);
-}
-
 }  // namespace
 
-HINSTANCE DriverModule() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&DriverModule), &info)) return nullptr;
-  return static_cast<HINSTANCE>(info.dli_fbase);
-}
+HINSTANCE DriverModule() { return kq::ModuleOfAddress(reinterpret_cast<const void*>(&DriverModule)); }
 
 const kq::DialogTemplate& ProgressDialogTemplate() { return kProgressTemplate; }
 
 INT_PTR ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      RECT frame{};
-      GetWindowRect(dialog, &frame);
-      const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-      SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      SendDlgItemMessageW(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-      SetWindowTextW(dialog, kDriverCaption);
-      return 0;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_PROGRESS_HIDE) EndProgressDialog(dialog);
-      return 0;
-    case WM_PROGRESS_DONE:
-      EndProgressDialog(dialog);
-      return 0;
-    default:
-      return 0;
-  }
+  return ProgressDialogMessage(dialog, message, wParam, IDC_PROGRESS_HIDE, kDriverCaption);
 }
 
 DWORD ProgressDialogThread(LPVOID parameter) {
@@ -91,13 +62,6 @@ DWORD ProgressDialogThread(LPVOID parameter) {
   args.progressWindow = dialog;
   SetEvent(args.ready);
 
-  MSG message;
-  BOOL got;
-  // A failed GetMessageW (-1) ends the loop: it would fail again at once.
-  while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0 && got != -1) {
-    if (IsDialogMessageW(dialog, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  RunProgressDialogLoop(dialog);
   return 0;
 }

@@ -3,6 +3,7 @@
 // bitmap, and the glyph mode of fonts.
 #include <array>
 #include <cstring>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "driver_fixture.h"
+#include "pdf/encoders.h"
 #include "telodrv/draw_entries.h"
 #include "telodrv/os_version.h"
 #include "win/enginebrush.h"
@@ -165,6 +167,13 @@ TEST_F(DrawEntries, PathsGetTheClipTheirBoundsNeed) {
                                    FP_WINDINGMODE));
   EXPECT_EQ(Take().rfind("q 24 744.24 23.52 23.76 re W* n ", 0), 0u);
   EXPECT_NE(Writer().clipId, 0u);
+
+  // A clip that holds a stroke's points but not its width is written.
+  Open(false);
+  auto wide = kq::LineAttributes::Geometric(20, JOIN_ROUND, ENDCAP_ROUND);
+  EXPECT_TRUE(telodrv::DrvStrokePath(so_, square->Object(), holding->Object(), nullptr, brush->Object(), nullptr,
+                                     wide.Object(), kCopyPen));
+  EXPECT_NE(Writer().clipId, 0u) << Take();
 }
 
 TEST_F(DrawEntries, IgnoreBackgroundSkipsWhatReadsThePage) {
@@ -481,6 +490,119 @@ TEST_F(DrawEntries, TransparentImageEntriesDrawIntoThePageAndLeaveRegionsToTheFa
   EXPECT_TRUE(telodrv::DrvGradientFill(so_, nullptr, nullptr, v, 2, &mesh, 1, &extents, nullptr, GRADIENT_FILL_RECT_H));
   EXPECT_TRUE(EngineCallNames().empty());
   EXPECT_EQ(Writer().dirtyRects.Count(), 0u);
+}
+
+// A JPEG source (the file in pvBits) of one colour, as the engine hands it over.
+struct JpegSource {
+  JpegSource(std::array<std::uint8_t, 3> rgb, std::size_t cutShort = 0) {
+    std::vector<std::uint8_t> pixels;
+    for (int i = 0; i < 64; ++i) pixels.insert(pixels.end(), rgb.begin(), rgb.end());
+    file = *DctEncode(DctImage{pixels.data(), static_cast<std::int32_t>(pixels.size()), 8, 8});
+    file.resize(file.size() - cutShort);
+    so.iBitmapFormat = BMF_JPEG;
+    so.pvBits = so.pvScan0 = file.data();
+    so.cjBits = static_cast<ULONG>(file.size());
+    so.sizlBitmap = SIZEL{8, 8};
+  }
+  std::string file;
+  SURFOBJ so{};
+};
+
+// In transparent mode a JPEG copied as it is passes through and reaches the page bitmap, so a region cut later over
+// it shows it; one blended, keyed or drawn with a raster operation is the engine's drawing, left to the fallback.
+TEST_F(DrawEntries, TransparentJpegSourcesReachThePageBitmap) {
+  Open(true);
+  JpegSource red({255, 0, 0});
+  auto identity = kq::XlateObject::Identity();
+  XLATEOBJ* xlate = identity->Object();
+  RECTL src{0, 0, 8, 8};
+  POINTL at{0, 0};
+  BLENDOBJ half{{AC_SRC_OVER, 0, 128, 0}};
+  BLENDOBJ full{{AC_SRC_OVER, 0, 255, 0}};
+  const struct {
+    const char* what;
+    LONG x;  // the destination is x .. x + 8 on rows 100 .. 108
+    bool passes;
+    std::array<int, 3> pixel;
+    std::function<BOOL(RECTL*)> draw;
+  } cases[] = {
+      {"BitBlt copy", 100, true, {255, 0, 0},
+       [&](RECTL* d) { return telodrv::DrvBitBlt(so_, &red.so, nullptr, nullptr, xlate, d, &at, nullptr, nullptr,
+                                                 nullptr, 0xCCCC); }},
+      {"BitBlt XOR", 120, false, {0, 255, 255},
+       [&](RECTL* d) { return telodrv::DrvBitBlt(so_, &red.so, nullptr, nullptr, xlate, d, &at, nullptr, nullptr,
+                                                 nullptr, 0x6666); }},
+      {"StretchBlt", 140, true, {255, 0, 0},
+       [&](RECTL* d) { return telodrv::DrvStretchBlt(so_, &red.so, nullptr, nullptr, xlate, nullptr, nullptr, d, &src,
+                                                     nullptr, COLORONCOLOR); }},
+      {"StretchBltROP copy", 160, false, {255, 0, 0},
+       [&](RECTL* d) { return telodrv::DrvStretchBltROP(so_, &red.so, nullptr, nullptr, xlate, nullptr, nullptr, d,
+                                                        &src, nullptr, COLORONCOLOR, nullptr, 0xCCCC); }},
+      {"CopyBits", 180, true, {255, 0, 0},
+       [&](RECTL* d) { return telodrv::DrvCopyBits(so_, &red.so, nullptr, xlate, d, &at); }},
+      {"PlgBlt", 200, true, {255, 0, 0},
+       [&](RECTL* d) {
+         POINTFIX corners[3] = {{d->left * 16, d->top * 16}, {d->right * 16, d->top * 16}, {d->left * 16, d->bottom * 16}};
+         return telodrv::DrvPlgBlt(so_, &red.so, nullptr, nullptr, xlate, nullptr, nullptr, corners, &src, nullptr,
+                                   COLORONCOLOR);
+       }},
+      {"AlphaBlend at full strength", 220, true, {255, 0, 0},
+       [&](RECTL* d) { return telodrv::DrvAlphaBlend(so_, &red.so, nullptr, xlate, d, &src, &full); }},
+      {"AlphaBlend at half", 240, false, {255, 127, 127},
+       [&](RECTL* d) { return telodrv::DrvAlphaBlend(so_, &red.so, nullptr, xlate, d, &src, &half); }},
+      {"TransparentBlt", 260, false, {255, 0, 0},
+       [&](RECTL* d) { return telodrv::DrvTransparentBlt(so_, &red.so, nullptr, xlate, d, &src, 0xFFFFFF, 0); }},
+  };
+  for (const auto& c : cases) {
+    RECTL dest{c.x, 100, c.x + 8, 108};
+    Writer().dirtyRects.Clear();
+    EXPECT_TRUE(c.draw(&dest)) << c.what;
+    const std::string content = Take();
+    EXPECT_EQ(content.find(" Do Q\n") != std::string::npos, c.passes) << c.what << ": " << content;
+    EXPECT_EQ(Writer().dirtyRects.Count(), c.passes ? 0u : 1u) << c.what;
+    const auto p = Pixel(c.x + 4, 104);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], c.pixel[k], 8) << c.what << ", channel " << k;
+  }
+
+  // A file of another size than the engine says is scaled to that size, as the pass-through shows it whole.
+  JpegSource small({255, 0, 0});
+  small.so.sizlBitmap = SIZEL{16, 16};
+  RECTL large{300, 100, 316, 116};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, &small.so, nullptr, nullptr, xlate, &large, &at, nullptr, nullptr, nullptr,
+                                 0xCCCC));
+  Take();
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(Pixel(315, 115)[k], (std::array<int, 3>{255, 0, 0})[k], 8) << k;
+
+  // An XOR line drawn later over the copied photo is cut from the bitmap with the photo beneath it.
+  Writer().dirtyRects.Clear();
+  auto white = kq::BrushObject::Solid(0xFFFFFF);
+  RECTL bounds{100, 104, 109, 105};
+  EXPECT_TRUE(telodrv::DrvLineTo(so_, nullptr, white->Object(), 100, 104, 108, 104, &bounds, R2_XORPEN));
+  const auto p = Pixel(104, 104);
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], (std::array<int, 3>{0, 255, 255})[k], 8) << "channel " << k;
+  EXPECT_EQ(Writer().dirtyRects.Count(), 1u);
+}
+
+TEST_F(DrawEntries, BrokenJpegSourcesDrawNothingInEitherMode) {
+  JpegSource cut({255, 0, 0}, 20);
+  auto identity = kq::XlateObject::Identity();
+  RECTL dest{100, 100, 108, 108}, src{0, 0, 8, 8};
+  POINTL at{0, 0};
+  BLENDOBJ half{{AC_SRC_OVER, 0, 128, 0}};
+  for (bool transparent : {false, true}) {
+    Open(transparent);
+    EXPECT_TRUE(telodrv::DrvBitBlt(so_, &cut.so, nullptr, nullptr, identity->Object(), &dest, &at, nullptr, nullptr,
+                                   nullptr, 0xCCCC));
+    EXPECT_TRUE(telodrv::DrvStretchBlt(so_, &cut.so, nullptr, nullptr, identity->Object(), nullptr, nullptr, &dest,
+                                       &src, nullptr, COLORONCOLOR));
+    EXPECT_TRUE(telodrv::DrvAlphaBlend(so_, &cut.so, nullptr, identity->Object(), &dest, &src, &half));
+    EXPECT_EQ(Take(), "") << transparent;
+    EXPECT_TRUE(Writer().pageImages.empty()) << transparent;
+    EXPECT_EQ(Writer().dirtyRects.Count(), 0u) << transparent;
+    if (transparent) {
+      EXPECT_EQ(Pixel(104, 104), (std::array<BYTE, 3>{255, 255, 255}));
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // bitmap in transparent mode).
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,13 +42,6 @@ void AppendColor(std::string& out, std::uint32_t color, const char* op) {
   out += op;
 }
 
-// Path bounds in whole pixels: the fixed-point left and top truncated, right and bottom rounded up.
-RECTL PathBounds(PATHOBJ* path) {
-  RECTFX box{};
-  PATHOBJ_vGetBounds(path, &box);
-  return RECTL{box.xLeft / 16, box.yTop / 16, (box.xRight + 15) / 16, (box.yBottom + 15) / 16};
-}
-
 // How much a transform scales lengths: the square root of its area factor, which rotation, mirroring and shear
 // leave positive.
 double LengthScale(XFORMOBJ* transform) {
@@ -56,6 +50,27 @@ double LengthScale(XFORMOBJ* transform) {
   const double det = static_cast<double>(matrix.eM11) * matrix.eM22 - static_cast<double>(matrix.eM12) * matrix.eM21;
   const double scale = std::sqrt(std::fabs(det));
   return std::isfinite(scale) ? scale : 1;
+}
+
+// The most a transform stretches a length: the larger singular value of its matrix.
+double LargestStretch(XFORMOBJ* transform) {
+  XFORML m{1, 0, 0, 1, 0, 0};
+  if (!transform || XFORMOBJ_iGetXform(transform, &m) == DDI_ERROR) return 1;
+  const double a = m.eM11, b = m.eM12, c = m.eM21, d = m.eM22;
+  const double half = (a * a + b * b + c * c + d * d) / 2, det = a * d - b * c;
+  const double stretch = std::sqrt(half + std::sqrt(std::max(half * half - det * det, 0.0)));
+  return std::isfinite(stretch) ? stretch : 1;
+}
+
+// How far from the path a stroke may paint, in pixels. The engine draws a cosmetic pen wider than a pixel as a round
+// one of that width, and a mitre limit below 1 as 10.
+double PenReach(const LINEATTRS& pen, XFORMOBJ* transform) {
+  if (!(pen.fl & LA_GEOMETRIC)) return std::max<LONG>(pen.elWidth.l, 1) / 2.0;
+  const double width = std::isfinite(pen.elWidth.e) ? std::fabs(pen.elWidth.e) * LargestStretch(transform) : 0;
+  double factor = pen.iEndCap == ENDCAP_SQUARE ? std::sqrt(2.0) : 1;
+  if (pen.iJoin == JOIN_MITER)
+    factor = std::max<double>(factor, std::isfinite(pen.eMiterLimit) && pen.eMiterLimit >= 1 ? pen.eMiterLimit : 10);
+  return width / 2 * factor;
 }
 
 void AppendCap(std::string& out, ULONG cap) {
@@ -88,7 +103,8 @@ constexpr double kDotLength = 0.001;
 constexpr ULONG kMostStyle = 16;
 
 // A styled line's dash pattern in the line's units: points, or device pixels under a transform's matrix (where a
-// geometric pattern scales as the width does). "[] 0 d " when the style draws nothing or cannot be read.
+// geometric pattern scales as the width does). "[] 0 d " when the style draws nothing, cannot be read or has no
+// length that shows at the precision written.
 std::string DashText(const LINEATTRS& line, double pointsPerPixel, const double* factor) {
   const bool geometric = line.fl & LA_GEOMETRIC;
   const ULONG count = std::min(line.cstyle, kMostStyle);
@@ -116,10 +132,15 @@ std::string DashText(const LINEATTRS& line, double pointsPerPixel, const double*
   if (geometric && std::isfinite(line.elStyleState.e)) phase = line.elStyleState.e * (factor ? *factor : pointsPerPixel);
   if (line.fl & LA_STARTGAP) phase += lengths[0];
   std::string text = "[";
+  bool drawn = false;
   for (std::size_t i = 0; i < lengths.size(); ++i) {
     if (i) text += ' ';
-    text += RealToString(lengths[i]);
+    const std::string length = RealToString(lengths[i]);
+    drawn = drawn || length != "0";
+    text += length;
   }
+  // Lengths too small to write are all zero, which is no dash array: the line is drawn solid.
+  if (!drawn) return std::string(kSolidDash);
   text += "] ";
   text += RealToString(phase);
   text += " d ";
@@ -133,6 +154,20 @@ const char* PaintingOperator(bool stroke, FLONG options) {
 }
 
 }  // namespace
+
+RECTL CPDF_DocWriter::PathPixelBounds(PATHOBJ* path, XFORMOBJ* transform, const LINEATTRS* pen, bool stroked) {
+  RECTFX box{};
+  PATHOBJ_vGetBounds(path, &box);
+  static constexpr LINEATTRS kHairline{};
+  // Far beyond any page, and inside the range of a pixel coordinate either way.
+  static constexpr double kMostReach = 1 << 24;
+  const double reach = stroked ? std::min(PenReach(pen ? *pen : kHairline, transform) + 1, kMostReach) : 0;
+  const auto pixel = [](double value) {
+    return static_cast<LONG>(std::clamp<double>(value, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
+  };
+  return RECTL{pixel(std::floor(box.xLeft / 16.0 - reach)), pixel(std::floor(box.yTop / 16.0 - reach)),
+               pixel(std::ceil(box.xRight / 16.0 + reach)), pixel(std::ceil(box.yBottom / 16.0 + reach))};
+}
 
 void CPDF_DocWriter::SetStrokeColor(std::string& stream, std::uint32_t color) {
   if (strokeColorSet && strokeColor == color) return;
@@ -164,7 +199,7 @@ void CPDF_DocWriter::StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* t
   if (stroke) convertible = (strokeColorValue = ColorFromRop2(mix & 0xFF, stroke)).has_value();
   if (convertible && fill) convertible = (fillColorValue = ColorFromRop2((mix >> 8) & 0xFF, fill)).has_value();
   if (!convertible) {
-    if (gdiPunt) AddDirtyRect(PathBounds(path));
+    if (gdiPunt) AddDirtyRect(PathPixelBounds(path, transform, line, stroke != nullptr));
     return;
   }
 

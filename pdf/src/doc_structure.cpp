@@ -6,15 +6,8 @@
 
 namespace {
 
-// The string bytes of a literal made by WideToPdfLiteral: the parentheses and escaping backslashes removed.
-std::string LiteralBytes(std::string_view literal) {
-  std::string bytes;
-  for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
-    if (literal[i] == '\\') ++i;
-    bytes += literal[i];
-  }
-  return bytes;
-}
+// A destination's name or a file's path with every character it has.
+std::string WholeString(kq::WStringView text) { return PdfLiteralFromBytes(PdfStringBytes(text)); }
 
 }  // namespace
 
@@ -37,17 +30,17 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
     annotation.RemoveAll();
     annotation.SetAt("/Subtype", "/Link");
     if (link.kind == kLinkNamedDest) {
-      annotation.SetAt("/Dest", WideToPdfLiteral(link.target));
+      annotation.SetAt("/Dest", WholeString(link.target));
     } else {
       action.RemoveAll();
       if (link.kind == kLinkUri) {
-        action.SetAt("/URI", WideToPdfLiteral(link.target));
+        action.SetAt("/URI", PdfLiteralFromBytes(PdfUriBytes(link.target)));
         action.SetAt("/S", "/URI");
       } else {
-        action.SetAt("/F", WideToPdfLiteral(link.target));
+        action.SetAt("/F", WholeString(link.target));
         action.SetAt("/S", "/Launch");
       }
-      const auto actionNumber = ++lastObjectNumber;
+      const auto actionNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(actionNumber), action);
       annotation.SetAtReference("/A", actionNumber);
     }
@@ -61,7 +54,7 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
     rect += ']';
     annotation.SetAt("/Rect", rect);
     annotation.SetAt("/Border", "[0 0 0]");
-    const auto number = ++lastObjectNumber;
+    const auto number = NewObjectNumber();
     WriteIndirectObject(static_cast<std::int32_t>(number), annotation);
     annots += std::to_string(number) + " 0 R ";
   }
@@ -71,8 +64,8 @@ void CPDF_DocWriter::WritePageLinks(CPDF_Dictionary& page) {
 
 void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint32_t& outlineRootNumber) {
   if (!namedDests.empty()) {
-    // Readers look names up in a tree sorted by the strings' bytes; two names whose bytes agree (characters the
-    // code page cannot hold, a cut at the length limit) would break it, so the first of them is kept.
+    // Readers look names up in a tree sorted by the strings' bytes; every name keeps its characters, so two names
+    // have the same bytes only when they are the same.
     struct Entry {
       std::string literal;
       std::uint32_t pageObject;
@@ -84,8 +77,8 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
       if (dest.page < 1 || static_cast<std::size_t>(dest.page) > pageObjects.size()) continue;
       std::int64_t fitH = height - dest.y;
       if (fitH < 0 || fitH > height) fitH = 0;
-      std::string literal = WideToPdfLiteral(name);
-      std::string bytes = LiteralBytes(literal);
+      std::string bytes = PdfStringBytes(name);
+      std::string literal = PdfLiteralFromBytes(bytes);
       byBytes.try_emplace(std::move(bytes),
                           Entry{std::move(literal), pageObjects[static_cast<std::size_t>(dest.page) - 1],
                                 static_cast<double>(fitH)});
@@ -101,15 +94,15 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
         destination->Add(std::make_unique<CPDF_Number>(entry.fitH));
         names.Add(std::move(destination));
       }
-      const auto arrayNumber = ++lastObjectNumber;
+      const auto arrayNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(arrayNumber), names);
       CPDF_Dictionary tree;
       tree.SetAtReference("/Names", arrayNumber);
-      const auto treeNumber = ++lastObjectNumber;
+      const auto treeNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(treeNumber), tree);
       CPDF_Dictionary dests;
       dests.SetAtReference("/Dests", treeNumber);
-      namesNumber = ++lastObjectNumber;
+      namesNumber = NewObjectNumber();
       WriteIndirectObject(static_cast<std::int32_t>(namesNumber), dests);
     }
   }
@@ -121,7 +114,7 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
     auto isItem = [&](std::int32_t index, std::int64_t self) { return index >= 1 && index < count && index != self; };
     auto isParent = [&](std::int32_t index, std::int64_t self) { return index >= 0 && index < count && index != self; };
 
-    const std::uint32_t root = ++lastObjectNumber;
+    const std::uint32_t root = NewObjectNumber();
     CPDF_Dictionary dictionary;
     dictionary.SetAt("/Type", "/Outlines");
     const OutlineItem& top = outlineItems[0];
@@ -133,7 +126,7 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
       const OutlineItem& item = outlineItems[static_cast<std::size_t>(i)];
       dictionary.RemoveAll();
       dictionary.SetAtText("/Title", item.title);
-      dictionary.SetAt("/Dest", WideToPdfLiteral(item.destName));
+      dictionary.SetAt("/Dest", WholeString(item.destName));
       // An item whose parent is not in the table hangs from the root.
       const std::int32_t parent = isParent(item.parent, i) ? item.parent : 0;
       dictionary.SetAtReference("/Parent", root + static_cast<std::uint32_t>(parent));
@@ -141,7 +134,7 @@ void CPDF_DocWriter::WriteOutlinesAndDests(std::uint32_t& namesNumber, std::uint
           {"/Prev", item.prev}, {"/Next", item.next}, {"/First", item.first}, {"/Last", item.last}};
       for (const auto& [key, index] : links)
         if (isItem(index, i)) dictionary.SetAtReference(key, root + static_cast<std::uint32_t>(index));
-      WriteIndirectObject(static_cast<std::int32_t>(++lastObjectNumber), dictionary);
+      WriteIndirectObject(static_cast<std::int32_t>(NewObjectNumber()), dictionary);
     }
     outlineRootNumber = root;
   }

@@ -22,6 +22,12 @@ void CPDF_DocWriter::RecordOffset(std::uint32_t number) {
   xrefOffsets[number - 1] = bytesWritten;
 }
 
+std::uint32_t CPDF_DocWriter::NewObjectNumber() {
+  ++lastObjectNumber;
+  if (xrefOffsets.size() < lastObjectNumber) xrefOffsets.resize(lastObjectNumber, 0);
+  return lastObjectNumber;
+}
+
 bool CPDF_DocWriter::WriteRaw(std::string_view bytes) {
   if (HasWriteError()) return false;
   if (bytes.size() > kMaxFileBytes - bytesWritten) {

@@ -164,12 +164,12 @@ void CPDF_DocWriter::WriteDocumentEnd() {
   if (outlineNumber != 0) dictionary.SetAtReference("/Outlines", outlineNumber);
   std::uint32_t metadataNumber = 0;
   if (pdfA1b) {
-    metadataNumber = ++lastObjectNumber;
+    metadataNumber = NewObjectNumber();
     dictionary.SetAtReference("/Metadata", metadataNumber);
   }
   dictionary.SetAt("/Type", "/Catalog");
   dictionary.SetAtReference("/Pages", pagesRootNumber);
-  const std::uint32_t catalogNumber = ++lastObjectNumber;
+  const std::uint32_t catalogNumber = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(catalogNumber), dictionary);
 
   SYSTEMTIME now{};
@@ -185,7 +185,7 @@ void CPDF_DocWriter::WriteDocumentEnd() {
   dictionary.SetAtText("/Author", author);
   dictionary.SetAtText("/Creator", program);
   dictionary.SetAt("/CreationDate", PdfDateString(now));
-  const std::uint32_t infoNumber = ++lastObjectNumber;
+  const std::uint32_t infoNumber = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(infoNumber), dictionary);
 
   if (pdfA1b) {

@@ -133,7 +133,7 @@ void CPDF_DocWriter::EndPage(SURFOBJ* surface) {
   CPDF_Stream contents;
   contents.Dictionary().SetAt("/Filter", "/FlateDecode");
   contents.Data() = Compressed(*contentStream);
-  const auto contentsNumber = ++lastObjectNumber;
+  const auto contentsNumber = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(contentsNumber), contents);
 
   const std::string resources = ResourcesToken(pageFonts, pageShadings, pageImages, colorSpaceNumber);
@@ -150,7 +150,7 @@ void CPDF_DocWriter::EndPage(SURFOBJ* surface) {
   page.SetAtNumber("/PageIndex", static_cast<double>(pageObjects.size() + 1));
   page.SetAt("/MediaBox", "[0 0 " + FormatG(pageWidthPx * pointsPerPixel) + " " +
                               FormatG(pageHeightPx * pointsPerPixel) + "]");
-  const auto pageNumber = ++lastObjectNumber;
+  const auto pageNumber = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(pageNumber), page);
   pageObjects.push_back(pageNumber);
   contentStream.reset();

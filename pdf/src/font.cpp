@@ -128,12 +128,17 @@ WCHAR CPDF_Font::GlyphToUnicode(HGLYPH glyph) const {
 }
 
 void CPDF_Font::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWidth) {
+  std::string name = "/";
+  name += faceName;
+  WriteDescriptor(number, missingWidth, EscapePdfName(name));
+}
+
+void CPDF_Font::WriteDescriptor(std::uint32_t number, std::int32_t missingWidth, const std::string& fontName,
+                                const char* programKey, std::uint32_t program) {
   if (!owner) return;
   CPDF_Dictionary descriptor;
   descriptor.SetAt("/Type", "/FontDescriptor");
-  std::string name = "/";
-  name += faceName;
-  descriptor.SetAt("/FontName", EscapePdfName(name));
+  descriptor.SetAt("/FontName", fontName);
   std::string box = "[";
   for (const std::int32_t value : {fontBox[0], fontBox[3], fontBox[2], fontBox[1]}) {  // left, bottom, right, top
     if (box.size() > 1) box += ' ';
@@ -148,5 +153,6 @@ void CPDF_Font::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWi
   descriptor.SetAtNumber("/CapHeight", capHeight);
   descriptor.SetAtNumber("/StemV", stem);
   if (missingWidth != 0) descriptor.SetAtNumber("/MissingWidth", missingWidth);
+  if (programKey && program) descriptor.SetAtReference(programKey, program);
   owner->WriteIndirectObject(static_cast<std::int32_t>(number), descriptor);
 }

@@ -165,7 +165,7 @@ bool CPDF_DocWriter::DrawMergedImage(const RECTL& u) {
     out += FormatG(x0) + " " + FormatG(y0) + " " + FormatG(x1 - x0) + " " + FormatG(y1 - y0) + " re\n";
   }
   out += "W n\n";
-  merged.objectNumber = ++lastObjectNumber;
+  merged.objectNumber = NewObjectNumber();
   pageImages.push_back(merged.objectNumber);
   double x0 = u.left, y0 = u.bottom, x1 = u.right, y1 = u.top;
   DeviceToPdf(x0, y0);

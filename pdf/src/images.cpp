@@ -195,7 +195,7 @@ void CPDF_DocWriter::WriteImageObject(const ImageRecord& image) {
 
 void CPDF_DocWriter::PlaceImage(ImageRecord& image, const RECTL& destRect, std::string& stream) {
   textWriter.EndText(stream);
-  image.objectNumber = ++lastObjectNumber;
+  image.objectNumber = NewObjectNumber();
   pageImages.push_back(image.objectNumber);
   stream += RectPlacement(*this, destRect, image.objectNumber);
   WriteImageObject(image);
@@ -237,7 +237,7 @@ void CPDF_DocWriter::DrawParallelogramImage(SURFOBJ* source, SURFOBJ*, XLATEOBJ*
   }
   std::unique_ptr<ImageRecord> image = ImageFromSurface(source, translate, srcRect);
   if (!image) return;
-  image->objectNumber = ++lastObjectNumber;
+  image->objectNumber = NewObjectNumber();
   pageImages.push_back(image->objectNumber);
   textWriter.EndText(*contentStream);
   *contentStream += ParallelogramPlacement(*this, corners, image->objectNumber);

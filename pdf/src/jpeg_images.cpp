@@ -1,10 +1,12 @@
-// JPEG data of the engine's JPEG sources, passed through as DCT image objects.
+// JPEG data of the engine's JPEG sources, passed through as DCT image objects once libjpeg has read them whole:
+// data cut short or damaged is written nowhere, so no reader meets a broken stream.
 #include "image_placement.h"
 #include "jpeg_header.h"
+#include "pdf/jpeg_decode.h"
 
 std::uint32_t WriteJpegObject(CPDF_DocWriter& writer, const std::uint8_t* data, std::size_t size) {
   const std::optional<JpegHeader> header = ReadJpegHeader(data, size);
-  if (!header) return 0;
+  if (!header || !DecodeJpeg(data, size, 0).whole) return 0;
   CPDF_Stream stream;
   CPDF_Dictionary& d = stream.Dictionary();
   d.SetAt("/Type", "/XObject");
@@ -34,7 +36,7 @@ std::uint32_t WriteJpegObject(CPDF_DocWriter& writer, const std::uint8_t* data, 
   d.SetAtNumber("/BitsPerComponent", 8);
   d.SetAt("/Filter", "/DCTDecode");
   stream.Data().assign(reinterpret_cast<const char*>(data), size);
-  const std::uint32_t number = ++writer.lastObjectNumber;
+  const std::uint32_t number = writer.NewObjectNumber();
   writer.WriteIndirectObject(static_cast<std::int32_t>(number), stream);
   return number;
 }

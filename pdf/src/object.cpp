@@ -36,17 +36,6 @@ const CPDF_Object* CPDF_Dictionary::Find(std::string_view key) const {
 
 namespace {
 
-void AppendEscapedByte(std::string& out, unsigned char byte) {
-  switch (byte) {
-    case '(': out += "\\("; break;
-    case ')': out += "\\)"; break;
-    case '\\': out += "\\\\"; break;
-    case '\r': out += "\\015"; break;
-    case '\n': out += "\\012"; break;
-    default: out += static_cast<char>(byte); break;
-  }
-}
-
 void SerializeEntry(std::string& out, std::string_view key, const CPDF_Object& value) {
   out += key;
   out += ' ';
@@ -75,14 +64,8 @@ void SerializeDictionary(std::string& out, const CPDF_Dictionary& dictionary, st
 }  // namespace
 
 void WritePdfTextString(std::string& out, kq::WStringView text) {
-  out += '(';
-  out += '\xFE';
-  out += '\xFF';
-  for (const WCHAR unit : text) {
-    AppendEscapedByte(out, static_cast<unsigned char>(unit >> 8));
-    AppendEscapedByte(out, static_cast<unsigned char>(unit & 0xFF));
-  }
-  out += ") ";
+  out += PdfLiteralFromBytes(PdfUtf16Bytes(text));
+  out += ' ';
 }
 
 namespace {

@@ -34,7 +34,7 @@ void CPDF_DocWriter::WriteRasterRegion(SURFOBJ* surface, const RECTL& rect) {
     const std::uint8_t* in = scan0 + static_cast<std::ptrdiff_t>(rect.top + r) * surface->lDelta + 3 * rect.left;
     std::memcpy(image.pixels.data() + rowBytes * static_cast<std::size_t>(r), in, rowBytes);
   }
-  image.objectNumber = ++lastObjectNumber;
+  image.objectNumber = NewObjectNumber();
   pageImages.push_back(image.objectNumber);
   textWriter.EndText(*contentStream);
   *contentStream += RectPlacement(*this, rect, image.objectNumber);

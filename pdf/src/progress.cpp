@@ -38,12 +38,7 @@ HWND CPDF_DocWriter::ProgressWindow() {
 void CPDF_DocWriter::SendProgress(LPCWSTR text, int position) {
   const HWND dialog = ProgressWindow();
   if (!dialog || !progressArgs->interactive) return;
-  // A control of a dialog that is gone is null, and a post to null would land in this thread's own queue.
-  if (const HWND label = GetDlgItem(dialog, IDC_PROGRESS_TEXT))
-    SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  if (!IsShownProgressPosition(position)) return;
-  if (const HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR))
-    PostMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  SendProgressReport(dialog, text, position);
 }
 
 void CPDF_DocWriter::FinishProgress() {

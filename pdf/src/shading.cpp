@@ -76,7 +76,7 @@ void CPDF_DocWriter::GradientFill(const TRIVERTEX* vertices, ULONG vertexCount, 
 
   // Written at once, after the images that wait, so the later drawing stays on top.
   FlushImageQueue();
-  const std::uint32_t number = ++lastObjectNumber;
+  const std::uint32_t number = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(number), stream);
   pageShadings.push_back(number);
   textWriter.EndText(*contentStream);

@@ -1,6 +1,7 @@
 #include "pdf/tokens.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -131,12 +132,62 @@ std::string WideToPdfLiteral(kq::WStringView text) {
       i += units;
     }
   }
+  return PdfLiteralFromBytes(bytes);
+}
+
+std::string PdfStringBytes(kq::WStringView text) {
+  std::string bytes = WideToAnsiString(text);
+  const bool looksLikeMark = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
+  if (!looksLikeMark && bytes.size() <= INT_MAX) {
+    kq::WString back(bytes.size(), u'\0');
+    const int units = bytes.empty() ? 0
+                                    : MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                          back.data(), static_cast<int>(back.size()));
+    back.resize(units > 0 ? static_cast<std::size_t>(units) : 0);
+    if (back == text) return bytes;
+  }
+  return PdfUtf16Bytes(text);
+}
+
+std::string PdfUtf16Bytes(kq::WStringView text) {
+  std::string bytes = "\xFE\xFF";
+  bytes.reserve(2 * text.size() + 2);
+  for (const WCHAR unit : text) {
+    bytes += static_cast<char>(unit >> 8);
+    bytes += static_cast<char>(unit & 0xFF);
+  }
+  return bytes;
+}
+
+std::string PdfUriBytes(kq::WStringView text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : kq::Utf8FromWide(text)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x7F) {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string PdfLiteralFromBytes(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + 8);
   out += '(';
   for (const char c : bytes) {
-    if (c == '(' || c == ')' || c == '\\') out += '\\';
-    out += c;
+    switch (c) {
+      case '(': out += "\\("; break;
+      case ')': out += "\\)"; break;
+      case '\\': out += "\\\\"; break;
+      case '\r': out += "\\015"; break;
+      case '\n': out += "\\012"; break;
+      default: out += c; break;
+    }
   }
   out += ')';
   return out;

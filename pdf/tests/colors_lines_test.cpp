@@ -139,6 +139,43 @@ TEST_F(Painting, PatternBrushesAreLeftToThePageBitmapNeverPaintedWhiteOrBlack) {
   EXPECT_EQ(writer_.dirtyRects.Count(), 1u);
 }
 
+// A stroke left to the page bitmap leaves every pixel its pen reaches: a wide horizontal line has rows above and
+// below its points, and the corners of square caps and mitres reach further.
+TEST_F(Painting, StrokesLeftToThePageBitmapLeaveThePensReach) {
+  writer_.gdiPunt = 1;
+  auto line = Polygon({{100, 200}, {300, 200}});
+  auto corner = Polygon({{100, 200}, {300, 200}, {100, 190}});  // a sharp join at (300, 200)
+  kq::TransformObject twice(XFORML{2, 0, 0, 2, 0, 0});
+  const MIX xor2 = R2_XORPEN | (R2_XORPEN << 8);
+  const struct {
+    const char* what;
+    kq::PathObject* path;
+    kq::LineAttributes pen;
+    XFORMOBJ* transform;
+    RECTL region;
+  } cases[] = {
+      {"cosmetic", line.get(), kq::LineAttributes::Cosmetic(), nullptr, {98, 198, 302, 202}},
+      {"33 pixels, round", line.get(), kq::LineAttributes::Geometric(33, JOIN_ROUND, ENDCAP_ROUND), nullptr,
+       {82, 182, 318, 218}},
+      {"33 pixels, square caps", line.get(), kq::LineAttributes::Geometric(33, JOIN_ROUND, ENDCAP_SQUARE), nullptr,
+       {75, 175, 325, 225}},
+      {"doubled by the transform", line.get(), kq::LineAttributes::Geometric(16, JOIN_ROUND, ENDCAP_BUTT),
+       twice.Object(), {83, 183, 317, 217}},
+      {"mitre limit 4", corner.get(), kq::LineAttributes::Geometric(10, JOIN_MITER, ENDCAP_BUTT, 4), nullptr,
+       {79, 169, 321, 221}},
+  };
+  for (const auto& c : cases) {
+    writer_.dirtyRects.Clear();
+    Stroke(*c.path, 0, const_cast<kq::LineAttributes&>(c.pen).Object(), xor2, c.transform);
+    EXPECT_EQ(Take(), "") << c.what;
+    ASSERT_EQ(writer_.dirtyRects.Count(), 1u) << c.what;
+    const RECTL& r = writer_.dirtyRects[0];
+    EXPECT_TRUE(r.left == c.region.left && r.top == c.region.top && r.right == c.region.right &&
+                r.bottom == c.region.bottom)
+        << c.what << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
+}
+
 TEST_F(Painting, GeometricPenCapsAndJoins) {
   struct Case {
     ULONG cap, join;
@@ -238,6 +275,8 @@ TEST_F(Painting, StyledPensAreDashedInTheLinesUnits) {
        "[12 6] 0 d "},
       {"cosmetic", kq::LineAttributes::Cosmetic(1, {1, 2}), nullptr, "[24 48] 0 d "},
       {"all zero", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_ROUND, 10, {0, 0}), nullptr, "[] 0 d "},
+      {"too short to write", kq::LineAttributes::Geometric(1, JOIN_ROUND, ENDCAP_BUTT, 10, {0.001f, 0.0015f}),
+       nullptr, "[] 0 d "},
   };
   for (const auto& c : cases) {
     writer_.ResetGraphicsState();

@@ -101,20 +101,45 @@ TEST_F(Structure, NamedDestinationsFormASortedNameTree) {
             "203 0 obj\n<<\n/Dests 202 0 R \n>>\nendobj\n");
 }
 
-TEST_F(Structure, NamesAreSortedAndMadeUniqueByTheirBytes) {
+TEST_F(Structure, NamesKeepTheirCharactersAndAreSortedByTheirBytes) {
   Page(2);
   // In code page 1252, U+0152 is the byte 8C and U+00E9 the byte E9: the bytes' order is not the code units'.
   writer_.namedDests[u"\u00E9"] = {1, 0};
   writer_.namedDests[u"\u0152"] = {2, 0};
-  // Two names the code page cannot hold become the same bytes: the first (in code-unit order) is kept.
+  // Names the code page cannot hold are text strings, so two of one length stay two destinations.
   writer_.namedDests[u"x\u4E2D"] = {1, 0};
   writer_.namedDests[u"x\u6587"] = {2, 0};
   std::uint32_t names = 0, outline = 0;
   writer_.WriteOutlinesAndDests(names, outline);
   const std::string out = Output();
   EXPECT_EQ(out.substr(0, out.find(" endobj")),
-            "201 0 obj\n[ (x?) [ 101 0 R /FitH 792 ] (\x8C) [ 102 0 R /FitH 792 ] "
-            "(\xE9) [ 101 0 R /FitH 792 ] ]");
+            "201 0 obj\n[ (\x8C) [ 102 0 R /FitH 792 ] (\xE9) [ 101 0 R /FitH 792 ] "
+            "(\xFE\xFF\0xN-) [ 101 0 R /FitH 792 ] (\xFE\xFF\0xe\x87) [ 102 0 R /FitH 792 ] ]"s);
+}
+
+TEST_F(Structure, TargetsKeepEveryCharacterAndTheirWholeLength) {
+  Page(0);
+  const std::u16string longAddress = u"https://example.org/" + std::u16string(300, u'a');
+  struct Case {
+    std::int32_t kind;
+    std::u16string target;
+    std::string written;
+  };
+  const Case cases[] = {
+      {kLinkUri, longAddress, "/URI (https://example.org/" + std::string(300, 'a') + ")"},
+      {kLinkUri, u"https://example.org/caf\u00E9#\u65E5 x", "/URI (https://example.org/caf%C3%A9#%E6%97%A5 x)"},
+      // A kanji whose low byte is CR: escaped, or a reader would take it for a line end.
+      {1, u"/C/\u4E0D.pdf", "/F (\xFE\xFF\0/\0C\0/N\\015\0.\0p\0d\0f)"s},
+      {1, u"/C/na\u00EFve.pdf", "/F (/C/na\xEFve.pdf)"},
+      {kLinkNamedDest, u"\u898B\u51FA\u3057", "/Dest (\xFE\xFF\x89\x8BQ\xFA" "0W)"},
+      // Bytes that open as a byte-order mark would be read as UTF-16: such a name is written as one.
+      {kLinkNamedDest, u"\u00FE\u00FFx", "/Dest (\xFE\xFF\0\xFE\0\xFF\0x)"s},
+  };
+  for (const auto& c : cases) writer_.pageLinks.emplace(1, Link(c.kind, c.target.c_str()));
+  CPDF_Dictionary page;
+  writer_.WritePageLinks(page);
+  const std::string out = Output();
+  for (const auto& c : cases) EXPECT_NE(out.find(c.written), std::string::npos) << c.written;
 }
 
 TEST_F(Structure, DestinationsOnPagesThatDoNotExistAreSkipped) {

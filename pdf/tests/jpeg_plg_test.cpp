@@ -1,8 +1,11 @@
+#include <array>
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "image_fixture.h"
 #include "pdf/encoders.h"
+#include "pdf/jpeg_decode.h"
 
 // After the platform's headers: it defines TRUE and FALSE as macros.
 #include <jpeglib.h>
@@ -10,8 +13,9 @@ namespace {
 
 using JpegAndParallelogram = ImagePageTest;
 
-// A greyscale JPEG file (one component) of a small ramp.
-std::string GreyJpeg() {
+// A JPEG file made by libjpeg of `height` copies of one row of samples (`components` a pixel, in `space`).
+std::string LibjpegFile(JDIMENSION width, JDIMENSION height, int components, J_COLOR_SPACE space,
+                        std::vector<unsigned char> row) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr error{};
   cinfo.err = jpeg_std_error(&error);
@@ -19,16 +23,14 @@ std::string GreyJpeg() {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = 8;
-  cinfo.image_height = 4;
-  cinfo.input_components = 1;
-  cinfo.in_color_space = JCS_GRAYSCALE;
+  cinfo.image_width = width;
+  cinfo.image_height = height;
+  cinfo.input_components = components;
+  cinfo.in_color_space = space;
   jpeg_set_defaults(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
-  unsigned char row[8];
-  for (int i = 0; i < 8; ++i) row[i] = static_cast<unsigned char>(i * 32);
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW r = row;
+    JSAMPROW r = row.data();
     jpeg_write_scanlines(&cinfo, &r, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -36,6 +38,13 @@ std::string GreyJpeg() {
   std::string out(reinterpret_cast<char*>(buffer), size);
   std::free(buffer);
   return out;
+}
+
+// A greyscale JPEG file (one component) of a small ramp.
+std::string GreyJpeg() {
+  std::vector<unsigned char> row(8);
+  for (int i = 0; i < 8; ++i) row[i] = static_cast<unsigned char>(i * 32);
+  return LibjpegFile(8, 4, 1, JCS_GRAYSCALE, row);
 }
 
 std::string RgbJpeg(std::int32_t width, std::int32_t height) {
@@ -88,6 +97,62 @@ TEST_F(JpegAndParallelogram, JpegDataWhoseHeaderCannotBeReadDrawsNothing) {
   EXPECT_EQ(Take(), "");
   EXPECT_EQ(writer_.lastObjectNumber, 3u);
   EXPECT_TRUE(writer_.pageImages.empty());
+}
+
+// Data cut short keeps its header, so only reading it to the end shows it is broken: it is passed through nowhere,
+// on a rectangle or a parallelogram.
+TEST_F(JpegAndParallelogram, JpegDataCutShortDrawsNothing) {
+  const std::string rgb = RgbJpeg(64, 48);
+  const POINTL corners[3] = {{0, 0}, {64, 0}, {0, 48}};
+  for (std::size_t kept : {rgb.size() - 2, rgb.size() - 40, rgb.size() / 2}) {
+    const std::string cut = rgb.substr(0, kept);
+    SURFOBJ source = JpegSource(cut, 64, 48);
+    writer_.DrawBitmap(&source, nullptr, RECTL{0, 0, 64, 48}, RECTL{0, 0, 64, 48});
+    writer_.DrawParallelogramImage(&source, nullptr, nullptr, corners, RECTL{0, 0, 64, 48});
+  }
+  EXPECT_EQ(Take(), "");
+  EXPECT_EQ(writer_.lastObjectNumber, 3u);
+  EXPECT_TRUE(writer_.pageImages.empty());
+}
+
+TEST(JpegDecoding, WholeDataGivesRgbRowsAndDataCutShortNothing) {
+  const std::string rgb = RgbJpeg(30, 20);  // every sample 0x80
+  const std::string cmyk = LibjpegFile(4, 4, 4, JCS_CMYK, std::vector<unsigned char>(16, 0));
+  const struct {
+    const char* what;
+    std::string data;
+    std::size_t mostBytes;
+    bool whole;
+    std::uint32_t width, height;
+    std::array<int, 3> first;  // the top left pixel, when pixels are kept
+  } cases[] = {
+      {"RGB", rgb, 1 << 20, true, 30, 20, {128, 128, 128}},
+      {"grey ramp", GreyJpeg(), 1 << 20, true, 8, 4, {0, 0, 0}},
+      // libjpeg marks CMYK with an Adobe marker, so zero samples are full ink: black.
+      {"inverted CMYK", cmyk, 1 << 20, true, 4, 4, {0, 0, 0}},
+      {"checked only", rgb, 0, true, 30, 20, {}},
+      {"more pixels than allowed", rgb, 30 * 20 * 3 - 1, true, 30, 20, {}},
+      {"no end marker", rgb.substr(0, rgb.size() - 2), 1 << 20, false, 0, 0, {}},
+      {"cut in the scan", rgb.substr(0, rgb.size() - 30), 1 << 20, false, 0, 0, {}},
+      {"cut in the scan, checked only", rgb.substr(0, rgb.size() - 30), 0, false, 0, 0, {}},
+      {"header only", rgb.substr(0, 40), 1 << 20, false, 0, 0, {}},
+      {"empty", std::string(), 1 << 20, false, 0, 0, {}},
+  };
+  for (const auto& c : cases) {
+    const DecodedJpeg image =
+        DecodeJpeg(reinterpret_cast<const std::uint8_t*>(c.data.data()), c.data.size(), c.mostBytes);
+    EXPECT_EQ(image.whole, c.whole) << c.what;
+    if (!c.whole) {
+      EXPECT_TRUE(image.rgb.empty()) << c.what;
+      continue;
+    }
+    EXPECT_EQ(image.width, c.width) << c.what;
+    EXPECT_EQ(image.height, c.height) << c.what;
+    const bool kept = std::size_t{c.width} * c.height * 3 <= c.mostBytes;
+    ASSERT_EQ(image.rgb.size(), kept ? std::size_t{c.width} * c.height * 3 : 0) << c.what;
+    if (!kept) continue;
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(image.rgb[k], c.first[k], 3) << c.what << ", channel " << k;
+  }
 }
 
 TEST_F(JpegAndParallelogram, AParallelogramMapsTheImagesCornersOntoItsOwn) {

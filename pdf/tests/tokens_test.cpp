@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct NumberCase {
   double value;
   const char* text;
@@ -119,6 +121,30 @@ TEST_F(Literals, TheLimitNeverSplitsADoubleByteCharacter) {
   std::string many;
   for (int i = 0; i < 127; ++i) many += kanjiBytes;
   EXPECT_EQ(WideToPdfLiteral(kq::WString(200, u'\u65E5')), "(" + many + ")");
+}
+
+TEST_F(Literals, WholeStringsKeepEveryCharacterInTheCodePageOrAsUtf16) {
+  struct Case {
+    UINT codePage;
+    kq::WString in;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {1252, u"intro", "intro"},
+      {1252, u"caf\u00E9", "caf\xE9"},
+      {1252, kq::WString(300, u'a'), std::string(300, 'a')},  // no length limit
+      {1252, u"\u65E5x", "\xFE\xFF\x65\xE5\0x"s},
+      {1252, u"\u00FE\u00FF", "\xFE\xFF\0\xFE\0\xFF"s},  // would open as a byte-order mark
+      {932, u"\u65E5x", "\x93\xFAx"},                     // the code page holds it: its bytes, as before
+      {932, u"\u00E9", "\xFE\xFF\0\xE9"s},                // 932 has no é: no best-fit "e"
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    machine_->SetAnsiCodePage(c.codePage);
+    EXPECT_EQ(PdfStringBytes(c.in), c.bytes);
+  }
+  EXPECT_EQ(PdfLiteralFromBytes("a(b)\\\r\n"), "(a\\(b\\)\\\\\\015\\012)");
+  EXPECT_EQ(PdfUriBytes(u"http://x/\u00E9 \u65E5\x01%41"), "http://x/%C3%A9 %E6%97%A5%01%41");
 }
 
 }  // namespace

@@ -131,3 +131,19 @@ BOOL FreeLibrary(HMODULE module) {
   }
   return dlclose(static_cast<void*>(module)) == 0 ? TRUE : FALSE;
 }
+
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
+  if (module) *module = nullptr;
+  constexpr DWORD kNeeded = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (!module || (flags & kNeeded) != kNeeded) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  Dl_info info{};
+  if (!moduleName || !dladdr(static_cast<const void*>(moduleName), &info) || !info.dli_fbase) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  *module = static_cast<HMODULE>(info.dli_fbase);
+  return TRUE;
+}

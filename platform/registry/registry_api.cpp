@@ -16,7 +16,7 @@ using namespace kq::registry_calls;
 namespace {
 
 // Copies a name with its terminating zero into a buffer of `*chars` units; on success `*chars` is its length.
-LSTATUS DeliverName(const kq::WString& name, LPWSTR out, LPDWORD chars) {
+LSTATUS DeliverName(kq::WStringView name, LPWSTR out, LPDWORD chars) {
   if (*chars < name.size() + 1) return ERROR_MORE_DATA;
   std::memcpy(out, name.data(), name.size() * sizeof(WCHAR));
   out[name.size()] = 0;
@@ -64,13 +64,7 @@ LSTATUS RegCloseKey(HKEY key) {
 
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
                          LPDWORD dataSize) {
-  if (data && !dataSize) return ERROR_INVALID_PARAMETER;
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
-  kq::StoredValue value;
-  if (LSTATUS r = Store(open).GetValue(open.key, View(valueName), &value); r != ERROR_SUCCESS) return r;
-  if (type) *type = value.type;
-  return DeliverData(value.data, data, dataSize);
+  return QueryValue(key, View(valueName), type, data, dataSize, AsStored);
 }
 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD dataSize) {
@@ -103,15 +97,7 @@ LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey) {
 
 LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPWSTR keyClass,
                       LPDWORD classChars, PFILETIME lastWriteTime) {
-  if (!name || !nameChars) return ERROR_INVALID_PARAMETER;
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_ENUMERATE_SUB_KEYS, &open); r != ERROR_SUCCESS) return r;
-  kq::SubKeyEntry entry;
-  if (LSTATUS r = Store(open).SubKeyAt(open.key, index, &entry); r != ERROR_SUCCESS) return r;
-  if (LSTATUS r = DeliverName(entry.name, name, nameChars); r != ERROR_SUCCESS) return r;
-  DeliverEmptyClass(keyClass, classChars);
-  WriteFileTime(lastWriteTime, entry.written);
-  return ERROR_SUCCESS;
+  return EnumKey(key, index, name, nameChars, keyClass, classChars, lastWriteTime, DeliverName);
 }
 
 LSTATUS RegEnumKeyW(HKEY key, DWORD index, LPWSTR name, DWORD nameChars) {
@@ -120,31 +106,12 @@ LSTATUS RegEnumKeyW(HKEY key, DWORD index, LPWSTR name, DWORD nameChars) {
 
 LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPDWORD type,
                       LPBYTE data, LPDWORD dataSize) {
-  if (!name || !nameChars || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
-  kq::StoredValue value;
-  if (LSTATUS r = Store(open).ValueAt(open.key, index, &value); r != ERROR_SUCCESS) return r;
-  if (LSTATUS r = DeliverName(value.name, name, nameChars); r != ERROR_SUCCESS) return r;
-  if (type) *type = value.type;
-  return DeliverData(value.data, data, dataSize);
+  return EnumValue(key, index, name, nameChars, type, data, dataSize, DeliverName, AsStored);
 }
 
 LSTATUS RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classChars, LPDWORD /*reserved*/, LPDWORD subKeys,
                          LPDWORD maxSubKeyChars, LPDWORD maxClassChars, LPDWORD values, LPDWORD maxValueNameChars,
                          LPDWORD maxValueBytes, LPDWORD securityDescriptorBytes, PFILETIME lastWriteTime) {
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
-  kq::KeyInfo info;
-  if (LSTATUS r = Store(open).QueryInfo(open.key, &info); r != ERROR_SUCCESS) return r;
-  DeliverEmptyClass(keyClass, classChars);
-  if (subKeys) *subKeys = info.subKeys;
-  if (maxSubKeyChars) *maxSubKeyChars = info.maxSubKeyLength;
-  if (maxClassChars) *maxClassChars = 0;
-  if (values) *values = info.values;
-  if (maxValueNameChars) *maxValueNameChars = info.maxValueNameLength;
-  if (maxValueBytes) *maxValueBytes = info.maxValueSize;
-  if (securityDescriptorBytes) *securityDescriptorBytes = 0;
-  WriteFileTime(lastWriteTime, info.written);
-  return ERROR_SUCCESS;
+  return QueryInfo(key, keyClass, classChars, subKeys, maxSubKeyChars, maxClassChars, values, maxValueNameChars,
+                   maxValueBytes, securityDescriptorBytes, lastWriteTime);
 }

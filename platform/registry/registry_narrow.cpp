@@ -79,13 +79,7 @@ LSTATUS RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR /*keyClas
 
 LSTATUS RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
                          LPDWORD dataSize) {
-  if (data && !dataSize) return ERROR_INVALID_PARAMETER;
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
-  kq::StoredValue value;
-  if (LSTATUS r = Store(open).GetValue(open.key, View(WideName(valueName).get()), &value); r != ERROR_SUCCESS) return r;
-  if (type) *type = value.type;
-  return DeliverData(NarrowData(value.type, std::move(value.data)), data, dataSize);
+  return QueryValue(key, View(WideName(valueName).get()), type, data, dataSize, NarrowData);
 }
 
 LSTATUS RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize) {
@@ -102,15 +96,7 @@ LSTATUS RegDeleteKeyA(HKEY key, LPCSTR subKey) { return RegDeleteKeyW(key, WideN
 
 LSTATUS RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPSTR keyClass,
                       LPDWORD classChars, PFILETIME lastWriteTime) {
-  if (!name || !nameChars) return ERROR_INVALID_PARAMETER;
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_ENUMERATE_SUB_KEYS, &open); r != ERROR_SUCCESS) return r;
-  kq::SubKeyEntry entry;
-  if (LSTATUS r = Store(open).SubKeyAt(open.key, index, &entry); r != ERROR_SUCCESS) return r;
-  if (LSTATUS r = DeliverNarrowName(entry.name, name, nameChars); r != ERROR_SUCCESS) return r;
-  DeliverEmptyClass(keyClass, classChars);
-  WriteFileTime(lastWriteTime, entry.written);
-  return ERROR_SUCCESS;
+  return EnumKey(key, index, name, nameChars, keyClass, classChars, lastWriteTime, DeliverNarrowName);
 }
 
 LSTATUS RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameChars) {
@@ -119,33 +105,14 @@ LSTATUS RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameChars) {
 
 LSTATUS RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPDWORD type,
                       LPBYTE data, LPDWORD dataSize) {
-  if (!name || !nameChars || (data && !dataSize)) return ERROR_INVALID_PARAMETER;
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
-  kq::StoredValue value;
-  if (LSTATUS r = Store(open).ValueAt(open.key, index, &value); r != ERROR_SUCCESS) return r;
-  if (LSTATUS r = DeliverNarrowName(value.name, name, nameChars); r != ERROR_SUCCESS) return r;
-  if (type) *type = value.type;
-  return DeliverData(NarrowData(value.type, std::move(value.data)), data, dataSize);
+  return EnumValue(key, index, name, nameChars, type, data, dataSize, DeliverNarrowName, NarrowData);
 }
 
 LSTATUS RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classChars, LPDWORD /*reserved*/, LPDWORD subKeys,
                          LPDWORD maxSubKeyChars, LPDWORD maxClassChars, LPDWORD values, LPDWORD maxValueNameChars,
                          LPDWORD maxValueBytes, LPDWORD securityDescriptorBytes, PFILETIME lastWriteTime) {
-  OpenKey open;
-  if (LSTATUS r = ResolveWith(key, KEY_QUERY_VALUE, &open); r != ERROR_SUCCESS) return r;
-  kq::KeyInfo info;
-  auto ansiLength = [](kq::WStringView name) { return Narrow(name).size(); };
-  if (LSTATUS r = Store(open).QueryInfo(open.key, &info, ansiLength); r != ERROR_SUCCESS) return r;
-  DeliverEmptyClass(keyClass, classChars);
-  if (subKeys) *subKeys = info.subKeys;
-  if (maxSubKeyChars) *maxSubKeyChars = info.maxSubKeyLength;
-  if (maxClassChars) *maxClassChars = 0;
-  if (values) *values = info.values;
-  if (maxValueNameChars) *maxValueNameChars = info.maxValueNameLength;
-  // The stored UTF-16 size bounds the ANSI size of string data.
-  if (maxValueBytes) *maxValueBytes = info.maxValueSize;
-  if (securityDescriptorBytes) *securityDescriptorBytes = 0;
-  WriteFileTime(lastWriteTime, info.written);
-  return ERROR_SUCCESS;
+  // Names are measured in ANSI bytes.
+  return QueryInfo(key, keyClass, classChars, subKeys, maxSubKeyChars, maxClassChars, values, maxValueNameChars,
+                   maxValueBytes, securityDescriptorBytes, lastWriteTime,
+                   [](kq::WStringView name) { return Narrow(name).size(); });
 }

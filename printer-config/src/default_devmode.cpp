@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "printer_settings/printer_values.h"
+#include "printer_settings/setting_values.h"
 #include "value_readers.h"
 
 namespace {
@@ -19,22 +20,24 @@ struct ByteOption {
   BYTE highest;
 };
 
+using namespace setting_value;
+
 constexpr ByteOption kByteOptions[] = {
-    {printer_value::kImageCompress, &DriverPrivate::ImageCompress, 1, 1, 0, 1},
-    {printer_value::kFontEmbed, &DriverPrivate::FontEmbed, 2, 2, 0, 3},
-    {printer_value::kOverwrite, &DriverPrivate::Overwrite, 0, 0, 0, 1},
-    {printer_value::kPDFVersion, &DriverPrivate::PDFVersion, 14, 14, 13, 15},
+    {printer_value::kImageCompress, &DriverPrivate::ImageCompress, kYes, kYes, kNo, kYes},
+    {printer_value::kFontEmbed, &DriverPrivate::FontEmbed, kEmbedAll, kEmbedAll, kEmbedNone, kEmbedNonStandard},
+    {printer_value::kOverwrite, &DriverPrivate::Overwrite, kNo, kNo, kNo, kYes},
+    {printer_value::kPDFVersion, &DriverPrivate::PDFVersion, kPdf14, kPdf14, kPdf13, kPdf15},
     {printer_value::kColorSpace, &DriverPrivate::ColorSpace, 0, 0, 0, 255},
-    {printer_value::kUOM, &DriverPrivate::UOM, 1, 0, 0, 2},
-    {printer_value::kIgnoreBackground, &DriverPrivate::IgnoreBackground, 0, 0, 0, 1},
-    {printer_value::kPPOption, &DriverPrivate::PPOption, 1, 1, 0, 1},
-    {printer_value::kUseDefFileName, &DriverPrivate::UseDefFileName, 0, 0, 0, 1},
-    {printer_value::kOpenFile, &DriverPrivate::OpenFile, 1, 1, 0, 1},
-    {printer_value::kGDIPunt, &DriverPrivate::GDIPunt, 1, 1, 0, 1},
-    {printer_value::kFontWarnMsg, &DriverPrivate::FontWarnMsg, 0, 0, 0, 1},
-    {printer_value::kMergeImages, &DriverPrivate::MergeImages, 1, 1, 0, 1},
-    {printer_value::kPDFA1B, &DriverPrivate::PDFA1B, 0, 0, 0, 1},
-    {printer_value::kUpload, &DriverPrivate::Upload, 0, 0, 0, 1},
+    {printer_value::kUOM, &DriverPrivate::UOM, kUnitCentimeter, kUnitInch, kUnitInch, kUnitMillimeter},
+    {printer_value::kIgnoreBackground, &DriverPrivate::IgnoreBackground, kNo, kNo, kNo, kYes},
+    {printer_value::kPPOption, &DriverPrivate::PPOption, kYes, kYes, kNo, kYes},
+    {printer_value::kUseDefFileName, &DriverPrivate::UseDefFileName, kNo, kNo, kNo, kYes},
+    {printer_value::kOpenFile, &DriverPrivate::OpenFile, kYes, kYes, kNo, kYes},
+    {printer_value::kGDIPunt, &DriverPrivate::GDIPunt, kYes, kYes, kNo, kYes},
+    {printer_value::kFontWarnMsg, &DriverPrivate::FontWarnMsg, kNo, kNo, kNo, kYes},
+    {printer_value::kMergeImages, &DriverPrivate::MergeImages, kYes, kYes, kNo, kYes},
+    {printer_value::kPDFA1B, &DriverPrivate::PDFA1B, kNo, kNo, kNo, kYes},
+    {printer_value::kUpload, &DriverPrivate::Upload, kNo, kNo, kNo, kYes},
 };
 
 // A DWORD value that lies in [lowest, highest], else the default.

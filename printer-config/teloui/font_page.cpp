@@ -4,6 +4,7 @@
 #include "page_state.h"
 #include "printer_settings/font_face_list.h"
 #include "printer_settings/printer_values.h"
+#include "printer_settings/setting_values.h"
 #include "win/font_families.h"
 #include "win/stdctrls.h"
 
@@ -14,7 +15,10 @@ struct Choice {
   BYTE embed;
 };
 constexpr Choice kChoices[] = {
-    {ids::kEmbedNone, 0}, {ids::kEmbedList, 1}, {ids::kEmbedAll, 2}, {ids::kEmbedNonstandard, 3}};
+    {ids::kEmbedNone, setting_value::kEmbedNone},
+    {ids::kEmbedList, setting_value::kEmbedListed},
+    {ids::kEmbedAll, setting_value::kEmbedAll},
+    {ids::kEmbedNonstandard, setting_value::kEmbedNonStandard}};
 
 HWND List(HWND page) { return GetDlgItem(page, ids::kFontList); }
 
@@ -79,7 +83,7 @@ void FillList(HWND page) {
 
 void Start(HWND page, PageState& state) {
   DriverPrivate& working = state.working.priv;
-  if (working.PDFA1B) working.FontEmbed = 2;
+  if (working.PDFA1B) working.FontEmbed = setting_value::kEmbedAll;
   int chosen = ids::kEmbedNonstandard;
   for (const Choice& choice : kChoices) {
     if (choice.embed == working.FontEmbed) chosen = choice.id;
@@ -89,10 +93,10 @@ void Start(HWND page, PageState& state) {
   CheckDlgButton(page, ids::kFontWarning, working.FontWarnMsg ? BST_CHECKED : BST_UNCHECKED);
   SetDlgItemInt(page, ids::kBitmapFontSize, working.BitmapFontSize, FALSE);
   FillList(page);
-  if (working.FontEmbed == 2 || working.FontEmbed == 3) {
+  if (working.FontEmbed == setting_value::kEmbedAll || working.FontEmbed == setting_value::kEmbedNonStandard) {
     EnableList(page, false);
     CheckAll(page, true);
-  } else if (working.FontEmbed == 0) {
+  } else if (working.FontEmbed == setting_value::kEmbedNone) {
     EnableList(page, false);
   } else {
     EnableList(page, true);
@@ -122,9 +126,9 @@ void Apply(HWND page, PageState& state) {
   std::vector<std::u16string> faces;
   const BYTE embed = output->priv.FontEmbed;
   HWND list = List(page);
-  if (embed != 0) {
+  if (embed != setting_value::kEmbedNone) {
     for (int i = 0; i < ItemCount(list); ++i) {
-      if (embed != 1 || ListView_GetCheckState(list, i)) faces.push_back(ItemText(list, i));
+      if (embed != setting_value::kEmbedListed || ListView_GetCheckState(list, i)) faces.push_back(ItemText(list, i));
     }
   }
   WriteFontFaceList(state.printer, FontFaceList(faces));

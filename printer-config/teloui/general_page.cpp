@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "page_state.h"
+#include "printer_settings/setting_values.h"
 #include "teloui/teloui.h"
 #include "win/stdctrls.h"
 #include "win/string_table.h"
@@ -68,7 +69,8 @@ void Start(HWND page, PageState& state) {
   for (const WCHAR* version :
        {u"1.5 (Acrobat 6.0 Compatible)", u"1.4 (Acrobat 5.0 Compatible)", u"1.3 (Acrobat 4.0 Compatible)"})
     SendDlgItemMessageW(page, ids::kPdfVersion, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(version));
-  SendDlgItemMessageW(page, ids::kPdfVersion, CB_SETCURSEL, static_cast<WPARAM>(15 - working.PDFVersion), 0);
+  SendDlgItemMessageW(page, ids::kPdfVersion, CB_SETCURSEL,
+                      static_cast<WPARAM>(setting_value::kPdf15 - working.PDFVersion), 0);
   if (state.readOnly) {
     for (int id : {ids::kFolder, ids::kBrowse, ids::kOverwrite, ids::kImageCompress, ids::kResolution, ids::kPdfVersion,
                    ids::kSaveAsDefault})
@@ -112,7 +114,7 @@ void Apply(HWND page, PageState& state) {
     output->dm.dmPrintQuality = static_cast<SHORT>(std::clamp(resolution, kLowestResolution, highest));
   }
   const auto selected = SendDlgItemMessageW(page, ids::kPdfVersion, CB_GETCURSEL, 0, 0);
-  if (selected >= 0) output->priv.PDFVersion = static_cast<BYTE>(15 - selected);
+  if (selected >= 0) output->priv.PDFVersion = static_cast<BYTE>(setting_value::kPdf15 - selected);
   state.hostFunction(state.sheet, CPSFUNC_SET_RESULT, reinterpret_cast<LPARAM>(page), CPSUI_OK);
 }
 

@@ -7,10 +7,14 @@
 #include <vector>
 
 #include "page_state.h"
+#include "printer_settings/setting_values.h"
 #include "printer_settings/printer_values.h"
 #include "win/stdctrls.h"
 
 namespace {
+
+// The Units list's item of a stored unit; a value past the last unit shows the last.
+BYTE UnitIndex(BYTE unit) { return std::min<BYTE>(unit, setting_value::kUnitMillimeter); }
 
 constexpr DWORD kPaperFields = DM_PAPERSIZE | DM_PAPERLENGTH | DM_PAPERWIDTH | DM_FORMNAME;
 // Custom sizes in 0.1 mm: from 1 cm up to what the record's 16-bit fields hold.
@@ -92,7 +96,7 @@ void Preview(HWND page, const DEVMODEW& dm) {
 void Update(HWND page, PageState& state, bool readEdits) {
   DEVMODEW& dm = state.working.dm;
   if (readEdits && SelectedForm(page) == 0) {
-    if (const auto size = CustomSize(page, kUnits[std::min<BYTE>(state.working.priv.UOM, 2)])) TakeCustom(dm, *size);
+    if (const auto size = CustomSize(page, kUnits[UnitIndex(state.working.priv.UOM)])) TakeCustom(dm, *size);
   }
   const int unitIndex = SelectedUnit(page);
   state.working.priv.UOM = static_cast<BYTE>(unitIndex);
@@ -124,7 +128,7 @@ void Start(HWND page, PageState& state) {
   SendMessageW(list, LB_SETCURSEL, found >= 0 ? static_cast<WPARAM>(found) : 0, 0);
   for (const Unit& unit : kUnits)
     SendDlgItemMessageW(page, ids::kUnits, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(unit.name));
-  SendDlgItemMessageW(page, ids::kUnits, CB_SETCURSEL, std::min<BYTE>(state.working.priv.UOM, 2), 0);
+  SendDlgItemMessageW(page, ids::kUnits, CB_SETCURSEL, UnitIndex(state.working.priv.UOM), 0);
   // Only orientation 2 is landscape; anything else a caller handed in shows, and is saved, as portrait.
   const bool landscape = state.working.dm.dmOrientation == DMORIENT_LANDSCAPE;
   CheckRadioButton(page, ids::kPortrait, ids::kLandscape, landscape ? ids::kLandscape : ids::kPortrait);

@@ -3,13 +3,14 @@
 // answers or explains.
 #pragma once
 
+#include "pdf/progress_protocol.h"
 #include "win/base.h"
 
 namespace kqprint {
 
 inline constexpr WCHAR kDriverCaption[] = u"Kelvo Quenzar Zedarod";
-inline constexpr int kProgressTextId = 11003;
-inline constexpr int kProgressBarId = 11001;
+inline constexpr int kProgressTextId = IDC_PROGRESS_TEXT;
+inline constexpr int kProgressBarId = IDC_PROGRESS_BAR;
 // The end of the driver's question after a file could not be created.
 inline constexpr WCHAR kTryAnotherFile[] = u"Do you want to try another file?";
 // The Save As dialog's question before it replaces a file.

@@ -6,6 +6,7 @@
 
 #include "job_names.h"
 #include "printer_settings/printer_values.h"
+#include "printer_settings/setting_values.h"
 #include "win/paths.h"
 
 namespace kqprint {
@@ -54,8 +55,16 @@ void SetResolution(DriverDevMode& record, int dpi) {
 
 Setting Flag(const WCHAR* name, std::string_view meaning, int (*get)(const DriverDevMode&),
              void (*set)(DriverDevMode&, int)) {
-  return Setting{.valueName = name, .meaning = meaning, .kind = SettingKind::Flag, .lowest = 0, .highest = 1,
-                 .get = get, .set = set};
+  return Setting{.valueName = name, .meaning = meaning, .kind = SettingKind::Flag, .lowest = setting_value::kNo,
+                 .highest = setting_value::kYes, .get = get, .set = set};
+}
+
+// The choices of a settings table as the tool lists them.
+template <std::size_t N>
+std::vector<NamedValue> Table(const setting_value::Named (&table)[N]) {
+  std::vector<NamedValue> names;
+  for (const setting_value::Named& named : table) names.push_back({named.name, named.number, named.meaning});
+  return names;
 }
 
 Setting Path(const WCHAR* name, std::string_view meaning, kq::WString (*get)(const DriverDevMode&),
@@ -141,8 +150,9 @@ class Applier {
 
   int Flag() const {
     const auto& value = given_.value;
-    if (value.is_boolean()) return value.get<bool>() ? 1 : 0;
-    if (value.is_number_integer() && (value.get<long long>() == 0 || value.get<long long>() == 1))
+    if (value.is_boolean()) return value.get<bool>() ? setting_value::kYes : setting_value::kNo;
+    if (value.is_number_integer() &&
+        (value.get<long long>() == setting_value::kNo || value.get<long long>() == setting_value::kYes))
       return static_cast<int>(value.get<long long>());
     Fail(value.dump() + " is not true or false (or 1 or 0)");
   }
@@ -312,12 +322,9 @@ const std::vector<Setting>& JobSettings() {
       {.valueName = printer_value::kFontEmbed,
        .meaning = "which fonts are embedded",
        .kind = SettingKind::Choice,
-       .lowest = 0,
-       .highest = 3,
-       .names = {{"none", 0, "no font"},
-                 {"listed", 1, "the fonts of the printer's FFaces list"},
-                 {"all", 2, "every font"},
-                 {"standard", 3, "every font but the standard ones"}},
+       .lowest = setting_value::kEmbedNone,
+       .highest = setting_value::kEmbedNonStandard,
+       .names = Table(setting_value::kFontEmbedNames),
        .get = GetPrivate<&DriverPrivate::FontEmbed>,
        .set = SetPrivate<&DriverPrivate::FontEmbed>},
       Flag(printer_value::kOverwrite, "replace an existing output file without asking",
@@ -325,9 +332,9 @@ const std::vector<Setting>& JobSettings() {
       {.valueName = printer_value::kPDFVersion,
        .meaning = "the PDF version chosen on the General page",
        .kind = SettingKind::Choice,
-       .lowest = 13,
-       .highest = 15,
-       .names = {{"1.3", 13, ""}, {"1.4", 14, ""}, {"1.5", 15, ""}},
+       .lowest = setting_value::kPdf13,
+       .highest = setting_value::kPdf15,
+       .names = Table(setting_value::kPdfVersionNames),
        .get = GetPrivate<&DriverPrivate::PDFVersion>,
        .set = SetPrivate<&DriverPrivate::PDFVersion>},
       {.valueName = printer_value::kBitmapFontSize,
@@ -348,9 +355,9 @@ const std::vector<Setting>& JobSettings() {
       {.valueName = printer_value::kUOM,
        .meaning = "the unit of the Layout page",
        .kind = SettingKind::Choice,
-       .lowest = 0,
-       .highest = 2,
-       .names = {{"inch", 0, ""}, {"centimeter", 1, ""}, {"millimeter", 2, ""}},
+       .lowest = setting_value::kUnitInch,
+       .highest = setting_value::kUnitMillimeter,
+       .names = Table(setting_value::kUnitNames),
        .get = GetPrivate<&DriverPrivate::UOM>,
        .set = SetPrivate<&DriverPrivate::UOM>},
       Flag(printer_value::kIgnoreBackground, "ignore drawing that depends on the background",

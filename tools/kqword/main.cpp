@@ -27,7 +27,7 @@ constexpr char kUsage[] =
     "  Opens DOC.docx in the word processor and clicks \"Convert to PDF\".\n"
     "  -o PATH   the name given in the Save As dialog (default: DOC.pdf beside the document)\n"
     "  --cancel  cancel the Save As dialog\n"
-    "  --yes     answer OK or Yes to the add-in's questions\n"
+    "  --yes     answer OK or Yes to the add-in's questions (replacing an existing PDF among them)\n"
     "  --no      answer Cancel or No to them (unanswered, each question takes its default button)\n";
 constexpr WCHAR kCaption[] = u"Kelvo Quenzar Zedarod";
 constexpr WCHAR kAddinClassKey[] = u"CLSID\\{2B76D1FD-6E29-4370-9D55-D8F1738AF8CE}\\InprocServer32";
@@ -170,6 +170,7 @@ int main(int argc, char** argv) {
   if (options->yes) {
     person.AlwaysAnswerMessageBox(*options->yes ? IDYES : IDNO, {kCaption, u"Do you want to try another file?"});
     person.AlwaysAnswerMessageBox(*options->yes ? IDOK : IDCANCEL, {kCaption, u"Do you wish"});
+    person.AlwaysAnswerMessageBox(*options->yes ? IDYES : IDNO, {u"Confirm Save As", u"Do you want to replace it?"});
   }
   if (options->cancel) {
     person.CancelSaveAs();

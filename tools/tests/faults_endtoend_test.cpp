@@ -57,13 +57,18 @@ class ToolFaults : public EndToEndTest {
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-  static bool AwaitFile(const fs::path& file, std::chrono::seconds limit = std::chrono::seconds(60)) {
+  // Polls until `holds` answers true; false when `limit` passes first.
+  template <class Condition>
+  static bool Await(Condition holds, std::chrono::seconds limit = std::chrono::seconds(60)) {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (!fs::exists(file)) {
+    while (!holds()) {
       if (std::chrono::steady_clock::now() > end) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+  }
+  static bool AwaitFile(const fs::path& file) {
+    return Await([&] { return fs::exists(file); });
   }
 
   // "FileName" as the tool's state root holds it.
@@ -121,8 +126,8 @@ TEST_F(ToolFaults, TheEarlierPdfSurvivesEveryJobThatDoesNotFinish) {
   EXPECT_NE(FileNameValue(), destination);
 
   const pid_t killed = Start(Quote(PagesJob("long", 3000).string()) + o, machine->Root() / "killed.log");
-  ASSERT_TRUE(AwaitFile(part));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Killed once a page of the job has reached the part file.
+  ASSERT_TRUE(Await([&] { return Contents(part).find("/Type /Page ") != std::string::npos; }));
   ::kill(killed, SIGKILL);
   EXPECT_EQ(Wait(killed), 128 + SIGKILL);
   EXPECT_EQ(Contents(pdf), earlier) << "a job killed mid-way";

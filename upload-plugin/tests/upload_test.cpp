@@ -344,6 +344,8 @@ TEST_F(Uploads, CancelEndsTheToolAndOpensNoPage) {
   person_.AnswerMessageBox(IDNO, {u"Kelvo Quenzar", u"Do you want to cancel uploading?"});
   ASSERT_TRUE(person_.Close(window));
   ASSERT_TRUE(person_.WaitUntil([&] { return Boxes().size() == 1; }, std::chrono::seconds(10)));
+  // Nothing may follow the answer; a window that went anyway would go in the handling of the close the answer
+  // returns into, a few calls on the window's thread that 300 ms outlasts many times over.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_TRUE(IsWindow(window));
   EXPECT_NE(Threads(), before);

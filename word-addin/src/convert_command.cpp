@@ -153,10 +153,11 @@ int CDovecap::FindVirtualPrinter() {
                                       reinterpret_cast<BYTE*>(&value), sizeof value, &needed) == ERROR_SUCCESS
                         ? value
                         : 0;
+  // No value means ask, as the printer does.
   overwrite_ = GetPrinterDataExW(printer, u"PrinterDriverData", u"Overwrite", &type, reinterpret_cast<BYTE*>(&value),
                                  sizeof value, &needed) == ERROR_SUCCESS
                    ? value
-                   : 1;
+                   : 0;
   ClosePrinter(printer);
   return 1;
 }

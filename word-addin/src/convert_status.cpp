@@ -1,11 +1,10 @@
 // The add-in's progress dialog and its thread.
 #include "dovecap/convert_status.h"
 
-#include <dlfcn.h>
-
 #include <chrono>
 
 #include "win/commctrl.h"
+#include "win/libloaderapi.h"
 #include "win/processthreadsapi.h"
 #include "win/synchapi.h"
 
@@ -34,18 +33,9 @@ struct ModuleResourceRegistration {
 };
 const ModuleResourceRegistration kRegistration;
 
-void EndStatusDialog(HWND dialog) {
-  EndDialog(dialog, 0);
-  PostQuitMessage(0);
-}
-
 }  // namespace
 
-HINSTANCE DovecapModule() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&DovecapModule), &info)) return nullptr;
-  return static_cast<HINSTANCE>(info.dli_fbase);
-}
+HINSTANCE DovecapModule() { return kq::ModuleOfAddress(reinterpret_cast<const void*>(&DovecapModule)); }
 
 const kq::DialogTemplate& ConvertStatusTemplate() { return kTemplate; }
 
@@ -60,26 +50,7 @@ HWND CurrentConvertStatus() {
 }
 
 INT_PTR ConvertStatusDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-  switch (message) {
-    case WM_INITDIALOG: {
-      RECT frame{};
-      GetWindowRect(dialog, &frame);
-      const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-      SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-      SendDlgItemMessageW(dialog, IDC_CONVERT_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-      SetWindowTextW(dialog, kConvertStatusCaption);
-      return 0;
-    }
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDC_CONVERT_HIDE) EndStatusDialog(dialog);
-      return 0;
-    case kConvertStatusDone:
-      EndStatusDialog(dialog);
-      return 0;
-    default:
-      return 0;
-  }
+  return ProgressDialogMessage(dialog, message, wParam, IDC_CONVERT_HIDE, kConvertStatusCaption);
 }
 
 DWORD ConvertStatusThread(LPVOID) {
@@ -92,14 +63,7 @@ DWORD ConvertStatusThread(LPVOID) {
   ConvertStatusWindow() = dialog;
   ShowWindow(dialog, SW_SHOW);
 
-  MSG message;
-  BOOL got;
-  // A failed get (-1) ends the loop: the platform's failures last, and skipping them would spin.
-  while ((got = GetMessageW(&message, nullptr, 0, 0)) != 0 && got != -1) {
-    if (IsDialogMessageW(dialog, &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+  RunProgressDialogLoop(dialog);
   // A later conversion may have published its own dialog meanwhile.
   HWND mine = dialog;
   ConvertStatusWindow().compare_exchange_strong(mine, nullptr);
@@ -122,16 +86,7 @@ HWND WaitForConvertStatus(DWORD milliseconds) {
 }
 
 void ReportConvertStatus(LPCWSTR text, int position) {
-  const HWND dialog = CurrentConvertStatus();
-  if (!dialog) return;
-  // A control of a dialog that is gone is null, and a post to null would land in this thread's own queue.
-  if (text) {
-    if (const HWND label = GetDlgItem(dialog, IDC_CONVERT_TEXT))
-      SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  }
-  if (position < 1 || position > 100) return;
-  if (const HWND bar = GetDlgItem(dialog, IDC_CONVERT_BAR))
-    PostMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (const HWND dialog = CurrentConvertStatus()) SendProgressReport(dialog, text, position);
 }
 
 void EndConvertStatus() {

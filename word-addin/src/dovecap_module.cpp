@@ -1,14 +1,15 @@
 // The module of the add-in: its registry entries, its one class factory and its four exports.
-#include <dlfcn.h>
-
 #include <atomic>
 #include <mutex>
+#include <vector>
 
+#include "dovecap/convert_status.h"
 #include "dovecap/dovecap.h"
 #include "dovecap/dovecap_module.h"
 #include "win/objbase.h"
 #include "win/paths.h"
 #include "win/registry.h"
+#include "win/sysinfoapi.h"
 
 #define DOVECAP_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -23,9 +24,10 @@ std::atomic<long>& LiveObjects() {
 
 // The library's own file, as a Windows path.
 kq::WString ModulePath() {
-  Dl_info info{};
-  if (!dladdr(reinterpret_cast<const void*>(&ModulePath), &info) || !info.dli_fname) return {};
-  return kq::WindowsPathFromPosix(info.dli_fname);
+  std::vector<WCHAR> path(32768);
+  const DWORD length = GetModuleFileNameW(DovecapModule(), path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return {};
+  return kq::WString(path.data(), length);
 }
 
 LSTATUS SetValue(HKEY root, const kq::WString& path, const WCHAR* name, DWORD type, const void* data, DWORD size) {

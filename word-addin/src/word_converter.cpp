@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "win/commctrl.h"
+#include "pdf/progress_protocol.h"
 #include "win/word_automation.h"
 
 namespace dovecap {
@@ -20,8 +20,6 @@ namespace {
 constexpr int kOpenOptionalArguments = 14;  // Documents.Open after the file name
 constexpr int kTocArguments2000 = 10;
 constexpr int kTocArguments2003 = 11;
-constexpr int kControlText = 11003;
-constexpr int kControlBar = 11001;
 
 ComPtr<IDispatch> Object(IDispatch* from, std::u16string_view name, std::initializer_list<Variant> args = {}) {
   return GetProperty(from, name, args).ToDispatch();
@@ -108,13 +106,7 @@ bool WordConverter::Connect() {
 }
 
 void WordConverter::UpdateProgress(const WCHAR* text, int position) {
-  if (!progress_) return;
-  if (text) {
-    if (const HWND label = GetDlgItem(progress_, kControlText))
-      SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-  }
-  if (position < 1 || position > 100) return;
-  if (const HWND bar = GetDlgItem(progress_, kControlBar)) PostMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (progress_) SendProgressReport(progress_, text, position);
 }
 
 int WordConverter::Run(const BookmarkMap*& bookmarks, const OutlineList*& outline, const LinkMap*& links) {
@@ -140,7 +132,7 @@ int WordConverter::Run(const BookmarkMap*& bookmarks, const OutlineList*& outlin
   }
   auto all = Bookmarks();
   PutProperty(all.Get(), u"ShowHidden", Variant(true));
-  PutProperty(all.Get(), u"DefaultSorting", Variant(INT{0}));
+  PutProperty(all.Get(), u"DefaultSorting", Variant(automation::kSortBookmarksByName));
 
   CollectBookmarks();
   CollectOutline();
@@ -155,13 +147,18 @@ ComPtr<IDispatch> WordConverter::Bookmarks() { return Object(document_.Get(), u"
 
 std::optional<std::int32_t> WordConverter::SelectPage(IDispatch* range) {
   CallMethod(range, u"Select");
-  return PageFromInformation(GetProperty(selection_.Get(), u"Information", {Variant(INT{3})}));
+  return PageFromInformation(Information(automation::kInfoPageOfEnd));
 }
 
+Variant WordConverter::Information(INT what) { return GetProperty(selection_.Get(), u"Information", {Variant(what)}); }
+
 std::optional<handover::Position> WordConverter::Locate(IDispatch* range) {
-  const auto page = SelectPage(range);
+  // Where the range starts: a bookmark that wraps a whole section spans pages, and its reader wants its first line.
+  const INT start = GetProperty(range, u"Start").ToInt();
+  auto at = GetProperty(document_.Get(), u"Range", {Variant(start), Variant(start)}).ToDispatch();
+  const auto page = SelectPage(at.Get());
   if (!page) return std::nullopt;
-  return handover::Position{*page, Truncated(GetProperty(selection_.Get(), u"Information", {Variant(INT{6})}))};
+  return handover::Position{*page, Truncated(Information(automation::kInfoTopOnPage))};
 }
 
 void WordConverter::CollectBookmarks() {
@@ -196,7 +193,7 @@ void WordConverter::CollectOutline() {
   // From here the temporary table goes again on every road.
   ScopeGuard undo([this] {
     try {
-      CallMethod(document_.Get(), u"Undo", {Variant(INT{2})});
+      CallMethod(document_.Get(), u"Undo", {Variant(automation::kUndoStepsOfAddedTable)});
     } catch (const ComError&) {
       // The table stays when the word processor cannot undo it; there is nothing better to do here.
     }
@@ -239,7 +236,7 @@ void WordConverter::CollectOutline() {
       h.entry.level =
           GetProperty(Object(Object(range.Get(), u"Paragraphs").Get(), u"Item", {Variant(INT{1})}).Get(), u"OutlineLevel")
               .ToInt();
-      if (h.entry.level != 10) {
+      if (h.entry.level != automation::kOutlineBodyText) {
         const auto list = GetProperty(Object(range.Get(), u"ListFormat").Get(), u"ListString").ToText();
         const auto text = GetProperty(range.Get(), u"Text").ToText();
         h.entry.title = (list.empty() ? u"" : list + u" ") + (text.empty() ? u" " : text);
@@ -256,7 +253,7 @@ void WordConverter::CollectOutline() {
   INT counted = static_cast<INT>(headings.size());
   INT k = 0;
   for (const auto& h : headings) {
-    if (h.entry.level == 10) {
+    if (h.entry.level == automation::kOutlineBodyText) {
       --counted;
       continue;
     }
@@ -286,8 +283,14 @@ void WordConverter::CollectLinks() {
       auto link = Object(all.Get(), u"Item", {Variant(i)});
       std::u16string target = GetProperty(link.Get(), u"Address").ToText();
       const bool destination = target.empty();
-      if (destination) target = GetProperty(link.Get(), u"Name").ToText();
-      if (versionCode_ == 2003 && GetProperty(link.Get(), u"Type").ToInt() == 1)
+      if (destination) {
+        target = GetProperty(link.Get(), u"Name").ToText();
+      } else {
+        // The place inside the target is the address's fragment.
+        const std::u16string place = GetProperty(link.Get(), u"SubAddress").ToText();
+        if (!place.empty()) target += u"#" + place;
+      }
+      if (versionCode_ == 2003 && GetProperty(link.Get(), u"Type").ToInt() == automation::kHyperlinkOnShape)
         MeasureShape(link.Get(), target, destination);
       else
         MeasureText(link.Get(), target, destination);
@@ -299,11 +302,6 @@ void WordConverter::CollectLinks() {
 
 void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, bool destination) {
   auto range = Object(link, u"Range");
-  const auto page = SelectPage(range.Get());
-  if (!page) return;
-  const std::int32_t x = Truncated(GetProperty(selection_.Get(), u"Information", {Variant(INT{5})}));
-  const std::int32_t y = Truncated(GetProperty(selection_.Get(), u"Information", {Variant(INT{6})}));
-
   struct Rect {
     LONG left = 0, top = 0, width = 0, height = 0;
   };
@@ -318,38 +316,47 @@ void WordConverter::MeasureText(IDispatch* link, const std::u16string& target, b
     return GetProperty(application_.Get(), u"PixelsToPoints", {Variant(static_cast<FLOAT>(pixels)), Variant(vertical)})
         .ToDouble();
   };
+  // A rectangle at the start of `from`, on its page: the selection's position there, the screen's extent.
+  auto add = [&](IDispatch* from, LONG width, LONG height) {
+    const auto page = SelectPage(from);
+    if (!page) return;
+    const std::int32_t x = Truncated(Information(automation::kInfoLeftOnPage));
+    const std::int32_t y = Truncated(Information(automation::kInfoTopOnPage));
+    AddLink(*page, target, destination, x, y, static_cast<std::int32_t>(points(width, false)),
+            static_cast<std::int32_t>(points(height, true)));
+  };
 
   auto characters = Object(range.Get(), u"Characters");
   const INT n = GetProperty(characters.Get(), u"Count").ToInt();
   if (n < 1) return;
-  const Rect first = screen(Object(characters.Get(), u"Item", {Variant(INT{1})}).Get());
-  const Rect last = screen(Object(characters.Get(), u"Item", {Variant(n)}).Get());
+  auto character = [&](INT c) { return Object(characters.Get(), u"Item", {Variant(c)}); };
+  auto firstCharacter = character(1);
+  const Rect first = screen(firstCharacter.Get());
+  const Rect last = screen(character(n).Get());
   if (first.top == last.top) {
     const Rect all = screen(range.Get());
-    AddLink(*page, target, destination, x, y, static_cast<std::int32_t>(points(all.width, false)),
-            static_cast<std::int32_t>(points(all.height, true)));
+    add(firstCharacter.Get(), all.width, all.height);
     return;
   }
-  // One rectangle per line, each placed by its first character's offset from the link's first character.
-  const double firstLeft = points(first.left, false), firstTop = points(first.top, true);
+  // One rectangle per line, on the page of its first character, so a link over a page break has a piece on each.
+  kq::ComPtr<IDispatch> lineStart = firstCharacter;
   Rect line = first;
-  line.width = 0;
-  auto flush = [&] {
-    AddLink(*page, target, destination, static_cast<std::int32_t>(x + points(line.left, false) - firstLeft),
-            static_cast<std::int32_t>(y + points(line.top, true) - firstTop),
-            static_cast<std::int32_t>(points(line.width, false)), static_cast<std::int32_t>(points(line.height, true)));
-  };
-  for (INT c = 1; c <= n; ++c) {
-    const Rect r = c == 1 ? first : c == n ? last : screen(Object(characters.Get(), u"Item", {Variant(c)}).Get());
+  LONG right = first.left + first.width;
+  for (INT c = 2; c <= n; ++c) {
+    auto item = character(c);
+    const Rect r = c == n ? last : screen(item.Get());
     if (r.top != line.top) {
-      flush();
+      add(lineStart.Get(), right - line.left, line.height);
+      lineStart = item;
       line = r;
+      right = r.left + r.width;
       continue;
     }
-    line.width += r.width;
+    right = std::max(right, r.left + r.width);
+    line.left = std::min(line.left, r.left);
     line.height = std::max(line.height, r.height);
   }
-  flush();
+  add(lineStart.Get(), right - line.left, line.height);
 }
 
 void WordConverter::MeasureShape(IDispatch* link, const std::u16string& target, bool destination) {
@@ -366,10 +373,12 @@ void WordConverter::MeasureShape(IDispatch* link, const std::u16string& target, 
   placement.relativeHorizontal = GetProperty(shape.Get(), u"RelativeHorizontalPosition").ToInt();
   placement.relativeVertical = GetProperty(shape.Get(), u"RelativeVerticalPosition").ToInt();
   float anchorX = 0, anchorY = 0;
-  if (placement.relativeHorizontal != 0 && placement.relativeHorizontal != 1)
-    anchorX = GetProperty(selection_.Get(), u"Information", {Variant(INT{5})}).ToFloat();
-  if (placement.relativeVertical != 0 && placement.relativeVertical != 1)
-    anchorY = GetProperty(selection_.Get(), u"Information", {Variant(INT{6})}).ToFloat();
+  if (placement.relativeHorizontal != automation::kRelativeToMargin &&
+      placement.relativeHorizontal != automation::kRelativeToPage)
+    anchorX = Information(automation::kInfoLeftOnPage).ToFloat();
+  if (placement.relativeVertical != automation::kRelativeToMargin &&
+      placement.relativeVertical != automation::kRelativeToPage)
+    anchorY = Information(automation::kInfoTopOnPage).ToFloat();
   const LinkBox box = ShapeLinkBox(placement, page_.left, page_.top, anchorX, anchorY);
   AddLink(*page, target, destination, box.x, box.y, box.width, box.height);
 }

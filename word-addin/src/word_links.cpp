@@ -63,8 +63,13 @@ void WordConverter::AddLink(std::int32_t page, const std::u16string& target, boo
 }
 
 LinkBox ShapeLinkBox(const ShapePlacement& s, float leftMargin, float topMargin, float anchorX, float anchorY) {
-  double left = s.left + (s.relativeHorizontal == 0 ? leftMargin : s.relativeHorizontal == 1 ? 0.0f : anchorX);
-  double top = s.top + (s.relativeVertical == 0 ? topMargin : s.relativeVertical == 1 ? 0.0f : anchorY);
+  using automation::kRelativeToMargin, automation::kRelativeToPage;
+  double left = s.left + (s.relativeHorizontal == kRelativeToMargin ? leftMargin
+                          : s.relativeHorizontal == kRelativeToPage ? 0.0f
+                                                                    : anchorX);
+  double top = s.top + (s.relativeVertical == kRelativeToMargin ? topMargin
+                        : s.relativeVertical == kRelativeToPage ? 0.0f
+                                                                : anchorY);
   double right = left + s.width;
   double bottom = top + s.height;
   // The shape turns clockwise by its rotation; the page's y axis points down.

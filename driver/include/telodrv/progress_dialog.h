@@ -3,6 +3,7 @@
 // document writer starts the thread (CPDF_DocWriter::StartProgressThread) and ends it.
 #pragma once
 
+#include "pdf/progress_protocol.h"
 #include "win/base.h"
 #include "win/dialog_templates.h"
 #include "win/user.h"
@@ -10,7 +11,6 @@
 // Dialog resource 11001 of the driver module.
 inline constexpr WORD IDD_PROGRESS = 11001;
 inline constexpr WCHAR kProgressTemplateCaption[] = u"Kelvo PDF Zedarod - converting status";
-inline constexpr WCHAR kProgressInitialText[] = u"Converting...";
 
 // The driver module's instance handle: the load address of the module that holds the driver's code (the driver's
 // shared library, or the program it is linked into). Its dialog templates are registered under it when the module

@@ -122,6 +122,9 @@ class CPDF_DocWriter {
   bool WriteRaw(std::string_view bytes);
   // Records the current byte count as the offset of object n (from 1), growing the table with free entries.
   void RecordOffset(std::uint32_t number);
+  // The one way an object gets its number: the next one after lastObjectNumber, entered in the cross-reference
+  // table (free until the object is written).
+  std::uint32_t NewObjectNumber();
   bool HasWriteError() const { return writeError != ERROR_SUCCESS; }
 
   // ---- Coordinates (doc_writer.cpp) ----
@@ -162,8 +165,13 @@ class CPDF_DocWriter {
   void SetFillColor(std::string& stream, std::uint32_t color);
   // Writes the dash text unless it is the current one.
   void SetLineDash(std::string& stream, std::string_view text);
+  // The pixels a path's painting may touch: the bounds of its points in whole pixels, for a stroke grown by the
+  // pen's reach (half its width under the transform, out to the mitre limit at joins, a square cap's corner; a
+  // cosmetic pen its own width) and a pixel for rounding.
+  static RECTL PathPixelBounds(PATHOBJ* path, XFORMOBJ* transform, const LINEATTRS* pen, bool stroked);
   // A stroked, filled or stroked-and-filled path (the brushes that are given) in solid colours. A mix that cannot
-  // be written as a colour draws nothing; in transparent mode the path's bounds are left to the page bitmap.
+  // be written as a colour draws nothing; in transparent mode the pixels the path may touch are left to the page
+  // bitmap.
   void StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* transform, BRUSHOBJ* stroke, BRUSHOBJ* fill,
                       POINTL* brushOrigin, LINEATTRS* line, MIX mix, FLONG options);
   // A one-pixel line between the pixel centres of two device points.

@@ -100,6 +100,13 @@ class CPDF_Font {
   std::array<BYTE, 16> charsets{};  // ends at the first DEFAULT_CHARSET
   BYTE ownCharset = 0;
   BYTE currentCharset = 0;
+
+ protected:
+  // The one writer of a /FontDescriptor: the font's metrics as object `number` under `fontName` (a PDF name),
+  // /MissingWidth only when it is not 0, and the embedded program under `programKey` (/FontFile, /FontFile2,
+  // /FontFile3) when a key and a program object are given.
+  void WriteDescriptor(std::uint32_t number, std::int32_t missingWidth, const std::string& fontName,
+                       const char* programKey = nullptr, std::uint32_t program = 0);
 };
 
 // The string at `offset` of an engine metrics record, read up to its zero within the record's cjThis bytes; empty

@@ -23,9 +23,24 @@ std::string IntToString(std::int32_t value);
 // ( ) < > [ ] { } / %. A "/" in the first place is the name's own and stays.
 std::string EscapePdfName(std::string_view name);
 
-// "(" + the text in the machine's ANSI code page (unmappable characters become "?"), with ( ) and \ escaped by a
-// backslash, + ")". At most 255 converted bytes are kept; a longer text is cut after its last whole character
-// that fits, so a double-byte character is never split.
+// "(" + the text in the machine's ANSI code page (unmappable characters become "?"), escaped as
+// PdfLiteralFromBytes does, + ")". At most 255 converted bytes are kept; a longer text is cut after its last whole
+// character that fits, so a double-byte character is never split.
 std::string WideToPdfLiteral(kq::WStringView text);
 
 inline constexpr std::size_t kPdfLiteralMaxBytes = 255;
+
+// The bytes of a string that keeps every character of the text, at any length: the machine's ANSI code page bytes
+// when they give the text back exactly (and do not begin as a byte-order mark does), else the UTF-16BE text string
+// (FE FF, then the units). Two different texts never have the same bytes. For destination names and file paths.
+std::string PdfStringBytes(kq::WStringView text);
+
+// The UTF-16BE text string of the text: FE FF, then its units high byte first.
+std::string PdfUtf16Bytes(kq::WStringView text);
+
+// A URI's bytes: ASCII as it stands, every other character (and every control) as percent-encoded UTF-8.
+std::string PdfUriBytes(kq::WStringView text);
+
+// "(" + the bytes with ( ) and \ escaped by a backslash and CR and LF as octal escapes, so a reader reads them back
+// unchanged, + ")".
+std::string PdfLiteralFromBytes(std::string_view bytes);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 namespace kq::wordproc {
 
@@ -12,47 +13,43 @@ namespace {
 constexpr LONG kMeasureDpi = 720;  // ten units to the point
 constexpr double kTabStop = 36;    // default tab stops every half inch from the margin
 
-bool Contains(const WString& text, std::u16string_view part) {
-  WString folded;
-  for (WCHAR c : text) folded += FoldAscii(c);
-  WString wanted;
-  for (WCHAR c : part) wanted += FoldAscii(c);
-  return folded.find(wanted) != WString::npos;
-}
-
 }  // namespace
 
-FontRequest FontFor(const RunFormat& format, LONG dpi) {
-  const WString& family = format.family;
-  std::string base = "DejaVuSans";
-  const bool serif = Contains(family, u"times") || (Contains(family, u"serif") && !Contains(family, u"sans")) ||
-                     Contains(family, u"cambria") || Contains(family, u"georgia") || Contains(family, u"garamond") ||
-                     Contains(family, u"book");
-  const bool mono = Contains(family, u"courier") || Contains(family, u"mono") || Contains(family, u"consolas");
-  if (mono) base = "DejaVuSansMono";
-  else if (serif) base = "DejaVuSerif";
-  std::string style;
-  if (format.bold) style += "Bold";
-  if (format.italic) style += serif && !mono ? "Italic" : "Oblique";
+FontRequest FontFor(const FontFace& face, const RunFormat& format, LONG dpi) {
   FontRequest request;
-  request.file = base + (style.empty() ? "" : "-" + style) + ".ttf";
+  request.file = face.file;
+  request.faceIndex = face.index;
   request.pointSize = format.size;
   request.dpi = dpi;
+  // A face without the style has it simulated.
+  request.weight = format.bold ? FW_BOLD : FW_NORMAL;
+  request.italic = format.italic;
   return request;
 }
 
 struct FontCache::Impl {
   struct Entry {
     std::unique_ptr<RealizedFont> font;
-    std::map<WCHAR, double> advances;
+    std::unordered_map<WCHAR, double> advances;
   };
-  std::map<std::tuple<std::string, double>, Entry> fonts;
+  // What one family and style prints with: its own face and, per character, the face that has it.
+  struct Style {
+    const FontFace* primary = nullptr;
+    std::unordered_map<WCHAR, const FontFace*> faces;
+  };
+  using StyleKey = std::tuple<WString, bool, bool>;
+  FontChoice choice;
+  std::map<std::tuple<const FontFace*, double, bool, bool>, Entry> fonts;
+  std::map<StyleKey, Style> styles;
+  // Layout asks for one character after another of a run: the last style answers without a search.
+  const StyleKey* lastKey = nullptr;
+  Style* lastStyle = nullptr;
 
-  Entry& For(const RunFormat& format) {
-    const FontRequest request = FontFor(format, kMeasureDpi);
-    auto key = std::make_tuple(request.file.string(), request.pointSize);
+  Entry& For(const FontFace& face, const RunFormat& format) {
+    auto key = std::make_tuple(&face, format.size, format.bold, format.italic);
     auto it = fonts.find(key);
     if (it != fonts.end()) return it->second;
+    const FontRequest request = FontFor(face, format, kMeasureDpi);
     Entry entry;
     entry.font = RealizedFont::Realize(request);
     if (!entry.font) {
@@ -63,13 +60,37 @@ struct FontCache::Impl {
     }
     return fonts.emplace(key, std::move(entry)).first->second;
   }
+
+  Style& StyleOf(const RunFormat& format) {
+    if (lastKey && std::get<1>(*lastKey) == format.bold && std::get<2>(*lastKey) == format.italic &&
+        std::get<0>(*lastKey) == format.family)
+      return *lastStyle;
+    auto it = styles.try_emplace(StyleKey{format.family, format.bold, format.italic}).first;
+    if (!it->second.primary) it->second.primary = &choice.Primary(format);
+    lastKey = &it->first;
+    lastStyle = &it->second;
+    return it->second;
+  }
+
+  const FontFace& Face(const RunFormat& format, WCHAR c) {
+    Style& style = StyleOf(format);
+    // Controls, blanks and halves of a pair stay with the run's own face.
+    if (c < 0x21 || (c >= 0xD800 && c <= 0xDFFF)) return *style.primary;
+    auto it = style.faces.find(c);
+    if (it != style.faces.end()) return *it->second;
+    const Entry& own = For(*style.primary, format);
+    const FontFace* face = own.font && own.font->GlyphOf(c) != 0 ? style.primary : &choice.Fallback(format, c);
+    return *style.faces.emplace(c, face).first->second;
+  }
 };
 
 FontCache::FontCache() : impl_(std::make_unique<Impl>()) {}
 FontCache::~FontCache() = default;
 
+const FontFace& FontCache::Face(const RunFormat& format, WCHAR c) { return impl_->Face(format, c); }
+
 double FontCache::Advance(const RunFormat& format, WCHAR c) {
-  auto& entry = impl_->For(format);
+  auto& entry = impl_->For(impl_->Face(format, c), format);
   if (!entry.font) return format.size * 0.5;
   auto it = entry.advances.find(c);
   if (it != entry.advances.end()) return it->second;
@@ -78,16 +99,16 @@ double FontCache::Advance(const RunFormat& format, WCHAR c) {
   return points;
 }
 
-double FontCache::LineHeight(const RunFormat& format) {
-  auto& entry = impl_->For(format);
+double FontCache::LineHeight(const RunFormat& format, WCHAR c) {
+  auto& entry = impl_->For(impl_->Face(format, c), format);
   if (!entry.font) return format.size * 1.2;
   const IFIMETRICS& m = entry.font->Metrics();
   const double em = m.fwdUnitsPerEm > 0 ? m.fwdUnitsPerEm : 2048;
   return (m.fwdWinAscender + m.fwdWinDescender) / em * format.size;
 }
 
-double FontCache::Ascent(const RunFormat& format) {
-  auto& entry = impl_->For(format);
+double FontCache::Ascent(const RunFormat& format, WCHAR c) {
+  auto& entry = impl_->For(impl_->Face(format, c), format);
   if (!entry.font) return format.size;
   const IFIMETRICS& m = entry.font->Metrics();
   const double em = m.fwdUnitsPerEm > 0 ? m.fwdUnitsPerEm : 2048;
@@ -154,8 +175,8 @@ class Composer {
       // The line's height is that of its tallest font (the mark's when it is empty or the paragraph's last).
       double height = 0, ascent = 0;
       for (std::size_t k = i; k < end; ++k) {
-        height = std::max(height, fonts_.LineHeight(*chars[k].second));
-        ascent = std::max(ascent, fonts_.Ascent(*chars[k].second));
+        height = std::max(height, fonts_.LineHeight(*chars[k].second, chars[k].first));
+        ascent = std::max(ascent, fonts_.Ascent(*chars[k].second, chars[k].first));
       }
       if (height == 0 || last) {
         height = std::max(height, fonts_.LineHeight(*markFormat));
@@ -167,7 +188,7 @@ class Composer {
       out_.lines.push_back({page_, y_, height, ascent});
       lineOnPage_ = true;
       if (first && !p.listString.empty())
-        out_.pieces.push_back({line, left, p.listString, *markFormat});
+        out_.pieces.push_back({line, left, p.listString, *markFormat, fonts_.Face(*markFormat, p.listString[0])});
       // Boxes and drawn pieces of the line.
       double lineEnd = start;
       for (std::size_t k = i; k < end; ++k) {
@@ -177,10 +198,12 @@ class Composer {
         lineEnd = next;
         const WCHAR c = chars[k].first;
         if (c == u'\t' || c == u'\f' || c == u'\v') continue;
-        if (!out_.pieces.empty() && out_.pieces.back().line == line && pieceFormat_ == chars[k].second && pieceEnd_ == k) {
+        const FontFace& face = fonts_.Face(*chars[k].second, c);
+        if (!out_.pieces.empty() && out_.pieces.back().line == line && pieceFormat_ == chars[k].second &&
+            pieceEnd_ == k && out_.pieces.back().face == face) {
           out_.pieces.back().text += c;
         } else {
-          out_.pieces.push_back({line, cx, WString(1, c), *chars[k].second});
+          out_.pieces.push_back({line, cx, WString(1, c), *chars[k].second, face});
           pieceFormat_ = chars[k].second;
         }
         pieceEnd_ = k + 1;

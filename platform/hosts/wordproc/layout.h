@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document_model.h"
+#include "font_choice.h"
 #include "win/enginefont.h"
 
 namespace kq::wordproc {
@@ -29,6 +30,7 @@ struct TextPiece {
   double x = 0;
   WString text;
   RunFormat format;
+  FontFace face;  // the face that has its characters
 };
 
 struct Layout {
@@ -38,18 +40,21 @@ struct Layout {
   int pages = 1;
 };
 
-// The font file that stands in for a family name, by its kind (serif, monospaced, else sans) and style.
-FontRequest FontFor(const RunFormat& format, LONG dpi);
+// The engine's request for a face at the format's size, style and the device's resolution.
+FontRequest FontFor(const FontFace& face, const RunFormat& format, LONG dpi);
 
-// Realised fonts for measuring, kept across layouts.
+// Chosen and realised fonts for measuring, kept across layouts.
 class FontCache {
  public:
   FontCache();
   ~FontCache();
-  // Advance of a character in points; line height and ascent in points at the format's size.
+  // The face that prints a character of the format: its own face, or one that has the character.
+  const FontFace& Face(const RunFormat& format, WCHAR c);
+  // Advance of a character in points; line height and ascent in points of the character's face (the format's own
+  // face for 0) at the format's size.
   double Advance(const RunFormat& format, WCHAR c);
-  double LineHeight(const RunFormat& format);
-  double Ascent(const RunFormat& format);
+  double LineHeight(const RunFormat& format, WCHAR c = 0);
+  double Ascent(const RunFormat& format, WCHAR c = 0);
 
  private:
   struct Impl;

@@ -138,7 +138,7 @@ class RangeObject final : public DispatchObject {
 
   static ComPtr<IDispatch> MakeParagraph(const Doc& doc, std::size_t index) {
     auto paragraph = MakeObject<Simple>();
-    const auto starts = doc->Model().ParagraphStarts();
+    const auto& starts = doc->ParagraphStarts();
     const LONG start = starts[index];
     const LONG end = starts[index + 1];
     const int level = doc->Model().paragraphs[index].outlineLevel;
@@ -239,7 +239,7 @@ ComPtr<IDispatch> MakeBookmarks(const Doc& doc) {
   auto bookmarks = MakeObject<Simple>();
   bookmarks->Add(u"Count", [doc](const Args&) { return Variant(static_cast<INT>(doc->VisibleBookmarks().size())); });
   bookmarks->Call(u"Item", [doc](const Args& args) {
-    const auto list = doc->VisibleBookmarks();
+    const auto& list = doc->VisibleBookmarks();
     if (args.Has(0)) {
       Variant key(*args.Raw(0));
       if (key.Type() == VT_BSTR) {

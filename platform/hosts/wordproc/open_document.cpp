@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace kq::wordproc {
 
@@ -35,9 +36,18 @@ const WString& OpenDocument::Text() {
 void OpenDocument::Changed() {
   layout_.reset();
   text_.reset();
+  starts_.reset();
+  bookmarkList_.reset();
 }
 
-std::vector<const Bookmark*> OpenDocument::VisibleBookmarks() const {
+const std::vector<LONG>& OpenDocument::ParagraphStarts() {
+  if (!starts_) starts_ = doc_.ParagraphStarts();
+  return *starts_;
+}
+
+const std::vector<const Bookmark*>& OpenDocument::VisibleBookmarks() {
+  if (bookmarkList_ && bookmarkList_->showHidden == showHidden && bookmarkList_->sorting == sorting)
+    return bookmarkList_->list;
   std::vector<const Bookmark*> list;
   for (const auto& b : doc_.bookmarks)
     if (showHidden || b.name.empty() || b.name[0] != u'_') list.push_back(&b);
@@ -47,7 +57,8 @@ std::vector<const Bookmark*> OpenDocument::VisibleBookmarks() const {
     std::stable_sort(list.begin(), list.end(),
                      [](const Bookmark* a, const Bookmark* b) { return a->start < b->start; });
   }
-  return list;
+  bookmarkList_ = BookmarkList{showHidden, sorting, std::move(list)};
+  return bookmarkList_->list;
 }
 
 const CharBox& OpenDocument::Box(LONG position) {
@@ -59,10 +70,12 @@ const CharBox& OpenDocument::Box(LONG position) {
 int OpenDocument::PageOf(LONG position) { return Lines().lines[static_cast<std::size_t>(Box(position).line)].page; }
 
 std::size_t OpenDocument::ParagraphAt(LONG position) {
-  const auto starts = doc_.ParagraphStarts();
-  std::size_t index = 0;
-  while (index + 1 < doc_.paragraphs.size() && starts[index + 1] <= position) ++index;
-  return index;
+  if (doc_.paragraphs.empty()) return 0;
+  const auto& starts = ParagraphStarts();
+  // The last paragraph whose start is at or before the position; the first one for a position before them all.
+  const auto after = std::upper_bound(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(doc_.paragraphs.size()),
+                                      position);
+  return after == starts.begin() ? 0 : static_cast<std::size_t>(after - starts.begin() - 1);
 }
 
 LONG OpenDocument::InsertParagraphs(std::size_t at, const std::vector<Paragraph>& paragraphs) {
@@ -91,6 +104,7 @@ OpenDocument::TocResult OpenDocument::InsertTableOfContents(LONG position) {
   const std::size_t at = ParagraphAt(position);
   const LONG insertAt = doc_.ParagraphStarts()[at];
   const Document before = doc_;
+  std::optional<Layout> beforeLayout = std::exchange(layout_, std::nullopt);
 
   // The headings, in document order, as they stand before the table goes in.
   std::vector<std::size_t> headings;
@@ -118,12 +132,12 @@ OpenDocument::TocResult OpenDocument::InsertTableOfContents(LONG position) {
   const auto draftStarts = doc_.ParagraphStarts();
   for (std::size_t h : headings) pages.push_back(PageOf(draftStarts[h + draft.size()]));
   doc_ = before;
-  undo_.push_back(before);
+  undo_.push_back({before, std::move(beforeLayout)});
   const auto table = entries(pages);
   const LONG length = InsertParagraphs(at, table);
 
   // The second step of the change: each heading gets its hidden bookmark.
-  undo_.push_back(doc_);
+  undo_.push_back({doc_, std::nullopt});
   const auto starts = doc_.ParagraphStarts();
   for (std::size_t h : headings) {
     const std::size_t index = h + table.size();
@@ -140,9 +154,12 @@ OpenDocument::TocResult OpenDocument::InsertTableOfContents(LONG position) {
 bool OpenDocument::Undo(int times) {
   if (undo_.empty() || times < 1) return false;
   const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(times), undo_.size());
-  doc_ = std::move(undo_[undo_.size() - count]);
+  Snapshot& restored = undo_[undo_.size() - count];
+  doc_ = std::move(restored.document);
+  std::optional<Layout> layout = std::exchange(restored.layout, std::nullopt);
   undo_.resize(undo_.size() - count);
   Changed();
+  layout_ = std::move(layout);
   selectionStart = std::min(selectionStart, Length());
   selectionEnd = std::min(selectionEnd, Length());
   return true;

@@ -1,5 +1,6 @@
 // An open document of the word processor: its model, its layout (made again after every change), its selection,
-// its undo history and the view state its objects share.
+// its undo history and the view state its objects share. What is derived from the model (text, paragraph starts,
+// layout, the bookmark list) is kept until the model changes, so that a call costs no pass over the document.
 #pragma once
 
 #include <filesystem>
@@ -37,7 +38,7 @@ class OpenDocument {
   // ---- Bookmarks as the collection shows them ----
   bool showHidden = false;
   int sorting = 0;  // 0: by name, 1: by location
-  std::vector<const Bookmark*> VisibleBookmarks() const;
+  const std::vector<const Bookmark*>& VisibleBookmarks();
 
   // ---- Positions from the layout ----
   // The box of a position (the text's end maps to its last box).
@@ -55,6 +56,8 @@ class OpenDocument {
 
   // Index of the paragraph holding a position.
   std::size_t ParagraphAt(LONG position);
+  // Where each paragraph starts, and one more: the text's length.
+  const std::vector<LONG>& ParagraphStarts();
 
  private:
   void Changed();
@@ -67,7 +70,19 @@ class OpenDocument {
   std::shared_ptr<FontCache> fonts_;
   std::optional<Layout> layout_;
   std::optional<WString> text_;
-  std::vector<Document> undo_;
+  std::optional<std::vector<LONG>> starts_;
+  struct BookmarkList {
+    bool showHidden = false;
+    int sorting = 0;
+    std::vector<const Bookmark*> list;
+  };
+  std::optional<BookmarkList> bookmarkList_;
+  // A document as it was, with its layout when one had been made: undoing a change needs no new layout.
+  struct Snapshot {
+    Document document;
+    std::optional<Layout> layout;
+  };
+  std::vector<Snapshot> undo_;
   unsigned long nextToc_ = 100000001;
 };
 

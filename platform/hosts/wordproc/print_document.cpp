@@ -59,17 +59,16 @@ bool PrintDocument(const WString& printer, const WString& title, const Document&
   const LONG dpiY = static_cast<LONG>(dc->Caps().ulLogPixelsY);
   auto px = [](double points, LONG dpi) { return static_cast<LONG>(std::lround(points * dpi / 72.0)); };
   bool ok = true;
-  // The pieces come in the order of their lines, and the lines in the order of their pages: each page takes the
-  // pieces that follow the last page's.
+  // The pieces stand in page order: each page draws its own run of them.
   std::size_t next = 0;
   for (int page = 1; page <= layout.pages && ok; ++page) {
     ok = dc->StartPage();
     for (; next < layout.pieces.size() && ok; ++next) {
-      const TextPiece& piece = layout.pieces[next];
+      const auto& piece = layout.pieces[next];
       const LineBox& line = layout.lines[static_cast<std::size_t>(piece.line)];
-      if (line.page != page) break;
+      if (line.page > page) break;
       TextStyle style;
-      style.font = FontFor(piece.format, dpiY);
+      style.font = FontFor(piece.face, piece.format, dpiY);
       style.color = piece.format.color;
       ok = dc->TextOut({px(piece.x, dpiX), px(line.top + line.ascent, dpiY)}, piece.text, style);
     }

@@ -1,13 +1,14 @@
-# The word processor: .docx files read with libzip and libxml2, laid out with the engine's fonts, printed through
-# the application side to a printer opened by name.
+# The word processor: .docx files read with libzip and libxml2, fonts chosen with fontconfig, laid out with the
+# engine's fonts, printed through the application side to a printer opened by name.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(KQ_LIBZIP REQUIRED IMPORTED_TARGET libzip)
+pkg_check_modules(KQ_WORDPROC_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 find_package(LibXml2 REQUIRED)
 file(GLOB KQ_WORDPROC_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_library(kq_wordproc STATIC ${KQ_WORDPROC_SOURCES})
 set_target_properties(kq_wordproc PROPERTIES POSITION_INDEPENDENT_CODE ON)
 target_include_directories(kq_wordproc PUBLIC ${CMAKE_CURRENT_LIST_DIR}/include)
-target_link_libraries(kq_wordproc PUBLIC platform PRIVATE kq_printing PkgConfig::KQ_LIBZIP LibXml2::LibXml2
+target_link_libraries(kq_wordproc PUBLIC platform PRIVATE kq_printing PkgConfig::KQ_LIBZIP PkgConfig::KQ_WORDPROC_FONTCONFIG LibXml2::LibXml2
   kq_options)
 if(KQ_TESTS)
   file(GLOB KQ_WORDPROC_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/tests/*_test.cpp)

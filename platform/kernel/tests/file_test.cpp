@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -357,6 +358,24 @@ TEST_F(Files, FoldersAndAttributes) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+// Whether thread `thread` of this process sits in the read system call, as the kernel reports it: the first field
+// of /proc/self/task/<thread>/syscall is the number of the call it waits in.
+bool InRead(pid_t thread) {
+  std::ifstream in("/proc/self/task/" + std::to_string(thread) + "/syscall");
+  long call = -1;
+  return in >> call && call == SYS_read;
+}
+
+// Waits until the thread named in `thread` (0 until it names itself) is blocked in a read; false after ten seconds.
+bool AwaitBlockedInRead(const std::atomic<pid_t>& thread) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (thread == 0 || !InRead(thread)) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 // What is neither a file nor a folder is a device to GetFileAttributesW, and opening a FIFO never waits for its
 // other end; once open, its handle waits for data as any other.
 TEST_F(Files, AFifoIsADeviceAndOpeningItNeverWaits) {
@@ -379,14 +398,17 @@ TEST_F(Files, AFifoIsADeviceAndOpeningItNeverWaits) {
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   const HANDLE writer = Open(u"C:\\pipe", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  auto reading = std::async(std::launch::async, [this, reader] {
+  std::atomic<pid_t> readerThread{0};
+  auto reading = std::async(std::launch::async, [this, reader, &readerThread] {
     kq::MachineScope bound(machine_.Get());
+    readerThread = ::gettid();
     char bytes[3] = {};
     DWORD done = 0;
     const BOOL ok = ReadFile(reader, bytes, 3, &done, nullptr);
     return ok ? std::string(bytes, done) : std::string("failed");
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(AwaitBlockedInRead(readerThread)) << "the reading thread never reached its read";
+  EXPECT_NE(reading.wait_for(std::chrono::seconds(0)), std::future_status::ready);
   EXPECT_TRUE(Write(writer, "abc"));
   EXPECT_EQ(reading.get(), "abc") << "the read waits for the data";
   CloseHandle(writer);

@@ -9,6 +9,9 @@
 
 namespace {
 
+// A function of the test program's own.
+void AFunctionOfTheProgram() {}
+
 class Libraries : public ::testing::Test {
  protected:
   kq::TemporaryMachine machine_;
@@ -62,6 +65,56 @@ TEST_F(Libraries, FailuresNameTheirCause) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(GetProcAddress(nullptr, "GetLastError"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+// A module finds itself from an address of its own: the program from one of its functions, a library from one of
+// its exports; the handle names the module's file. What no module holds, and a call the platform does not offer,
+// fail with their causes.
+TEST_F(Libraries, AnAddressNamesTheModuleThatHoldsIt) {
+  const auto fileOf = [](HMODULE module) {
+    WCHAR path[4096];
+    const DWORD length = GetModuleFileNameW(module, path, 4096);
+    return kq::WString(path, length);
+  };
+  const HMODULE program = kq::ModuleOfAddress(reinterpret_cast<const void*>(&AFunctionOfTheProgram));
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(fileOf(program), fileOf(nullptr));
+
+  HMODULE library = LoadLibraryA(KQ_PLATFORM_LIBRARY);
+  ASSERT_NE(library, nullptr);
+  const FARPROC export_ = GetProcAddress(library, "_Z12GetLastErrorv");
+  const HMODULE holder = kq::ModuleOfAddress(reinterpret_cast<const void*>(export_));
+  ASSERT_NE(holder, nullptr);
+  EXPECT_NE(holder, program);
+  EXPECT_TRUE(kq::EqualsIgnoreAsciiCase(fileOf(holder), kq::WindowsPathFromPosix(KQ_PLATFORM_LIBRARY)));
+  EXPECT_TRUE(FreeLibrary(library));
+
+  constexpr DWORD kFromAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  int local = 0;
+  const auto address = reinterpret_cast<LPCWSTR>(&local);
+  struct Case {
+    const char* what;
+    DWORD flags;
+    LPCWSTR name;
+    bool result;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {"an address on the stack", kFromAddress, address, true, ERROR_MOD_NOT_FOUND},
+      {"a null address", kFromAddress, nullptr, true, ERROR_MOD_NOT_FOUND},
+      {"no result", kFromAddress, address, false, ERROR_INVALID_PARAMETER},
+      {"a name", GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, u"libkq.so", true, ERROR_INVALID_PARAMETER},
+      {"a reference taken", GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, address, true, ERROR_INVALID_PARAMETER},
+  };
+  for (const Case& c : cases) {
+    HMODULE module = reinterpret_cast<HMODULE>(&local);
+    SetLastError(0);
+    EXPECT_FALSE(GetModuleHandleExW(c.flags, c.name, c.result ? &module : nullptr)) << c.what;
+    EXPECT_EQ(GetLastError(), c.error) << c.what;
+    if (c.result) {
+      EXPECT_EQ(module, nullptr) << c.what;
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The add-in's progress dialog, IDD_CONVERT_STATUS: a small modeless window with a status line, a bar and "Hide",
-// run on a thread of its own for one conversion. It obeys the driver's progress protocol: WM_SETTEXT to the status
-// line, PBM_SETPOS to the bar, and kConvertStatusDone to end it. The driver finds it from another process by the
+// run on a thread of its own for one conversion. It obeys the driver's progress protocol
+// (pdf/progress_protocol.h): WM_SETTEXT to the status line, PBM_SETPOS to the bar, and kConvertStatusDone to end it. The driver finds it from another process by the
 // dialog class and kConvertStatusCaption, which it bears while it runs.
 //
 // Use: StartConvertStatus starts the thread; WaitForConvertStatus gives the dialog once it is published (a bounded
@@ -11,22 +11,23 @@
 #include <atomic>
 
 #include "handover/handover_block.h"
+#include "pdf/progress_protocol.h"
 #include "win/base.h"
 #include "win/dialog_templates.h"
 #include "win/user.h"
 
 // Dialog resource 201 of the add-in's module, and its controls.
 inline constexpr WORD IDD_CONVERT_STATUS = 201;
-inline constexpr int IDC_CONVERT_TEXT = 11003;
-inline constexpr int IDC_CONVERT_BAR = 11001;
+inline constexpr int IDC_CONVERT_TEXT = IDC_PROGRESS_TEXT;
+inline constexpr int IDC_CONVERT_BAR = IDC_PROGRESS_BAR;
 inline constexpr int IDC_CONVERT_HIDE = 202;
-// The message that ends the dialog (the driver's WM_PROGRESS_DONE).
-inline constexpr UINT kConvertStatusDone = WM_USER + 100;
+// The message that ends the dialog.
+inline constexpr UINT kConvertStatusDone = WM_PROGRESS_DONE;
 
 inline constexpr WCHAR kConvertStatusTemplateCaption[] = u"Kelvo PDF Zedarod - converting status.";
 // The caption the running dialog bears, which no other window of the suite bears: the driver searches exactly this.
 inline constexpr const WCHAR* kConvertStatusCaption = handover::kStatusCaption;
-inline constexpr WCHAR kConvertStatusInitialText[] = u"Converting...";
+inline constexpr const WCHAR* kConvertStatusInitialText = kProgressInitialText;
 
 // The handle a failed creation leaves: it names no window.
 inline const HWND kConvertStatusFailed = reinterpret_cast<HWND>(-1);

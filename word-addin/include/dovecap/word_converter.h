@@ -49,6 +49,8 @@ class WordConverter final : public DocumentConverter {
   void CollectLinks();
   // Selects the range and reads the selection's page; nothing when it is not one.
   std::optional<std::int32_t> SelectPage(IDispatch* range);
+  // What the selection's Information answers for `what` (one of automation::kInfo...).
+  kq::Variant Information(INT what);
   // Selects the range and reads the selection's page and vertical position; nothing when the page is not one.
   std::optional<handover::Position> Locate(IDispatch* range);
   void MeasureText(IDispatch* link, const std::u16string& target, bool destination);
@@ -67,6 +69,26 @@ class WordConverter final : public DocumentConverter {
   HWND progress_ = nullptr;
 };
 
+// ---- The word processor's automation values the converter passes and reads ----
+namespace automation {
+// Selection.Information(what): the page of the selection's end, and its position on the page in points.
+inline constexpr INT kInfoPageOfEnd = 3;
+inline constexpr INT kInfoLeftOnPage = 5;
+inline constexpr INT kInfoTopOnPage = 6;
+// Paragraph.OutlineLevel of text that is no heading.
+inline constexpr int kOutlineBodyText = 10;
+// Shape.RelativeHorizontalPosition / RelativeVerticalPosition: placed from the margin or the page's edge; any
+// other value places it from its anchor.
+inline constexpr int kRelativeToMargin = 0;
+inline constexpr int kRelativeToPage = 1;
+// Hyperlink.Type of a link on a shape.
+inline constexpr INT kHyperlinkOnShape = 1;
+// Bookmarks.DefaultSorting by name.
+inline constexpr INT kSortBookmarksByName = 0;
+// Adding the temporary table of contents is two steps of the undo list.
+inline constexpr INT kUndoStepsOfAddedTable = 2;
+}  // namespace automation
+
 // ---- The converter's arithmetic, on its own for tests ----
 
 // A page number as Information(3) answers it: nothing for a value that is not a page (below 1, not a number).
@@ -75,7 +97,7 @@ std::optional<std::int32_t> PageFromInformation(const kq::Variant& value);
 // One outline entry as the temporary table of contents gives it: its heading's outline level (10: body text),
 // title and destination name.
 struct OutlineEntry {
-  int level = 10;
+  int level = automation::kOutlineBodyText;
   std::u16string title;
   std::u16string destination;
 };

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "addin_fixture.h"
 #include "win/memoryapi.h"
@@ -37,7 +38,8 @@ class Conversion : public AddinMachine {
 
   kq::SimulatedUser& Person() { return machine_->Service<kq::SimulatedUser>(); }
 
-  void InstallPrinter(DWORD useDefFileName, const fs::path& folder, DWORD overwrite) {
+  // No `overwrite` leaves the value out, as on a fresh machine.
+  void InstallPrinter(DWORD useDefFileName, const fs::path& folder, std::optional<DWORD> overwrite) {
     ASSERT_EQ(kq::InstallVirtualPrinter(), ERROR_SUCCESS);
     PRINTER_DEFAULTSW admin{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
@@ -47,8 +49,9 @@ class Conversion : public AddinMachine {
                       static_cast<DWORD>((text.size() + 1) * 2));
     SetPrinterDataExW(printer, u"PrinterDriverData", u"UseDefFileName", REG_DWORD,
                       reinterpret_cast<const BYTE*>(&useDefFileName), 4);
-    SetPrinterDataExW(printer, u"PrinterDriverData", u"Overwrite", REG_DWORD, reinterpret_cast<const BYTE*>(&overwrite),
-                      4);
+    if (overwrite)
+      SetPrinterDataExW(printer, u"PrinterDriverData", u"Overwrite", REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&*overwrite), 4);
     ClosePrinter(printer);
   }
 
@@ -175,6 +178,17 @@ TEST_F(Conversion, SaveAsCancelledStopsAndAFileThatCannotBeWrittenIsAskedAgain) 
   Click();
   EXPECT_GT(fs::file_size(chosen), 1000u);
   EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
+TEST_F(Conversion, WithoutAnOverwriteValueAnExistingFileIsAskedAboutAndKept) {
+  InstallPrinter(1, out_, std::nullopt);
+  std::ofstream(out_ / "report.pdf") << "kept";
+  OpenFixture("report");
+  Person().AnswerMessageBox(IDNO, {kCaption, u"Could not write"});
+  Click();
+  ASSERT_EQ(Asked().size(), 1u);
+  EXPECT_NE(Asked()[0].find("Could not write"), std::string::npos);
+  EXPECT_EQ(fs::file_size(out_ / "report.pdf"), 4u);
 }
 
 ComPtr<IDispatch> View(IDispatch* document) {

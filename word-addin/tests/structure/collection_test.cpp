@@ -169,6 +169,57 @@ TEST_F(Collection, AWrappedLinkGivesOneRectanglePerLine) {
   EXPECT_NEAR(second.top - first.bottom, 0, 2);
 }
 
+TEST_F(Collection, DestinationsAndLinkPiecesLandWhereTheirTextStarts) {
+  const auto r = Collect(Fixture("spans"));
+  // The bookmark wraps a chapter of more than a page: its destination is the chapter's first line.
+  ASSERT_TRUE(r.bookmarks.count(u"chapter"));
+  EXPECT_EQ(r.bookmarks.at(u"chapter"), (handover::Position{1, 72}));
+  const std::u16string first = u"\u898B\u51FA\u3057\u4E00", second = u"\u898B\u51FA\u3057\u4E8C";
+  ASSERT_TRUE(r.bookmarks.count(first) && r.bookmarks.count(second));
+  EXPECT_NE(r.bookmarks.at(first), r.bookmarks.at(second));
+
+  // The link longer than a page: one rectangle per line, each inside its own page, on consecutive pages.
+  std::map<std::int32_t, std::vector<handover::LinkRecord>> far;
+  std::map<std::u16string, int> targets;
+  for (const auto& [page, link] : r.links) {
+    ++targets[link.target];
+    if (link.target == u"https://example.org/far") far[page].push_back(link);
+  }
+  ASSERT_GE(far.size(), 2u);
+  for (const auto& [page, pieces] : far) {
+    SCOPED_TRACE(page);
+    EXPECT_EQ(page, far.begin()->first + static_cast<int>(std::distance(far.begin(), far.find(page))));
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      EXPECT_GE(pieces[i].top, 72);
+      EXPECT_LE(pieces[i].bottom, 792 - 72 + 1);
+      EXPECT_GT(pieces[i].right, pieces[i].left);
+      if (i > 0) {
+        EXPECT_NEAR(pieces[i].top, pieces[i - 1].bottom, 2);
+      }
+    }
+    if (page != far.begin()->first) {
+      EXPECT_EQ(pieces.front().top, 72);  // the page's first line
+    }
+  }
+
+  // Addresses keep their place inside, their characters and their length.
+  const std::pair<std::u16string, int> expected[] = {
+      {first, 0},
+      {second, 0},
+      {u"https://example.org/manual.html#part-2", 2},
+      {u"https://example.org/" + std::u16string(300, u'a'), 2},
+      {u"https://example.org/caf\u00E9/\u65E5\u672C", 2},
+  };
+  for (const auto& [target, kind] : expected) {
+    SCOPED_TRACE(kq::Utf8FromWide(target));
+    EXPECT_EQ(targets[target], 1);
+    for (const auto& [page, link] : r.links)
+      if (link.target == target) {
+        EXPECT_EQ(link.kind, kind);
+      }
+  }
+}
+
 TEST_F(Collection, ShapeLinksArePlacedByTheirRelativePositionsAndRotation) {
   const auto r = Collect(Fixture("shapes"));
   ASSERT_EQ(r.links.size(), 2u);

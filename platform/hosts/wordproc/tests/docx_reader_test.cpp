@@ -286,3 +286,53 @@ TEST_F(Docx, LayoutBreaksPagesAndWrapsLinesInsideTheMargins) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Docx, RunsPrintInTheirOwnFontWhereInstalledAndInOneThatHasTheirCharacters) {
+  auto run = [](std::u16string text, std::u16string family, bool bold = false) {
+    kq::wordproc::Run r;
+    r.text = std::move(text);
+    r.format.family = std::move(family);
+    r.format.bold = bold;
+    return r;
+  };
+  Document d;
+  Paragraph p;
+  p.runs = {run(u"Installed ", u"WenQuanYi Micro Hei"), run(u"Stand-in ", u"Calibri"),
+            run(u"\u6982\u8981\u306E\u898B\u51FA\u3057", u"Calibri"), run(u" serif", u"Times New Roman", true)};
+  d.paragraphs.push_back(p);
+  FontCache fonts;
+  const Layout layout = LayOut(d, fonts);
+  auto pieceOf = [&](std::u16string_view text) -> const TextPiece* {
+    for (const auto& piece : layout.pieces)
+      if (piece.text.find(text) != std::u16string::npos) return &piece;
+    return nullptr;
+  };
+  struct Case {
+    std::u16string text;
+    std::string file;  // what the face's file name holds; empty: any face that has every character
+  };
+  const Case cases[] = {
+      {u"Installed", "wqy-microhei"},
+      {u"Stand-in", "DejaVuSans.ttf"},
+      {u"\u6982\u8981\u306E\u898B\u51FA\u3057", ""},
+      {u"serif", "DejaVuSerif-Bold.ttf"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(kq::Utf8FromWide(c.text));
+    const TextPiece* piece = pieceOf(c.text);
+    ASSERT_TRUE(piece);
+    EXPECT_NE(piece->face.file.filename().string().find(c.file), std::string::npos) << piece->face.file;
+    const auto font = kq::RealizedFont::Realize(FontFor(piece->face, piece->format, 72));
+    ASSERT_TRUE(font) << piece->face.file;
+    for (WCHAR ch : c.text) {
+      if (ch == u' ') continue;
+      EXPECT_NE(font->GlyphOf(ch), 0u) << static_cast<int>(ch);
+    }
+  }
+  // The Japanese text is a piece of its own, after the Latin one of the same run format.
+  EXPECT_NE(pieceOf(u"Stand-in")->face, pieceOf(u"\u6982\u8981")->face);
+}
+
+}  // namespace

@@ -3,7 +3,7 @@
 writer), adding the parts python-docx has no call for (bookmarks, hyperlinks, a floating shape) as raw XML.
 
 usage: make_docx.py KIND OUT.docx   with KIND one of: report, plain, levels, wrap, lists, fields, shapes, protected,
-       revised
+       revised, spans
 """
 import sys
 
@@ -17,8 +17,8 @@ from docx.shared import Pt
 _next_id = [1]
 
 
-def bookmark(paragraph, name):
-    """Wraps the paragraph's runs in a bookmark."""
+def bookmark_marks(name):
+    """The start and end elements of a new bookmark."""
     ident = str(_next_id[0])
     _next_id[0] += 1
     start = OxmlElement("w:bookmarkStart")
@@ -26,6 +26,12 @@ def bookmark(paragraph, name):
     start.set(qn("w:name"), name)
     end = OxmlElement("w:bookmarkEnd")
     end.set(qn("w:id"), ident)
+    return start, end
+
+
+def bookmark(paragraph, name):
+    """Wraps the paragraph's runs in a bookmark."""
+    start, end = bookmark_marks(name)
     p = paragraph._p
     first = p.find(qn("w:r"))
     if first is None:
@@ -33,6 +39,18 @@ def bookmark(paragraph, name):
     else:
         first.addprevious(start)
     p.append(end)
+
+
+def bookmark_across(first, last, name):
+    """A bookmark from the start of one paragraph to the end of a later one."""
+    start, end = bookmark_marks(name)
+    p = first._p
+    ppr = p.find(qn("w:pPr"))
+    if ppr is None:
+        p.insert(0, start)
+    else:
+        ppr.addnext(start)
+    last._p.append(end)
 
 
 def hyperlink(paragraph, text, url=None, anchor=None):
@@ -152,6 +170,23 @@ def main(kind, out):
         p = d.add_paragraph("A paragraph that holds the shapes.")
         shape(p, "https://example.org/margin", 10, 20, 100, 50, 0, "margin", "margin", 1)
         shape(p, "https://example.org/page", 30, 40, 100, 50, 90, "page", "page", 2)
+    elif kind == "spans":
+        # A bookmark round a chapter that runs over a page, a link longer than a page, Japanese bookmarks of one
+        # length, and addresses with a place inside, with other characters and of more than 255 bytes.
+        heading = d.add_heading("Chapter", level=1)
+        for i in range(70):
+            d.add_paragraph("Line %d of the chapter." % (i + 1))
+        bookmark_across(heading, d.paragraphs[-1], "chapter")
+        p = d.add_paragraph("The long link: ")
+        hyperlink(p, " ".join(["far"] * 1500), url="https://example.org/far")
+        for name, title in (("\u898b\u51fa\u3057\u4e00", "\u6982\u8981"), ("\u898b\u51fa\u3057\u4e8c", "\u8a73\u7d30")):
+            bookmark(d.add_heading(title, level=1), name)
+            p = d.add_paragraph("To ")
+            hyperlink(p, name, anchor=name)
+        p = d.add_paragraph("Addresses: ")
+        hyperlink(p, "manual", url="https://example.org/manual.html", anchor="part-2")
+        hyperlink(p, " long", url="https://example.org/" + "a" * 300)
+        hyperlink(p, " caf\u00e9", url="https://example.org/caf\u00e9/\u65e5\u672c")
     else:
         raise SystemExit("unknown kind " + kind)
     for style in ("Normal",):
