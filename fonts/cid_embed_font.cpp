@@ -11,6 +11,7 @@
 #include FT_TRUETYPE_TAGS_H
 #include "font_resources.h"
 #include "font_setup.h"
+#include "glyph_text.h"
 #include "fonts/charset_tables.h"
 #include "fonts/cid_embed_sub_fonts.h"
 #include "fonts/standard_faces.h"
@@ -131,6 +132,11 @@ bool CPDF_CIDEmbedFont::DetectAndCreate() {
   subFont = std::make_unique<CPDF_CIDEmbedOTFont>(*this, owner, std::move(cff), cids->glyphCount,
                                                   std::move(cids->cids));
   return true;
+}
+
+const GlyphText& CPDF_CIDEmbedFont::GlyphTexts() {
+  if (!glyphText) glyphText = std::make_unique<GlyphText>(GlyphText::OfFont(*this));
+  return *glyphText;
 }
 
 MappedChar CPDF_CIDEmbedFont::MapChar(char32_t ch, HGLYPH glyph, bool vertical) {

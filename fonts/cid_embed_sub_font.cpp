@@ -3,6 +3,7 @@
 #include <string>
 
 #include "font_resources.h"
+#include "glyph_text.h"
 #include "fonts/cid_embed_sub_fonts.h"
 #include "pdf/doc_writer.h"
 #include "pdf/encoders.h"
@@ -71,12 +72,10 @@ void CPDF_CIDEmbedSubFont::NoteCharset() {
 std::uint32_t CPDF_CIDEmbedSubFont::GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount,
                                            std::int32_t& width) {
   byteCount = 2;
-  if (unicode != 0) {
-    if (const auto found = characterMap.find({unicode, glyph}); found != characterMap.end()) {
-      const CIDEntry& entry = entries[found->second];
-      width = entry.width;
-      return SwapCodeBytes(entry.cid);
-    }
+  if (const auto found = characterMap.find({unicode, glyph}); found != characterMap.end()) {
+    const CIDEntry& entry = entries[found->second];
+    width = entry.width;
+    return SwapCodeBytes(entry.cid);
   }
   if (static_cast<std::int32_t>(glyph) < 0) return kNoGlyph;
   NoteCharset();
@@ -84,7 +83,7 @@ std::uint32_t CPDF_CIDEmbedSubFont::GetCID(char32_t unicode, std::uint32_t glyph
   const std::uint16_t id = AddGlyph(glyph);
   if (id == 0) return 0;
   entries.push_back({glyph, id, unicode, width});
-  if (unicode != 0) characterMap[{unicode, glyph}] = entries.size() - 1;
+  characterMap[{unicode, glyph}] = entries.size() - 1;
   return SwapCodeBytes(id);
 }
 
@@ -134,7 +133,20 @@ void CPDF_CIDEmbedSubFont::WriteFontDict() {
   WriteFontFile();
 }
 
+void CPDF_CIDEmbedSubFont::FillGlyphText(std::vector<CIDEntry>& list) {
+  for (std::size_t i = 1; i < list.size(); ++i) {
+    CIDEntry& entry = list[i];
+    if (entry.unicode != 0 || !entry.text.empty()) continue;
+    const std::u32string& text = owner->GlyphTexts().Of(entry.glyph);
+    if (text.size() == 1)
+      entry.unicode = text[0];
+    else
+      entry.text = text;
+  }
+}
+
 void CPDF_CIDEmbedSubFont::WriteToUnicode(std::uint32_t number) {
+  FillGlyphText(entries);
   CPDF_Stream stream;
   stream.Data() = BuildToUnicodeCMap(entries);
   WriteCompressed(number, stream);

@@ -11,13 +11,6 @@
 #include "pdf/tokens.h"
 #include "to_unicode.h"
 
-namespace {
-
-// Unicode values a ToUnicode map can carry.
-bool IsUnicodeScalar(FT_ULong code) { return code != 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF); }
-
-}  // namespace
-
 // ---- TrueType ----
 
 CPDF_CIDEmbedTTFont::CPDF_CIDEmbedTTFont(CPDF_CIDEmbedFont& font, CPDF_DocWriter* docWriter, TTSubsetter& subsetter)
@@ -88,13 +81,11 @@ CPDF_CIDEmbedT1Font::Piece& CPDF_CIDEmbedT1Font::OpenPiece() {
 std::uint32_t CPDF_CIDEmbedT1Font::GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount,
                                           std::int32_t& width) {
   byteCount = 1;
-  if (unicode != 0) {
-    if (const auto found = placed.find({unicode, glyph}); found != placed.end()) {
-      current = found->second.first;
-      const CIDEntry& entry = pieces[current].entries[found->second.second];
-      width = entry.width;
-      return entry.cid;
-    }
+  if (const auto found = placed.find({unicode, glyph}); found != placed.end()) {
+    current = found->second.first;
+    const CIDEntry& entry = pieces[current].entries[found->second.second];
+    width = entry.width;
+    return entry.cid;
   }
   if (static_cast<std::int32_t>(glyph) < 0) return kNoGlyph;
   NoteCharset();
@@ -116,7 +107,7 @@ std::uint32_t CPDF_CIDEmbedT1Font::GetCID(char32_t unicode, std::uint32_t glyph,
   current = at - 1;
   Piece& piece = pieces[current];
   piece.entries.push_back({glyph, code, unicode, width});
-  if (unicode != 0) placed[{unicode, glyph}] = {current, piece.entries.size() - 1};
+  placed[{unicode, glyph}] = {current, piece.entries.size() - 1};
   return code;
 }
 
@@ -171,6 +162,7 @@ void CPDF_CIDEmbedT1Font::WritePiece(Piece& piece) {
   WriteFontObject(*owner, piece.fontNumber, font);
 
   CPDF_Stream map;
+  FillGlyphText(piece.entries);
   map.Data() = BuildToUnicodeCMap(piece.entries, 1);
   WriteCompressed(toUnicode, map);
 
@@ -197,9 +189,11 @@ std::uint32_t CPDF_CIDEmbedOTFont::CidOf(std::uint32_t glyph) const {
   return glyphCids.empty() ? glyph : glyphCids[glyph];
 }
 
-std::uint32_t CPDF_CIDEmbedOTFont::GetCID(char32_t, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) {
+std::uint32_t CPDF_CIDEmbedOTFont::GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount,
+                                          std::int32_t& width) {
   byteCount = 2;
   if (static_cast<std::int32_t>(glyph) < 0) return kNoGlyph;
+  if (unicode != 0 && glyph < glyphCount) printed.try_emplace(glyph, unicode);
   NoteCharset();
   width = WidthOf(glyph);
   return SwapCodeBytes(CidOf(glyph));
@@ -208,16 +202,12 @@ std::uint32_t CPDF_CIDEmbedOTFont::GetCID(char32_t, std::uint32_t glyph, std::ui
 void CPDF_CIDEmbedOTFont::WriteFontDict() {
   if (entries.size() == 1) {
     entries.reserve(glyphCount);
-    for (std::uint32_t glyph = 1; glyph < glyphCount; ++glyph) entries.push_back({glyph, CidOf(glyph), 0, WidthOf(glyph)});
-    // The face's character map gives each glyph its Unicode value; the lowest code of a glyph wins.
-    if (const FreeTypeFace* engine = EngineFaceOf(*owner)) {
-      FT_Face face = engine->Face();
-      FT_UInt glyph = 0;
-      for (FT_ULong code = FT_Get_First_Char(face, &glyph); glyph != 0; code = FT_Get_Next_Char(face, code, &glyph)) {
-        if (glyph < glyphCount && entries[glyph].unicode == 0 && IsUnicodeScalar(code))
-          entries[glyph].unicode = static_cast<std::uint32_t>(code);
-      }
+    for (std::uint32_t glyph = 1; glyph < glyphCount; ++glyph) {
+      const auto seen = printed.find(glyph);
+      entries.push_back({glyph, CidOf(glyph), seen == printed.end() ? 0 : seen->second, WidthOf(glyph)});
     }
+    // The rest from the face: its character map, then its substitutions.
+    FillGlyphText(entries);
   }
   CPDF_CIDEmbedSubFont::WriteFontDict();
 }

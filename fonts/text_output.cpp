@@ -151,6 +151,9 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
   // PDF/A holds no font that is not embedded: such a font's glyphs are drawn from their outlines.
   if (pdfA1b && !dynamic_cast<CPDF_CIDEmbedFont*>(pdfFont) && DrawGlyphOutlines(*this, string, textColor)) return;
 
+  // An embedded font reads glyphs that came without their characters back from the face itself (a ligature as
+  // its letters), so it is handed no guessed character.
+  const bool embedded = dynamic_cast<CPDF_CIDEmbedFont*>(pdfFont) != nullptr;
   bool verticalMode = placement.verticalFace;
   std::uint32_t previousResource = 0;
   ULONG n = 0;
@@ -165,7 +168,8 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
     for (ULONG i = 0; i < count; ++i, ++n) {
       const GLYPHPOS& glyph = positions[i];
       char32_t ch = 0;
-      if (fromString && n < string->cGlyphs) {
+      const bool seen = fromString && n < string->cGlyphs;
+      if (seen) {
         ch = NextCharacter(string->pwszOrg, unit);
       } else {
         ch = pdfFont->GlyphToUnicode(glyph.hg);
@@ -173,7 +177,7 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
       if (placement.verticalFace) verticalMode = ch >= 0x100;
       const TextMatrix& m = verticalMode ? placement.vertical : placement.horizontal;
       const std::uint32_t resource =
-          textWriter.ShowText(ch, glyph.hg, textColor, m.a, m.b, m.c, m.d, *pdfFont, placement.size, glyph.ptl.x,
+          textWriter.ShowText(seen || !embedded ? ch : 0, glyph.hg, textColor, m.a, m.b, m.c, m.d, *pdfFont, placement.size, glyph.ptl.x,
                               glyph.ptl.y, width > 0 ? width : 0, verticalMode);
       if (resource == 0) continue;
       // The text writer has now set both colours to the text's.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 #include <string_view>
 
 namespace {
@@ -29,7 +30,7 @@ constexpr std::size_t kBlock = 100;
 
 struct Single {
   std::uint32_t cid;
-  std::uint32_t unicode;
+  std::u32string text;
 };
 
 struct Range {
@@ -44,9 +45,8 @@ void AppendCode(std::string& out, std::uint32_t value) {
   out += text;
 }
 
-// "<hex>" of a Unicode value: four digits, or eight for a surrogate pair.
-void AppendUnicode(std::string& out, std::uint32_t unicode) {
-  out += '<';
+// The hex of a Unicode value: four digits, or eight for a surrogate pair.
+void AppendUnits(std::string& out, std::uint32_t unicode) {
   if (unicode > 0xFFFF && unicode <= 0x10FFFF) {
     const std::uint32_t v = unicode - 0x10000;
     AppendCode(out, 0xD800 + (v >> 10));
@@ -54,6 +54,18 @@ void AppendUnicode(std::string& out, std::uint32_t unicode) {
   } else {
     AppendCode(out, unicode <= 0xFFFF ? unicode : 0);
   }
+}
+
+void AppendUnicode(std::string& out, std::uint32_t unicode) {
+  out += '<';
+  AppendUnits(out, unicode);
+  out += '>';
+}
+
+// "<hex>" of characters one after the other, as UTF-16.
+void AppendText(std::string& out, const std::u32string& text) {
+  out += '<';
+  for (const char32_t ch : text) AppendUnits(out, ch);
   out += '>';
 }
 
@@ -89,15 +101,27 @@ void AppendBlocks(std::string& out, const std::vector<Item>& items, std::string_
 
 }  // namespace
 
-std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& entries, int codeBytes) {
+std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& all, int codeBytes) {
+  // A code keeps the value of its first entry: a glyph shown for two characters cannot read back as both.
+  std::vector<CIDEntry> entries;
+  std::unordered_set<std::uint32_t> codes;
+  entries.reserve(all.size());
+  for (std::size_t i = 0; i < all.size(); ++i)
+    if (i == 0 || codes.insert(all[i].cid).second) entries.push_back(all[i]);
+
   std::vector<Single> singles;
   std::vector<Range> ranges;
   std::uint32_t run = 0;
   for (std::size_t i = 1; i < entries.size(); ++i) {
     const CIDEntry& e = entries[i];
+    if (e.text.size() > 1) {
+      // Several characters: a mapping of its own, never part of a range.
+      singles.push_back({e.cid, e.text});
+      continue;
+    }
     if (i + 1 < entries.size()) {
       const CIDEntry& next = entries[i + 1];
-      const bool follows = next.unicode == e.unicode + 1 && next.cid == e.cid + 1;
+      const bool follows = next.text.size() <= 1 && next.unicode == e.unicode + 1 && next.cid == e.cid + 1;
       // A range steps only the last byte of its codes.
       const bool wraps = (e.cid & 0xFF) == 0xFF || (e.unicode & 0xFF) == 0xFF;
       if (follows && !wraps) {
@@ -106,7 +130,7 @@ std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& entries, int codeByt
       }
     }
     if (run == 0) {
-      singles.push_back({e.cid, e.unicode});
+      singles.push_back({e.cid, std::u32string(1, static_cast<char32_t>(e.unicode))});
     } else {
       ranges.push_back({e.cid - run, e.cid, entries[i - run].unicode});
       run = 0;
@@ -120,7 +144,7 @@ std::string BuildToUnicodeCMap(const std::vector<CIDEntry>& entries, int codeByt
   }
   AppendBlocks(out, singles, "bfchar", [&](const Single& s) {
     AppendCid(out, s.cid, codeBytes);
-    AppendUnicode(out, s.unicode);
+    AppendText(out, s.text);
   });
   AppendBlocks(out, ranges, "bfrange", [&](const Range& r) {
     AppendCid(out, r.first, codeBytes);

@@ -1,7 +1,7 @@
 // Fuzz target of the embedded-font detection: the input is a font file, opened by the font engine and tried as a
 // TrueType, Type 1 and CFF program as font selection tries it; a font that is embedded then maps glyphs and writes
 // its objects (Type0 and CID fonts, widths, ToUnicode map, the subset program) into a writer that keeps nothing.
-// The input is also read as a bare CFF table. Its last byte picks the embed mode, the licence in the engine's
+// The input is also read as a bare CFF table and as a bare GSUB table. Its last byte picks the embed mode, the licence in the engine's
 // record, the face name and which glyphs are mapped.
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include "cff_charset.h"
 #include "fonts/cid_embed_font.h"
 #include "fonts/cid_embed_sub_fonts.h"
+#include "glyph_text.h"
 #include "pdf/doc_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (const auto cids = ReadCffGlyphCids(data, size)) {
     if (cids->cidKeyed && cids->cids.size() != cids->glyphCount) __builtin_trap();
   }
+
+  for (const GlyphSubstitution& s : ReadGsubSubstitutions(data, size))
+    if (s.inputs.empty()) __builtin_trap();
 
   CPDF_DocWriter writer;
   writer.writeError = ERROR_WRITE_FAULT;  // objects are made and serialised, nothing reaches a file

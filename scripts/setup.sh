@@ -13,6 +13,7 @@ packages=(
   curl qpdf poppler-utils poppler-data mupdf-tools
   openssl python3
   fonts-dejavu-core fonts-dejavu-extra fonts-urw-base35 fonts-wqy-microhei python3-fonttools
+  fonts-noto-core fonts-noto-color-emoji fonts-noto-cjk
   libfribidi-dev libharfbuzz-dev libfontconfig-dev
   libpng-dev
 )

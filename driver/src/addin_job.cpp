@@ -6,6 +6,7 @@
 
 #include "handover/handover_block.h"
 #include "pdf/doc_writer.h"
+#include "pdf/registry_value.h"
 #include "win/fileapi.h"
 #include "win/handleapi.h"
 #include "win/memoryapi.h"
@@ -63,8 +64,16 @@ bool CPDF_DocWriter::OpenAddinJob() {
                                        link.kind});
   totalPages = content->pageCount;
 
-  // The add-in's file is written as any job's: beside it, put in its place only at a complete end.
+  // The add-in's file is written as any job's: beside it, put in its place only at a complete end. One that cannot be
+  // (a folder, a FIFO or a device, one of the machine's own files, the document being printed, which its program
+  // holds) is put to the person as any destination is.
   if (!OpenOutput(content->outputPath, CREATE_ALWAYS)) {
+    if (!AskForAnotherFile()) {
+      // The person gives up: nothing is written, the job is over.
+      RecordJobResult(u"FALSE");
+      cancelled = 1;
+      return true;
+    }
     // The ordinary road follows with the job's settings as they are.
     ReleaseAddinTables();
     progressWindow = nullptr;

@@ -10,6 +10,7 @@
 #include "win/commdlg.h"
 #include "win/fileapi.h"
 #include "win/handleapi.h"
+#include "win/paths.h"
 #include "win/registry.h"
 
 namespace {
@@ -34,9 +35,13 @@ kq::WString RawTitle(const CPDF_DocWriter& writer, LPCWSTR documentName) {
   return kq::WString(name);
 }
 
-bool AskForAnotherFile() {
+}  // namespace
+
+bool CPDF_DocWriter::AskForAnotherFile() {
   return MessageBoxOnWorkerThreadW(nullptr, kTryAnotherFile, kDriverCaption, MB_YESNO | MB_SETFOREGROUND) == IDYES;
 }
+
+namespace {
 
 // The file beside the destination that the document is written into: a name no person would pick, derived from
 // the destination's, so the next job onto the same destination takes over what a killed job left.
@@ -62,6 +67,11 @@ bool CPDF_DocWriter::OpenOutput(const kq::WString& path, DWORD disposition) {
   // A path without a file name names no file to put beside.
   if (path.empty() || path.back() == u'\\' || path.back() == u'/') {
     SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  // The machine's own files (its database, its locks) are no file for a PDF, whoever names them.
+  if (kq::IsMachineStateFile(path)) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   const DWORD attributes = GetFileAttributesW(path.c_str());

@@ -1,5 +1,7 @@
 // The add-in job reader over real shared memory: the claim, the tables it fills, the add-in's progress dialog, and
 // what a taken, malformed or unusable block leaves.
+#include <sys/stat.h>
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -8,6 +10,7 @@
 #include "handover/handover_block.h"
 #include "pdf/doc_writer.h"
 #include "pdf/progress_protocol.h"
+#include "win/fileapi.h"
 #include "win/handleapi.h"
 #include "win/memoryapi.h"
 
@@ -282,6 +285,52 @@ TEST_F(AddinJob, AnAddinDocumentNeedsNoDialogAndCarriesItsStructure) {
   const std::string pdf = Contents(u"C:\\Out\\Report.pdf");
   for (const char* expected : {"/Outlines", "/Dests", "(_Toc1)", "/URI (https://example.org/)", "/Launch"})
     EXPECT_NE(pdf.find(expected), std::string::npos) << expected;
+}
+
+// A block whose path is no file for a PDF (one of the machine's own files, a folder, a FIFO, the document being
+// printed, which its program holds) gets the question of any file that cannot be written: on No the job is
+// cancelled, on Yes the ordinary road follows; either way the file is left as it was.
+TEST_F(AddinJob, ABlocksPathThatIsNoFileForAPdfIsQuestioned) {
+  const auto root = machine->Root();
+  ASSERT_TRUE(std::filesystem::exists(root / "registry.db"));
+  ASSERT_EQ(::mkfifo(Host(u"C:\\Out\\pipe.pdf").c_str(), 0600), 0);
+  WriteFile(u"C:\\Out\\Report.docx", "PK the document");
+  const HANDLE document = CreateFileW(u"C:\\Out\\Report.docx", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(document, INVALID_HANDLE_VALUE);
+  const kq::WString paths[] = {
+      kq::WindowsPathFromPosix((root / "registry.db").string()),
+      kq::WindowsPathFromPosix((root / "new.pdf").string()),
+      u"C:\\Out",
+      u"C:\\Out\\pipe.pdf",
+      u"C:\\Out\\Report.docx",
+  };
+  for (const kq::WString& path : paths) {
+    for (const int answer : {IDNO, IDYES}) {
+      SCOPED_TRACE(drvtest::Narrow(path) + (answer == IDNO ? ", No" : ", Yes"));
+      const std::string before = std::filesystem::is_regular_file(Host(path)) ? Contents(path) : std::string();
+      const std::size_t boxes = JournalOf(Kind::MessageBox).size();
+      Publish(Document(path));
+      person.AnswerMessageBox(answer, {u"", u"Do you want to try another file?"});
+      CPDF_DocWriter writer;
+      EXPECT_EQ(writer.OpenAddinJob(), answer == IDNO);
+      ASSERT_EQ(JournalOf(Kind::MessageBox).size(), boxes + 1) << JournalText();
+      EXPECT_EQ(writer.cancelled, answer == IDNO ? 1u : 0u);
+      EXPECT_EQ(writer.outputFile, INVALID_HANDLE_VALUE);
+      if (answer == IDNO) {
+        EXPECT_EQ(FileNameValue(), u"FALSE");
+      } else {
+        EXPECT_EQ(writer.addinJob, 0u) << "the ordinary road follows";
+      }
+      writer.ResetJob();
+      if (!before.empty()) {
+        EXPECT_EQ(Contents(path), before);
+      }
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(root / "new.pdf"));
+  EXPECT_TRUE(std::filesystem::is_fifo(Host(u"C:\\Out\\pipe.pdf")));
+  CloseHandle(document);
 }
 
 }  // namespace

@@ -23,17 +23,23 @@ constexpr const char* kHeader =
     "endcodespacerange \n";
 constexpr const char* kTrailer = "endcmap \nCMapName currentdict /CMap defineresource pop \nend \nend \n";
 
-// Entry 0, then one entry per (CID, Unicode) pair.
-std::vector<CIDEntry> Entries(std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs) {
+struct Mapping {
+  std::uint32_t cid;
+  std::uint32_t unicode;
+  std::u32string text = {};
+};
+
+// Entry 0, then one entry per mapping.
+std::vector<CIDEntry> Entries(const std::vector<Mapping>& mappings) {
   std::vector<CIDEntry> entries = {{0, 0, 0, 500}};
-  for (const auto& [cid, unicode] : pairs) entries.push_back({cid, cid, unicode, 500});
+  for (const Mapping& m : mappings) entries.push_back({m.cid, m.cid, m.unicode, 500, m.text});
   return entries;
 }
 
 TEST(ToUnicodeMap, SingleMappingsAndRangesOfNeighbouringEntries) {
   struct Case {
     const char* what;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
+    std::vector<Mapping> entries;
     const char* body;
   } cases[] = {
       {"entry 0 alone", {}, ""},
@@ -51,6 +57,11 @@ TEST(ToUnicodeMap, SingleMappingsAndRangesOfNeighbouringEntries) {
        "1 beginbfchar \n<0009><D835DC00> \nendbfchar \n1 beginbfrange \n<0005><0006><D83DDE00> \nendbfrange \n"},
       {"from U+FFFF to U+10000", {{1, 0xFFFF}, {2, 0x10000}},
        "2 beginbfchar \n<0001><FFFF> \n<0002><D800DC00> \nendbfchar \n"},
+      {"a ligature reads as its letters and breaks the range", {{1, 'e'}, {2, 0, U"ffi"}, {3, 'g'}},
+       "3 beginbfchar \n<0001><0065> \n<0002><006600660069> \n<0003><0067> \nendbfchar \n"},
+      {"letters beyond U+FFFF", {{4, 0, U"a\U0001F600"}}, "1 beginbfchar \n<0004><0061D83DDE00> \nendbfchar \n"},
+      {"a CID keeps its first value", {{1, 'A'}, {2, 'B'}, {1, 'X'}, {3, 'C'}},
+       "1 beginbfrange \n<0001><0003><0041> \nendbfrange \n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(BuildToUnicodeCMap(Entries(c.entries)), std::string(kHeader) + c.body + kTrailer) << c.what;
@@ -60,7 +71,7 @@ TEST(ToUnicodeMap, SingleMappingsAndRangesOfNeighbouringEntries) {
 }
 
 TEST(ToUnicodeMap, BlocksHoldAtMostAHundredMappings) {
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> singles, ranges;
+  std::vector<Mapping> singles, ranges;
   for (std::uint32_t i = 0; i < 250; ++i) singles.push_back({i + 1, 0x4E00 + 2 * i});  // never neighbours
   for (std::uint32_t i = 0; i < 101; ++i) {
     ranges.push_back({3 * i + 1, 0x100 * (i + 1)});

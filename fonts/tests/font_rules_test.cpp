@@ -153,6 +153,16 @@ TEST(GlyphSetCopy, MapsCharactersAndHandlesBothWays) {
   EXPECT_EQ(font.GlyphToUnicode(1234), 0) << "a handle in no run is character 0";
 }
 
+TEST(GlyphSetCopy, AGlyphSharedWithARadicalOrCompatibilityFormReadsAsItsOwnCharacter) {
+  // The Kangxi radical sun and the ideograph share glyph 500, and the fi ligature is only a presentation form.
+  GlyphSetBlock block({{0x2F47, {500}}, {0x65E5, {500}}, {0xF900, {501}}, {0xFB01, {502}}});
+  fonttest::TableFont font;
+  font.CopyGlyphSet(block.Get());
+  EXPECT_EQ(font.GlyphToUnicode(500), 0x65E5);
+  EXPECT_EQ(font.GlyphToUnicode(501), 0xF900) << "a compatibility character with no other is kept";
+  EXPECT_EQ(font.GlyphToUnicode(502), 0xFB01);
+}
+
 TEST(GlyphSetCopy, AMissingOrMalformedSetIsEmpty) {
   struct Case {
     const char* what;

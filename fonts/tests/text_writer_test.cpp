@@ -162,16 +162,26 @@ TEST_F(TextWriterTest, VerticalGlyphsFallOneUnitEach) {
   EXPECT_EQ(End(), "BT /F20 10 Tf 0 0 0 sc 0 0 0 SC 0 Tr 72.3 700 TD [(N-N-)600(N-)]TJ ET\n");
 }
 
-TEST_F(TextWriterTest, AHorizontalResourceInsideAVerticalRunIsPlacedHorizontally) {
-  font_.map[u'v'].resource = 12;
-  font_.map[u'h'].resource = 12;
-  Show(u'v', 72, 92, 0, 10, true);
-  EXPECT_EQ(Show(u'h', 72, 93, 0, 10, true), 12u);  // on the pen's baseline: continues the string
-  EXPECT_DOUBLE_EQ(writer_.penX, 72.3 + 5);
-  EXPECT_DOUBLE_EQ(writer_.penY, 699);
-  // The next vertical glyph is not where a horizontal advance left the pen: a new line puts it in place.
-  Show(u'v', 72, 94, 0, 10, true);
-  EXPECT_EQ(End(), "BT /F12 10 Tf 0 0 0 sc 0 0 0 SC 0 Tr 72.3 700 TD [(N-h)]TJ 0 -2 TD [(N-)]TJ ET\n");
+TEST_F(TextWriterTest, AHorizontalResourceInsideAVerticalRunTakesItsPlaceInTheColumn) {
+  // A run at size 1, as vertical text is shown. Its vertical glyphs hang from their positions, centred at
+  // u + 0.3; the horizontally written "h" (width 0.5) goes where they would: u = 72 + 0.3 - 0.25, with its top at
+  // its position (its baseline the ascent, 0.8, below), not on it, where it would sit over the glyph before.
+  for (const WCHAR ch : {u'v', u'h'}) {
+    SCOPED_TRACE(static_cast<char>(ch));
+    font_.map[u'v'].resource = 12;
+    font_.map[u'h'].resource = ch == u'v' ? 12 : 21;
+    writer_.Clear();
+    Show(u'v', 72, 92, 0, 1, true);
+    EXPECT_EQ(Show(u'h', 72, 93, 0, 1, true), ch == u'v' ? 12u : 21u);
+    EXPECT_DOUBLE_EQ(writer_.lineX, 72.05);
+    EXPECT_DOUBLE_EQ(writer_.lineY, 699 - 0.8);
+    // The next vertical glyph goes back to the column's centre line.
+    Show(u'v', 72, 94, 0, 1, true);
+    EXPECT_DOUBLE_EQ(writer_.lineX, 72.3);
+    EXPECT_DOUBLE_EQ(writer_.penY, 697);
+  }
+  EXPECT_EQ(End(), "BT /F12 1 Tf 0 0 0 sc 0 0 0 SC 0 Tr 72.3 700 TD [(N-)]TJ /F21 1 Tf -0.25 -1.8 TD [(h)]TJ "
+                   "/F12 1 Tf 0.25 -0.2 TD [(N-)]TJ ET\n");
 }
 
 TEST_F(TextWriterTest, ClearDropsPendingTextAndKeepsTheDeviceSpace) {

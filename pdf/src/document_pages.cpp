@@ -69,6 +69,8 @@ BOOL CPDF_DocWriter::StartDocument(LPCWSTR documentName) {
     if (cancelled) return TRUE;
     // The writer keeps the dialog's thread and ends it with the job.
     StartProgressThread();
+  } else if (cancelled) {
+    return TRUE;
   }
 
   lastObjectNumber = 0;

@@ -115,16 +115,31 @@ std::optional<HGLYPH> CPDF_Font::GlyphHandleOf(WCHAR ch) const {
   return std::nullopt;
 }
 
+bool IsCompatibilityCharacter(char32_t ch) {
+  return (ch >= 0x2E80 && ch <= 0x2FDF) ||    // CJK radicals supplement, Kangxi radicals
+         (ch >= 0xF900 && ch <= 0xFAFF) ||    // CJK compatibility ideographs
+         (ch >= 0xFB00 && ch <= 0xFDFF) ||    // alphabetic and Arabic presentation forms
+         (ch >= 0xFE10 && ch <= 0xFE1F) ||    // vertical forms
+         (ch >= 0xFE30 && ch <= 0xFE4F) ||    // CJK compatibility forms
+         (ch >= 0xFE70 && ch <= 0xFEFF) ||    // Arabic presentation forms B
+         (ch >= 0x2F800 && ch <= 0x2FA1F);    // CJK compatibility ideographs supplement
+}
+
 WCHAR CPDF_Font::GlyphToUnicode(HGLYPH glyph) const {
+  WCHAR compatibility = 0;
   for (const GlyphRun& run : glyphRuns) {
+    WCHAR found = 0;
     if (run.hasHandles) {
-      for (USHORT i = 0; i < run.count; ++i)
-        if (glyphHandles[run.firstHandle + i] == glyph) return static_cast<WCHAR>(run.wcLow + i);
+      for (USHORT i = 0; i < run.count && !found; ++i)
+        if (glyphHandles[run.firstHandle + i] == glyph) found = static_cast<WCHAR>(run.wcLow + i);
     } else if (glyph >= run.wcLow && glyph - run.wcLow < run.count) {
-      return static_cast<WCHAR>(glyph);
+      found = static_cast<WCHAR>(glyph);
     }
+    if (!found) continue;
+    if (!IsCompatibilityCharacter(found)) return found;
+    if (!compatibility) compatibility = found;
   }
-  return 0;
+  return compatibility;
 }
 
 void CPDF_Font::WriteFontDescriptor(std::uint32_t number, std::int32_t missingWidth) {

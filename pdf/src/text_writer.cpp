@@ -68,7 +68,7 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
   const double pdfX = x * scale;
   const double pdfY = (pageHeight - y) * scale;
   double u = (d * pdfX - c * pdfY) / det;
-  const double v = (b * pdfX - a * pdfY) / (c * b - d * a);
+  double v = (b * pdfX - a * pdfY) / (c * b - d * a);
   if (!std::isfinite(u) || !std::isfinite(v)) return 0;
 
   const MappedChar mapped = font.MapChar(ch, glyph, vertical);
@@ -108,10 +108,16 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
     renderValue = render;
   }
 
-  if (writesVertically) {
+  if (vertical) {
     const std::int64_t up = std::llabs(font.ascent);
     const std::int64_t down = std::llabs(font.descent);
     u += static_cast<double>((up + down) / 2 - down) / 1000;
+    if (!writesVertically) {
+      // Written horizontally, the glyph still takes its place in the column, as the engine lays a turned glyph:
+      // centred on the column, its top at the position (the baseline an ascent below it).
+      u -= mapped.width / 2000.0;
+      v -= static_cast<double>(up) / 1000;
+    }
   }
   const double dx = u - penX;
   const double dy = v - penY;

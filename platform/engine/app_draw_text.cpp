@@ -4,11 +4,18 @@
 #include <cmath>
 
 #include "app_drawing.h"
+#include "color_glyphs.h"
 #include "text_layout.h"
 
 namespace kq {
 
 using appgdi::DrawCall;
+
+namespace {
+// The glyphs of an outline font to the driver's DrvTextOut.
+bool ShowString(DrawCall& call, DeviceContext::Drawing::Font* font, POINTL origin, WStringView text,
+                const TextStyle& style, ULONG rop2);
+}  // namespace
 
 bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& style, ULONG rop2) {
   if (!CanDraw()) return false;
@@ -21,10 +28,46 @@ bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& st
     if (!opaque || !style.opaqueRect) return true;
     return FillRect(*style.opaqueRect, Brush{*style.background}, PATCOPY);
   }
-  DrawCall call(machine_, *drawing_);
-  if (!call.Ready()) return false;
-  Drawing::Font* font = drawing_->FontFor(style.font);
-  if (!font) return false;
+  std::optional<std::vector<engine::ColorGlyphImage>> images;
+  {
+    DrawCall call(machine_, *drawing_);
+    if (!call.Ready()) return false;
+    if (Drawing::Font* font = drawing_->FontFor(style.font)) return ShowString(call, font, origin, text, style, rop2);
+    // A face of colour bitmaps alone has no outlines for the driver: its glyphs go as images.
+    const DWORD error = GetLastError();
+    FontRequest wanted = style.font;
+    wanted.dpi = static_cast<LONG>(drawing_->device.GdiInfo().ulLogPixelsY);
+    images = engine::LayOutColorGlyphs(wanted, text, style.glyphIndices, origin);
+    if (!images) {
+      SetLastError(error);
+      return false;
+    }
+  }
+  if (opaque) {
+    RECTL box = style.opaqueRect.value_or(RECTL{origin.x, origin.y, origin.x, origin.y});
+    if (!style.opaqueRect)
+      for (const auto& image : *images)
+        box = {std::min(box.left, image.dest.left), std::min(box.top, image.dest.top),
+               std::max(box.right, image.dest.right), std::max(box.bottom, image.dest.bottom)};
+    if (!FillRect(box, Brush{*style.background}, PATCOPY)) return false;
+  }
+  for (const auto& image : *images) {
+    BitmapBits bits;
+    bits.width = image.width;
+    bits.height = image.height;
+    bits.bitsPerPixel = 32;
+    bits.bits = image.bgra;
+    bits.stride = image.width * 4;
+    if (!AlphaBlend(bits, image.dest, std::nullopt, BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA})) return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool ShowString(DrawCall& call, DeviceContext::Drawing::Font* font, POINTL origin, WStringView text,
+                const TextStyle& style, ULONG rop2) {
+  const bool opaque = style.background.has_value();
 
   TextRequest request;
   request.text = WString(text);
@@ -65,5 +108,7 @@ bool DeviceContext::TextOut(POINTL origin, WStringView text, const TextStyle& st
                                    opaque ? &opaqueRect : nullptr, fore, back, call.BrushOrigin(),
                                    DrawCall::Mix(rop2)));
 }
+
+}  // namespace
 
 }  // namespace kq

@@ -8,6 +8,7 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/brush_object.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clip_object.cpp
   ${CMAKE_CURRENT_LIST_DIR}/color_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/color_glyphs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/draw_blend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/draw_blits.cpp
   ${CMAKE_CURRENT_LIST_DIR}/draw_gradient.cpp

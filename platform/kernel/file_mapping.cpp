@@ -1,8 +1,10 @@
-// Paging-file mappings over POSIX shared memory. A named mapping is the shared-memory object
-// "/kq.<hash of the state root>.<escaped name>", so machines never meet. Every holder (a handle or a view, in any
-// process) keeps a shared flock on its own descriptor; whoever lets go last finds the exclusive lock free and
-// unlinks the name. Name operations run under a lock file of the state root, so an open never meets an unlink
-// halfway. An object that nobody holds (its creator died) is stale: it is unlinked when it is next looked up.
+// Paging-file mappings. A named mapping is a file of the state root's "mappings" folder, which is the user's alone
+// (win/private_objects.h): machines never meet, and another user can neither plant a mapping where a name would find
+// it nor hold a name so that this user's mapping cannot be made. What a name finds is trusted only when it is the
+// user's alone; anything else under the name is removed. Every holder (a handle or a view, in any process) keeps a
+// shared flock on its own descriptor; whoever lets go last finds the exclusive lock free and unlinks the name. Name
+// operations run under an exclusive flock of the folder itself, so an open never meets an unlink halfway. An object
+// that nobody holds (its creator died) is stale: it is unlinked when it is next looked up.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -17,57 +19,62 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "win/handleapi.h"
 #include "win/machine.h"
 #include "win/memoryapi.h"
+#include "win/private_objects.h"
 
 namespace {
 
 constexpr std::uint64_t kAllocationGranularity = 65536;
 constexpr std::size_t kMaxObjectName = 255;
 
-class FileLock {
+void LockExclusive(int fd) {
+  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+// The machine's mapping folder, opened with its lock held until this goes; Fd() is -1 when the folder is not the
+// user's alone (or cannot be made).
+class MappingFolder {
  public:
-  explicit FileLock(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ >= 0) {
-      while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-    }
+  explicit MappingFolder(const kq::Machine& machine) : fd_(kq::OpenPrivateFolder(machine.Root() / "mappings")) {
+    if (fd_ >= 0) LockExclusive(fd_);
   }
-  ~FileLock() {
-    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  ~MappingFolder() {
+    if (fd_ >= 0) close(fd_);  // closing the only descriptor of the folder's opening releases the lock
   }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
+  MappingFolder(const MappingFolder&) = delete;
+  MappingFolder& operator=(const MappingFolder&) = delete;
+
+  int Fd() const { return fd_; }
 
  private:
-  int fd_ = -1;
+  int fd_;
 };
 
-// A holder lets go of a named object, under the lock file: the last one unlinks the name. Closes `fd`.
-void LetGo(int fd, const std::string& object) {
+// A holder lets go of a named object, under the folder's lock: the last one unlinks the name. Closes `fd`.
+void LetGo(int fd, int folder, const std::string& object) {
   flock(fd, LOCK_UN);
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) shm_unlink(object.c_str());
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlinkat(folder, object.c_str(), 0);
   close(fd);
 }
 
-// The shared-memory object behind a mapping, held by this process's handles and views.
+// The object behind a mapping, held by this process's handles and views. A named one keeps an opening of its
+// folder of its own, to let go of the name under the folder's lock.
 class Section {
  public:
-  Section(int fd, std::uint64_t size, bool writable, std::string objectName, std::filesystem::path lockPath)
-      : fd_(fd), size_(size), writable_(writable), objectName_(std::move(objectName)), lockPath_(std::move(lockPath)) {}
+  Section(int fd, std::uint64_t size, bool writable, int folder = -1, std::string objectName = {})
+      : fd_(fd), size_(size), writable_(writable), folder_(folder), objectName_(std::move(objectName)) {}
   ~Section() {
-    if (objectName_.empty()) {
+    if (folder_ < 0) {
       close(fd_);
       return;
     }
-    FileLock lock(lockPath_);
-    LetGo(fd_, objectName_);
+    LockExclusive(folder_);
+    LetGo(fd_, folder_, objectName_);
+    close(folder_);
   }
   Section(const Section&) = delete;
   Section& operator=(const Section&) = delete;
@@ -80,8 +87,8 @@ class Section {
   int fd_;
   std::uint64_t size_;
   bool writable_;
+  int folder_;
   std::string objectName_;
-  std::filesystem::path lockPath_;
 };
 
 class MappingHandle : public kq::KernelObject {
@@ -141,14 +148,14 @@ ViewTable& Views() {
 
 std::size_t PageSize() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
 
-// The object's name: letters, digits, '.', '_' and '-' stand as they are, every other byte of the UTF-8 name as
-// %XX. Empty when it does not fit the system's names.
-std::string ObjectName(const kq::Machine& machine, LPCWSTR name) {
-  std::string object = "/kq." + machine.NameSpace() + ".";
+// The object's file name: letters, digits, '.', '_' and '-' stand as they are (a leading '.' excepted), every
+// other byte of the UTF-8 name as %XX. Empty when it does not fit the host's names.
+std::string ObjectName(LPCWSTR name) {
+  std::string object;
   static const char digits[] = "0123456789ABCDEF";
   for (unsigned char c : kq::Utf8FromWide(name)) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                       c == '_' || c == '-';
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       (c == '.' && !object.empty()) || c == '_' || c == '-';
     if (plain) {
       object += static_cast<char>(c);
     } else {
@@ -160,32 +167,37 @@ std::string ObjectName(const kq::Machine& machine, LPCWSTR name) {
   return object.size() > kMaxObjectName ? std::string() : object;
 }
 
-// A name in the calling thread's machine: the object's name and the lock file of the machine's name operations.
-struct MachineName {
-  std::string object;
-  std::filesystem::path lockPath;
-};
-
-std::optional<MachineName> NameInMachine(LPCWSTR name) {
-  const auto& machine = kq::CurrentMachine();
-  std::string object = ObjectName(machine, name);
-  if (object.empty()) return std::nullopt;
-  return MachineName{std::move(object), machine.Root() / "kernel" / "mappings.lock"};
+HANDLE InsertMapping(int fd, std::uint64_t size, bool writable, int folder, const std::string& object, bool write) {
+  // The section's own opening of the folder, so that its lock is not the one this call holds.
+  const int own = folder >= 0 ? openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+  if (folder >= 0 && own < 0) {
+    LetGo(fd, folder, object);
+    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+  }
+  return kq::InsertHandle(
+      std::make_shared<MappingHandle>(std::make_shared<Section>(fd, size, writable, own, object), write));
 }
 
-HANDLE InsertMapping(int fd, std::uint64_t size, bool writable, const MachineName& name, bool write) {
-  return kq::InsertHandle(std::make_shared<MappingHandle>(
-      std::make_shared<Section>(fd, size, writable, name.object, name.lockPath), write));
+// Removes whatever is under the name: what is not the user's alone is never trusted, and nobody else's may hold the
+// name.
+void Remove(int folder, const std::string& object) {
+  if (unlinkat(folder, object.c_str(), 0) != 0 && errno == EISDIR) unlinkat(folder, object.c_str(), AT_REMOVEDIR);
 }
 
-// Opens an existing object and takes a holder's lock on it; -1 when there is none (a stale one is unlinked).
-int OpenExisting(const std::string& object, bool& writable) {
-  int fd = shm_open(object.c_str(), O_RDWR, 0);
-  if (fd < 0 && errno == EACCES) fd = shm_open(object.c_str(), O_RDONLY, 0);
-  if (fd < 0) return -1;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    // Nobody holds it: what a process that died left behind.
-    shm_unlink(object.c_str());
+// Opens an existing object of the folder and takes a holder's lock on it; -1 when there is none. A stale one, and
+// anything under the name that is not a file of the user's alone, is removed and counts as none.
+int OpenExisting(int folder, const std::string& object, bool& writable) {
+  constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
+  int fd = openat(folder, object.c_str(), O_RDWR | kFlags);
+  if (fd < 0 && errno == EACCES) fd = openat(folder, object.c_str(), O_RDONLY | kFlags);
+  if (fd < 0) {
+    if (errno != ENOENT) Remove(folder, object);  // a link, a folder, another user's file
+    return -1;
+  }
+  if (!kq::IsPrivateFile(fd) || flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    // Not the user's alone, or nobody holds it: what a process that died left behind.
+    Remove(folder, object);
     close(fd);
     return -1;
   }
@@ -234,31 +246,36 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
       SetLastError(ErrorFromErrno(error));
       return nullptr;
     }
-    const HANDLE handle = InsertMapping(fd, size, writable, MachineName{}, true);
+    const HANDLE handle = InsertMapping(fd, size, writable, -1, {}, true);
     SetLastError(ERROR_SUCCESS);
     return handle;
   }
 
-  const auto named = NameInMachine(name);
-  if (!named) {
+  const std::string object = ObjectName(name);
+  if (object.empty()) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
   }
-  const std::string& object = named->object;
-  FileLock lock(named->lockPath);
+  const MappingFolder folder(kq::CurrentMachine());
+  if (folder.Fd() < 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   for (;;) {
-    int fd = shm_open(object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, writable ? 0600 : 0400);
+    int fd = openat(folder.Fd(), object.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    writable ? 0600 : 0400);
     if (fd >= 0) {
-      if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        const int error = errno;
-        shm_unlink(object.c_str());
+      fchmod(fd, writable ? 0600 : 0400);  // whatever the process's umask took away
+      // Its blocks are had now, so a full disk fails here rather than in a write through a view.
+      if (const int error = posix_fallocate(fd, 0, static_cast<off_t>(size)); error != 0) {
+        unlinkat(folder.Fd(), object.c_str(), 0);
         close(fd);
         SetLastError(ErrorFromErrno(error));
         return nullptr;
       }
       flock(fd, LOCK_SH);
-      const HANDLE handle = InsertMapping(fd, size, writable, *named, true);
-      SetLastError(ERROR_SUCCESS);
+      const HANDLE handle = InsertMapping(fd, size, writable, folder.Fd(), object, true);
+      if (handle) SetLastError(ERROR_SUCCESS);
       return handle;
     }
     if (errno != EEXIST) {
@@ -266,10 +283,11 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
       return nullptr;
     }
     bool existingWritable = false;
-    fd = OpenExisting(object, existingWritable);
-    if (fd < 0) continue;  // it was stale and is gone now
-    const HANDLE handle = InsertMapping(fd, SizeOf(fd), existingWritable, *named, existingWritable);
-    SetLastError(ERROR_ALREADY_EXISTS);
+    fd = OpenExisting(folder.Fd(), object, existingWritable);
+    if (fd < 0) continue;  // it was stale or not the user's, and is gone now
+    const HANDLE handle =
+        InsertMapping(fd, SizeOf(fd), existingWritable, folder.Fd(), object, existingWritable);
+    if (handle) SetLastError(ERROR_ALREADY_EXISTS);
     return handle;
   }
 }
@@ -280,26 +298,29 @@ HANDLE OpenFileMappingW(DWORD desiredAccess, BOOL, LPCWSTR name) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const auto named = NameInMachine(name);
-  if (!named) {
+  const std::string object = ObjectName(name);
+  if (object.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
-  const std::string& object = named->object;
-  FileLock lock(named->lockPath);
+  const MappingFolder folder(kq::CurrentMachine());
+  if (folder.Fd() < 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
   bool writable = false;
-  const int fd = OpenExisting(object, writable);
+  const int fd = OpenExisting(folder.Fd(), object, writable);
   if (fd < 0) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return nullptr;
   }
   if (write && !writable) {
-    LetGo(fd, object);
+    LetGo(fd, folder.Fd(), object);
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  const HANDLE handle = InsertMapping(fd, SizeOf(fd), writable, *named, write);
-  SetLastError(ERROR_SUCCESS);
+  const HANDLE handle = InsertMapping(fd, SizeOf(fd), writable, folder.Fd(), object, write);
+  if (handle) SetLastError(ERROR_SUCCESS);
   return handle;
 }
 

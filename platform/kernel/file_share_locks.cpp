@@ -6,7 +6,8 @@
 
 #include <cerrno>
 #include <string>
-#include <system_error>
+
+#include "win/private_objects.h"
 
 namespace kq {
 
@@ -44,13 +45,33 @@ bool Held(int fd, off_t at, bool unknown = false) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// Whether what is under a lock file's name, which could not be opened, is something other than a file of this user's
+// (another user's file, a link, a socket): it is never trusted.
+bool NotTheUsers(const std::filesystem::path& path, int error) {
+  if (error != EACCES && error != EPERM && error != ELOOP && error != ENXIO) return false;
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid());
+}
+
 // The lock file at `path`, opened (made with `create`) with its guard held. The last holder of a lock file removes
 // it under the guard, so after taking the guard an opener checks that the file it holds is still the one linked
-// there, and opens again when it is not. -1 when it cannot be opened, or is not there without `create`.
+// there, and opens again when it is not. What is under the name and not the user's alone is removed (the folder is
+// the user's), so nobody else's lock file is ever trusted or blocks. -1 when it cannot be opened, or is not there
+// without `create`.
 int OpenGuarded(const std::filesystem::path& path, bool create) {
   for (;;) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | (create ? O_CREAT : 0), 0600);
-    if (fd < 0) return -1;
+    const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK | (create ? O_CREAT : 0);
+    const int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) {
+      if (!NotTheUsers(path, errno) || ::unlink(path.c_str()) != 0) return -1;
+      continue;
+    }
+    if (!IsPrivateFile(fd)) {
+      ::close(fd);
+      if (::unlink(path.c_str()) != 0) return -1;
+      continue;
+    }
+    ::fchmod(fd, 0600);  // whatever the process's umask took away, the user's other processes open it too
     struct stat held, linked;
     if (!Lock(fd, F_WRLCK, kGuard, true) || ::fstat(fd, &held) != 0) {
       ::close(fd);
@@ -64,8 +85,9 @@ int OpenGuarded(const std::filesystem::path& path, bool create) {
 }  // namespace
 
 ShareLocks::ShareLocks(std::filesystem::path folder) : folder_(std::move(folder)) {
-  std::error_code ignored;
-  std::filesystem::create_directories(folder_, ignored);
+  const int fd = OpenPrivateFolder(folder_);
+  usable_ = fd >= 0;
+  if (usable_) ::close(fd);
 }
 
 std::filesystem::path ShareLocks::LockPath(FileIdentity file) const {
@@ -74,6 +96,7 @@ std::filesystem::path ShareLocks::LockPath(FileIdentity file) const {
 
 int ShareLocks::TryOpen(FileIdentity file, DWORD accessClasses, DWORD shareMode, bool& sharingViolation) const {
   sharingViolation = false;
+  if (!usable_) return -1;
   const int fd = OpenGuarded(LockPath(file), true);
   if (fd < 0) return -1;
   for (int i = 0; i < 3 && !sharingViolation; ++i) {
@@ -109,7 +132,7 @@ void ShareLocks::Close(FileIdentity file, int fd) const {
 }
 
 bool ShareLocks::SharesDelete(FileIdentity file) const {
-  const int fd = OpenGuarded(LockPath(file), false);
+  const int fd = usable_ ? OpenGuarded(LockPath(file), false) : -1;
   if (fd < 0) return true;  // no process holds the file
   const bool denied = Held(fd, kDenyBase + 2);
   ::close(fd);

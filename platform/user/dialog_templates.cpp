@@ -67,9 +67,11 @@ class ResourceTables {
   std::map<HINSTANCE, ModuleResources> tables_;
 };
 
+// Never destroyed: a module loaded at run time unregisters from its own destructor, which the host runs after the
+// process's static objects are gone when the module is still loaded at exit.
 ResourceTables& Tables() {
-  static ResourceTables tables;
-  return tables;
+  static auto* tables = new ResourceTables;
+  return *tables;
 }
 
 }  // namespace

@@ -9,13 +9,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
+#include <fcntl.h>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "core.h"
 #include "win/machine.h"
+#include "win/private_objects.h"
 #include "win/processthreadsapi.h"
 
 namespace kq::user {
@@ -47,10 +48,16 @@ struct AnswerHeader {
 
 std::atomic<unsigned> gSerial{0};
 
+// Attempts at a port name before the port is given up: another user may hold names of this user's.
+constexpr int kPortNameAttempts = 16;
+
+// Ports are named by the user as well: an abstract socket has no owner or mode, so whoever is at the other end of a
+// connection is asked who they are, and only this user's processes are answered or believed.
 sockaddr_un Address(const std::string& nameSpace, const std::string& port, socklen_t& length) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  const std::string name = "kq.desktop." + nameSpace + "." + port;  // abstract: no file, no length limit of paths
+  // Abstract: no file, no length limit of paths.
+  const std::string name = "kq.desktop." + std::to_string(geteuid()) + "." + nameSpace + "." + port;
   const std::size_t n = std::min(name.size(), sizeof(address.sun_path) - 1);
   std::memcpy(address.sun_path + 1, name.data(), n);
   length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
@@ -67,6 +74,13 @@ std::uint32_t UnitsOf(LPCWSTR text) {
   if (!text) return kNoText;
   const std::size_t n = WStringView(text).size();
   return static_cast<std::uint32_t>(n > kMaxTextUnits ? kMaxTextUnits : n);
+}
+
+// Whether the process at the other end of a connected socket is this user's.
+bool PeerIsThisUser(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer && peer.uid == geteuid();
 }
 
 bool ProcessAlive(const std::string& port) {
@@ -89,21 +103,29 @@ WindowPorts::~WindowPorts() { Close(); }
 
 void WindowPorts::Open() {
   if (listener_ >= 0 || !name_.empty()) return;
-  name_ = std::to_string(getpid()) + "." + std::to_string(++gSerial);
+  name_ = "-";  // no second try, whatever comes of this one
+  const int folder = OpenPrivateFolder(folder_);
+  if (folder < 0) return;  // a listing others could write is not used
   listener_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   wake_ = eventfd(0, EFD_CLOEXEC);
-  socklen_t length = 0;
-  const sockaddr_un address = Address(nameSpace_, name_, length);
-  std::error_code ec;
-  std::filesystem::create_directories(folder_, ec);
-  if (listener_ < 0 || wake_ < 0 || bind(listener_, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-      listen(listener_, 16) != 0) {
+  bool bound = false;
+  for (int attempt = 0; attempt < kPortNameAttempts && listener_ >= 0 && !bound; ++attempt) {
+    name_ = std::to_string(getpid()) + "." + std::to_string(++gSerial);
+    socklen_t length = 0;
+    const sockaddr_un address = Address(nameSpace_, name_, length);
+    bound = bind(listener_, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    if (!bound && errno != EADDRINUSE) break;
+  }
+  const int listing =
+      bound ? openat(folder, name_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
+  close(folder);
+  if (listing >= 0) close(listing);
+  if (listing < 0 || wake_ < 0 || listen(listener_, 16) != 0) {
     if (listener_ >= 0) close(listener_);
     if (wake_ >= 0) close(wake_);
     listener_ = wake_ = -1;
-    return;  // name_ stays set: no second try
+    return;
   }
-  { std::ofstream(folder_ / name_); }
   thread_ = std::thread([this] { Serve(); });
 }
 
@@ -129,7 +151,7 @@ void WindowPorts::Serve() {
     if (fds[1].revents) return;
     const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) continue;
-    Reply(client);
+    if (PeerIsThisUser(client)) Reply(client);
     close(client);
   }
 }
@@ -236,6 +258,10 @@ std::optional<WindowPorts::Answer> WindowPorts::Ask(const std::string& port, std
     }
     return std::nullopt;
   }
+  if (!PeerIsThisUser(fd)) {
+    close(fd);
+    return std::nullopt;
+  }
   const Request request{op,
                         message,
                         static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(window)),
@@ -291,6 +317,9 @@ HWND WindowPorts::Find(LPCWSTR className, LPCWSTR windowName) {
     classText = u"#" + WideFromUtf8(std::to_string(reinterpret_cast<ULONG_PTR>(className)));
   else if (className)
     classText = className;
+  const int folder = OpenPrivateFolder(folder_);
+  if (folder < 0) return nullptr;
+  close(folder);
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
     const std::string port = entry.path().filename().string();

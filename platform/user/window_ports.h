@@ -6,8 +6,10 @@
 // do not reach across processes: they find no window. Messages carry their parameters as numbers; WM_SETTEXT and
 // WM_GETTEXT carry their texts.
 //
-// Ports are named by the machine's name space, so two state roots never meet; each is listed by a file of the state
-// root's "desktop" folder while it is open.
+// Ports are named by the user and the machine's name space, so two state roots never meet; each is listed by a file
+// of the state root's "desktop" folder, which is the user's alone, while it is open. A port answers only processes of
+// its own user, and a port of another user is never asked: another user's windows are not found, and they cannot
+// reach this user's.
 #pragma once
 
 #include <filesystem>

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  const std::filesystem::path output = givenOutput.empty() ? machine->Root() / "bench.pdf" : givenOutput;
+  const std::filesystem::path output = givenOutput.empty() ? *kq::DriveFolder(*machine, u'C') / "bench.pdf" : givenOutput;
   kqprint::PrintOptions options;
   options.output = output.string();
 

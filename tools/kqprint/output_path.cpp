@@ -5,27 +5,13 @@
 #include <set>
 
 #include "draw_ops.h"
+#include "win/paths.h"
 
 namespace kqprint {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Whether `path` is `folder` or lies inside it, both taken as the host resolves them.
-bool Inside(const fs::path& path, const fs::path& folder) {
-  std::error_code ec;
-  const fs::path p = fs::weakly_canonical(path, ec);
-  if (ec) return false;
-  const fs::path f = fs::weakly_canonical(folder, ec);
-  if (ec) return false;
-  auto pi = p.begin();
-  for (auto fi = f.begin(); fi != f.end(); ++fi, ++pi) {
-    if (fi->empty()) continue;  // a trailing separator
-    if (pi == p.end() || *pi != *fi) return false;
-  }
-  return true;
-}
 
 bool Same(const fs::path& a, const fs::path& b) {
   std::error_code ec;
@@ -67,14 +53,8 @@ std::optional<std::string> Refusal(const fs::path& output, const std::set<fs::pa
       return named;
     }
   }
-  // The state root's own files (its database, the locks) lie at its top and under shares/; its drives and other
-  // folders are for people's files.
-  if (!stateRoot.empty()) {
-    std::error_code e1, e2;
-    const fs::path parent = fs::weakly_canonical(output, e1).parent_path();
-    if ((!e1 && parent == fs::weakly_canonical(stateRoot, e2) && !e2) || Inside(output, stateRoot / "shares"))
-      return place + " is among the printer's state files in " + stateRoot.string();
-  }
+  if (kq::IsMachineStateFile(stateRoot, output))
+    return place + " is among the printer's state files in " + stateRoot.string();
   return std::nullopt;
 }
 

@@ -1,12 +1,16 @@
 // kqword: a person in the word processor. Registers the add-in on first use as an installer would, starts the word
 // processor (which loads the add-in), opens the document, clicks "Convert to PDF", answers the dialogs as told and
 // says where the PDF went. What the person sees goes to stderr.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "win/com_support.h"
 #include "win/libloaderapi.h"
@@ -131,6 +135,16 @@ std::optional<fs::path> DefaultOutput(const fs::path& document) {
   return *host / (base + ".pdf");
 }
 
+// A file's identity and time of change; nothing when there is no file.
+using FileStamp = std::optional<std::tuple<dev_t, ino_t, long long, long long>>;
+
+FileStamp Stamp(const fs::path& file) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) return std::nullopt;
+  return std::make_tuple(info.st_dev, info.st_ino, static_cast<long long>(info.st_mtim.tv_sec),
+                         static_cast<long long>(info.st_mtim.tv_nsec));
+}
+
 kq::ComPtr<IDispatch> FindButton(IDispatch* app) {
   const auto bars = kq::GetProperty(app, u"CommandBars").ToDispatch();
   const auto bar = kq::CallMethod(bars.Get(), u"Item", {kq::Variant(u"PDF Printer")}).ToDispatch();
@@ -180,9 +194,13 @@ int main(int argc, char** argv) {
   // With the printer's default naming no dialog is shown: the file goes to the printer's folder.
   const fs::path expected = DefaultOutput(options->document).value_or(output);
   if (expected != output) std::cerr << "kqword: the printer names the file itself: " << expected.string() << "\n";
-  // The earlier file's time, or the clock's minimum when there is none (no file is that old).
-  const fs::file_time_type before =
-      fs::exists(expected, ec) ? fs::last_write_time(expected, ec) : fs::file_time_type::min();
+  // The files that lie where the PDF may go before the click: one of them found there afterwards is no PDF of this
+  // run (the driver puts a new file in place).
+  const std::vector<FileStamp> before = {Stamp(output), Stamp(expected)};
+  const auto madeNow = [&before](const fs::path& file) {
+    const FileStamp now = Stamp(file);
+    return now && std::find(before.begin(), before.end(), now) == before.end();
+  };
 
   auto program = kq::wordproc::WordProcessor::Start();
   if (!program) return Fail("the word processor could not start");
@@ -206,9 +224,8 @@ int main(int argc, char** argv) {
     for (const auto& entry : person.Journal())
       if (entry.kind == kq::JournalEntry::Kind::SaveAs && entry.answer == IDOK)
         if (auto host = kq::HostPathFromWindows(entry.text)) written = *host;
-    if (!written && fs::exists(expected, ec) && fs::last_write_time(expected, ec) != before)
-      written = expected;
-    if (written && fs::exists(*written, ec) && fs::file_size(*written, ec) > 0) {
+    if (!written && madeNow(expected)) written = expected;
+    if (written && madeNow(*written) && fs::file_size(*written, ec) > 0) {
       std::cout << written->string() << "\n";
       std::cerr << "kqword: the PDF is " << written->string() << "\n";
       status = 0;

@@ -166,6 +166,27 @@ TEST_F(EndToEndTest, TheDriverLibraryExportsOnlyItsTwoEntries) {
   dlclose(library);
 }
 
+// A host process (a spooler, the word processor, a browser) that loads a deliverable is never taken down by it when
+// it exits, whether it unloads the module first or leaves it loaded.
+TEST(Deliverables, EachLetsGoOfAProcessThatLoadedItCleanly) {
+  const std::filesystem::path binary(KQ_BINARY_DIR);
+  const std::string root = ::testing::TempDir() + "load-and-exit-XXXXXX";
+  std::vector<char> rootName(root.begin(), root.end());
+  rootName.push_back('\0');
+  ASSERT_NE(mkdtemp(rootName.data()), nullptr);
+  for (const char* module : {"libtelodrv.so", "libteloui.so", "libdovecap.so", "libLirriel.so", "libSarnoth.so"}) {
+    for (const char* how : {"keep", "unload"}) {
+      SCOPED_TRACE(std::string(module) + ", " + how);
+      const CommandResult run = RunCommand("KQ_ROOT=" + Quote(rootName.data()) + " " +
+                                           Quote((binary / "tests" / "kq_load_and_exit").string()) + " " +
+                                           Quote((binary / "lib" / module).string()) + " " + how);
+      EXPECT_EQ(run.status, 0) << run.output;
+      EXPECT_EQ(run.output, "");
+    }
+  }
+  std::filesystem::remove_all(rootName.data());
+}
+
 // ---- The print tool as a person runs it ----
 
 class PrintToolTest : public EndToEndTest {

@@ -1,6 +1,7 @@
 // kqword end to end: documents another program wrote, converted by a person's one click in the word processor,
 // judged by the outside readers.
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -10,6 +11,8 @@
 #include <set>
 
 #include "endtoend_fixture.h"
+#include "win/registry.h"
+#include "win/spooler.h"
 #include "wordproc/test_documents.h"
 
 namespace {
@@ -151,14 +154,16 @@ TEST_F(Kqword, TheExampleReportKeepsItsHeadingsBookmarksAndLinks) {
 }
 
 TEST_F(Kqword, ADocumentPandocWritesNowComesOutWithItsOutlineAndLinks) {
-  const fs::path markdown = root_ / "notes.md";
+  // People's files lie outside the state root's own top.
+  fs::create_directories(root_ / "docs");
+  const fs::path markdown = root_ / "docs" / "notes.md";
   std::ofstream(markdown) << "# Plan {#plan}\n\nRead the [steps](#steps) or [the site](https://example.com/).\n\n"
                              "## Steps {#steps}\n\nBack to the [plan](#plan).\n";
-  const fs::path docx = root_ / "notes.docx";
+  const fs::path docx = root_ / "docs" / "notes.docx";
   ASSERT_EQ(std::system(("pandoc " + e2e::Quote(markdown.string()) + " -o " + e2e::Quote(docx.string())).c_str()), 0);
   const auto result = Convert(docx, "");
   ASSERT_EQ(result.status, 0) << result.output;
-  const fs::path pdf = root_ / "notes.pdf";  // beside the document by default
+  const fs::path pdf = root_ / "docs" / "notes.pdf";  // beside the document by default
   const Reading r = Read(pdf);
   EXPECT_EQ(r.outline, (std::vector<Outline>{{"Plan", {{"Steps", {}}}}}));
   std::map<std::string, std::string> kinds;
@@ -304,24 +309,27 @@ class LinkedDocuments : public Kqword, public ::testing::WithParamInterface<std:
   // The document as the program named by the parameter writes it; empty when that program is not here.
   fs::path Write() {
     const std::string program = GetParam();
+    // People's files lie outside the state root's own top.
+    const fs::path folder = root_ / "docs";
+    fs::create_directories(folder);
     if (program == "pandoc") {
-      const fs::path markdown = root_ / "doc.md";
+      const fs::path markdown = folder / "doc.md";
       std::ofstream(markdown) << Markdown();
       const auto result = e2e::RunCommand("pandoc " + e2e::Quote(markdown.string()) + " -o " +
-                                          e2e::Quote((root_ / "doc.docx").string()));
+                                          e2e::Quote((folder / "doc.docx").string()));
       EXPECT_EQ(result.status, 0) << result.output;
     } else {
       if (e2e::RunCommand("command -v soffice").status != 0) return {};
-      const fs::path html = root_ / "doc.html";
+      const fs::path html = folder / "doc.html";
       std::ofstream(html) << Html();
       // A profile of its own under the test's root, never the user's.
       const auto result = e2e::RunCommand(
           "HOME=" + e2e::Quote(root_.string()) + " soffice -env:UserInstallation=file://" + (root_ / "office").string() +
           " --headless --infilter='HTML (StarWriter)' --convert-to docx:'MS Word 2007 XML' --outdir " +
-          e2e::Quote(root_.string()) + " " + e2e::Quote(html.string()));
+          e2e::Quote(folder.string()) + " " + e2e::Quote(html.string()));
       EXPECT_EQ(result.status, 0) << result.output;
     }
-    return root_ / "doc.docx";
+    return folder / "doc.docx";
   }
 };
 
@@ -331,7 +339,7 @@ TEST_P(LinkedDocuments, LinksLandOnTheirHeadingsAndKeepTheirTargets) {
   ASSERT_TRUE(fs::exists(docx));
   const auto result = Convert(docx, "");
   ASSERT_EQ(result.status, 0) << result.output;
-  const fs::path pdf = root_ / "doc.pdf";
+  const fs::path pdf = docx.parent_path() / "doc.pdf";
   const Places places = ReadPlaces(pdf);
   const std::vector<Word> words = PrintedWords(pdf);
   const Reading reading = Read(pdf);
@@ -401,6 +409,45 @@ TEST_F(Kqword, CancellingTheSaveAsDialogMakesNoPdf) {
   EXPECT_FALSE(fs::exists(root_ / "x.pdf"));
   EXPECT_EQ(Convert("/nonexistent.docx", "").status, 2);
   EXPECT_EQ(Convert(KQ_SOURCE_DIR "/examples/report.docx", "--yes --no").status, 2);
+}
+
+// The add-in refuses what kqprint's -o refuses: the person is asked whether to try another file, and on No kqword
+// says so and fails with everything as it was.
+TEST_F(Kqword, AFileThatIsNoPlaceForThePdfIsRefusedAndNothingChanges) {
+  const fs::path docs = root_ / "docs";
+  fs::create_directories(docs / "folder.pdf");
+  const fs::path document = docs / "report.docx";
+  fs::copy_file(KQ_SOURCE_DIR "/examples/report.docx", document);
+  ASSERT_EQ(::mkfifo((docs / "fifo.pdf").c_str(), 0600), 0);
+  ASSERT_EQ(Convert(document, "-o " + e2e::Quote((docs / "first.pdf").string())).status, 0) << "the state is made";
+  {
+    // The printer replaces files without asking, so --no answers the add-in's could-not-write question.
+    kq::MachineScope scope(machine_.Get());
+    PRINTER_DEFAULTSW all{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(u"Kelvo Quenzar Printer", &printer, &all));
+    const DWORD overwrite = 1;
+    EXPECT_EQ(SetPrinterDataExW(printer, u"PrinterDriverData", u"Overwrite", REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&overwrite), sizeof overwrite),
+              ERROR_SUCCESS);
+    ClosePrinter(printer);
+  }
+  const std::string documentBytes = e2e::Contents(document);
+  for (const fs::path& output : {root_ / "registry.db", root_ / "new.pdf", document, docs / "folder.pdf",
+                                 docs / "fifo.pdf"}) {
+    SCOPED_TRACE(output.string());
+    const auto result = Convert(document, "--no -o " + e2e::Quote(output.string()));
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_NE(result.output.find("Do you want to try another file?\" [Yes No] -> No"), std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("kqword: no PDF was made"), std::string::npos) << result.output;
+  }
+  EXPECT_EQ(e2e::Contents(root_ / "registry.db").substr(0, 15), "SQLite format 3");
+  EXPECT_TRUE(e2e::Contents(document) == documentBytes) << "the document is as it was";
+  EXPECT_FALSE(fs::exists(root_ / "new.pdf"));
+  EXPECT_TRUE(fs::is_fifo(docs / "fifo.pdf"));
+  const auto after = Convert(document, "-o " + e2e::Quote((docs / "after.pdf").string()));
+  EXPECT_EQ(after.status, 0) << "the printer still works: " << after.output;
 }
 
 }  // namespace

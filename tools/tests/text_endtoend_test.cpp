@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -264,9 +265,9 @@ std::optional<RECTL> InkBox(const Picture& picture, const RECTL& window) {
   return box;
 }
 
-// Text at 30, 90 and 180 degrees and a vertical CJK line (an "@" face turned a quarter to the right, so its
-// ideographs stand upright in a line that runs down): both readers draw each where the engine lays it out, and the
-// text extracts.
+// Text at 30, 90 and 180 degrees and vertical lines (an "@" face turned a quarter to the right, so its ideographs
+// and Greek letters stand upright in a line that runs down): both readers draw each where the engine lays it out,
+// and the text extracts.
 TEST_F(TextEndToEnd, RotatedAndVerticalTextLandWhereTheEngineLaysItOut) {
   Json rotated30 = TextOp(100, 200, "DejaVuSans.ttf", "Rotated thirty");
   rotated30["angle"] = 30;
@@ -277,7 +278,15 @@ TEST_F(TextEndToEnd, RotatedAndVerticalTextLandWhereTheEngineLaysItOut) {
   Json vertical = TextOp(150, 460, "wqy-microhei.ttc", "\u7E26\u66F8\u304D\u6587\u5B57");
   vertical["font"]["vertical"] = true;
   vertical["angle"] = 270;
-  const Json ops = Json::array({rotated30, rotated90, rotated180, vertical});
+  // Greek in vertical lines of fonts whose PDF fonts have no vertical form: a Type 1 font (embedded, or named when
+  // nothing is embedded) and, with nothing embedded, a single-byte named font.
+  Json verticalType1 = TextOp(250, 460, "NimbusSans-Regular.t1", "\u0391\u0392\u0393\u0394");
+  Json verticalNamed = TextOp(350, 460, "DejaVuSans.ttf", "\u0391\u0392\u0393\u0394");
+  for (Json* op : {&verticalType1, &verticalNamed}) {
+    (*op)["font"]["vertical"] = true;
+    (*op)["angle"] = 270;
+  }
+  const Json ops = Json::array({rotated30, rotated90, rotated180, vertical, verticalType1, verticalNamed});
   for (int fontEmbed : {0, 2}) {
     SCOPED_TRACE("FontEmbed " + std::to_string(fontEmbed));
     const auto file = PrintOk(OnePage(ops, {{"FontEmbed", fontEmbed}}), "rotated" + std::to_string(fontEmbed) + ".pdf");
@@ -328,7 +337,7 @@ std::u16string WithoutMarks(const std::string& text) {
 
 // Hebrew and Arabic are put into visual order and shaped by the application side, as a program that uses the
 // platform's text layout hands them over (glyph indices): the readers draw them right to left and joined, and
-// pdftotext gives the Hebrew back in logical order (the Arabic as its joined presentation forms), mutool in
+// pdftotext gives both back in logical order (the joined Arabic forms as their letters), mutool in
 // visual order.
 TEST_F(TextEndToEnd, RightToLeftTextIsOrderedAndShapedAndReadsBack) {
   const std::string hebrew = "\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD";
@@ -342,11 +351,116 @@ TEST_F(TextEndToEnd, RightToLeftTextIsOrderedAndShapedAndReadsBack) {
   }
   const std::string text = Extract(file);
   EXPECT_NE(WithoutMarks(text).find(kq::WideFromUtf8(hebrew)), std::u16string::npos) << text;
-  // The Arabic glyphs are the joined forms of the font's character map: initial meem, reh, hah, beh, alef, ...
-  EXPECT_NE(WithoutMarks(text).find(u"\uFEE3\uFEAE\uFEA3\uFE92\uFE8E"), std::u16string::npos) << text;
+  // The joined Arabic forms read back as the letters they were shaped from.
+  EXPECT_NE(WithoutMarks(text).find(kq::WideFromUtf8(arabic)), std::u16string::npos) << text;
   std::u16string visual = kq::WideFromUtf8(hebrew);
   std::reverse(visual.begin(), visual.end());
   EXPECT_NE(WithoutMarks(ExtractWithMupdf(file)).find(visual), std::u16string::npos) << ExtractWithMupdf(file);
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+std::u32string Characters(const std::string& utf8) {
+  std::u32string out;
+  const std::u16string wide = kq::WideFromUtf8(utf8);
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = wide[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size()) c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+    out += c;
+  }
+  return out;
+}
+
+// How many of the line's characters (blanks aside) the text lacks, each counted as often as the line has it.
+std::size_t CharactersLost(const std::string& line, const std::string& text) {
+  std::map<char32_t, std::size_t> have;
+  for (char32_t c : Characters(text)) ++have[c];
+  std::size_t found = 0, wanted = 0;
+  for (char32_t c : Characters(line)) {
+    if (c == U' ') continue;
+    ++wanted;
+    if (have[c] > 0) {
+      --have[c];
+      ++found;
+    }
+  }
+  return wanted - found;
+}
+
+// Radicals, compatibility ideographs and presentation forms: what a reader must not give for a line printed
+// without them.
+bool HoldsCompatibilityForms(const std::string& text) {
+  for (char32_t c : Characters(text))
+    if ((c >= 0x2E80 && c <= 0x2FDF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFB00 && c <= 0xFDFF) ||
+        (c >= 0xFE70 && c <= 0xFEFF))
+      return true;
+  return false;
+}
+
+// Ideographs of an OpenType CFF face (the face's map also reaches their glyphs from Kangxi radicals), lines that
+// the application side shapes (Devanagari conjuncts and vowel signs, joined Arabic, Latin ligatures on a Hebrew
+// line): both readers give every character back, and none as a radical or a presentation form.
+TEST_F(TextEndToEnd, IdeographsAndShapedLinesReadBackAsTheirCharacters) {
+  struct Line {
+    const char* font;
+    const char* face;
+    std::string text;
+    std::vector<std::string> whole;  // pieces both readers give as they are
+  } lines[] = {
+      {"NotoSansCJK-Regular.ttc", "Noto Sans CJK JP", "\u65E5\u672C\u8A9E \u7528\u6237\u624B\u518C",
+       {"\u65E5\u672C\u8A9E", "\u7528\u6237\u624B\u518C"}},
+      {"NotoSansDevanagari-Regular.ttf", nullptr,
+       "\u0939\u093F\u0928\u094D\u0926\u0940 \u092E\u0947\u0902 \u0915\u093E\u0930\u094D\u092F\u093E\u0932\u092F "
+       "\u0915\u0940 \u092A\u0941\u0938\u094D\u0924\u093F\u0915\u093E",
+       {"\u0928\u094D\u0926\u0940", "\u092E\u0947\u0902"}},
+      {"NotoSansArabic-Regular.ttf", nullptr, "\u0645\u0631\u062D\u0628\u0627 \u0628\u0627\u0644\u0639\u0627\u0644\u0645",
+       {}},
+      {"DejaVuSans.ttf", nullptr, "office flow \u05E9\u05DC\u05D5\u05DD", {"office flow"}},
+  };
+  Json ops = Json::array();
+  double y = 100;
+  for (const Line& line : lines) {
+    Json op = TextOp(72, y, line.font, line.text);
+    if (line.face) op["font"]["face"] = line.face;
+    ops.push_back(op);
+    y += 60;
+  }
+  const auto file = PrintOk(OnePage(ops, {{"FontEmbed", 2}}), "shaped.pdf");
+  for (const auto& [reader, text] : {std::pair{"pdftotext", Extract(file)}, std::pair{"mutool", ExtractWithMupdf(file)}}) {
+    SCOPED_TRACE(std::string(reader) + ":\n" + text);
+    EXPECT_FALSE(HoldsCompatibilityForms(text));
+    for (const Line& line : lines) {
+      EXPECT_EQ(CharactersLost(line.text, text), 0u) << line.text;
+      for (const std::string& piece : line.whole) EXPECT_NE(text.find(piece), std::string::npos) << piece;
+    }
+  }
+  // pdftotext gives the Arabic in logical order, mutool in visual order.
+  EXPECT_NE(Extract(file).find(lines[2].text), std::string::npos);
+}
+
+// A colour emoji face has glyph bitmaps only: the job prints them as images, in colour, and the rest of the page
+// as usual.
+TEST_F(TextEndToEnd, AColourEmojiFacePrintsItsGlyphsAsImagesAndTheRestOfThePage) {
+  const Json ops = Json::array({TextOp(72, 100, "NotoColorEmoji.ttf", "\U0001F600\U0001F44D", 24),
+                                TextOp(72, 160, "DejaVuSans.ttf", "After the emoji")});
+  const auto file = PrintOk(OnePage(ops, {{"FontEmbed", 2}}), "emoji.pdf");
+  EXPECT_NE(Extract(file).find("After the emoji"), std::string::npos);
+  for (const auto& picture : {Render(file, 72), RenderWithMupdf(file, 72)}) {
+    ASSERT_TRUE(picture);
+    // The smiling face's yellow where the first emoji stands: an em (24 points) from the start, on the baseline.
+    int yellow = 0;
+    for (int py = 76; py < 104; ++py)
+      for (int px = 72; px < 100; ++px) {
+        const auto p = picture->At(px, py);
+        yellow += p[0] > 200 && p[1] > 150 && p[2] < 100;
+      }
+    EXPECT_GT(yellow, 150);
+    EXPECT_GT(picture->Ink(72, 144, 200, 164), 100) << "the line after the emoji";
+  }
 }
 
 }  // namespace

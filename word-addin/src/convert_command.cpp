@@ -10,6 +10,7 @@
 #include "win/fileapi.h"
 #include "win/handleapi.h"
 #include "win/memoryapi.h"
+#include "win/paths.h"
 #include "win/spooler.h"
 #include "win/word_automation.h"
 
@@ -64,6 +65,9 @@ std::u16string Printf(const char* format, long long value) {
 // touching an earlier file and leaving no new one: the driver writes the PDF beside it and puts it in its place
 // only when the document is complete.
 bool CanWrite(const std::u16string& path, DWORD disposition) {
+  // The machine's own files (its database, its locks) are no file for a PDF. The document being converted is held
+  // by the word processor, so it cannot be opened for writing below.
+  if (kq::IsMachineStateFile(path)) return false;
   if (const DWORD attributes = GetFileAttributesW(path.c_str()); attributes != INVALID_FILE_ATTRIBUTES) {
     // A folder, a FIFO or a device is no file for a PDF.
     if (disposition == CREATE_NEW || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))) return false;

@@ -13,6 +13,7 @@
 #include "type1_subset.h"
 
 class CPDF_CIDEmbedSubFont;
+class GlyphText;
 
 // The font program as the subsetters read it: the font object's own copy of the file.
 struct FontBuffer {
@@ -50,6 +51,8 @@ class CPDF_CIDEmbedFont final : public CPDF_Font {
   // Type 1, or an OpenType font whose "CFF " table can be read and embedded; the sub-font then exists. False when
   // the font cannot be embedded: the caller falls back to a named font. A failed allocation throws.
   bool DetectAndCreate();
+  // What each glyph of the face stands for, read from the face on first need.
+  const GlyphText& GlyphTexts();
 
   // ---- Fields ----
   std::unique_ptr<TTSubsetter> ttSubsetter;  // at most one of the two lives after detection
@@ -60,4 +63,5 @@ class CPDF_CIDEmbedFont final : public CPDF_Font {
   // The fallback charset found for a character, or 255 for none: a page of characters outside every charset asks
   // for each of them again and again.
   std::unordered_map<char32_t, BYTE> fallbackCharsets;
+  std::unique_ptr<GlyphText> glyphText;
 };

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct CIDEntry {
   std::uint32_t cid = 0;      // the code written for it
   std::uint32_t unicode = 0;  // 0: the character has none
   std::int32_t width = 0;     // 1/1000 em
+  std::u32string text;        // set when the glyph stands for more than one character (a ligature): those
 };
 
 // GetCID's answer when there is no glyph to show.
@@ -51,7 +53,7 @@ class CPDF_CIDEmbedSubFont {
   CPDF_CIDEmbedSubFont& operator=(const CPDF_CIDEmbedSubFont&) = delete;
 
   // The code of a character and its glyph (kNoGlyph when there is none), its byte count and width. The same
-  // character with the same glyph reuses its entry; otherwise the glyph joins the subset as a new entry. A glyph
+  // character (0 too) with the same glyph reuses its entry; otherwise the glyph joins the subset as a new entry. A glyph
   // the subset cannot keep shows as CID 0 with its own width.
   virtual std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width);
   // The horizontal or the vertical Type0 font, marking that one used.
@@ -65,6 +67,8 @@ class CPDF_CIDEmbedSubFont {
   virtual void WriteFontFile() {}
   // The ToUnicode CMap of the entries as stream `number`.
   virtual void WriteToUnicode(std::uint32_t number);
+  // Gives each entry without a character what its glyph stands for in the face (GlyphText).
+  void FillGlyphText(std::vector<CIDEntry>& list);
 
   // ---- Fields ----
   CPDF_CIDEmbedFont* owner;
@@ -154,9 +158,10 @@ class CPDF_CIDEmbedOTFont final : public CPDF_CIDEmbedSubFont {
   // `cids`: empty for a name-keyed program, else the CID of each glyph.
   CPDF_CIDEmbedOTFont(CPDF_CIDEmbedFont& font, CPDF_DocWriter* docWriter, std::vector<std::uint8_t> cffData,
                       std::uint32_t glyphs, std::vector<std::uint16_t> cids);
-  // No entry: the glyph's CID; CID 0 for a glyph past the glyph count.
+  // No entry: the glyph's CID; CID 0 for a glyph past the glyph count. Notes the first character shown with it.
   std::uint32_t GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount, std::int32_t& width) override;
-  // One entry per glyph below the glyph count, the Unicode values from the face's character map, then the base.
+  // One entry per glyph below the glyph count, each with the first character shown with it or else what the face
+  // says the glyph stands for (FillGlyphText), then the base.
   void WriteFontDict() override;
   std::uint32_t GetFontFileNumber() const override { return fontFileNumber; }
   std::uint32_t GetFontFileKind() const override { return kFontFileCff; }
@@ -167,6 +172,8 @@ class CPDF_CIDEmbedOTFont final : public CPDF_CIDEmbedSubFont {
   std::vector<std::uint8_t> cff;  // the "CFF " table, unchanged
   std::uint32_t glyphCount;
   std::vector<std::uint16_t> glyphCids;
+  // The first character the program printed with each glyph.
+  std::unordered_map<std::uint32_t, char32_t> printed;
 };
 
 // A standard face in embed mode 3: characters with a WinAnsi code go out as single bytes of a named /Type1 font

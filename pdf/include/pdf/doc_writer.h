@@ -244,9 +244,13 @@ class CPDF_DocWriter {
   // violation) and renamed over it at a complete end. TRUE with outputFile, outputPath, partPath and
   // replaceDestination set; FALSE with the last error, nothing set.
   bool OpenOutput(const kq::WString& path, DWORD disposition);
-  // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. (The hand-over
-  // reader defines it.)
+  // Claims the add-in's hand-over block and opens its output file; FALSE when there is no add-in job. A file that
+  // cannot be written puts the "could not write" question (AskForAnotherFile): on Yes the add-in's part is let go and
+  // the job takes the ordinary road (FALSE); on No the job is cancelled (TRUE with `cancelled` set, "FileName" then
+  // holds "FALSE", nothing is written). (The hand-over reader defines it.)
   bool OpenAddinJob();
+  // Asks the person whether to try another file after one could not be written: true for Yes.
+  bool AskForAnotherFile();
   // Lets go of the add-in's part of the job: empties namedDests, outlineItems and pageLinks, closes `mapping` when
   // held and clears addinJob. The job's settings stay.
   void ReleaseAddinTables();

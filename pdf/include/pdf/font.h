@@ -76,7 +76,8 @@ class CPDF_Font {
   // The glyph handle of a character: the run's handle, or the character itself in a run without handles;
   // nothing when no run holds it.
   std::optional<HGLYPH> GlyphHandleOf(WCHAR ch) const;
-  // The character of a glyph handle, 0 when no run holds it.
+  // The character of a glyph handle: the first of the set that is not a compatibility character, else the first;
+  // 0 when no run holds it.
   WCHAR GlyphToUnicode(HGLYPH glyph) const;
 
   // ---- Fields ----
@@ -108,6 +109,10 @@ class CPDF_Font {
   void WriteDescriptor(std::uint32_t number, std::int32_t missingWidth, const std::string& fontName,
                        const char* programKey = nullptr, std::uint32_t program = 0);
 };
+
+// Radicals and compatibility characters (Kangxi radicals, CJK compatibility ideographs and forms, presentation
+// forms): a glyph that also has another character stands for that one.
+bool IsCompatibilityCharacter(char32_t ch);
 
 // The string at `offset` of an engine metrics record, read up to its zero within the record's cjThis bytes; empty
 // for an offset of 0 or one outside the record.

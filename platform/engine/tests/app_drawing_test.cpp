@@ -1,6 +1,8 @@
 // A program's drawing through the application side: which driver entry each drawing reaches and what its objects
 // hold (against a fake that logs them), and, with a driver that hooks nothing, the pixels the engine draws into
 // the page.
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -379,6 +381,38 @@ TEST_F(TextDrawing, AFontThatCannotBeRealisedStopsTheCallBeforeTheDriver) {
   kq::TextStyle style = Style();
   style.font.file = "no-such-font.ttf";
   ExpectRefused([&] { return dc->TextOut({0, 50}, u"x", style); }, ERROR_FILE_NOT_FOUND);
+  const std::filesystem::path notAFont = std::filesystem::path(testing::TempDir()) / "not-a-font.ttf";
+  std::ofstream(notAFont) << "plain text";
+  style.font.file = notAFont;
+  ExpectRefused([&] { return dc->TextOut({0, 50}, u"x", style); }, ERROR_BAD_FORMAT);
+}
+
+TEST_F(TextDrawing, AFaceOfColourBitmapsDrawsItsGlyphsAsImagesOnTheBaseline) {
+  auto dc = Open("tag=A;args;hooks=10009");
+  ASSERT_NE(dc, nullptr);
+  kq::TextStyle style = Style();
+  style.font.file = testfont::kNotoColorEmoji;
+  ASSERT_TRUE(dc->TextOut({10, 70}, u"\U0001F600 \U0001F44D", style));
+  const Log log = fake.Take();
+  ASSERT_EQ(log.size(), 2u) << "one image a glyph; the blank only moves the pen";
+  std::vector<RECTL> dests;
+  for (const std::string& line : log) {
+    EXPECT_EQ(line.rfind("A:DrvAlphaBlend(dest=", 0), 0u) << line;
+    EXPECT_NE(line.find(",blend=0,0,255,1)"), std::string::npos) << "per-pixel alpha: " << line;
+    RECTL r{};
+    ASSERT_EQ(std::sscanf(line.c_str(), "A:DrvAlphaBlend(dest=%d,%d,%d,%d", &r.left, &r.top, &r.right, &r.bottom), 4)
+        << line;
+    dests.push_back(r);
+  }
+  // 12 points at 300 dpi make an em of 50 pixels: each image about that tall, standing on the baseline at 70.
+  for (const RECTL& r : dests) {
+    EXPECT_NEAR(r.bottom - r.top, 50, 12);
+    EXPECT_LT(r.top, 70);
+    EXPECT_GT(r.bottom, 60);
+    EXPECT_LE(r.bottom, 85);
+  }
+  EXPECT_GE(dests[0].left, 8);
+  EXPECT_GT(dests[1].left, dests[0].right + 5) << "the blank's advance lies between";
 }
 
 // ---- Bitmaps ----

@@ -17,6 +17,7 @@ inline const std::filesystem::path kDejaVuSansMono = "/usr/share/fonts/truetype/
 inline const std::filesystem::path kDejaVuSerifBold = "/usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf";
 inline const std::filesystem::path kNimbusSansItalic = "/usr/share/fonts/opentype/urw-base35/NimbusSans-Italic.otf";
 inline const std::filesystem::path kWenQuanYi = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc";
+inline const std::filesystem::path kNotoColorEmoji = "/usr/share/fonts/truetype/noto/NotoColorEmoji.ttf";
 
 class Sfnt {
  public:

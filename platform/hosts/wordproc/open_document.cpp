@@ -4,11 +4,19 @@
 #include <cstdio>
 #include <utility>
 
+#include "win/fileapi.h"
+#include "win/handleapi.h"
+
 namespace kq::wordproc {
 
 OpenDocument::OpenDocument(std::filesystem::path hostPath, WString fullName, Document document,
                            std::shared_ptr<FontCache> fonts)
-    : hostPath_(std::move(hostPath)), fullName_(std::move(fullName)), doc_(std::move(document)), fonts_(std::move(fonts)) {
+    : hostPath_(std::move(hostPath)),
+      fullName_(std::move(fullName)),
+      file_(CreateFileW(fullName_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr)),
+      doc_(std::move(document)),
+      fonts_(std::move(fonts)) {
   // New table bookmarks number on from those the file already has.
   for (const auto& b : doc_.bookmarks) {
     if (b.name.size() == 13 && b.name.rfind(u"_Toc", 0) == 0) {
@@ -16,6 +24,10 @@ OpenDocument::OpenDocument(std::filesystem::path hostPath, WString fullName, Doc
       nextToc_ = std::max(nextToc_, n + 1);
     }
   }
+}
+
+OpenDocument::~OpenDocument() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
 WString OpenDocument::Name() const {

@@ -1,6 +1,8 @@
 // An open document of the word processor: its model, its layout (made again after every change), its selection,
 // its undo history and the view state its objects share. What is derived from the model (text, paragraph starts,
-// layout, the bookmark list) is kept until the model changes, so that a call costs no pass over the document.
+// layout, the bookmark list) is kept until the model changes, so that a call costs no pass over the document. Its
+// file is held open while the document is, for reading and shared for reading only, so no other writer (a printer
+// asked to write its PDF there) may replace it.
 #pragma once
 
 #include <filesystem>
@@ -17,6 +19,9 @@ namespace kq::wordproc {
 class OpenDocument {
  public:
   OpenDocument(std::filesystem::path hostPath, WString fullName, Document document, std::shared_ptr<FontCache> fonts);
+  ~OpenDocument();
+  OpenDocument(const OpenDocument&) = delete;
+  OpenDocument& operator=(const OpenDocument&) = delete;
 
   const Document& Model() const { return doc_; }
   const Layout& Lines();
@@ -66,6 +71,7 @@ class OpenDocument {
 
   std::filesystem::path hostPath_;
   WString fullName_;
+  HANDLE file_;
   Document doc_;
   std::shared_ptr<FontCache> fonts_;
   std::optional<Layout> layout_;

@@ -1,7 +1,10 @@
 // Shared memory: file mappings backed by the paging file, and the views of them that a process maps.
 //
 // A named mapping lives in the object name space of the calling thread's machine: processes on one state root share
-// it, two state roots never see each other's. Names are compared exactly. A mapping lives until the last handle to
+// it, two state roots never see each other's. The name space is the user's alone (win/private_objects.h): another
+// user's mapping, or one others could write, is never opened or handed back, and no name is kept from the user by
+// another. A state root whose name space belongs to another user fails every named call with ERROR_ACCESS_DENIED.
+// Names are compared exactly. A mapping lives until the last handle to
 // it and the last view of it are gone, in whichever process they were; one left by a process that died is not found
 // again. Mappings of files are not offered.
 #pragma once

@@ -27,4 +27,12 @@ WString WindowsPathFromPosix(std::string_view posixPath);
 // * ? < > | " or a control character in a name), ERROR_BAD_NETPATH (a network path).
 std::optional<std::filesystem::path> HostPathFromWindows(WStringView windowsPath, DWORD* error = nullptr);
 
+// Whether a host path names one of the machine's own files, which no document may go over (existing or not): a file
+// at the top of the state root (its database, its locks) or anything in the folders the platform keeps there for
+// its objects (shares, mappings, desktop, installer). The drives and other folders of the root hold people's files.
+// Paths are compared as the host resolves them (links followed).
+bool IsMachineStateFile(const std::filesystem::path& stateRoot, const std::filesystem::path& hostPath);
+// The same for a Windows path on the current machine; false for one that names no host path.
+bool IsMachineStateFile(WStringView windowsPath);
+
 }  // namespace kq

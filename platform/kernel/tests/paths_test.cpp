@@ -106,4 +106,36 @@ TEST_F(Paths, PosixPathsAreZPaths) {
   EXPECT_EQ(kq::HostPathFromWindows(folder + u"\\Report.pdf"), machine_->Root() / "Report.pdf");
 }
 
+// The machine's own files are told from people's files, however a path reaches them.
+TEST_F(Paths, TheMachinesOwnFilesAreKnown) {
+  const auto root = machine_->Root();
+  std::filesystem::create_directories(DriveC() / "docs");
+  std::ofstream(root / "registry.db") << "db";
+  std::filesystem::create_symlink(root / "registry.db", DriveC() / "docs" / "link.pdf");
+  struct Case {
+    std::filesystem::path host;
+    bool state;
+  } const cases[] = {
+      {root / "registry.db", true},
+      {root / "new.pdf", true},
+      {root / "shares" / "1-2", true},
+      {root / "mappings" / "x", true},
+      {root / "desktop", true},
+      {DriveC() / "docs" / ".." / ".." / "registry.db", true},
+      {DriveC() / "docs" / "link.pdf", true},
+      {DriveC() / "report.pdf", false},
+      {root / "out" / "report.pdf", false},
+      {root.parent_path() / "elsewhere.pdf", false},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host);
+    EXPECT_EQ(kq::IsMachineStateFile(root, c.host), c.state);
+  }
+  EXPECT_TRUE(kq::IsMachineStateFile(kq::WindowsPathFromPosix((root / "registry.db").string())));
+  EXPECT_FALSE(kq::IsMachineStateFile(u"C:\\..\\registry.db")) << "never above the drive's folder";
+  EXPECT_FALSE(kq::IsMachineStateFile(u"C:\\docs\\report.pdf"));
+  EXPECT_FALSE(kq::IsMachineStateFile(u"Q:\\report.pdf")) << "no host path";
+}
+
 }  // namespace

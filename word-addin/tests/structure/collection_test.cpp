@@ -264,7 +264,7 @@ TEST_F(Collection, ProgressGoesToTheWindowTheConverterWasGiven) {
 
 TEST_F(Collection, AHeadingOnPageThreeLandsWhereItIsPrinted) {
   ASSERT_EQ(kq::InstallVirtualPrinter(), ERROR_SUCCESS);
-  const auto pdf = machine_->Root() / "report.pdf";
+  const auto pdf = *kq::DriveFolder(*machine_, u'C') / "report.pdf";
   machine_->Service<kq::SimulatedUser>().AnswerSaveAs(kq::WindowsPathFromPosix(pdf.string()));
   const auto path = Fixture("report");
   ConverterRegistry registry;

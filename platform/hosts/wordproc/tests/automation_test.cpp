@@ -167,7 +167,7 @@ TEST_F(Automation, OpeningWhatIsNotADocumentRaises) {
 
 TEST_F(Automation, PrintOutDrawsTheHeadingWhereTheLayoutSaysItIs) {
   ASSERT_EQ(kq::InstallVirtualPrinter(), ERROR_SUCCESS);
-  const auto pdf = machine_->Root() / "report.pdf";
+  const auto pdf = *kq::DriveFolder(*machine_, u'C') / "report.pdf";
   machine_->Service<kq::SimulatedUser>().AnswerSaveAs(kq::WindowsPathFromPosix(pdf.string()));
   auto app = CreateApplication();
   auto doc = Open(app.Get(), "report");
