@@ -230,12 +230,9 @@ class TextOp final : public DrawOp {
     style_.font.pointSize = Number(Required(font, "size"), "\"font\".size");
     if (style_.font.pointSize <= 0 || style_.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
     if (const Json* face = Field(font, "face")) style_.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
-    // A file that is no font, or a collection without the face, is the job's fault, found before anything prints.
-    if (!files.FontReadable(style_.font.file, style_.font.faceName))
-      throw JobError(style_.font.faceName.empty()
-                         ? "\"font\".file: " + style_.font.file.string() + " is not a font file the printer can read"
-                         : "\"font\": " + style_.font.file.string() + " holds no face named \"" +
-                               Text(*Field(font, "face"), "\"font\".face") + "\" the printer can read");
+    // A file that is no font is the job's fault, found before anything prints.
+    if (!files.FontReadable(style_.font.file))
+      throw JobError("\"font\".file: " + style_.font.file.string() + " is not a font file the printer can read");
     style_.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
     style_.font.italic = Flag(font, "italic");
     style_.font.vertical = Flag(font, "vertical");

@@ -1,5 +1,8 @@
 #include "job_files.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include <system_error>
 
 #include "image_file.h"
@@ -21,14 +24,17 @@ std::optional<std::filesystem::path> JobFiles::FontFile(const std::filesystem::p
   return found;
 }
 
-bool JobFiles::FontReadable(const std::filesystem::path& file, const std::u16string& face) {
-  const auto key = std::make_pair(file, face);
-  if (const auto known = readableFonts_.find(key); known != readableFonts_.end()) return known->second;
-  kq::FontRequest request;
-  request.file = file;
-  request.faceName = face;
-  const bool readable = kq::RealizedFont::Realize(request) != nullptr;
-  readableFonts_.emplace(key, readable);
+bool JobFiles::FontReadable(const std::filesystem::path& file) {
+  if (const auto known = readableFonts_.find(file); known != readableFonts_.end()) return known->second;
+  bool readable = false;
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) == 0) {
+    FT_Face face = nullptr;
+    readable = FT_New_Face(library, file.c_str(), 0, &face) == 0;
+    if (face) FT_Done_Face(face);
+    FT_Done_FreeType(library);
+  }
+  readableFonts_.emplace(file, readable);
   return readable;
 }
 

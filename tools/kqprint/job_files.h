@@ -8,8 +8,6 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <string>
-#include <utility>
 
 namespace kqprint {
 
@@ -23,9 +21,8 @@ class JobFiles {
   const std::filesystem::path& Folder() const { return folder_; }
   // A font file beside the job, else in the font folders; nothing when neither has it.
   std::optional<std::filesystem::path> FontFile(const std::filesystem::path& name);
-  // Whether the engine can make a font of `file` (of the face so named in a collection; empty: its first face).
-  // Checked once for each file and face.
-  bool FontReadable(const std::filesystem::path& file, const std::u16string& face);
+  // Whether `file` is a font file the font engine opens; checked once for each file.
+  bool FontReadable(const std::filesystem::path& file);
   // An image file beside the job (or at its absolute path), decoded; throws JobError naming what is wrong.
   std::shared_ptr<const ImageFile> Image(const std::filesystem::path& name);
   // A page has been read: the images it used stay in hand for the next, older ones go once no op holds them.
@@ -37,7 +34,7 @@ class JobFiles {
   std::filesystem::path folder_;
   std::set<std::filesystem::path> read_;
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> fonts_;
-  std::map<std::pair<std::filesystem::path, std::u16string>, bool> readableFonts_;
+  std::map<std::filesystem::path, bool> readableFonts_;
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;
 };
