@@ -2,6 +2,7 @@
 #include "fonts/cid_embed_font.h"
 
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -148,25 +149,21 @@ MappedChar CPDF_CIDEmbedFont::MapChar(char32_t ch, HGLYPH glyph, bool vertical) 
     } else if (ownCharset != currentCharset && Converts(ch, ownCharset)) {
       found = ownCharset;
     } else {
-      for (BYTE listed : charsets) {
-        if (listed == DEFAULT_CHARSET) break;
-        if (Converts(ch, listed)) {
-          found = listed;
-          break;
-        }
-      }
-      if (found == kNoCharset) {
-        const auto [known, fresh] = fallbackCharsets.try_emplace(ch, kNoCharset);
-        if (fresh) {
-          for (BYTE fallback : kFallbackCharsets) {
-            if (Converts(ch, fallback)) {
-              known->second = fallback;
-              break;
-            }
+      // The first of the listed charsets that has the character, else of the fallback ones: the same answer each
+      // time, since the list is the font's, so it is worked out once a character.
+      const auto [known, fresh] = fallbackCharsets.try_emplace(ch, kNoCharset);
+      if (fresh) {
+        for (BYTE listed : charsets) {
+          if (listed == DEFAULT_CHARSET) break;
+          if (Converts(ch, listed)) {
+            known->second = listed;
+            break;
           }
         }
-        found = known->second;
+        for (std::size_t i = 0; known->second == kNoCharset && i < std::size(kFallbackCharsets); ++i)
+          if (Converts(ch, kFallbackCharsets[i])) known->second = kFallbackCharsets[i];
       }
+      found = known->second;
     }
     currentCharset = found;
   }

@@ -43,9 +43,9 @@ bool DrawGlyphOutlines(CPDF_DocWriter& writer, STROBJ* string, std::uint32_t col
       if (outline.empty()) continue;  // a blank
       // The outline converts as if the origin were the device's; the glyph's origin moves it into place.
       paths += "q 1 0 0 1 ";
-      paths += FormatG(writer.ScaleToPoints(glyph.ptl.x));
+      AppendFormatG(paths, writer.ScaleToPoints(glyph.ptl.x));
       paths += ' ';
-      paths += FormatG(-writer.ScaleToPoints(glyph.ptl.y));
+      AppendFormatG(paths, -writer.ScaleToPoints(glyph.ptl.y));
       paths += " cm ";
       paths += outline;
       paths += "f Q\n";
@@ -110,13 +110,13 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
     double x0 = opaqueRect->left, y0 = opaqueRect->bottom, x1 = opaqueRect->right, y1 = opaqueRect->top;
     DeviceToPdf(x0, y0);
     DeviceToPdf(x1, y1);
-    out += FormatG(x0);
+    AppendFormatG(out, x0);
     out += ' ';
-    out += FormatG(y0);
+    AppendFormatG(out, y0);
     out += "  ";
-    out += FormatG(x1 - x0);
+    AppendFormatG(out, x1 - x0);
     out += ' ';
-    out += FormatG(y1 - y0);
+    AppendFormatG(out, y1 - y0);
     out += " re f ";
   }
   if (!string || !font) return;
@@ -134,11 +134,11 @@ void CPDF_DocWriter::TextOut(SURFOBJ* surface, STROBJ* string, FONTOBJ* font, BR
   if (width > 0 && (!lineWidthSet || lineWidth != width)) {
     // Inside a pending text object the width goes with the text that follows, and the text before keeps its own.
     if (textWriter.pendingText.empty()) {
-      out += RealToString(width);
+      AppendReal(out, width);
       out += " w ";
     } else {
       textWriter.CloseArray();
-      textWriter.pendingText += RealToString(width);
+      AppendReal(textWriter.pendingText, width);
       textWriter.pendingText += " w ";
     }
     lineWidth = width;

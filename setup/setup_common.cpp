@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "win/fileapi.h"
+#include "win/paths.h"
 #include "win/sysinfoapi.h"
 
 namespace {
@@ -56,7 +57,7 @@ std::string CommandLineText(int argc, char** argv) {
   std::string line;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) line += ' ';
-    line += argv[i];
+    line += kq::AnsiFromTyped(argv[i]);
   }
   return line;
 }

@@ -27,7 +27,9 @@ struct PluginFolderRecord {
 };
 using PluginFolderList = std::vector<PluginFolderRecord>;
 
-// The command line as the program received it, the text after the program's name: the arguments joined by blanks.
+// The command line as the program received it, the text after the program's name: the arguments joined by blanks,
+// in the machine's ANSI code page, each argument that is a POSIX path ("/tmp/x") as its Z: path ("Z:\tmp\x"). A
+// character the code page cannot hold is "?", so a folder that holds one cannot be copied to.
 std::string CommandLineText(int argc, char** argv);
 
 // The place of a two-character switch (such as "-p") in a command line, or npos. A switch counts only at the

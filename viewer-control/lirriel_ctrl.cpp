@@ -2,7 +2,10 @@
 
 #include "ax_doc_con.h"
 #include "lirriel_ids.h"
+#include "lirriel_module.h"
 #include "lirriel_proppage.h"
+#include "win/paint.h"
+#include "win/wingdi.h"
 
 IMPLEMENT_DYNCREATE(CLirrielCtrl, COleControl)
 
@@ -65,8 +68,10 @@ CLirrielCtrl::CLirrielCtrl() { InitializeIIDs(&DIID__DLirriel, &DIID__DLirrielEv
 
 CLirrielCtrl::~CLirrielCtrl() { delete m_pDocTemplate; }
 
-void CLirrielCtrl::OnDraw(HDC, const RECT&, const RECT&) {
-  // The frame covers the whole control; the window system here has no drawing surface behind it.
+void CLirrielCtrl::OnDraw(HDC dc, const RECT& bounds, const RECT&) {
+  // Seen only where the frame does not cover the control.
+  FillRect(dc, &bounds, reinterpret_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  Ellipse(dc, bounds.left, bounds.top, bounds.right, bounds.bottom);
 }
 
 void CLirrielCtrl::DoPropExchange(CPropExchange* px) {
@@ -109,6 +114,19 @@ BOOL CLirrielCtrl::OpenFile(const kq::WString& strFilePath) {
   return m_pDocTemplate->OpenFile(strFilePath);
 }
 
+namespace {
+
+INT_PTR AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
 void CLirrielCtrl::AboutBox() {
-  MessageBoxW(m_hWnd, u"Lirriel Control, Version 1.0", u"About Lirriel Control", MB_OK);
+  DialogBoxParamW(LirrielModule(), MAKEINTRESOURCEW(IDD_ABOUTBOX_LIRRIEL), m_hWnd, AboutProc, 0);
 }

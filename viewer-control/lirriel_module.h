@@ -10,3 +10,6 @@ HRESULT LirrielRegisterServer(BOOL (*registerTypeLib)(const AfxTypeLibrary&));
 HRESULT LirrielUnregisterServer(BOOL (*unregisterTypeLib)(const GUID&, WORD, WORD));
 // The control's type library.
 AfxTypeLibrary LirrielTypeLibrary();
+
+// The module's instance handle, under which its dialog and icon are registered.
+HINSTANCE LirrielModule();

@@ -36,7 +36,7 @@ std::optional<std::uint32_t> ColorFromRop2(ULONG code, BRUSHOBJ* brush) {
 
 void AppendColor(std::string& out, std::uint32_t color, const char* op) {
   for (int shift : {0, 8, 16}) {
-    out += RealToString(((color >> shift) & 0xFF) / 255.0);
+    AppendReal(out, ((color >> shift) & 0xFF) / 255.0);
     out += ' ';
   }
   out += op;
@@ -88,7 +88,7 @@ void AppendJoin(std::string& out, ULONG join, FLOATL miterLimit) {
     case JOIN_BEVEL: out += "2 j "; break;
     case JOIN_MITER:
       out += "0 j ";
-      out += FormatG(miterLimit);
+      AppendFormatG(out, miterLimit);
       out += " M ";
       break;
     default: break;
@@ -142,7 +142,7 @@ std::string DashText(const LINEATTRS& line, double pointsPerPixel, const double*
   // Lengths too small to write are all zero, which is no dash array: the line is drawn solid.
   if (!drawn) return std::string(kSolidDash);
   text += "] ";
-  text += RealToString(phase);
+  AppendReal(text, phase);
   text += " d ";
   return text;
 }
@@ -210,7 +210,7 @@ void CPDF_DocWriter::StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* t
     const double a = ScaleToPoints(1);
     out += "q ";
     for (double value : {a, 0.0, 0.0, -a, 0.0, ScaleToPoints(pageHeightPx)}) {
-      out += FormatG(value);
+      AppendFormatG(out, value);
       out += ' ';
     }
     out += "cm ";
@@ -224,13 +224,13 @@ void CPDF_DocWriter::StrokeFillPath(SURFOBJ* surface, PATHOBJ* path, XFORMOBJ* t
     width = transform ? given * factor : ScaleToPoints(given);
   }
   if (!lineWidthSet || width != lineWidth) {
-    out += RealToString(width);
+    AppendReal(out, width);
     out += " w ";
     lineWidth = width;
     lineWidthSet = 1;
   }
   if (geometric) {
-    out += FormatG(width);
+    AppendFormatG(out, width);
     out += " w ";
     AppendCap(out, line->iEndCap);
     AppendJoin(out, line->iJoin, line->eMiterLimit);
@@ -273,19 +273,19 @@ void CPDF_DocWriter::LineTo(SURFOBJ* surface, LONG x1, LONG y1, LONG x2, LONG y2
   DeviceToPdf(bx, by);
   const double width = ScaleToPoints(1);
   if (!lineWidthSet || width != lineWidth) {
-    out += RealToString(width);
+    AppendReal(out, width);
     out += " w ";
     lineWidth = width;
     lineWidthSet = 1;
   }
   SetLineDash(out, kSolidDash);
   for (double value : {ax, ay}) {
-    out += FormatG(value);
+    AppendFormatG(out, value);
     out += ' ';
   }
   out += "m ";
   for (double value : {bx, by}) {
-    out += FormatG(value);
+    AppendFormatG(out, value);
     out += ' ';
   }
   out += "l S ";
@@ -315,7 +315,7 @@ BOOL CPDF_DocWriter::FillRectangle(SURFOBJ* surface, const RECTL& rect, BRUSHOBJ
   textWriter.EndText(out);
   SetFillColor(out, color);
   for (double value : {x0, y0, x1 - x0, y1 - y0}) {
-    out += FormatG(value);
+    AppendFormatG(out, value);
     out += ' ';
   }
   out += "re f\n";

@@ -40,7 +40,7 @@ void PutIndex(std::uint8_t* row, std::uint32_t bits, std::int64_t x, std::uint32
 
 void AppendNumbers(std::string& out, std::initializer_list<double> values) {
   for (double value : values) {
-    out += FormatG(value);
+    AppendFormatG(out, value);
     out += ' ';
   }
 }

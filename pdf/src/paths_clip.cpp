@@ -13,9 +13,9 @@ void AppendPoint(std::string& out, const CPDF_DocWriter& writer, const POINTFIX&
   double x = point.x * 0.0625;
   double y = point.y * 0.0625;
   if (convert) writer.DeviceToPdf(x, y);
-  out += FormatG(x);
+  AppendFormatG(out, x);
   out += ' ';
-  out += FormatG(y);
+  AppendFormatG(out, y);
   out += ' ';
 }
 
@@ -26,7 +26,7 @@ std::string RectangleText(const CPDF_DocWriter& writer, const RECTL& rect) {
   writer.DeviceToPdf(x1, y1);
   std::string text;
   for (double value : {x0, y0, x1 - x0, y1 - y0}) {
-    text += RealToString(value);
+    AppendReal(text, value);
     text += ' ';
   }
   return text;

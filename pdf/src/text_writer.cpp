@@ -30,7 +30,7 @@ void AppendCodeBytes(std::string& out, const MappedChar& mapped) {
 // Numbers separated by blanks, then the operator and its blank.
 void AppendOperation(std::string& out, std::initializer_list<double> operands, const char* op) {
   for (double operand : operands) {
-    out += RealToString(operand);
+    AppendReal(out, operand);
     out += ' ';
   }
   out += op;
@@ -129,7 +129,7 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
                                               : (d - c) * scale * 0.5 / (d * a - c * b);
     if (std::fabs(step) > std::fabs(halfPixel)) {
       pendingText += ')';
-      pendingText += RealToString(step * -1000 / size);
+      AppendReal(pendingText, step * -1000 / size);
       pendingText += '(';
       (writesVertically ? penY : penX) += step;
     }

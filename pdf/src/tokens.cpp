@@ -3,6 +3,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "pdf/text.h"
@@ -77,20 +78,70 @@ std::string PlainDecimal(double value) {
 
 }  // namespace
 
+void AppendReal(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += '0';
+    return;
+  }
+  // Below a million, the value times 1000 is within 1e-7 of the exact product, and a value never lies exactly
+  // half way between two thousandths (such a value is not binary), so rounding the product gives the digits of
+  // "%.3f" unless it lies that close to a half.
+  const double magnitude = std::fabs(value);
+  if (magnitude < 1e6) {
+    const double scaled = magnitude * 1000;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) > 1e-6) {
+      auto thousandths = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+      char text[24];
+      char* end = text;
+      if (std::signbit(value)) *end++ = '-';
+      end = std::to_chars(end, text + sizeof text, thousandths / 1000).ptr;
+      if (unsigned part = static_cast<unsigned>(thousandths % 1000); part != 0) {
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + part / 100);
+        part %= 100;
+        if (part != 0) {
+          *end++ = static_cast<char>('0' + part / 10);
+          if (part % 10 != 0) *end++ = static_cast<char>('0' + part % 10);
+        }
+      }
+      out.append(text, end);
+      return;
+    }
+  }
+  // The fixed form of the largest double has 309 digits before the point.
+  char text[320];
+  char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3).ptr;
+  while (end[-1] == '0') --end;
+  if (end[-1] == '.') --end;
+  out.append(text, end);
+}
+
 std::string RealToString(double value) {
-  if (!std::isfinite(value)) return "0";
-  std::string text = ToChars(value, std::chars_format::fixed, 3);
-  if (text.find('.') == std::string::npos) return text;
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
+  std::string text;
+  AppendReal(text, value);
   return text;
 }
 
+void AppendFormatG(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += '0';
+    return;
+  }
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  const std::string_view written(text, static_cast<std::size_t>(result.ptr - text));
+  if (written.find('e') == std::string_view::npos)
+    out += written;
+  else
+    out += PlainDecimal(value);
+}
+
 std::string FormatG(double value) {
-  if (!std::isfinite(value)) return "0";
-  std::string text = ToChars(value, std::chars_format::general, 6);
-  if (text.find('e') == std::string::npos) return text;
-  return PlainDecimal(value);
+  std::string text;
+  AppendFormatG(text, value);
+  return text;
 }
 
 std::string IntToString(std::int32_t value) { return std::to_string(value); }

@@ -2,6 +2,10 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
 #include <limits>
 
 #include "pdf/tokens.h"
@@ -31,6 +35,30 @@ TEST(Tokens, RealToString) {
   const std::string huge = RealToString(-std::numeric_limits<double>::max());
   EXPECT_EQ(huge.size(), 310u);
   EXPECT_EQ(huge.substr(0, 5), "-1797");
+}
+
+// Against the C library's "%.3f", trimmed: values near the halves of a thousandth, where a product by 1000 could
+// round the wrong way, and values spread over the magnitudes a page's content holds.
+TEST(Tokens, RealToStringRoundsAsPercentThreeF) {
+  const auto expected = [](double value) {
+    char text[400];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    std::string trimmed = text;
+    while (trimmed.back() == '0') trimmed.pop_back();
+    if (trimmed.back() == '.') trimmed.pop_back();
+    return trimmed;
+  };
+  std::vector<double> values = {0.0015, 1.0005, 2.675, 1.2345, 999999.9995, 1e6 - 0.0005, 1e6, 4503599627.3705};
+  for (int i = -20000; i <= 20000; ++i) {
+    const double half = (i + 0.5) / 1000;
+    values.insert(values.end(), {half, std::nextafter(half, 0.0), std::nextafter(half, 1e9), half * 997.0});
+  }
+  std::uint64_t state = 88172645463325252u;
+  for (int i = 0; i < 20000; ++i) {
+    state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+    values.push_back(std::ldexp(static_cast<double>(state >> 11), -53) * std::pow(10.0, i % 9) * (i % 2 ? -1 : 1));
+  }
+  for (double value : values) ASSERT_EQ(RealToString(value), expected(value)) << std::hexfloat << value;
 }
 
 TEST(Tokens, FormatGIsPercentGWithoutExponents) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "win/classlib.h"
+#include "win/wingdi.h"
 #include "win/findfile.h"
 #include "win/paths.h"
 #include "win/registry.h"
@@ -231,7 +232,20 @@ BOOL COleControl::CreateControlWindow(HWND parent, const RECT& position) {
   const BOOL created = CreateEx(0, nullptr, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, position,
                                 &parentWindow, 0);
   parentWindow.m_hWnd = nullptr;
+  // A window that is shown is painted.
+  if (created) SendMessageW(m_hWnd, WM_PAINT, 0, 0);
   return created;
+}
+
+LRESULT COleControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return CWnd::WindowProc(message, wParam, lParam);
+  RECT bounds{};
+  ::GetClientRect(m_hWnd, &bounds);
+  if (HDC dc = GetDC(m_hWnd)) {
+    OnDraw(dc, bounds, bounds);
+    ReleaseDC(m_hWnd, dc);
+  }
+  return 0;
 }
 
 int COleControl::OnCreate(CREATESTRUCTW* cs) { return CWnd::OnCreate(cs); }

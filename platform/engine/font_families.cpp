@@ -11,6 +11,7 @@
 #include "font_face.h"
 #include "font_file.h"
 #include "font_metrics.h"
+#include "win/enginefont.h"
 #include "win/machine.h"
 
 namespace {
@@ -22,29 +23,28 @@ bool IsFontFile(const std::filesystem::path& path) {
          extension == ".pfb" || extension == ".pfa" || extension == ".t1";
 }
 
-// The machine's font folder, then the system's, each in the order of the files' names.
+// The machine's font folder, then the installed fonts, each in the order of the files' names.
 std::vector<std::filesystem::path> FontFiles() {
   std::vector<std::filesystem::path> files;
-  auto collect = [&](const std::filesystem::path& folder, bool recursive) {
+  auto collect = [&](const std::filesystem::path& folder) {
     std::vector<std::filesystem::path> found;
     std::error_code ec;
-    if (recursive) {
-      for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-           !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec) && IsFontFile(it->path())) found.push_back(it->path());
-      }
-    } else {
-      for (auto it = std::filesystem::directory_iterator(folder, ec);
-           !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec) && IsFontFile(it->path())) found.push_back(it->path());
-      }
+    for (auto it = std::filesystem::directory_iterator(folder, ec); !ec && it != std::filesystem::directory_iterator();
+         it.increment(ec)) {
+      if (it->is_regular_file(ec) && IsFontFile(it->path())) found.push_back(it->path());
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.filename().string() < b.filename().string(); });
     files.insert(files.end(), found.begin(), found.end());
   };
-  collect(kq::CurrentMachine().Root() / "drive_c" / "Windows" / "Fonts", false);
-  collect("/usr/share/fonts", true);
+  collect(kq::CurrentMachine().Root() / "drive_c" / "Windows" / "Fonts");
+  // Then every font file installed on the host, as fontconfig knows them.
+  std::vector<std::filesystem::path> installed;
+  for (const auto& file : kq::InstalledFontFiles())
+    if (IsFontFile(file)) installed.push_back(file);
+  std::sort(installed.begin(), installed.end(),
+            [](const auto& a, const auto& b) { return a.filename().string() < b.filename().string(); });
+  files.insert(files.end(), installed.begin(), installed.end());
   return files;
 }
 

@@ -48,31 +48,19 @@ namespace kq {
 
 namespace {
 
-std::optional<std::filesystem::path> FindIn(const std::filesystem::path& folder, const std::string& name,
-                                            bool recursive) {
+// A file of that name in the folder: an exact name wins over one that differs only in ASCII case.
+std::optional<std::filesystem::path> FindIn(const std::filesystem::path& folder, const std::string& name) {
   std::error_code ec;
   const WString wanted = WideFromUtf8(name);
-  auto matches = [&](const std::filesystem::directory_entry& entry) {
+  std::optional<std::filesystem::path> found;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code e;
-    return entry.is_regular_file(e) &&
-           EqualsIgnoreAsciiCase(WideFromUtf8(entry.path().filename().string()), wanted);
-  };
-  if (recursive) {
-    // A name that matches exactly wins over one that differs only in case.
-    std::optional<std::filesystem::path> found;
-    for (std::filesystem::recursive_directory_iterator it(
-             folder, std::filesystem::directory_options::skip_permission_denied, ec),
-         end;
-         !ec && it != end; it.increment(ec)) {
-      if (!matches(*it)) continue;
-      if (it->path().filename() == name) return it->path();
-      if (!found) found = it->path();
-    }
-    return found;
+    if (!it->is_regular_file(e) || !EqualsIgnoreAsciiCase(WideFromUtf8(it->path().filename().string()), wanted))
+      continue;
+    if (it->path().filename() == name) return it->path();
+    if (!found) found = it->path();
   }
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    if (matches(*it)) return it->path();
-  return std::nullopt;
+  return found;
 }
 
 }  // namespace
@@ -85,8 +73,14 @@ std::optional<std::filesystem::path> FindFontFile(const std::filesystem::path& n
     return std::nullopt;
   }
   const std::string file = name.string();
-  if (auto hit = FindIn(CurrentMachine().Root() / "drive_c" / "Windows" / "Fonts", file, false)) return hit;
-  return FindIn("/usr/share/fonts", file, true);
+  if (auto hit = FindIn(CurrentMachine().Root() / "drive_c" / "Windows" / "Fonts", file)) return hit;
+  const WString wanted = WideFromUtf8(file);
+  std::optional<std::filesystem::path> found;
+  for (const std::filesystem::path& installed : InstalledFontFiles()) {
+    if (installed.filename() == file) return installed;
+    if (!found && EqualsIgnoreAsciiCase(WideFromUtf8(installed.filename().string()), wanted)) found = installed;
+  }
+  return found;
 }
 
 }  // namespace kq

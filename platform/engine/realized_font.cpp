@@ -1,7 +1,10 @@
 // Font realisation: the FONTOBJ of a face at a size, and its accessors.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <system_error>
 #include <unordered_map>
+#include <vector>
 
 #include "engine_state.h"
 #include "font_face.h"
@@ -36,6 +39,7 @@ class RealizedFont::Impl {
   std::unique_ptr<engine::MappedFile> mapped;
   std::unique_ptr<engine::FontFace> face;  // reads the mapping: goes first
   engine::GlyphSet glyphs;
+  std::array<HGLYPH, 256> firstGlyphs{};  // the glyphs of U+0000 to U+00FF, the run of most text
   engine::AlignedBlock ifi;
   std::unique_ptr<engine::XformObject> xform;
   double emPixels = 0;
@@ -45,8 +49,8 @@ class RealizedFont::Impl {
   FONTOBJ fo{};
   // Outlines handed out so far; they live as long as the font.
   std::unordered_map<HGLYPH, std::unique_ptr<engine::GlyphEntry>> outlines;
-  // Advances asked for so far, in device pixels.
-  std::unordered_map<HGLYPH, double> advances;
+  // Advances asked for so far, in device pixels, by glyph (the first 8192); NaN where not asked yet.
+  std::vector<double> advances;
 };
 
 RealizedFont::RealizedFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -85,6 +89,8 @@ std::unique_ptr<RealizedFont> RealizedFont::Realize(const FontRequest& request) 
   }
 
   impl->glyphs = engine::GlyphSet::Build(ft);
+  for (WCHAR ch = 0; ch < impl->firstGlyphs.size(); ++ch) impl->firstGlyphs[ch] = impl->glyphs.Lookup(ch);
+  impl->advances.assign(static_cast<std::size_t>(std::clamp<FT_Long>(ft->num_glyphs, 0, 8192)), std::nan(""));
   const engine::FaceNames names = engine::ReadFaceNames(*impl->face);
   impl->ifi = engine::BuildIfiMetrics(*impl->face, impl->glyphs, names, request.vertical, GetACP());
   const IFIMETRICS& ifi = *impl->ifi.As<IFIMETRICS>();
@@ -139,6 +145,7 @@ const std::filesystem::path& RealizedFont::File() const { return impl_->file; }
 UINT RealizedFont::FaceIndex() const { return impl_->faceIndex; }
 double RealizedFont::EmPixels() const { return impl_->emPixels; }
 HGLYPH RealizedFont::GlyphOf(char32_t ch) const {
+  if (ch < impl_->firstGlyphs.size()) return impl_->firstGlyphs[ch];
   if (ch <= 0xFFFF) return impl_->glyphs.Lookup(static_cast<WCHAR>(ch));
   if (impl_->glyphs.FromSymbolMap()) return 0;
   FT_Face face = impl_->face->Face();
@@ -153,10 +160,13 @@ double RealizedFont::Cos() const { return impl_->cosA; }
 double RealizedFont::Sin() const { return impl_->sinA; }
 
 double RealizedFont::Advance(HGLYPH glyph) const {
-  if (const auto known = impl_->advances.find(glyph); known != impl_->advances.end()) return known->second;
+  const bool kept = glyph < impl_->advances.size();
+  if (kept && !std::isnan(impl_->advances[glyph])) return impl_->advances[glyph];
   FT_Fixed advance = 0;
   if (FT_Get_Advance(impl_->face->Face(), glyph, FT_LOAD_NO_SCALE, &advance) != 0) advance = 0;
-  return impl_->advances[glyph] = static_cast<double>(advance) * impl_->scale;
+  const double pixels = static_cast<double>(advance) * impl_->scale;
+  if (kept) impl_->advances[glyph] = pixels;
+  return pixels;
 }
 
 }  // namespace kq

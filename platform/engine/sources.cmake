@@ -4,6 +4,7 @@ pkg_check_modules(KQ_CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(KQ_PIXMAN REQUIRED IMPORTED_TARGET pixman-1)
 pkg_check_modules(KQ_FRIBIDI REQUIRED IMPORTED_TARGET fribidi)
 pkg_check_modules(KQ_HARFBUZZ REQUIRED IMPORTED_TARGET harfbuzz)
+pkg_check_modules(KQ_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/brush_object.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clip_object.cpp
@@ -20,6 +21,7 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/font_face.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_families.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/installed_fonts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/font_metrics.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_outline.cpp
   ${CMAKE_CURRENT_LIST_DIR}/glyph_spans.cpp
@@ -39,7 +41,7 @@ target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/xlate_object.cpp
 )
 target_link_libraries(platform PRIVATE Freetype::Freetype PkgConfig::KQ_CAIRO PkgConfig::KQ_PIXMAN
-                      PkgConfig::KQ_FRIBIDI PkgConfig::KQ_HARFBUZZ)
+                      PkgConfig::KQ_FRIBIDI PkgConfig::KQ_HARFBUZZ PkgConfig::KQ_FONTCONFIG)
 # The DDI host and the application side.
 target_sources(platform PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/app_device_context.cpp

@@ -1,5 +1,6 @@
-// Contexts, bitmaps, brushes and pens, and the rectangles drawn with them.
+// Contexts, bitmaps, brushes and pens, and the rectangles and ellipses drawn with them.
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "gdi_state.h"
@@ -233,7 +234,12 @@ BOOL DeleteObject(HGDIOBJ object) {
   return TRUE;
 }
 
-BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+namespace {
+
+// A shape inscribed in a rectangle, its edge in the context's pen and its inside in its brush: `draw` gets the
+// target's surface, the corners in order and the two colours.
+template <class Draw>
+BOOL DrawShape(HDC dc, int left, int top, int right, int bottom, Draw draw) {
   auto& state = GdiState::Current();
   std::lock_guard lock(state.Mutex());
   const auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
@@ -250,11 +256,42 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
   const COLORREF edge = pen ? pen->color : 0;
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
-  if (right - left < 2 || bottom - top < 2) {
-    kq::gdi::FillPixels(so, left, top, right, bottom, edge);
-    return TRUE;
-  }
-  kq::gdi::FillPixels(so, left, top, right, bottom, edge);
-  kq::gdi::FillPixels(so, left + 1, top + 1, right - 1, bottom - 1, fill);
+  draw(so, left, top, right, bottom, edge, fill);
   return TRUE;
+}
+
+}  // namespace
+
+BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
+  return DrawShape(dc, left, top, right, bottom,
+                   [](SURFOBJ* so, int l, int t, int r, int b, COLORREF edge, COLORREF fill) {
+                     kq::gdi::FillPixels(so, l, t, r, b, edge);
+                     if (r - l >= 2 && b - t >= 2) kq::gdi::FillPixels(so, l + 1, t + 1, r - 1, b - 1, fill);
+                   });
+}
+
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
+  return DrawShape(dc, left, top, right, bottom,
+                   [](SURFOBJ* so, int l, int t, int r, int b, COLORREF edge, COLORREF fill) {
+                     if (r - l < 1 || b - t < 1) return;
+                     // Row by row: the span of the outer ellipse in the pen's colour, then that of the ellipse one
+                     // pixel inside it in the brush's, so that the edge is a pixel wide all round.
+                     const double cx = (l + r) / 2.0, cy = (t + b) / 2.0;
+                     const auto span = [&](double a, double bb, int y, LONG& from, LONG& to) {
+                       if (a <= 0 || bb <= 0) return false;
+                       const double dy = (y + 0.5 - cy) / bb;
+                       if (dy * dy >= 1) return false;
+                       const double half = a * std::sqrt(1 - dy * dy);
+                       from = static_cast<LONG>(std::lround(cx - half));
+                       to = static_cast<LONG>(std::lround(cx + half));
+                       return to > from;
+                     };
+                     const double a = (r - l) / 2.0, bb = (b - t) / 2.0;
+                     for (int y = t; y < b; ++y) {
+                       LONG from = 0, to = 0;
+                       if (!span(a, bb, y, from, to)) continue;
+                       kq::gdi::FillPixels(so, from, y, to, y + 1, edge);
+                       if (span(a - 1, bb - 1, y, from, to)) kq::gdi::FillPixels(so, from, y, to, y + 1, fill);
+                     }
+                   });
 }

@@ -191,7 +191,11 @@ BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush) {
   return TRUE;
 }
 
-BOOL FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
+namespace {
+
+// A rectangle painted with a brush: `paint` gets the target's surface, the rectangle (not empty) and the colour.
+template <class Paint>
+BOOL PaintRect(HDC dc, const RECT* rect, HBRUSH brush, Paint paint) {
   auto& state = GdiState::Current();
   std::lock_guard lock(state.Mutex());
   const auto* context = state.Find<kq::gdi::Context>(HandleValue(dc));
@@ -206,11 +210,23 @@ BOOL FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
   }
   const RECT r = *rect;
   const kq::gdi::Target target(state, *context);
-  SURFOBJ* so = target.Surface();
-  if (!so || r.right <= r.left || r.bottom <= r.top) return TRUE;
-  kq::gdi::FillPixels(so, r.left, r.top, r.right, r.top + 1, color);
-  kq::gdi::FillPixels(so, r.left, r.bottom - 1, r.right, r.bottom, color);
-  kq::gdi::FillPixels(so, r.left, r.top, r.left + 1, r.bottom, color);
-  kq::gdi::FillPixels(so, r.right - 1, r.top, r.right, r.bottom, color);
+  if (SURFOBJ* so = target.Surface(); so && r.right > r.left && r.bottom > r.top) paint(so, r, color);
   return TRUE;
+}
+
+}  // namespace
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  return PaintRect(dc, rect, brush, [](SURFOBJ* so, const RECT& r, COLORREF color) {
+    kq::gdi::FillPixels(so, r.left, r.top, r.right, r.bottom, color);
+  });
+}
+
+BOOL FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  return PaintRect(dc, rect, brush, [](SURFOBJ* so, const RECT& r, COLORREF color) {
+    kq::gdi::FillPixels(so, r.left, r.top, r.right, r.top + 1, color);
+    kq::gdi::FillPixels(so, r.left, r.bottom - 1, r.right, r.bottom, color);
+    kq::gdi::FillPixels(so, r.left, r.top, r.left + 1, r.bottom, color);
+    kq::gdi::FillPixels(so, r.right - 1, r.top, r.right, r.bottom, color);
+  });
 }

@@ -166,6 +166,19 @@ std::optional<std::filesystem::path> HostPathFromWindows(WStringView windowsPath
   return host;
 }
 
+std::string AnsiFromTyped(std::string_view typed, bool* exact) {
+  const WString wide = !typed.empty() && typed[0] == '/' ? WindowsPathFromPosix(typed) : WideFromUtf8(typed);
+  if (exact) *exact = true;
+  if (wide.empty()) return {};
+  const int count = static_cast<int>(wide.size());
+  BOOL lossy = FALSE;
+  const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), count, nullptr, 0, "?", &lossy);
+  std::string ansi(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), count, ansi.data(), bytes, "?", &lossy);
+  if (exact) *exact = bytes > 0 && !lossy;
+  return ansi;
+}
+
 WString WindowsPathFromPosix(std::string_view posixPath) {
   std::filesystem::path path(posixPath);
   if (path.is_relative()) {

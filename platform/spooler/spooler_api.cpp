@@ -315,6 +315,37 @@ DWORD InstallVirtualPrinter(Machine& machine) {
   return SetPrinterDriverLibrary(machine, kVirtualPrinterDriverName, kVirtualPrinterDriverLibrary);
 }
 
-DWORD InstallVirtualPrinter() { return InstallVirtualPrinter(CurrentMachine()); }
+namespace {
+
+// The product's Uninstall entry, written once.
+DWORD RegisterProduct() {
+  const WString path = WString(u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + kProductCode;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+    // The name is written first and the version last: an entry with its version is whole.
+    const bool whole = RegQueryValueExW(key, u"DisplayVersion", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (whole) return ERROR_SUCCESS;
+  }
+  DWORD r = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (r != ERROR_SUCCESS) return r;
+  const auto set = [&](LPCWSTR name, WStringView text) {
+    const WString value(text);
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR)));
+  };
+  r = set(u"DisplayName", kProductName);
+  if (r == ERROR_SUCCESS) r = set(u"Publisher", u"Kelvo Software");
+  if (r == ERROR_SUCCESS) r = set(u"DisplayVersion", kProductVersion);
+  RegCloseKey(key);
+  return r;
+}
+
+}  // namespace
+
+DWORD InstallVirtualPrinter() {
+  if (const DWORD r = InstallVirtualPrinter(CurrentMachine()); r != ERROR_SUCCESS) return r;
+  return RegisterProduct();
+}
 
 }  // namespace kq

@@ -3,11 +3,33 @@
 #include "core.h"
 #include "list_controls.h"
 #include "win/commctrl.h"
+#include "win/paint.h"
 #include "win/stdctrls.h"
 
 namespace kq::user {
 
 LRESULT StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE: {
+      const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      if ((static_cast<DWORD>(cs->style) & SS_TYPEMASK) != SS_ICON || !cs->lpszName || cs->lpszName[0] != u'#')
+        break;
+      WORD id = 0;
+      for (const WCHAR* c = cs->lpszName + 1; *c >= u'0' && *c <= u'9'; ++c) id = static_cast<WORD>(id * 10 + (*c - u'0'));
+      SetWindowLongPtrW(window, kStaticIcon,
+                        reinterpret_cast<LONG_PTR>(LoadIconW(cs->hInstance, MAKEINTRESOURCEW(id))));
+      break;
+    }
+    case STM_SETICON: {
+      const LONG_PTR previous = GetWindowLongPtrW(window, kStaticIcon);
+      SetWindowLongPtrW(window, kStaticIcon, static_cast<LONG_PTR>(wParam));
+      return previous;
+    }
+    case STM_GETICON:
+      return GetWindowLongPtrW(window, kStaticIcon);
+    default:
+      break;
+  }
   return DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -56,7 +56,7 @@ std::shared_ptr<Core> CurrentCore() { return CoreOf(CurrentMachine()); }
 Core::Core() {
   AddClass(SystemClass(u"#32769", 32769, DefWindowProcW, 0));
   AddClass(SystemClass(WC_DIALOG, kDialogClassAtom, DefDlgProcW, DLGWINDOWEXTRA));
-  AddClass(SystemClass(WC_STATIC, 0, StaticProc, 0));
+  AddClass(SystemClass(WC_STATIC, 0, StaticProc, kStaticExtra));
   AddClass(SystemClass(WC_BUTTON, 0, ButtonProc, kButtonExtra));
   AddClass(SystemClass(PROGRESS_CLASSW, 0, ProgressProc, kProgressExtra));
   AddClass(SystemClass(kSaveAsHookClass, 0, SaveAsHookHostProc, kHookHostExtra));

@@ -205,6 +205,7 @@ inline constexpr const WCHAR* kSaveAsHookClass = u"kq.SaveAsHookHost";
 inline constexpr int kProgressMin = 0, kProgressMax = 8, kProgressPos = 16, kProgressStep = 24;
 inline constexpr int kProgressExtra = 32;
 inline constexpr int kButtonCheck = 0, kButtonExtra = 8;
+inline constexpr int kStaticIcon = 0, kStaticExtra = 8;
 // The save-as hook host keeps the hook after the dialog slots.
 inline constexpr int kHookSlot = 32, kHookHostExtra = 40;
 

@@ -69,6 +69,85 @@ HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, D
   return handle;
 }
 
+namespace {
+
+// What a person reads on a dialog, control by control: icons, texts and buttons.
+std::string WhatItShows(Core& core, const Window& dialog) {
+  std::string shown;
+  for (HWND child : dialog.children) {
+    const Window* control = core.Find(child);
+    if (!control || !core.Visible(*control)) continue;
+    std::string item;
+    if (kq::EqualsIgnoreAsciiCase(control->cls->name, WC_STATIC) && (control->style & SS_TYPEMASK) == SS_ICON)
+      item = kq::user::ReadExtra(*control, kq::user::kStaticIcon) ? "an icon" : "an empty icon";
+    else if (kq::EqualsIgnoreAsciiCase(control->cls->name, WC_BUTTON))
+      item = "[" + kq::Utf8FromWide(kq::user::PlainLabel(control->text)) + "]";
+    else if (!control->text.empty())
+      item = kq::user::Quote(control->text);
+    if (!item.empty()) shown += (shown.empty() ? "" : ", ") + item;
+  }
+  return shown;
+}
+
+// The button a person presses to be done with the dialog: the default push button, else OK, else Cancel.
+const Window* DoneButton(Core& core, const Window& dialog) {
+  const Window* ok = nullptr;
+  const Window* cancel = nullptr;
+  for (HWND child : dialog.children) {
+    const Window* control = core.Find(child);
+    if (!control || !kq::EqualsIgnoreAsciiCase(control->cls->name, WC_BUTTON)) continue;
+    if ((control->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return control;
+    if (control->id == IDOK) ok = control;
+    if (control->id == IDCANCEL) cancel = control;
+  }
+  return ok ? ok : cancel;
+}
+
+}  // namespace
+
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM initParam) {
+  HWND dialog = CreateDialogParamW(instance, templateName, parent, procedure, initParam);
+  if (!dialog) return -1;
+  ShowWindow(dialog, SW_SHOWNORMAL);
+  auto core = CurrentCore();
+  INT_PTR result = -1;
+  int nudges = 0;  // what the person did to be done with it: pressed its button, then closed it
+  for (;;) {
+    {
+      std::lock_guard lock(core->mutex);
+      const Window* window = core->Find(dialog);
+      if (!window) break;
+      if (window->ended) {
+        result = window->endResult;
+        break;
+      }
+    }
+    MSG message;
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!IsDialogMessageW(dialog, &message)) DispatchMessageW(&message);
+      continue;
+    }
+    // The dialog waits for the person.
+    std::lock_guard lock(core->mutex);
+    const Window* window = core->Find(dialog);
+    if (!window || nudges == 2) break;
+    if (nudges++ == 0) {
+      kq::JournalEntry entry{kq::JournalEntry::Kind::Action, window->text, {}};
+      entry.line = "person read " + kq::user::Quote(window->text) + ": " + WhatItShows(*core, *window);
+      core->AddJournal(std::move(entry));
+      const Window* button = DoneButton(*core, *window);
+      if (button && core->PressButton(dialog, button->text, -1)) continue;
+    }
+    kq::JournalEntry entry{kq::JournalEntry::Kind::Action, window->text, u"Close"};
+    entry.line = "person closed " + kq::user::Quote(window->text);
+    core->AddJournal(std::move(entry));
+    auto queue = core->FindQueue(window->thread);
+    if (queue) core->Post(*queue, MSG{dialog, WM_CLOSE, 0, 0, 0, {}});
+  }
+  if (IsWindow(dialog)) DestroyWindow(dialog);
+  return result;
+}
+
 LRESULT DefDlgProcW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto procedure = reinterpret_cast<DLGPROC>(GetWindowLongPtrW(handle, DWLP_DLGPROC));
   if (procedure) {

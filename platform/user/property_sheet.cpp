@@ -35,6 +35,16 @@ std::size_t SheetPerson::ActionsLeft() const {
   return actions_.size();
 }
 
+void SheetPerson::CancelWhenStuck(bool cancel) {
+  std::lock_guard lock(mutex_);
+  cancelWhenStuck_ = cancel;
+}
+
+bool SheetPerson::CancelsWhenStuck() const {
+  std::lock_guard lock(mutex_);
+  return cancelWhenStuck_;
+}
+
 void SheetPerson::AnswerFolderBrowser(WString folder) {
   std::lock_guard lock(mutex_);
   folders_.emplace_back(std::move(folder));
@@ -404,7 +414,7 @@ bool RunSheet(Host& host, HWND owner, WStringView caption) {
       host.closed = true;
       break;
     }
-    Act(host, *action);
+    if (!Act(host, *action) && person.CancelsWhenStuck()) Act(host, SheetAction{SheetAction::Kind::Cancel, {}, {}});
   }
   DestroyWindow(host.frame);
   return true;

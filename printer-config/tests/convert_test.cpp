@@ -33,6 +33,11 @@ TEST_F(ConvertTest, ModesAndSizes) {
       {"convert", CDM_CONVERT, 4000, true, true, 0x0401, TRUE, 0, 1936},
       {"convert, output of spec 0x0400", CDM_CONVERT, 1936, true, true, 0x0400, FALSE, ERROR_INVALID_PARAMETER, 1936},
       {"convert, small output", CDM_CONVERT, 220, true, true, 0x0401, FALSE, ERROR_INSUFFICIENT_BUFFER, 1936},
+      // The version is checked before the room, so the size is left as it was.
+      {"convert, small output of spec 0x0400", CDM_CONVERT, 100, true, true, 0x0400, FALSE, ERROR_INVALID_PARAMETER,
+       100},
+      {"convert, no input, small output", CDM_CONVERT, 100, false, true, 0x0401, FALSE, ERROR_INVALID_PARAMETER, 100},
+      {"convert 3.51, small output", CDM_CONVERT351, 100, true, true, 0x0320, FALSE, ERROR_INSUFFICIENT_BUFFER, 1936},
       {"convert, no input", CDM_CONVERT, 1936, false, true, 0x0401, FALSE, ERROR_INVALID_PARAMETER, 1936},
       {"convert 3.51", CDM_CONVERT351, 1936, true, true, 0x0320, TRUE, 0, 1936},
       {"convert 3.51, no output", CDM_CONVERT351, 1936, true, false, 0, FALSE, ERROR_INVALID_PARAMETER, 1936},
@@ -71,6 +76,13 @@ TEST_F(ConvertTest, UnknownModeAndPrinter) {
   std::u16string missing = u"No Such Printer";
   EXPECT_FALSE(DrvConvertDevMode(missing.data(), nullptr, &out.dm, &size, CDM_DRIVER_DEFAULT));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // A conversion asks for the printer before it looks at the room.
+  DriverDevMode in = Build();
+  size = 100;
+  out.dm.dmSpecVersion = 0x0401;
+  EXPECT_FALSE(DrvConvertDevMode(missing.data(), &in.dm, &out.dm, &size, CDM_CONVERT));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(size, 100);
 }
 
 TEST_F(ConvertTest, ResolutionMerges) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "setup_fixture.h"
+#include "win/paths.h"
 
 namespace {
 
@@ -44,6 +45,41 @@ TEST_F(SetupEndToEnd, InstallsAndRegistersTheControlThenTakesEverythingAway) {
                            "C:\\Opera\\npOrmel.dll"})
     EXPECT_FALSE(Exists(file)) << file;
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, setup_testing::kUpdatesKey));
+}
+
+// Folders as a person on this machine names them: POSIX paths (Z: paths to the programs) and names beyond ASCII
+// that the ANSI code page holds; a name it cannot hold is no folder the programs can copy to.
+TEST_F(SetupEndToEnd, OrdinaryFoldersAndNamesFromTheCommandLine) {
+  const std::filesystem::path host = machine_->Root() / "host";
+  std::filesystem::create_directories(host / "target");
+  std::filesystem::create_directories(host / "Zielordner \u00fc");
+  ASSERT_EQ(Run("kqbrowsers", "--firefox '" + (host / "firefox").string() + "' --opera '" + (host / "opera").string() +
+                                  "'"),
+            0);
+
+  ASSERT_EQ(Run("Haskarin", "-p '" + (host / "target").string() + "'"), 0);
+  for (const char* file : {"target/npOrmel.dll", "target/Lirriel.ocx", "firefox/npOrmel.dll", "opera/npOrmel.dll"})
+    EXPECT_TRUE(std::filesystem::exists(host / file)) << file;
+  const std::string server = Default(std::string(setup_testing::kClassKey) + "\\InprocServer32");
+  EXPECT_EQ(server, kq::AnsiFromTyped((host / "target" / "Lirriel.ocx").string()));
+  ASSERT_EQ(Run("Haskarout", "-p '" + (host / "target").string() + "'"), 0);
+  EXPECT_FALSE(ControlRegistered());
+  for (const char* file : {"target/npOrmel.dll", "target/Lirriel.ocx", "firefox/npOrmel.dll", "opera/npOrmel.dll"})
+    EXPECT_FALSE(std::filesystem::exists(host / file)) << file;
+
+  // A blank and a u-umlaut, which code page 1252 holds.
+  ASSERT_EQ(Run("Haskarin", "-p '" + (host / "Zielordner \u00fc").string() + "'"), 0);
+  EXPECT_TRUE(std::filesystem::exists(host / "Zielordner \u00fc" / "Lirriel.ocx"));
+  EXPECT_TRUE(ControlRegistered());
+  ASSERT_EQ(Run("Haskarout", "-p '" + (host / "Zielordner \u00fc").string() + "'"), 0);
+  EXPECT_FALSE(ControlRegistered());
+  EXPECT_FALSE(std::filesystem::exists(host / "Zielordner \u00fc" / "Lirriel.ocx"));
+
+  // Chinese, which it does not: the target copy fails, as for any folder that cannot be written.
+  std::filesystem::create_directories(host / "\u76ee\u6807");
+  EXPECT_EQ(Run("Haskarin", "-p '" + (host / "\u76ee\u6807").string() + "'"), 7);
+  EXPECT_TRUE(std::filesystem::is_empty(host / "\u76ee\u6807"));
+  EXPECT_FALSE(ControlRegistered());
 }
 
 TEST_F(SetupEndToEnd, NoBrowserFolderGivesNineAndLeavesTheControlAlone) {

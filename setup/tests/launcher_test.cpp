@@ -3,6 +3,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "launcher.h"
@@ -10,6 +12,7 @@
 #include "win/machine.h"
 #include "win/processthreadsapi.h"
 #include "win/registry.h"
+#include "win/spooler.h"
 
 namespace {
 
@@ -86,6 +89,27 @@ TEST_F(LauncherTest, TheProgramReturnsAtOnceAndTheInstallerRunsOn) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(AwaitRequests().size(), 1u);
+}
+
+// Once the printer is installed, the product is registered: the uninstall program's request names it.
+TEST_F(LauncherTest, AfterThePrinterIsInstalledTheInstallerWouldRemoveTheProduct) {
+  ASSERT_EQ(kq::InstallVirtualPrinter(), ERROR_SUCCESS);
+  ASSERT_EQ(kq::InstallVirtualPrinter(), ERROR_SUCCESS) << "installing again changes nothing";
+  const auto log = machine_->Root() / "installer.log";
+  const std::string command = std::string("'") + KQ_BINARY_DIR + "/bin/uninstall' 2>'" + log.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(AwaitRequests().size(), 1u);
+  std::string said;
+  for (int i = 0; i < 200 && said.find("would remove") == std::string::npos; ++i) {
+    std::ifstream in(log);
+    said.assign(std::istreambuf_iterator<char>(in), {});
+    if (said.find("would remove") == std::string::npos) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(said.find("Windows Installer: would remove the product \"Kelvo Quenzar Printer\" "
+                      "{31753CDD-A7DA-4667-BEFC-B3EA3BDF366E}"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(kq::Utf8FromWide(kq::kProductCode), uninstall_launcher::kProductCode);
 }
 
 TEST_F(LauncherTest, InstallerStandInSaysWhatItWouldRemove) {

@@ -299,6 +299,9 @@ int main(int argc, char** argv) {
                 "print MB", "cairo/s", "bytes/pg", "peak MB", "ratio");
     for (long pages : pageCounts)
       for (const JobKind* job : jobs) {
+        // A row takes minutes at the most pages: say which one runs, on stderr beside the table.
+        std::fprintf(stderr, "kqbench: running %s, %ld pages, %d run%s of each program\n",
+                     std::string(job->label).c_str(), pages, runs, runs == 1 ? "" : "s");
         const std::optional<Row> row = bench.Measure(*job, pages, runs);
         if (!row) {
           status = 1;

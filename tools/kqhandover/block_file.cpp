@@ -39,11 +39,15 @@ const json& List(const json& description, const char* name) {
 
 // A Windows path as the add-in hands it over: a person's POSIX path (relative to the current folder) is taken as a
 // Z: path.
+}  // namespace
+
 std::u16string OutputPath(const std::string& path) {
   const bool windows = (path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '\\');
   if (windows) return kq::WideFromUtf8(path);
   return kq::WindowsPathFromPosix(std::filesystem::absolute(path).lexically_normal().string());
 }
+
+namespace {
 
 // The tree from the items' levels: the root, then each item under the nearest earlier item of a smaller level.
 void BuildOutline(const std::vector<std::pair<handover::OutlineRecord, std::int32_t>>& items,

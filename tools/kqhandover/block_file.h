@@ -32,4 +32,8 @@ class BlockFileError : public std::runtime_error {
 handover::Content ParseBlock(const nlohmann::json& description);
 handover::Content ReadBlockFile(const std::filesystem::path& file);
 
+// The block's output path from one a person gives: a Windows path stays, a POSIX one (relative to the current
+// folder) is a Z: path.
+std::u16string OutputPath(const std::string& path);
+
 }  // namespace kqhandover

@@ -5,6 +5,8 @@
 //
 //   kqhandover BLOCK.json JOB.json [kqprint options]
 //
+// -o PATH puts the file at PATH instead of the block's "output"; --cancel is refused, since the add-in's job shows
+// no Save As dialog.
 // The print tool is build/bin/kqprint beside this program, run as a child process with JOB.json and the options.
 // What the add-in's dialog is told (status texts and positions) and what the screen shows go to stderr. The exit
 // status is the print tool's when it failed, else 0 when the print job claimed the block and 1 when it did not.
@@ -16,12 +18,14 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "block_file.h"
 #include "dovecap/convert_status.h"
 #include "handover/handover_block.h"
+#include "tool_conventions.h"
 #include "win/commctrl.h"
 #include "win/handleapi.h"
 #include "win/machine.h"
@@ -35,10 +39,16 @@ extern char** environ;
 
 namespace {
 
-constexpr const char* kUsage = "usage: kqhandover BLOCK.json JOB.json [kqprint options]\n";
+constexpr const char* kUsage =
+    "usage: kqhandover BLOCK.json JOB.json [kqprint options]\n"
+    "  Publishes the hand-over block BLOCK.json describes and prints JOB.json with kqprint while it holds it;\n"
+    "  the driver writes the PDF at the block's \"output\" path without asking.\n"
+    "  -o PATH  write the PDF at PATH instead of the block's \"output\" (--cancel is refused: nothing is asked)\n"
+    "Exit codes: 0 the PDF was written with the block; 1 failed, or the job did not take the block; 2 a bad\n"
+    "command line; 3 a bad block or job file; 4 the person cancelled (kqprint's own codes pass through).\n";
 constexpr DWORD kDialogWaitMs = 5000;
 
-int Fail(const std::string& problem, int status = 1) {
+int Fail(const std::string& problem, int status = kqtools::kExitFailed) {
   std::cerr << "kqhandover: " << problem << "\n";
   return status;
 }
@@ -117,14 +127,32 @@ int RunPrintTool(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
-    std::cout << kUsage;
-    return 0;
+  if (const auto answered = kqtools::HelpOrVersion(argc, argv, "kqhandover", kUsage)) return *answered;
+  for (int i = 1; i < argc && i < 3; ++i)
+    if (argv[i][0] == '-' && argv[i][1] != '\0')
+      return Fail("unknown option " + std::string(argv[i]) + " (the block and job files come first)\n" + kUsage,
+                  kqtools::kExitBadCommandLine);
+  if (argc < 3) return Fail(std::string("a block file and a job file are needed\n") + kUsage, kqtools::kExitBadCommandLine);
+  // The print tool's options, but for the file's place, which is the block's.
+  std::vector<std::string> printArguments;
+  std::optional<std::string> output;
+  for (int i = 3; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-o" || arg == "--output") {
+      if (++i >= argc) return Fail(arg + " needs a path\n" + kUsage, kqtools::kExitBadCommandLine);
+      if (output) return Fail(arg + " is given twice", kqtools::kExitBadCommandLine);
+      output = argv[i];
+    } else if (arg == "--cancel") {
+      return Fail("--cancel: the add-in's job shows no Save As dialog to cancel", kqtools::kExitBadCommandLine);
+    } else {
+      printArguments.push_back(arg);
+    }
   }
-  if (argc < 3) return Fail(std::string("a block file and a job file are needed\n") + kUsage, 2);
+  printArguments.insert(printArguments.begin(), argv[2]);
   handover::BlockWriter block;
   try {
-    const handover::Content content = kqhandover::ReadBlockFile(argv[1]);
+    handover::Content content = kqhandover::ReadBlockFile(argv[1]);
+    if (output) content.outputPath = kqhandover::OutputPath(*output);
     // The add-in's folder exists when it names the file; a person's may not yet.
     if (const auto host = kq::HostPathFromWindows(content.outputPath)) {
       std::error_code ec;
@@ -133,9 +161,8 @@ int main(int argc, char** argv) {
     if (!block.Start()) return Fail("no memory for the block");
     handover::WriteContent(block, content);
   } catch (const std::exception& error) {
-    return Fail(error.what(), 2);
+    return Fail(error.what(), kqtools::kExitBadInput);
   }
-  const std::vector<std::string> printArguments(argv + 2, argv + argc);
 
   auto machine = std::make_shared<kq::Machine>(kq::MachineConfig{kq::Machine::RootFromEnvironment()});
   kq::MachineScope scope(machine);
@@ -147,7 +174,7 @@ int main(int argc, char** argv) {
   std::string problem;
   const HANDLE mapping = Publish(block, problem);
   block.Release();
-  int status = 1;
+  int status = kqtools::kExitFailed;
   if (!mapping) {
     Fail(problem);
   } else {
@@ -162,7 +189,7 @@ int main(int argc, char** argv) {
       Fail("the print job did not take the hand-over block");
     } else {
       std::cerr << "kqhandover: the print job took the hand-over block\n";
-      status = 0;
+      status = kqtools::kExitDone;
     }
   }
   // The driver ends the dialog at the document's end; the add-in ends it in any case once the print-out returns.

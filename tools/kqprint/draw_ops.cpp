@@ -215,41 +215,71 @@ struct PenSpec {
 class TextOp final : public DrawOp {
  public:
   static constexpr std::string_view kFields[] = {"at", "font", "color", "text", "background", "mix", "angle"};
-  static constexpr std::string_view kFontFields[] = {"file", "size", "face", "bold", "italic", "vertical"};
+  static constexpr std::string_view kFontFields[] = {"file", "family", "style", "size", "face", "bold", "italic",
+                                                      "vertical"};
 
   TextOp(const Json& op, JobFiles& files) {
+    kq::TextStyle style;
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
-    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" and \"size\"");
+    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" (or \"family\") and \"size\"");
     CheckFields(font, kFontFields, "\"font\"");
-    const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
-    if (auto found = files.FontFile(file))
-      style_.font.file = *found;
-    else
-      throw JobError("\"font\".file: " + file.string() + " is neither beside the job nor in the font folders");
-    style_.font.pointSize = Number(Required(font, "size"), "\"font\".size");
-    if (style_.font.pointSize <= 0 || style_.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
-    if (const Json* face = Field(font, "face")) style_.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
+    const Json* family = Field(font, "family");
+    if (family && Field(font, "file")) throw JobError("\"font\": \"file\" or \"family\", not both");
+    if (family) {
+      FindByName(Text(*family, "\"font\".family"), font, files, style.font);
+    } else {
+      if (Field(font, "style")) throw JobError("\"font\".style: goes with \"family\"");
+      const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
+      if (auto found = files.FontFile(file))
+        style.font.file = *found;
+      else
+        throw JobError("\"font\".file: " + file.string() +
+                       " is neither beside the job, nor in the state root's Fonts folder, nor installed");
+    }
+    style.font.pointSize = Number(Required(font, "size"), "\"font\".size");
+    if (style.font.pointSize <= 0 || style.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
+    if (const Json* face = Field(font, "face")) style.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
     // A file that is no font is the job's fault, found before anything prints.
-    if (!files.FontReadable(style_.font.file))
-      throw JobError("\"font\".file: " + style_.font.file.string() + " is not a font file the printer can read");
-    style_.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
-    style_.font.italic = Flag(font, "italic");
-    style_.font.vertical = Flag(font, "vertical");
-    if (const Json* angle = Field(op, "angle")) style_.font.escapement = Number(*angle, "\"angle\"");
-    if (const Json* color = Field(op, "color")) style_.color = Color(*color, "\"color\"");
-    if (const Json* background = Field(op, "background")) style_.background = Color(*background, "\"background\"");
+    if (!files.FontReadable(style.font.file))
+      throw JobError("\"font\".file: " + style.font.file.string() + " is not a font file the printer can read");
+    style.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
+    style.font.italic = Flag(font, "italic");
+    style.font.vertical = Flag(font, "vertical");
+    if (const Json* angle = Field(op, "angle")) style.font.escapement = Number(*angle, "\"angle\"");
+    if (const Json* color = Field(op, "color")) style.color = Color(*color, "\"color\"");
+    if (const Json* background = Field(op, "background")) style.background = Color(*background, "\"background\"");
     text_ = kq::WideFromUtf8(Text(Required(op, "text"), "\"text\""));
     mix_ = Mix(op);
+    style_ = files.Style(std::move(style));
   }
   bool Draw(kq::DeviceContext& dc, double scale) const override {
-    return dc.TextOut(Pixels(at_, scale), text_, style_, mix_);
+    return dc.TextOut(Pixels(at_, scale), text_, *style_, mix_);
   }
-  std::vector<std::filesystem::path> InputFiles() const override { return {style_.font.file}; }
+  std::vector<std::filesystem::path> InputFiles() const override { return {style_->font.file}; }
 
  private:
+  // An installed font by its family and style, as a desktop program names it.
+  static void FindByName(const std::string& family, const Json& font, JobFiles& files, kq::FontRequest& request) {
+    const kq::WString name = kq::WideFromUtf8(family);
+    const Json* styleField = Field(font, "style");
+    const kq::WString style = styleField ? kq::WideFromUtf8(Text(*styleField, "\"font\".style")) : kq::WString();
+    const auto found = kq::FindInstalledFont(name, style);
+    if (!found) {
+      const auto styles = kq::InstalledStyles(name);
+      if (styles.empty()) throw JobError("\"font\".family: no installed font is named \"" + family + "\"");
+      std::string listed;
+      for (const auto& s : styles) listed += (listed.empty() ? "\"" : ", \"") + kq::Utf8FromWide(s) + "\"";
+      throw JobError("\"font\".style: \"" + family + "\" has no style \"" + kq::Utf8FromWide(style) + "\" (it has " +
+                     listed + ")");
+    }
+    request.file = found->file;
+    request.faceIndex = found->faceIndex;
+    files.Used(found->file);
+  }
+
   Point at_;
-  kq::TextStyle style_;
+  std::shared_ptr<const kq::TextStyle> style_;  // shared with the text ops around it
   kq::WString text_;
   ULONG mix_ = R2_COPYPEN;
 };

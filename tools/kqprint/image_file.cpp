@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <bit>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -216,8 +217,11 @@ kq::BitmapBits ImageFile::Bitmap() const {
 }
 
 ImageFile ReadImageFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) Bad(path, "not found");
+  if (std::filesystem::is_directory(path, ec)) Bad(path, "is a folder, not an image file");
   std::ifstream in(path, std::ios::binary);
-  if (!in) Bad(path, "cannot be read");
+  if (!in) Bad(path, "cannot be read (" + std::error_code(errno, std::generic_category()).message() + ")");
   return DecodeImageFile(path, std::vector<BYTE>((std::istreambuf_iterator<char>(in)), {}));
 }
 

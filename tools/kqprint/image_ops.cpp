@@ -87,6 +87,10 @@ class ImageOp final : public DrawOp {
         if (name == text) rop_ = value, known = true;
       if (!known) throw JobError("\"rop\": unknown value \"" + text + "\"");
     }
+    // A blit takes no transparency: the transparent parts of the premultiplied pixels come out black.
+    if (image_->alpha)
+      files.Warn(image_->file.string() + " has an alpha channel, which the \"image\" op does not keep: its " +
+                 "transparent parts are painted black (the \"alpha\" op keeps them)");
   }
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     const RECTL dest = rect_.InPixels(scale);

@@ -1,6 +1,7 @@
 #include "job_file.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -32,13 +33,13 @@ std::vector<std::string_view> OpNames() {
   return names;
 }
 
-JobOp ParseOp(const Json& op, const std::string& where, JobFiles& files) {
+JobOp ParseOp(const Json& op, const std::string& where, JobFiles& files, bool keepFields) {
   if (!op.is_object() || !op.contains("op") || !op["op"].is_string())
     throw JobError(where + ": an op is an object with an \"op\" name");
-  const std::string name = op["op"].get<std::string>();
+  const std::string& name = op["op"].get_ref<const std::string&>();
   const OpKind* kind = FindOp(name);
   if (!kind) throw JobError(where + ": unknown op \"" + name + "\"" + Hint(name, OpNames(), "the ops"));
-  JobOp parsed{name, op, nullptr};
+  JobOp parsed{name, keepFields ? op : Json(), nullptr};
   try {
     for (const auto& [key, value] : op.items()) {
       if (key == "op") continue;
@@ -59,7 +60,8 @@ JobPage ParsePage(const Json& page, std::size_t index, JobFiles& files) {
   const auto ops = page.find("ops");
   if (ops != page.end()) {
     if (!ops->is_array()) throw JobError(Where(index) + ".ops: not an array");
-    for (std::size_t i = 0; i < ops->size(); ++i) parsed.ops.push_back(ParseOp((*ops)[i], Where(index, i), files));
+    for (std::size_t i = 0; i < ops->size(); ++i)
+      parsed.ops.push_back(ParseOp((*ops)[i], Where(index, i), files, true));
   }
   files.PageDone();
   return parsed;
@@ -85,26 +87,37 @@ void TakeHead(const std::string& key, const Json& value, JobHead& head) {
 // Stops a stream's reading when the sink asks.
 struct Stopped {};
 
-// Builds one JSON value from the parser's events: a page, the document's name or the settings.
+// How a stream reads its pages: whether each op keeps its JSON fields (for jobs held whole), and how many pages at
+// the start are only passed over (a reader holds them already).
+struct Reading {
+  bool keepFields = true;
+  std::size_t skip = 0;
+};
+
+// Builds one JSON value from the parser's events: an op, the document's name or the settings. A value passed over
+// is followed to its end without being built.
 class ValueBuilder {
  public:
   bool Active() const { return active_; }
-  void Begin() {
+  void Begin(bool build) {
     root_ = Json();
     open_.clear();
+    build_ = build;
     active_ = true;
   }
   // Each returns true when the value is whole.
   bool Scalar(Json value) {
-    Put(std::move(value));
+    if (build_) Put(std::move(value));
     return Whole();
   }
-  void Open(Json container) { open_.push_back(&Put(std::move(container))); }
+  void Open(Json container) { open_.push_back(build_ ? &Put(std::move(container)) : nullptr); }
   bool Close() {
     open_.pop_back();
     return Whole();
   }
-  void Key(std::string key) { key_ = std::move(key); }
+  void Key(std::string key) {
+    if (build_) key_ = std::move(key);
+  }
   Json Take() { return std::move(root_); }
 
  private:
@@ -127,14 +140,18 @@ class ValueBuilder {
   Json root_;
   std::vector<Json*> open_;
   std::string key_;
+  bool build_ = true;
   bool active_ = false;
 };
 
-// The parser's events for a job: the job's object, its keys, the array of pages, and values built whole (a page at
-// a time, the document's name, the settings).
+// The parser's events for a job: the job's object, its keys, the array of pages, each page's object and its array
+// of ops, and values built whole (an op at a time, the document's name, the settings). A page's ops are read one
+// by one, so a page of any number of ops never holds more than one op's JSON.
 class JobReader final : public Json::json_sax_t {
  public:
-  JobReader(JobFiles& files, const PageSink& sink) : files_(files), sink_(sink) { head_.folder = files.Folder(); }
+  JobReader(JobFiles& files, const PageSink& sink, Reading how) : files_(files), sink_(sink), how_(how) {
+    head_.folder = files.Folder();
+  }
   JobHead TakeHead() { return std::move(head_); }
 
   bool null() override { return Value(Json()); }
@@ -144,12 +161,16 @@ class JobReader final : public Json::json_sax_t {
   bool number_float(number_float_t value, const string_t&) override { return Value(value); }
   bool string(string_t& value) override { return Value(std::move(value)); }
   bool binary(binary_t& value) override { return Value(Json::binary(std::move(value))); }
-  bool start_object(std::size_t) override { return Open(Json::object()); }
-  bool start_array(std::size_t) override { return Open(Json::array()); }
+  bool start_object(std::size_t) override { return Open(Kind::Object); }
+  bool start_array(std::size_t) override { return Open(Kind::Array); }
   // Nesting is bounded as the text is read: a value nested without end never reaches code that recurses.
   bool key(string_t& key) override {
     if (value_.Active()) {
       value_.Key(std::move(key));
+    } else if (level_ == Level::Page) {
+      CheckFields(Json::object({{key, nullptr}}), kPageKeys, Where(pageIndex_));
+      if (pageHasOps_) throw JobError(Where(pageIndex_) + ".ops: given twice");
+      pageHasOps_ = true;
     } else {
       CheckKey(key);
       if (std::find(seen_.begin(), seen_.end(), key) != seen_.end()) throw JobError(key + ": given twice");
@@ -162,6 +183,8 @@ class JobReader final : public Json::json_sax_t {
     --depth_;
     if (value_.Active()) {
       if (value_.Close()) Done();
+    } else if (level_ == Level::Page) {
+      EndPage();
     } else {
       level_ = Level::Done;
     }
@@ -171,6 +194,8 @@ class JobReader final : public Json::json_sax_t {
     --depth_;
     if (value_.Active()) {
       if (value_.Close()) Done();
+    } else if (level_ == Level::Ops) {
+      level_ = Level::Page;
     } else {
       level_ = Level::Job;  // the end of the pages
     }
@@ -181,62 +206,101 @@ class JobReader final : public Json::json_sax_t {
   }
 
  private:
-  enum class Level { Before, Job, Pages, Done };
+  enum class Level { Before, Job, Pages, Page, Ops, Done };
+  enum class Kind { Object, Array, Scalar };
 
   bool Value(Json value) {
-    if (!value_.Active()) Enter(value);
+    if (!value_.Active()) Enter(Kind::Scalar);
     if (value_.Scalar(std::move(value))) Done();
     return true;
   }
-  bool Open(Json container) {
+  bool Open(Kind kind) {
     if (++depth_ > kMaxJobDepth)
       throw JobError("values nested deeper than " + std::to_string(kMaxJobDepth) + " levels");
-    if (!value_.Active() && !Enter(container)) return true;
-    value_.Open(std::move(container));
+    if (!value_.Active() && !Enter(kind)) return true;
+    value_.Open(kind == Kind::Object ? Json::object() : Json::array());
     return true;
   }
+  bool Skipping() const { return pageIndex_ < how_.skip; }
   // Every value that begins outside a value being built comes here: the job's object, the array of pages, a page,
-  // the value of a head's key. Returns whether it is built (the job's object and the pages' array are not).
-  bool Enter(const Json& kind) {
+  // its array of ops, an op, the value of a head's key. Returns whether it is built (an op passed over is followed
+  // though not built; the containers of the job, its pages and their ops are neither).
+  bool Enter(Kind kind) {
     switch (level_) {
       case Level::Before:
-        if (!kind.is_object()) throw JobError("the job is not a JSON object");
+        if (kind != Kind::Object) throw JobError("the job is not a JSON object");
         level_ = Level::Job;
         return false;
       case Level::Job:
         if (key_ != "pages") break;
-        if (!kind.is_array()) throw JobError("pages: not an array");
+        if (kind != Kind::Array) throw JobError("pages: not an array");
         level_ = Level::Pages;
         return false;
       case Level::Pages:  // a page begins
+        pageIndex_ = head_.pageCount++;
+        if (kind != Kind::Object) throw JobError(Where(pageIndex_) + ": a page is an object with \"ops\"");
+        level_ = Level::Page;
+        page_ = JobPage();
+        pageHasOps_ = false;
+        opIndex_ = 0;
+        return false;
+      case Level::Page:  // the value of "ops"
+        if (kind != Kind::Array) throw JobError(Where(pageIndex_) + ".ops: not an array");
+        level_ = Level::Ops;
+        return false;
+      case Level::Ops:  // an op begins
+        value_.Begin(!Skipping());
+        return true;
       case Level::Done:
         break;
     }
-    value_.Begin();
+    value_.Begin(true);
     return true;
   }
-  // A value has been built whole.
+  // A value has ended: an op, or the value of a head's key.
   void Done() {
-    Json value = value_.Take();
-    if (level_ == Level::Pages) {
-      const std::size_t index = head_.pageCount++;
-      JobPage page = ParsePage(value, index, files_);
-      value = Json();
-      if (!sink_(index, page)) throw Stopped{};
+    if (level_ == Level::Ops) {
+      const std::size_t index = opIndex_++;
+      if (Skipping()) return;
+      const Json op = value_.Take();
+      page_.ops.push_back(ParseOp(op, Where(pageIndex_, index), files_, how_.keepFields));
     } else {
-      kqprint::TakeHead(key_, value, head_);
+      kqprint::TakeHead(key_, value_.Take(), head_);
     }
+  }
+  void EndPage() {
+    level_ = Level::Pages;
+    if (Skipping()) return;
+    files_.PageDone();
+    if (!sink_(pageIndex_, page_)) throw Stopped{};
+    page_ = JobPage();
   }
 
   JobFiles& files_;
   const PageSink& sink_;
+  const Reading how_;
   JobHead head_;
   ValueBuilder value_;
   Level level_ = Level::Before;
   std::string key_;
   std::vector<std::string> seen_;
   int depth_ = 0;
+  JobPage page_;
+  std::size_t pageIndex_ = 0;
+  std::size_t opIndex_ = 0;
+  bool pageHasOps_ = false;
 };
+
+JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink, Reading how) {
+  JobReader reader(files, sink, how);
+  try {
+    Json::sax_parse(in, &reader);
+  } catch (const Stopped&) {
+  } catch (const JobError& e) {
+    throw JobError(source + ": " + e.what());
+  }
+  return reader.TakeHead();
+}
 
 }  // namespace
 
@@ -259,14 +323,7 @@ PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path 
 }
 
 JobHead StreamJob(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink) {
-  JobReader reader(files, sink);
-  try {
-    Json::sax_parse(in, &reader);
-  } catch (const Stopped&) {
-  } catch (const JobError& e) {
-    throw JobError(source + ": " + e.what());
-  }
-  return reader.TakeHead();
+  return ReadStream(in, source, files, sink, Reading{});
 }
 
 PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::path folder) {
@@ -301,16 +358,35 @@ PrintJob ReadJobFile(const std::filesystem::path& file) {
   return ReadJob(*in, file.string(), std::filesystem::absolute(file).parent_path());
 }
 
-JobStream::JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder)
+// The heap in use: what the held pages take is measured, not guessed.
+std::size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+JobStream::JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder,
+                     HoldLimit limit)
     : in_(std::move(in)), source_(std::move(source)), files_(std::move(folder)) {
-  head_ = StreamJob(*in_, source_, files_, [](std::size_t, JobPage&) { return true; });
+  const std::size_t start = HeapInUse();
+  bool holding = true;
+  head_ = ReadStream(*in_, source_, files_,
+                     [&](std::size_t, JobPage& page) {
+                       const std::size_t now = HeapInUse();
+                       holding = holding && held_.size() < limit.pages && now - std::min(start, now) < limit.bytes;
+                       if (holding) held_.push_back(std::move(page));
+                       return true;
+                     },
+                     Reading{false, 0});
+  heldWhole_ = holding;
+  if (!holding) held_.shrink_to_fit();
 }
 
-JobStream JobStream::OpenFile(const std::filesystem::path& file) {
-  return JobStream(OpenJobFile(file), file.string(), std::filesystem::absolute(file).parent_path());
+JobStream JobStream::OpenFile(const std::filesystem::path& file, HoldLimit limit) {
+  return JobStream(OpenJobFile(file), file.string(), std::filesystem::absolute(file).parent_path(), limit);
 }
 
-JobStream JobStream::OpenInput(std::istream& in, const std::string& source, std::filesystem::path folder) {
+JobStream JobStream::OpenInput(std::istream& in, const std::string& source, std::filesystem::path folder,
+                               HoldLimit limit) {
   // The copy has no name: it goes when the stream closes, however the tool ends.
   std::string name = (std::filesystem::temp_directory_path() / "kqprint-XXXXXX").string();
   const int fd = mkstemp(name.data());
@@ -329,13 +405,16 @@ JobStream JobStream::OpenInput(std::istream& in, const std::string& source, std:
   if (in.bad()) throw JobError(source + ": cannot be read");
   if (!copy->flush()) throw JobError(source + ": cannot be kept for reading (the temporary folder is full?)");
   copy->seekg(0);
-  return JobStream(std::move(copy), source, std::move(folder));
+  return JobStream(std::move(copy), source, std::move(folder), limit);
 }
 
 void JobStream::Pages(const PageSink& sink) {
+  for (std::size_t i = 0; i < held_.size(); ++i)
+    if (!sink(i, held_[i])) return;
+  if (heldWhole_) return;
   in_->clear();
   in_->seekg(0);
-  StreamJob(*in_, source_, files_, sink);
+  ReadStream(*in_, source_, files_, sink, Reading{false, held_.size()});
 }
 
 }  // namespace kqprint

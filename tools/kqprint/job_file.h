@@ -1,12 +1,14 @@
 // The print tool's job file: a JSON document with the document's name, settings by printer-value name and the
-// pages with their drawing operations. The file is read as a stream, one page at a time, so a job of any length
-// needs the memory of one page; it is read twice to print it (JobStream), once whole to check it before anything
-// is printed, so a bad job never leaves a half-written PDF behind, and once to print its pages.
+// pages with their drawing operations. The file is read as a stream, one op at a time, so a job of any length
+// needs the memory of one page's ops, never their JSON. A job is checked whole before anything is printed
+// (JobStream), so a bad job never leaves a half-written PDF behind: the pages checked are held for printing while
+// they fit in kHeldPagesBytes, and the rest are read again from the file to print them.
 #pragma once
 
 #include <filesystem>
 #include <functional>
 #include <istream>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -37,7 +39,7 @@ class DrawOp;
 
 struct JobOp {
   std::string op;
-  nlohmann::ordered_json fields;
+  nlohmann::ordered_json fields;                  // the op as written; null for the pages of a JobStream
   std::shared_ptr<const DrawOp> drawing;  // what the op draws, read when the job is parsed
 };
 
@@ -56,6 +58,12 @@ struct JobHead {
 // What a job file may hold: its size, and how deep its values nest (a job needs about 8 levels).
 inline constexpr std::size_t kMaxJobBytes = std::size_t{512} << 20;
 inline constexpr int kMaxJobDepth = 64;
+// What the pages held between the check and the printing may take: the heap they grow it by, and their number.
+inline constexpr std::size_t kHeldPagesBytes = std::size_t{16} << 20;
+struct HoldLimit {
+  std::size_t bytes = kHeldPagesBytes;
+  std::size_t pages = SIZE_MAX;
+};
 
 // A job held whole, pages and all: for jobs made in memory.
 struct PrintJob : JobHead {
@@ -81,28 +89,35 @@ PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::p
 // may come after the pages in the file). Throws JobError beginning with `source`.
 JobHead StreamJob(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink);
 
-// A job file read as a stream twice: opening it checks it whole and takes its head, Pages reads its pages again to
-// print them. Standard input is copied into an unnamed temporary file first.
+// A job file read as a stream: opening it checks it whole and takes its head, holding the pages checked while they
+// fit; Pages hands them on and reads the pages beyond them again. Standard input is copied into an unnamed
+// temporary file first.
 class JobStream {
  public:
   // Errors as ReadJobFile.
-  static JobStream OpenFile(const std::filesystem::path& file);
-  static JobStream OpenInput(std::istream& in, const std::string& source, std::filesystem::path folder);
+  static JobStream OpenFile(const std::filesystem::path& file, HoldLimit limit = {});
+  static JobStream OpenInput(std::istream& in, const std::string& source, std::filesystem::path folder,
+                             HoldLimit limit = {});
 
   const JobHead& Head() const { return head_; }
   const std::string& Source() const { return source_; }
   // The files the job's ops read, as the check found them.
   const JobFiles& Files() const { return files_; }
-  // Hands the pages to `sink` in order, checked again as they are read (JobError when the file changed since).
+  // Hands the pages to `sink` in order, the held ones as they were checked, the others checked again as they are
+  // read (JobError when the file changed since). The ops the sink gets carry no JSON fields.
   void Pages(const PageSink& sink);
+  // How many pages the check held for printing.
+  std::size_t HeldPages() const { return held_.size(); }
 
  private:
-  JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder);
+  JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder, HoldLimit limit);
 
   std::unique_ptr<std::istream> in_;
   std::string source_;
   JobFiles files_;
   JobHead head_;
+  std::vector<JobPage> held_;
+  bool heldWhole_ = false;
 };
 
 }  // namespace kqprint

@@ -3,6 +3,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <iostream>
 #include <system_error>
 
 #include "image_file.h"
@@ -52,6 +53,33 @@ std::shared_ptr<const ImageFile> JobFiles::Image(const std::filesystem::path& na
   }
   thisPage_[key] = image;
   return image;
+}
+
+void JobFiles::Warn(const std::string& warning) {
+  if (warned_.insert(warning).second) std::cerr << "kqprint: warning: " << warning << "\n";
+}
+
+namespace {
+
+bool SameRect(const std::optional<RECTL>& a, const std::optional<RECTL>& b) {
+  if (!a || !b) return !a && !b;
+  return a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom;
+}
+
+bool SameStyle(const kq::TextStyle& a, const kq::TextStyle& b) {
+  const kq::FontRequest& f = a.font;
+  const kq::FontRequest& g = b.font;
+  return f.file.native() == g.file.native() && f.faceName == g.faceName && f.faceIndex == g.faceIndex &&
+         f.pointSize == g.pointSize && f.dpi == g.dpi && f.weight == g.weight && f.italic == g.italic &&
+         f.vertical == g.vertical && f.escapement == g.escapement && a.color == b.color &&
+         a.background == b.background && SameRect(a.opaqueRect, b.opaqueRect) && a.glyphIndices == b.glyphIndices;
+}
+
+}  // namespace
+
+std::shared_ptr<const kq::TextStyle> JobFiles::Style(kq::TextStyle style) {
+  if (!lastStyle_ || !SameStyle(*lastStyle_, style)) lastStyle_ = std::make_shared<const kq::TextStyle>(std::move(style));
+  return lastStyle_;
 }
 
 void JobFiles::PageDone() {

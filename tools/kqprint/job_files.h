@@ -8,6 +8,9 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
+
+#include "win/appgdi.h"
 
 namespace kqprint {
 
@@ -23,20 +26,29 @@ class JobFiles {
   std::optional<std::filesystem::path> FontFile(const std::filesystem::path& name);
   // Whether `file` is a font file the font engine opens; checked once for each file.
   bool FontReadable(const std::filesystem::path& file);
+  // A font file found by other means (an installed font by name), counted among the files read.
+  void Used(const std::filesystem::path& file) { read_.insert(file); }
   // An image file beside the job (or at its absolute path), decoded; throws JobError naming what is wrong.
   std::shared_ptr<const ImageFile> Image(const std::filesystem::path& name);
+  // Writes a warning about the job to stderr, once however often it is given.
+  void Warn(const std::string& warning);
   // A page has been read: the images it used stay in hand for the next, older ones go once no op holds them.
   void PageDone();
+  // The style of the text op before when `style` is the same, else `style` kept for the ops after: a page of
+  // running text holds its font's path once, not once a line.
+  std::shared_ptr<const kq::TextStyle> Style(kq::TextStyle style);
   // Every file the ops looked up so far read (fonts found, images opened), each once.
   const std::set<std::filesystem::path>& Read() const { return read_; }
 
  private:
   std::filesystem::path folder_;
   std::set<std::filesystem::path> read_;
+  std::set<std::string> warned_;
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> fonts_;
   std::map<std::filesystem::path, bool> readableFonts_;
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;
+  std::shared_ptr<const kq::TextStyle> lastStyle_;
 };
 
 }  // namespace kqprint

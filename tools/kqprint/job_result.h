@@ -6,16 +6,17 @@
 #include <vector>
 
 #include "print_job.h"
+#include "tool_conventions.h"
 #include "win/simulated_user.h"
 
 namespace kqprint {
 
-// The tool's exit codes: 0 only when a PDF was written.
-inline constexpr int kExitWritten = 0;
-inline constexpr int kExitFailed = 1;          // the driver failed, or the file could not be written
-inline constexpr int kExitBadCommandLine = 2;  // options the tool does not take, or that contradict each other
-inline constexpr int kExitBadJob = 3;          // the job file is missing, unreadable or wrong
-inline constexpr int kExitCancelled = 4;       // the person cancelled Save As or refused to replace a file
+// The tool's exit codes, those of every kq program: 0 only when a PDF was written.
+inline constexpr int kExitWritten = kqtools::kExitDone;
+inline constexpr int kExitFailed = kqtools::kExitFailed;  // the driver failed, or the file could not be written
+inline constexpr int kExitBadCommandLine = kqtools::kExitBadCommandLine;
+inline constexpr int kExitBadJob = kqtools::kExitBadInput;       // the job file is missing, unreadable or wrong
+inline constexpr int kExitCancelled = kqtools::kExitCancelled;  // the person cancelled Save As or kept a file
 
 struct Verdict {
   int exitCode = kExitFailed;

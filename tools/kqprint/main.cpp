@@ -23,7 +23,6 @@
 #include "job_settings.h"
 #include "op_table.h"
 #include "output_path.h"
-#include "pdf/xmp.h"
 #include "print_job.h"
 #include "printer_modes.h"
 #include "printer_settings/printer_values.h"
@@ -64,8 +63,8 @@ struct OptionHelp {
   std::string_view help;
 };
 constexpr OptionHelp kOptions[] = {
-    {"-o, --output PATH", "answer the Save As dialog with PATH"},
-    {"--cancel", "cancel the Save As dialog"},
+    {"-o, --output PATH", "answer the Save As dialog with PATH (default naming is off for the job)"},
+    {"--cancel", "cancel the Save As dialog (default naming is off for the job)"},
     {"--yes", "answer the printer's questions Yes (replace an existing file)"},
     {"--no", "answer the printer's questions No"},
     {"-q, --quiet", "show neither the journal nor the progress, only the result"},
@@ -100,7 +99,8 @@ int Help() {
        "                        page, click, type, pick, on, off, browse, read, apply, ok, cancel), print the settings");
   std::cout
       << "\n"
-         "Without -o the PDF goes where the job's settings say: with \"UseDefFileName\" into \"Folder\",\n"
+         "-o and --cancel win over \"UseDefFileName\": the job shows the Save As dialog and takes the answer.\n"
+         "Without them the PDF goes where the job's settings say: with \"UseDefFileName\" into \"Folder\",\n"
          "named after the document; otherwise the Save As dialog takes the name it proposes, in \"Folder\"\n"
          "or the current folder (a document whose name makes no file name is named after the job file).\n"
          "\n"
@@ -117,10 +117,7 @@ int Help() {
   return kqprint::kExitWritten;
 }
 
-int Version() {
-  std::cout << "kqprint: " << kPdfProducer << "\n";
-  return kqprint::kExitWritten;
-}
+int Version() { return kqtools::PrintVersion("kqprint"); }
 
 std::shared_ptr<kq::Machine> OpenMachine() {
   return std::make_shared<kq::Machine>(kq::MachineConfig{kq::Machine::RootFromEnvironment()});

@@ -50,8 +50,9 @@ std::optional<kq::WString> ReadResult() {
   return result;
 }
 
-// The job's record: the printer's defaults with the job's settings over them.
-std::vector<BYTE> JobRecord(const JobHead& job) {
+// The job's record: the printer's defaults with the job's settings over them. A person who names the file or
+// cancels the dialog is asked for it, so the driver does not name the file itself.
+std::vector<BYTE> JobRecord(const JobHead& job, const PrintOptions& options) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(kq::kVirtualPrinterName, &printer, nullptr))
     throw JobError("the printer cannot be opened (" + SystemErrorText(GetLastError()) + ")");
@@ -65,6 +66,7 @@ std::vector<BYTE> JobRecord(const JobHead& job) {
     throw;
   }
   ClosePrinter(printer);
+  if (options.output || options.cancel) record.priv.UseDefFileName = 0;
   std::memcpy(bytes.data(), &record, sizeof record);
   return bytes;
 }
@@ -90,13 +92,29 @@ class ResultLock {
   int fd_ = -1;
 };
 
-// Runs a call of the application side that may record the job's result; keeps what it recorded.
+// Writes the value as the driver does: its characters without a terminating zero.
+DWORD WriteResult(kq::WStringView value) {
+  HKEY key = nullptr;
+  DWORD error = RegCreateKeyExW(HKEY_CURRENT_USER, kResultKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+  if (error != ERROR_SUCCESS) return error;
+  error = RegSetValueExW(key, kResultValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.data()),
+                         static_cast<DWORD>(value.size() * sizeof(WCHAR)));
+  RegCloseKey(key);
+  return error;
+}
+
+// Runs a call of the application side that may record the job's result; keeps what it recorded. A call that
+// records nothing leaves the value as this job's earlier calls recorded it, so that a program reading it after
+// the job finds what the driver said.
 template <class Call>
 bool Recording(std::optional<kq::WString>& result, Call call) {
   ResultLock lock;
   ForgetResult();
   const bool ok = static_cast<bool>(call());
-  if (auto recorded = ReadResult()) result = std::move(recorded);
+  if (auto recorded = ReadResult())
+    result = std::move(recorded);
+  else if (result)
+    WriteResult(*result);
   return ok;
 }
 
@@ -104,13 +122,7 @@ bool Recording(std::optional<kq::WString>& result, Call call) {
 // 0 when it is taken.
 DWORD ResultRefusal() {
   ResultLock lock;
-  HKEY key = nullptr;
-  DWORD error = RegCreateKeyExW(HKEY_CURRENT_USER, kResultKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-  if (error != ERROR_SUCCESS) return error;
-  constexpr WCHAR kNone[] = u"FALSE";
-  error = RegSetValueExW(key, kResultValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNone), sizeof kNone);
-  RegCloseKey(key);
-  return error;
+  return WriteResult(u"FALSE");
 }
 
 // Whether the driver proposes a file name for the document: its title, without the word processor's and the
@@ -161,7 +173,7 @@ PrintOutcome RunJob(const JobHead& job, const std::function<void(const PageSink&
     outcome.error = r;
     return outcome;
   }
-  const std::vector<BYTE> record = JobRecord(job);
+  const std::vector<BYTE> record = JobRecord(job, options);
   ScriptThePerson(job, options);
   std::optional<kq::WString> result;
 

@@ -1,5 +1,6 @@
 // kqprint --properties: the printer's preferences as a program's Print dialog opens them (the document property
 // sheet), the simulated person's actions on them, and the settings that result, by their printer-value names.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "job_settings.h"
 #include "printer_modes.h"
 #include "printer_settings/printer_values.h"
 #include "win/machine.h"
@@ -108,10 +110,16 @@ std::vector<std::string> ReadScript(const std::string& file) {
   return words;
 }
 
-void PrintSettings(const DriverDevMode& record) {
+// Each value by its name, as a job gives it and --list-settings shows it ("landscape (2)", "true").
+void PrintSettings(const DriverDevMode& record, HANDLE printer) {
   for (const SavedPrinterValue& value : ValuesToSave(record)) {
+    const auto setting = std::find_if(JobSettings().begin(), JobSettings().end(), [&](const Setting& s) {
+      return kq::EqualsIgnoreAsciiCase(s.valueName, value.name);
+    });
     std::string shown;
-    if (value.type == REG_DWORD) {
+    if (setting != JobSettings().end()) {
+      shown = ValueText(*setting, record, printer);
+    } else if (value.type == REG_DWORD) {
       DWORD number = 0;
       std::memcpy(&number, value.data.data(), sizeof number);
       shown = std::to_string(static_cast<LONG>(number));
@@ -131,6 +139,8 @@ int PropertiesMode(const std::vector<std::string>& arguments) {
   kq::MachineScope scope(machine);
   kq::SimulatedUser& screen = machine->Service<kq::SimulatedUser>();
   screen.WriteJournalToStderr(true);
+  // A person who cannot do what they came to do keeps none of it.
+  machine->Service<kq::SheetPerson>().CancelWhenStuck(true);
   try {
     std::vector<std::string> words;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -159,8 +169,8 @@ int PropertiesMode(const std::vector<std::string>& arguments) {
   DriverDevMode record{};
   const LONG answer = DocumentPropertiesW(nullptr, printer, nullptr, &record.dm, nullptr, DM_IN_PROMPT | DM_OUT_BUFFER);
   const DWORD error = GetLastError();
-  ClosePrinter(printer);
   if (answer < 0) {
+    ClosePrinter(printer);
     std::cerr << "kqprint: the printer's preferences cannot be shown (error " << error << ")\n";
     return 1;
   }
@@ -169,10 +179,12 @@ int PropertiesMode(const std::vector<std::string>& arguments) {
   const std::size_t left = machine->Service<kq::SheetPerson>().ActionsLeft();
   std::cout << "kqprint: the preferences were closed with " << (answer == IDOK ? "OK" : "Cancel") << "\n";
   std::cout << "settings:\n";
-  PrintSettings(record);
+  PrintSettings(record, printer);
+  ClosePrinter(printer);
   if (failed || left) {
     std::cerr << "kqprint: " << failed << " action(s) could not be done";
-    if (left) std::cerr << ", " << left << " came after the sheet was closed";
+    if (left) std::cerr << ", " << left << " were not done";
+    if (answer != IDOK) std::cerr << "; nothing was saved";
     std::cerr << "\n";
     return 1;
   }

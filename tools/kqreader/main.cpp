@@ -10,6 +10,7 @@
 // KQ_UPLOAD_SERVICE (or the product's own), with the certificate authorities curl takes (CURL_CA_BUNDLE). The
 // state root is KQ_ROOT (or the XDG default). What the screen shows goes to stderr.
 #include <png.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "tool_conventions.h"
 #include "win/machine.h"
 #include "win/paths.h"
 #include "win/processthreadsapi.h"
@@ -29,13 +31,20 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: kqreader FILE.pdf [--save | --send] [--yes | --no] [--picture OUT.png]\n";
+constexpr const char* kUsage =
+    "usage: kqreader FILE.pdf [--save | --send] [--yes | --no] [--picture OUT.png]\n"
+    "  --save           pick \"Save to Vendrel Account...\" (the default)\n"
+    "  --send           pick \"Send using Vendrel Account...\"\n"
+    "  --yes, --no      close the \"Uploading\" window and answer its question whether to cancel\n"
+    "  --picture OUT    save what the \"Uploading\" window shows as a PNG file\n"
+    "Exit codes: 0 the result page opened; 1 failed (the error page, or no page); 2 a bad command line;\n"
+    "3 FILE is missing or unreadable; 4 the person cancelled the upload.\n";
 // How long the person waits for an upload to end.
 constexpr auto kPatience = std::chrono::minutes(10);
 
 int Usage(const std::string& problem) {
   std::cerr << "kqreader: " << problem << "\n" << kUsage;
-  return 2;
+  return kqtools::kExitBadCommandLine;
 }
 
 std::filesystem::path PluginPath() {
@@ -100,25 +109,26 @@ bool WaitForThreads(kq::Machine& machine, long count) {
 
 int main(int argc, char** argv) {
   std::string file;
-  bool send = false;
+  std::optional<bool> send;
   std::optional<int> answer;
   std::string picture;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--save") {
-      send = false;
-    } else if (arg == "--send") {
-      send = true;
-    } else if (arg == "--yes") {
-      answer = IDYES;
-    } else if (arg == "--no") {
-      answer = IDNO;
+    if (arg == "--save" || arg == "--send") {
+      if (send && *send != (arg == "--send")) return Usage("--save and --send exclude each other");
+      send = arg == "--send";
+    } else if (arg == "--yes" || arg == "--no") {
+      const int given = arg == "--yes" ? IDYES : IDNO;
+      if (answer && *answer != given) return Usage("--yes and --no exclude each other");
+      answer = given;
     } else if (arg == "--picture") {
       if (++i >= argc || argv[i][0] == '\0') return Usage("--picture needs a file");
       picture = argv[i];
     } else if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
-      return 0;
+      return kqtools::kExitDone;
+    } else if (arg == "--version") {
+      return kqtools::PrintVersion("kqreader");
     } else if (!arg.empty() && arg[0] == '-') {
       return Usage("unknown option " + arg);
     } else if (file.empty()) {
@@ -130,13 +140,26 @@ int main(int argc, char** argv) {
   if (file.empty()) return Usage("no file");
   std::error_code ec;
   const auto path = std::filesystem::absolute(file, ec);
-  if (ec || !std::filesystem::is_regular_file(path, ec)) {
+  if (ec || !std::filesystem::exists(path, ec)) {
     std::cerr << "kqreader: cannot open " << file << ": no such file\n";
-    return 1;
+    return kqtools::kExitBadInput;
+  }
+  if (!std::filesystem::is_regular_file(path, ec) || access(path.c_str(), R_OK) != 0) {
+    std::cerr << "kqreader: cannot open " << file << ": "
+              << (std::filesystem::is_directory(path, ec) ? "it is a folder" : "it cannot be read") << "\n";
+    return kqtools::kExitBadInput;
   }
 
   auto machine = std::make_shared<kq::Machine>(kq::MachineConfig{kq::Machine::RootFromEnvironment()});
   kq::MachineScope scope(machine);
+  // The reader names its documents in the machine's ANSI code page, as the plug-in reads them.
+  bool exact = true;
+  const std::string windowsPath = kq::AnsiFromTyped(path.string(), &exact);
+  if (!exact) {
+    std::cerr << "kqreader: cannot open " << file << ": the reader names documents in code page " << GetACP()
+              << ", which cannot hold this file's name\n";
+    return kqtools::kExitBadInput;
+  }
   auto& person = machine->Service<kq::SimulatedUser>();
   person.WriteJournalToStderr(true);
 
@@ -150,9 +173,9 @@ int main(int argc, char** argv) {
     std::cerr << "kqreader: the plug-in did not set itself up\n";
     return 1;
   }
-  reader.OpenDocument(kq::Utf8FromWide(kq::WindowsPathFromPosix(path.string())));
+  reader.OpenDocument(windowsPath);
 
-  const std::string item = send ? "Send using Vendrel Account..." : "Save to Vendrel Account...";
+  const std::string item = send.value_or(false) ? "Send using Vendrel Account..." : "Save to Vendrel Account...";
   const long before = kq::RunningThreadCount(*machine);
   const auto pick = reader.PickMenuItem({"&File", "Vendrel", item});
   if (pick != kq::reader::ReaderApp::Pick::Done) {
@@ -199,11 +222,13 @@ int main(int argc, char** argv) {
                 << starts.back().error << ")\n";
     else
       std::cout << "kqreader: no page opened: the upload was cancelled\n";
-    return 1;
+    // The person's Yes to "cancel the upload?" is a cancel of theirs; a picture not taken still fails the run.
+    const bool cancelled = !starts.empty() && starts.back().error == ERROR_SUCCESS && answer == IDYES;
+    return cancelled && !pictureFailed ? kqtools::kExitCancelled : kqtools::kExitFailed;
   }
   const std::string address = kq::Utf8FromWide(pages.back().file);
   const bool failed = address.find("/desktopprintererror.asp?") != std::string::npos;
   std::cout << "kqreader: the plug-in opened " << (failed ? "the error page " : "the result page ") << address
             << "\n";
-  return failed || pictureFailed ? 1 : 0;
+  return failed || pictureFailed ? kqtools::kExitFailed : kqtools::kExitDone;
 }

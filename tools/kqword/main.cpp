@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tool_conventions.h"
 #include "win/com_support.h"
 #include "win/libloaderapi.h"
 #include "win/machine.h"
@@ -32,12 +33,14 @@ constexpr char kUsage[] =
     "  -o PATH   the name given in the Save As dialog (default: DOC.pdf beside the document)\n"
     "  --cancel  cancel the Save As dialog\n"
     "  --yes     answer OK or Yes to the add-in's questions (replacing an existing PDF among them)\n"
-    "  --no      answer Cancel or No to them (unanswered, each question takes its default button)\n";
+    "  --no      answer Cancel or No to them (unanswered, each question takes its default button)\n"
+    "Exit codes: 0 a PDF was made; 1 failed; 2 a bad command line; 3 DOC.docx is missing or no document;\n"
+    "4 no PDF because the person cancelled (the Save As dialog, one of the add-in's questions, a file kept).\n";
 constexpr WCHAR kCaption[] = u"Kelvo Quenzar Zedarod";
 constexpr WCHAR kAddinClassKey[] = u"CLSID\\{2B76D1FD-6E29-4370-9D55-D8F1738AF8CE}\\InprocServer32";
 constexpr WCHAR kAddinKey[] = u"Software\\Microsoft\\Office\\Word\\Addins\\DoveCap.Dovecap";
 
-int Fail(const std::string& message, int status = 1) {
+int Fail(const std::string& message, int status = kqtools::kExitFailed) {
   std::cerr << "kqword: " << message << "\n";
   return status;
 }
@@ -53,7 +56,7 @@ std::optional<Options> Parse(int argc, char** argv, std::string& problem) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "-o") {
+    if (arg == "-o" || arg == "--output") {
       if (++i >= argc) {
         problem = "-o needs a path";
         return std::nullopt;
@@ -79,6 +82,10 @@ std::optional<Options> Parse(int argc, char** argv, std::string& problem) {
   }
   if (options.document.empty()) {
     problem = "a document is needed";
+    return std::nullopt;
+  }
+  if (options.cancel && options.output) {
+    problem = "-o and --cancel exclude each other";
     return std::nullopt;
   }
   return options;
@@ -157,18 +164,31 @@ kq::ComPtr<IDispatch> FindButton(IDispatch* app) {
   return nullptr;
 }
 
+// Whether the person stopped the conversion: cancelled the Save As dialog or said Cancel or No to one of the
+// add-in's questions (a No to trying another file is a file that could not be written, not a cancel).
+bool PersonCancelled(const std::vector<kq::JournalEntry>& journal) {
+  for (const auto& entry : journal) {
+    if (entry.kind == kq::JournalEntry::Kind::SaveAs && entry.answer == IDCANCEL) return true;
+    if (entry.kind == kq::JournalEntry::Kind::MessageBox && entry.caption == kCaption &&
+        (entry.answer == IDCANCEL || entry.answer == IDNO) &&
+        entry.text.find(u"try another file") == kq::WString::npos)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
-    std::cout << kUsage;
-    return 0;
-  }
+  if (const auto answered = kqtools::HelpOrVersion(argc, argv, "kqword", kUsage)) return *answered;
   std::string problem;
   const auto options = Parse(argc, argv, problem);
-  if (!options) return Fail(problem + "\n" + kUsage, 2);
+  if (!options) return Fail(problem + "\n" + kUsage, kqtools::kExitBadCommandLine);
   std::error_code ec;
-  if (!fs::is_regular_file(options->document, ec)) return Fail(options->document.string() + " is no file", 2);
+  if (!fs::exists(options->document, ec))
+    return Fail("cannot open " + options->document.string() + ": no such file", kqtools::kExitBadInput);
+  if (!fs::is_regular_file(options->document, ec))
+    return Fail("cannot open " + options->document.string() + ": it is not a file", kqtools::kExitBadInput);
   const fs::path output = options->output.value_or(fs::path(options->document).replace_extension(".pdf"));
   // The person names a file in a folder that exists.
   fs::create_directories(output.parent_path(), ec);
@@ -204,12 +224,17 @@ int main(int argc, char** argv) {
 
   auto program = kq::wordproc::WordProcessor::Start();
   if (!program) return Fail("the word processor could not start");
-  int status = 1;
+  int status = kqtools::kExitFailed;
   kq::ComPtr<IDispatch> app;
   try {
     app = program->NewApplication();
     const auto documents = kq::GetProperty(app.Get(), u"Documents").ToDispatch();
-    kq::CallMethod(documents.Get(), u"Open", {kq::Variant(kq::WindowsPathFromPosix(options->document.string()))});
+    try {
+      kq::CallMethod(documents.Get(), u"Open", {kq::Variant(kq::WindowsPathFromPosix(options->document.string()))});
+    } catch (const std::exception&) {
+      status = kqtools::kExitBadInput;
+      throw;
+    }
     const auto printer = kq::GetProperty(app.Get(), u"ActivePrinter").ToText();
     const auto button = FindButton(app.Get());
     if (!button) throw std::runtime_error("the word processor shows no \"Convert to PDF\" button");
@@ -228,9 +253,11 @@ int main(int argc, char** argv) {
     if (written && madeNow(*written) && fs::file_size(*written, ec) > 0) {
       std::cout << written->string() << "\n";
       std::cerr << "kqword: the PDF is " << written->string() << "\n";
-      status = 0;
+      status = kqtools::kExitDone;
     } else {
-      std::cerr << "kqword: no PDF was made\n";
+      std::cerr << "kqword: no PDF was made" << (PersonCancelled(person.Journal()) ? " (the person cancelled)" : "")
+                << "\n";
+      if (PersonCancelled(person.Journal())) status = kqtools::kExitCancelled;
     }
   } catch (const std::exception& error) {
     Fail(error.what());

@@ -293,6 +293,89 @@ TEST_F(ToolFaults, SixteenJobsAtOnceEachReportTheirOwnResult) {
   }
 }
 
+// -o and --cancel are the person's answers to the Save As dialog, so they win over the settings' default naming;
+// and what "FileName" holds after the job is what the driver recorded, for any program that reads it.
+TEST_F(ToolFaults, TheAnswersWinOverDefaultNamingAndTheRecordIsTheDrivers) {
+  const fs::path folder = out / "default";
+  fs::create_directories(folder);
+  const fs::path job = machine->Root() / "named.json";
+  std::ofstream(job) << nlohmann::json{{"document", "Named"},
+                                       {"settings",
+                                        {{"UseDefFileName", true},
+                                         {"Folder", folder.string()},
+                                         {"OpenFile", false},
+                                         {"PPOption", false}}},
+                                       {"pages", nlohmann::json::array()}}
+                            .dump();
+  const fs::path chosen = out / "chosen.pdf";
+  const struct {
+    std::string answer;
+    int code;
+    std::u16string recorded;
+  } cases[] = {
+      {"-o " + Quote(chosen.string()), 0, kq::WindowsPathFromPosix(chosen.string())},
+      {"--cancel", 4, u"FALSE"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    const CommandResult run = Tool(Quote(job.string()) + " " + c.answer);
+    EXPECT_EQ(run.status, c.code) << run.output;
+    EXPECT_FALSE(fs::exists(folder / "Named.pdf")) << run.output;
+    EXPECT_EQ(FileNameValue(), c.recorded);
+  }
+  EXPECT_EQ(PdfInfo(chosen)["Pages"], "1");
+  // Without an answer the settings name the file.
+  const CommandResult run = Tool(Quote(job.string()));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(LastLine(run.output), "kqprint: the PDF went to " + (folder / "Named.pdf").string());
+  EXPECT_EQ(FileNameValue(), kq::WindowsPathFromPosix((folder / "Named.pdf").string()));
+}
+
+// An image the job cannot use says why; a PNG with transparency painted by the "image" op, which drops it, is
+// worth one warning that names the op that keeps it.
+TEST_F(ToolFaults, ImagesSayWhyTheyCannotBeUsedAndWhatTheirAlphaBecomes) {
+  fs::copy_file(fs::path(KQ_SOURCE_DIR) / "examples" / "logo.png", machine->Root() / "logo.png");
+  fs::copy_file(fs::path(KQ_SOURCE_DIR) / "examples" / "photo.png", machine->Root() / "locked.png");
+  ::chmod((machine->Root() / "locked.png").c_str(), 0);
+  const auto job = [&](const std::string& op, const std::string& file) {
+    const fs::path path = machine->Root() / (op + "-" + fs::path(file).stem().string() + ".json");
+    nlohmann::json pages = nlohmann::json::array();
+    for (int i = 0; i < 2; ++i)
+      pages.push_back({{"ops", {{{"op", op}, {"file", file}, {"rect", {72, 72, 172, 172}}}}}});
+    std::ofstream(path) << nlohmann::json{{"settings", {{"OpenFile", false}, {"PPOption", false}}}, {"pages", pages}}
+                               .dump();
+    return path;
+  };
+  const std::string warning =
+      "kqprint: warning: " + (machine->Root() / "logo.png").string() +
+      " has an alpha channel, which the \"image\" op does not keep: its transparent parts are painted black (the "
+      "\"alpha\" op keeps them)\n";
+  CommandResult run = Tool(Quote(job("image", "logo.png").string()) + " -o " + Quote((out / "image.pdf").string()));
+  EXPECT_EQ(run.status, 0) << run.output;
+  const auto first = run.output.find(warning);
+  EXPECT_NE(first, std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find(warning, first + 1), std::string::npos) << "once for both pages: " << run.output;
+  run = Tool(Quote(job("alpha", "logo.png").string()) + " -o " + Quote((out / "alpha.pdf").string()));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+
+  const struct {
+    std::string file;
+    std::string why;
+  } cases[] = {
+      {"missing.png", (machine->Root() / "missing.png").string() + ": not found"},
+      {"locked.png", (machine->Root() / "locked.png").string() + ": cannot be read (Permission denied)"},
+      {"out", (machine->Root() / "out").string() + ": is a folder, not an image file"},
+  };
+  for (const auto& c : cases) {
+    if (c.file == "locked.png" && ::geteuid() == 0) continue;  // root reads every file
+    SCOPED_TRACE(c.file);
+    run = Tool(Quote(job("image", c.file).string()) + " -o " + Quote((out / "bad.pdf").string()));
+    EXPECT_EQ(run.status, 3) << run.output;
+    EXPECT_NE(LastLine(run.output).find(c.why), std::string::npos) << run.output;
+  }
+}
+
 TEST_F(ToolFaults, NestedFarAwayAndMalformedJobsAreBadJobs) {
   const std::string deep(10000, '[');
   const std::string settings = R"("settings": {"OpenFile": 0, "PPOption": 0})";

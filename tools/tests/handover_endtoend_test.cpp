@@ -84,10 +84,10 @@ class Objects {
 TEST_F(Handover, TheToolsConversionGivesOutlineDestinationsAndLinks) {
   const auto pdf = out / "report.pdf";
   const CommandResult run = Run(Quote(kHandoverTool.string()) + " " + Quote(Write("block.json", Block(pdf)).string()) +
-                                " " + Quote(Job().string()) + " -o " + Quote((out / "not-asked.pdf").string()));
+                                " " + Quote(Job().string()));
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("kqhandover: the print job took the hand-over block"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(out / "not-asked.pdf")) << "no Save As: the block names the file";
+  EXPECT_EQ(run.output.find("journal: save as"), std::string::npos) << "no Save As: the block names the file";
   ASSERT_TRUE(std::filesystem::exists(pdf)) << run.output;
 
   // The add-in's dialog, found by the driver in the other process: texts, positions 70 to 100, then its end.
@@ -210,8 +210,28 @@ TEST_F(Handover, TheToolRefusesWhatItCannotDo) {
   CloseHandle(held);
 
   run = Run(Quote(kHandoverTool.string()) + " " + Quote(Write("bad.json", {{"pages", 2}}).string()) + " " + job);
-  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_EQ(run.status, 3) << run.output;
   EXPECT_NE(run.output.find("kqhandover: the block needs \"output\""), std::string::npos) << run.output;
+  run = Run(Quote(kHandoverTool.string()) + " " + Quote((out / "missing.json").string()) + " " + job);
+  EXPECT_EQ(run.status, 3) << run.output;
+  // Nothing is asked, so there is no dialog to cancel.
+  run = Run(Quote(kHandoverTool.string()) + " " + Quote(Write("block.json", Block(out / "x.pdf")).string()) + " " +
+            job + " --cancel");
+  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_FALSE(std::filesystem::exists(out / "x.pdf"));
+}
+
+// -o names the file the driver writes, in place of the block's "output", and the block still goes into it.
+TEST_F(Handover, MinusOIsWhereTheFileGoes) {
+  const auto chosen = out / "chosen" / "report.pdf";
+  const CommandResult run = Run(Quote(kHandoverTool.string()) + " " +
+                                Quote(Write("block.json", Block(out / "named.pdf")).string()) + " " +
+                                Quote(Job().string()) + " -o " + Quote(chosen.string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(std::filesystem::exists(out / "named.pdf"));
+  EXPECT_EQ(PdfInfo(chosen)["Pages"], "3");
+  EXPECT_NE(RunCommand("qpdf --json --json-key=outlines " + Quote(chosen.string())).output.find("Introduction"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <map>
 #include <set>
 #include <vector>
 #include <sstream>
 
+#include "job_files.h"
 #include "op_table.h"
 #include "win/machine.h"
 
@@ -248,6 +252,91 @@ TEST(JobFile, AStreamHandsOnOnePageAtATime) {
         throw;
       },
       kqprint::JobError);
+}
+
+// The pages checked are held for printing while they fit; those beyond are read again from the file, and only
+// they. Whatever part is held, every page reaches the sink once, in order, with its own ops, on every reading.
+TEST(JobFile, AJobStreamPrintsThePagesItHeldAndReadsTheRestAgain) {
+  kq::TemporaryMachine scratch;
+  const auto file = scratch->Root() / "held.json";
+  const auto write = [&](const char* text) { std::ofstream(file, std::ios::trunc) << text; };
+  const char* kJob = R"({"pages": [ {"ops": [ {"op": "unclip"} ]}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]},
+      {}, {"ops": [ {"op": "clip", "rect": [1, 2, 3, 4]}, {"op": "unclip"}, {"op": "unclip"} ]} ]})";
+  for (std::size_t held : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{4}, SIZE_MAX}) {
+    write(kJob);
+    auto job = kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, held});
+    EXPECT_EQ(job.HeldPages(), std::min<std::size_t>(held, 4));
+    for (int pass = 0; pass < 2; ++pass) {
+      std::vector<std::size_t> indices, ops;
+      job.Pages([&](std::size_t index, kqprint::JobPage& page) {
+        indices.push_back(index);
+        ops.push_back(page.ops.size());
+        for (const auto& op : page.ops) EXPECT_NE(op.drawing, nullptr);
+        return true;
+      });
+      EXPECT_EQ(indices, (std::vector<std::size_t>{0, 1, 2, 3})) << held;
+      EXPECT_EQ(ops, (std::vector<std::size_t>{1, 2, 0, 3})) << held;
+    }
+    // A page changed after the check: a held page prints as it was checked, one read again is checked again.
+    write(R"({"pages": [ {"ops": [ {"op": "unclip"} ]}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]},
+        {}, {"ops": [ {"op": "warp"} ]} ]})");
+    std::size_t handed = 0;
+    const auto print = [&] { job.Pages([&](std::size_t, kqprint::JobPage&) { return ++handed > 0; }); };
+    if (held >= 4) {
+      EXPECT_NO_THROW(print());
+      EXPECT_EQ(handed, 4u);
+    } else {
+      EXPECT_THROW(print(), kqprint::JobError) << held;
+      EXPECT_EQ(handed, 3u);
+    }
+  }
+  // Nothing is held when nothing may be.
+  write(kJob);
+  EXPECT_EQ(kqprint::JobStream::OpenFile(file, {0, SIZE_MAX}).HeldPages(), 0u);
+}
+
+// A page's ops are read one at a time; a page names "ops" once, as the job names its keys once.
+TEST(JobFile, APageGivesItsOpsOnce) {
+  std::istringstream in(R"({"pages": [ {"ops": [ {"op": "unclip"} ], "ops": [ {"op": "unclip"} ]} ]})");
+  kqprint::JobFiles files("/jobs");
+  try {
+    kqprint::StreamJob(in, "job.json", files, [](std::size_t, kqprint::JobPage&) { return true; });
+    FAIL() << "no error";
+  } catch (const kqprint::JobError& e) {
+    EXPECT_NE(std::string(e.what()).find("job.json: pages[0].ops: given twice"), std::string::npos) << e.what();
+  }
+  EXPECT_NE(ErrorOf(R"({"pages": [ {"ops": [], "opz": []} ]})").find("pages[0]: unknown field \"opz\""),
+            std::string::npos);
+}
+
+// Text ops with the same style share it; any difference, however small, gets a style of its own, or a line would
+// be drawn in the font or colour of the line before.
+TEST(JobFile, TextOpsShareOnlyTheSameStyle) {
+  kqprint::JobFiles files("/jobs");
+  kq::TextStyle base;
+  base.font.file = "/fonts/a.ttf";
+  const auto first = files.Style(base);
+  EXPECT_EQ(files.Style(base), first);
+  const std::function<void(kq::TextStyle&)> changes[] = {
+      [](kq::TextStyle& s) { s.font.file = "/fonts/b.ttf"; },
+      [](kq::TextStyle& s) { s.font.faceName = u"Bold"; },
+      [](kq::TextStyle& s) { s.font.faceIndex = 1; },
+      [](kq::TextStyle& s) { s.font.pointSize = 12.5; },
+      [](kq::TextStyle& s) { s.font.dpi = 600; },
+      [](kq::TextStyle& s) { s.font.weight = FW_BOLD; },
+      [](kq::TextStyle& s) { s.font.italic = true; },
+      [](kq::TextStyle& s) { s.font.vertical = true; },
+      [](kq::TextStyle& s) { s.font.escapement = 90; },
+      [](kq::TextStyle& s) { s.color = RGB(255, 0, 0); },
+      [](kq::TextStyle& s) { s.background = RGB(0, 0, 0); },
+      [](kq::TextStyle& s) { s.opaqueRect = RECTL{0, 0, 1, 1}; },
+      [](kq::TextStyle& s) { s.glyphIndices = true; },
+  };
+  for (std::size_t i = 0; i < std::size(changes); ++i) {
+    kq::TextStyle changed = base;
+    changes[i](changed);
+    EXPECT_NE(files.Style(changed), files.Style(base)) << i;
+  }
 }
 
 // Standard input is kept in a temporary file so that it can be checked whole and then printed page by page.

@@ -403,12 +403,33 @@ TEST_P(LinkedDocuments, LinksLandOnTheirHeadingsAndKeepTheirTargets) {
 INSTANTIATE_TEST_SUITE_P(Writers, LinkedDocuments, ::testing::Values("pandoc", "libreoffice"));
 
 TEST_F(Kqword, CancellingTheSaveAsDialogMakesNoPdf) {
-  const auto result = Convert(KQ_SOURCE_DIR "/examples/report.docx", "--cancel -o " + e2e::Quote((root_ / "x.pdf").string()));
-  EXPECT_EQ(result.status, 1) << result.output;
-  EXPECT_NE(result.output.find("no PDF was made"), std::string::npos) << result.output;
+  fs::copy_file(KQ_SOURCE_DIR "/examples/report.docx", root_ / "report.docx");
+  const auto result = Convert(root_ / "report.docx", "--cancel");
+  EXPECT_EQ(result.status, 4) << result.output;
+  EXPECT_NE(result.output.find("no PDF was made (the person cancelled)"), std::string::npos) << result.output;
+  EXPECT_FALSE(fs::exists(root_ / "report.pdf"));
+}
+
+// The exit codes every kq program gives: 2 for the command line, 3 for a document that is missing or none.
+TEST_F(Kqword, BadCommandLinesAndDocumentsHaveTheirExitCodes) {
+  const fs::path notDocx = root_ / "notes.docx";
+  std::ofstream(notDocx) << "plain text, not a document";
+  const struct {
+    std::string document;
+    std::string options;
+    int code;
+  } cases[] = {
+      {KQ_SOURCE_DIR "/examples/report.docx", "--yes --no", 2},
+      {KQ_SOURCE_DIR "/examples/report.docx", "--cancel -o " + e2e::Quote((root_ / "x.pdf").string()), 2},
+      {"/nonexistent.docx", "", 3},
+      {root_.string(), "", 3},
+      {notDocx.string(), "-o " + e2e::Quote((root_ / "x.pdf").string()), 3},
+  };
+  for (const auto& c : cases) {
+    const auto result = Convert(c.document, c.options);
+    EXPECT_EQ(result.status, c.code) << c.document << " " << c.options << "\n" << result.output;
+  }
   EXPECT_FALSE(fs::exists(root_ / "x.pdf"));
-  EXPECT_EQ(Convert("/nonexistent.docx", "").status, 2);
-  EXPECT_EQ(Convert(KQ_SOURCE_DIR "/examples/report.docx", "--yes --no").status, 2);
 }
 
 // The add-in refuses what kqprint's -o refuses: the person is asked whether to try another file, and on No kqword

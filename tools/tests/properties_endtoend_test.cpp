@@ -54,8 +54,9 @@ TEST_F(PreferencesToolTest, SavedPreferencesAreWhatTheNextJobPrintsWith) {
   std::filesystem::create_directories(folder);
   run = Tool("--properties browse " + Quote(folder.string()) + " off 1008 --script " + Quote(script.string()) + " ok");
   ASSERT_EQ(run.status, 0) << run.output;
-  for (const char* expected : {"closed with OK", "Orientation = 2", "PaperSize = 1", "FormName = \"Letter\"",
-                               "DPI = 600", "GDIPunt = 0", "FontEmbed = 0", "UseDefFileName = 1", "OpenFile = 0"})
+  for (const char* expected : {"closed with OK", "Orientation = landscape (2)", "PaperSize = Letter (1)",
+                               "FormName = \"Letter\"", "DPI = 600", "GDIPunt = false", "FontEmbed = none (0)",
+                               "UseDefFileName = true", "OpenFile = false"})
     EXPECT_NE(run.output.find(expected), std::string::npos) << expected << " in:\n" << run.output;
   EXPECT_NE(run.output.find("Folder = \"" + kq::Utf8FromWide(kq::WindowsPathFromPosix(folder.string())) + "\""),
             std::string::npos)
@@ -74,6 +75,10 @@ TEST_F(PreferencesToolTest, SavedPreferencesAreWhatTheNextJobPrintsWith) {
             std::string::npos)
       << fonts.output;
   EXPECT_NE(RunCommand("pdftotext " + Quote(file.string()) + " -").output.find("Saved as default"), std::string::npos);
+  // The person's own answer wins over the saved default naming.
+  run = Tool(Quote(job.string()) + " -o " + Quote((out / "chosen.pdf").string()));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("the PDF went to " + (out / "chosen.pdf").string()), std::string::npos) << run.output;
 
   // 600 dpi shows in the page size where 300 would round differently: A4 landscape.
   run = Tool("--properties on \"Overwrite existing PDF file without confirmation\" page Layout "
@@ -89,7 +94,7 @@ TEST_F(PreferencesToolTest, CancelSavesNothingAndBadActionsAreErrors) {
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("closed with Cancel"), std::string::npos) << run.output;
   run = Tool("--properties read 1005");
-  EXPECT_NE(run.output.find("Orientation = 1"), std::string::npos) << "nothing was saved:\n" << run.output;
+  EXPECT_NE(run.output.find("Orientation = portrait (1)"), std::string::npos) << "nothing was saved:\n" << run.output;
 
   run = Tool("--properties jump 3");
   EXPECT_EQ(run.status, 2) << run.output;
@@ -97,11 +102,20 @@ TEST_F(PreferencesToolTest, CancelSavesNothingAndBadActionsAreErrors) {
   run = Tool("--properties type 1034");
   EXPECT_EQ(run.status, 2) << run.output;
 
-  // A control the person cannot reach: the sheet still closes, and the tool says so.
-  run = Tool("--properties click \"No Such Button\"");
-  EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("person could not reach the control \"No Such Button\""), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("1 action(s) could not be done"), std::string::npos) << run.output;
+  // A control the person cannot reach, or an item not in a list: the person presses Cancel, so the actions that
+  // could be done do not become the printer's defaults either.
+  for (const std::string stuck : {"click \"No Such Button\"", "pick \"Page Form:\" \"No Such Form\""}) {
+    SCOPED_TRACE(stuck);
+    run = Tool("--properties page Layout click Landscape " + stuck + " page General on 1007 ok");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("person could not"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("closed with Cancel"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("1 action(s) could not be done, 3 were not done; nothing was saved"), std::string::npos)
+        << run.output;
+    run = Tool("--properties ok");
+    EXPECT_NE(run.output.find("Orientation = portrait (1)"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("UseDefFileName = false"), std::string::npos) << run.output;
+  }
 }
 
 }  // namespace

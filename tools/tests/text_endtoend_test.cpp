@@ -364,6 +364,64 @@ TEST_F(TextEndToEnd, RightToLeftTextIsOrderedAndShapedAndReadsBack) {
 namespace e2e {
 namespace {
 
+namespace fs = std::filesystem;
+
+// Fonts found as on a desktop, through the print tool: a file beside the job, in the state root's Fonts folder or
+// installed anywhere fontconfig looks (the user's own fonts folder too), and an installed font by its name.
+TEST_F(EndToEndTest, TheToolFindsFontsAsADesktopDoes) {
+  const fs::path home = machine->Root() / "home";
+  fs::create_directories(home / ".local" / "share" / "fonts");
+  fs::create_directories(machine->Root() / "drive_c" / "Windows" / "Fonts");
+  const fs::path dejavu = "/usr/share/fonts/truetype/dejavu";
+  fs::copy_file(dejavu / "DejaVuSansMono.ttf", home / ".local" / "share" / "fonts" / "UsersOwnMono.ttf");
+  fs::copy_file(dejavu / "DejaVuSerif.ttf", machine->Root() / "drive_c" / "Windows" / "Fonts" / "RootsSerif.ttf");
+  fs::copy_file(dejavu / "DejaVuSans-Bold.ttf", out / "BesideBold.ttf");
+  const auto text = [](const nlohmann::json& font, const std::string& line, int y) {
+    return nlohmann::json{{"op", "text"}, {"at", {72, y}}, {"font", font}, {"text", line}};
+  };
+  const auto print = [&](const nlohmann::json& ops) {
+    EXPECT_TRUE(ops.is_array());
+    std::ofstream(out / "fonts.json") << nlohmann::json{{"settings", {{"OpenFile", false}, {"PPOption", false}}},
+                                                        {"pages", {{{"ops", ops}}}}}
+                                             .dump();
+    return RunCommand("env -u XDG_DATA_HOME HOME=" + Quote(home.string()) + " XDG_CACHE_HOME=" +
+                      Quote((machine->Root() / "cache").string()) + " KQ_ROOT=" + Quote(machine->Root().string()) +
+                      " KQ_OPEN_HANDLER= " + Quote((fs::path(KQ_BINARY_DIR) / "bin" / "kqprint").string()) + " " +
+                      Quote((out / "fonts.json").string()) + " --yes -o " + Quote((out / "fonts.pdf").string()));
+  };
+  CommandResult run = print(nlohmann::json::array({
+      text({{"file", "BesideBold.ttf"}, {"size", 12}}, "beside the job", 72),
+      text({{"file", "RootsSerif.ttf"}, {"size", 12}}, "in the state root's Fonts folder", 100),
+      text({{"file", "usersownmono.TTF"}, {"size", 12}}, "in the user's fonts folder", 128),
+      text({{"family", "DejaVu Serif"}, {"style", "Bold Italic"}, {"size", 12}}, "by family and style", 156),
+      text({{"family", "dejavu sans mono"}, {"size", 12}}, "by family alone", 184),
+  }));
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string fonts = RunCommand("pdffonts " + Quote((out / "fonts.pdf").string())).output;
+  // Subsets are named "<name>+<tag>".
+  for (const char* name : {"DejaVu Sans Bold+", "DejaVu Serif+", "DejaVu Sans Mono+", "DejaVu Serif Bold Italic+"})
+    EXPECT_NE(fonts.find(name), std::string::npos) << name << " in\n" << fonts;
+  EXPECT_EQ(fonts.find("DejaVu Sans Mono Bold"), std::string::npos) << "the family's regular face\n" << fonts;
+
+  const struct {
+    nlohmann::json font;
+    std::string why;
+  } refused[] = {
+      {{{"file", "NoSuchFont.ttf"}, {"size", 12}}, "NoSuchFont.ttf is neither beside the job, nor in the state root's "
+                                                  "Fonts folder, nor installed"},
+      {{{"family", "No Such Family"}, {"size", 12}}, "\"font\".family: no installed font is named \"No Such Family\""},
+      {{{"family", "DejaVu Serif"}, {"style", "Heavy"}, {"size", 12}},
+       "\"font\".style: \"DejaVu Serif\" has no style \"Heavy\" (it has "},
+      {{{"family", "DejaVu Serif"}, {"file", "RootsSerif.ttf"}, {"size", 12}}, "\"file\" or \"family\", not both"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.font.dump());
+    run = print(nlohmann::json::array({text(c.font, "x", 72)}));
+    EXPECT_EQ(run.status, 3) << run.output;
+    EXPECT_NE(run.output.find(c.why), std::string::npos) << run.output;
+  }
+}
+
 std::u32string Characters(const std::string& utf8) {
   std::u32string out;
   const std::u16string wide = kq::WideFromUtf8(utf8);

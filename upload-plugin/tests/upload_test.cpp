@@ -396,8 +396,9 @@ TEST_F(Uploads, ASecondUploadIsRefusedAndUnloadingStopsTheFirst) {
 namespace {
 
 // The reader program, as a person runs it: its exit code and what it said on stdout.
-std::pair<int, std::string> RunReader(const std::string& arguments) {
-  const std::string command = std::string(KQ_BINARY_DIR) + "/bin/kqreader " + arguments + " 2>/dev/null";
+std::pair<int, std::string> RunReader(const std::string& arguments, bool withErrors = false) {
+  const std::string command =
+      std::string(KQ_BINARY_DIR) + "/bin/kqreader " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
   FILE* pipe = popen(command.c_str(), "r");
   std::string out;
   char buffer[256];
@@ -427,7 +428,7 @@ TEST_F(Uploads, TheReaderProgramSaysWhichPageOpened) {
   service_->SetMode("slow");
   const fs::path picture = machine_->Root() / "uploading.png";
   std::tie(code, said) = RunReader(quoted + " --picture '" + picture.string() + "' --yes");
-  EXPECT_EQ(code, 1);
+  EXPECT_EQ(code, 4) << "the person cancelled";
   EXPECT_EQ(said, "kqreader: the \"Uploading\" window's picture is in " + picture.string() +
                       "\nkqreader: no page opened: the upload was cancelled\n");
   const std::string png = ReadFile(picture);
@@ -435,8 +436,35 @@ TEST_F(Uploads, TheReaderProgramSaysWhichPageOpened) {
   EXPECT_EQ(png.substr(1, 3), "PNG");
   EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x01\x40\0\0\x01\x40", 8)) << "320 x 320";
 
-  std::tie(code, said) = RunReader("/nonexistent/x.pdf");
-  EXPECT_EQ(code, 1);
+  // A name beyond ASCII reaches the service as it is when the machine's code page holds it, and is refused with a
+  // message when it does not.
+  service_->SetMode("ok");
+  const fs::path umlaut = machine_->Root() / "Bericht \u00fc.pdf";
+  std::ofstream(umlaut) << "%PDF-1.4 umlaut";
+  std::tie(code, said) = RunReader("'" + umlaut.string() + "'");
+  EXPECT_EQ(code, 0) << said;
+  EXPECT_NE(said.find("filename=stored%20Bericht%20%C3%BC.pdf"), std::string::npos) << "curl sent the file: " << said;
+  const fs::path chinese = machine_->Root() / "\u62a5\u544a.pdf";
+  std::ofstream(chinese) << "%PDF-1.4 chinese";
+  std::tie(code, said) = RunReader("'" + chinese.string() + "'", true);
+  EXPECT_EQ(code, 3);
+  EXPECT_NE(said.find("code page 1252, which cannot hold this file's name"), std::string::npos) << said;
+
+  // The exit codes every kq program gives: a missing file is bad input, a contradiction a bad command line.
+  const struct {
+    std::string arguments;
+    int code;
+  } refused[] = {
+      {"/nonexistent/x.pdf", 3},
+      {"'" + machine_->Root().string() + "'", 3},
+      {quoted + " --save --send", 2},
+      {quoted + " --yes --no", 2},
+      {quoted + " --sned", 2},
+  };
+  for (const auto& c : refused) {
+    std::tie(code, said) = RunReader(c.arguments);
+    EXPECT_EQ(code, c.code) << c.arguments;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "lirriel_ctrl.h"
 #include "lirriel_ids.h"
 #include "pdf_fixture.h"
+#include "win/window_surface.h"
 #include "win/docserver_host.h"
 #include "win/machine.h"
 #include "win/paths.h"
@@ -265,11 +266,29 @@ TEST_F(OpenFileTest, TheControlAnswersItsStatusAndShowsItsAboutBox) {
   EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
   EXPECT_EQ(id, -552);
   Activate();
+  // The control's own drawing, under the frame: white, and the ellipse inscribed in it in the pen's black.
+  kq::BitmapPixels pixels;
+  ASSERT_TRUE(kq::ReadWindowPixels(ControlWindow(), &pixels));
+  ASSERT_EQ(pixels.width, 640);
+  ASSERT_EQ(pixels.height, 480);
+  const auto at = [&](int x, int y) { return pixels.pixels[static_cast<std::size_t>(y) * 640 + x]; };
+  for (auto [x, y] : {std::pair{0, 240}, std::pair{639, 240}, std::pair{320, 0}, std::pair{320, 479}})
+    EXPECT_EQ(at(x, y), 0x000000u) << x << ", " << y;
+  for (auto [x, y] : {std::pair{0, 0}, std::pair{20, 20}, std::pair{320, 240}, std::pair{3, 240}})
+    EXPECT_EQ(at(x, y), 0xFFFFFFu) << x << ", " << y;
+
+  // The About box is the modal dialog 1, with the control's icon; the person reads it and presses OK.
   kq::CallMethod(dispatch_.Get(), u"AboutBox");
-  bool shown = false;
+  std::vector<std::string> lines;
   for (const auto& entry : machine_->Service<kq::SimulatedUser>().Journal())
-    shown = shown || kq::Utf8FromWide(entry.caption) == "About Lirriel Control";
-  EXPECT_TRUE(shown);
+    if (kq::Utf8FromWide(entry.caption) == "About Lirriel Control") lines.push_back(entry.line);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "window shown: \"About Lirriel Control\" (#32770)",
+                       "person read \"About Lirriel Control\": an icon, \"Lirriel Control, Version 1.0\", [OK]",
+                       "person pressed \"OK\" in \"About Lirriel Control\"",
+                       "window hidden: \"About Lirriel Control\" (#32770)",
+                       "window closed: \"About Lirriel Control\"",
+                   }));
 }
 
 // kqview plays the container end to end through the registry, the real libLirriel.so and the server.
@@ -306,7 +325,7 @@ TEST_F(OpenFileTest, KqviewOpensAFileAndWritesWhatTheControlShows) {
 
   const std::string missing = environment + "'" + KQ_BINARY_DIR + "/bin/kqview' /no/such/file.pdf >/dev/null 2>&1";
   const int status = std::system(missing.c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(WEXITSTATUS(status), 3);
 }
 
 }  // namespace

@@ -60,7 +60,8 @@ class CPDF_CIDEmbedFont final : public CPDF_Font {
   FontBuffer fontBuffer;
   std::unique_ptr<CPDF_CIDEmbedSubFont> subFont;
   std::uint32_t embedMode;
-  // The fallback charset found for a character, or 255 for none: a page of characters outside every charset asks
+  // The charset found for a character that neither the current nor the font's own charset has (the first listed
+  // one that has it, else the first fallback one), or 255 for none: a page of characters outside every charset asks
   // for each of them again and again.
   std::unordered_map<char32_t, BYTE> fallbackCharsets;
   std::unique_ptr<GlyphText> glyphText;

@@ -10,11 +10,15 @@
 // "%.3f", then trailing zeros and a trailing point removed: 1.5, 100, 0, and -0 for values in (-0.0005, 0).
 // NaN and infinities give 0.
 std::string RealToString(double value);
+// RealToString(value) appended to `out`.
+void AppendReal(std::string& out, double value);
 
 // What "%g" gives (six significant digits, no trailing zeros) whenever that has no exponent; otherwise the same
 // six digits as plain decimal text, since PDF numbers have no exponent form: 1234567 gives 1234570 and 0.0000123
 // gives 0.0000123. NaN and infinities give 0. For content streams and every other "%g" place.
 std::string FormatG(double value);
+// FormatG(value) appended to `out`.
+void AppendFormatG(std::string& out, double value);
 
 // "%d".
 std::string IntToString(std::int32_t value);

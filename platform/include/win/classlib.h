@@ -446,9 +446,10 @@ class COleControl : public CWnd {
   ULONG InternalRelease();
   void InitializeIIDs(const IID* dispatch, const IID* events);
 
-  // Creates the control's window in the container's window.
+  // Creates the control's window in the container's window, and paints it.
   BOOL CreateControlWindow(HWND parent, const RECT& position);
 
+  // Paints the control; WM_PAINT draws into the window's own pixels with the client area as bounds.
   virtual void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) = 0;
   virtual void DoPropExchange(CPropExchange* px);
   virtual void OnResetState();
@@ -468,6 +469,7 @@ class COleControl : public CWnd {
  protected:
   int OnCreate(CREATESTRUCTW* cs) override;
   void OnSize(UINT type, int cx, int cy) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   class Interfaces;

@@ -15,10 +15,25 @@
 
 namespace kq {
 
-// The platform's font folder: the current machine's C:\Windows\Fonts, then the system's fonts under
-// /usr/share/fonts and its subfolders; names compare ignoring ASCII case. A name with a folder part is taken as
-// the path it is.
+// The platform's font folders: the current machine's C:\Windows\Fonts, then every font file fontconfig knows (the
+// system's folders and the user's, such as ~/.local/share/fonts); names compare ignoring ASCII case, an exact name
+// first. A name with a folder part is taken as the path it is.
 std::optional<std::filesystem::path> FindFontFile(const std::filesystem::path& name);
+
+// Every font file fontconfig knows, in its order (the list is read once per process).
+const std::vector<std::filesystem::path>& InstalledFontFiles();
+
+// An installed font named as people name it: its family ("DejaVu Sans") and, optionally, its style ("Bold",
+// "Oblique"), compared ignoring ASCII case; the face of the file that holds it. Nothing when no installed font has
+// that name: another family is never put in its place.
+struct InstalledFont {
+  std::filesystem::path file;
+  UINT faceIndex = 0;
+  WString style;  // the style it has, which is the one asked for, or the family's regular style
+};
+std::optional<InstalledFont> FindInstalledFont(WStringView family, WStringView style = {});
+// The styles an installed family has, for a message that names them; empty when it is not installed.
+std::vector<WString> InstalledStyles(WStringView family);
 
 struct FontRequest {
   std::filesystem::path file;  // a path, or a bare file name looked up by FindFontFile

@@ -2,6 +2,7 @@
 // loaded into an object (IPersistFile). Containers and servers of the platform speak these to each other.
 #pragma once
 
+#include "win/gditypes.h"
 #include "win/objbase.h"
 #include "win/user.h"
 
@@ -15,10 +16,6 @@ struct IOleInPlaceFrame;
 struct IOleInPlaceUIWindow;
 struct LOGPALETTE;
 
-struct SIZEL {
-  LONG cx;
-  LONG cy;
-};
 using LPSIZEL = SIZEL*;
 using LPCRECT = const RECT*;
 

@@ -62,6 +62,8 @@ int CombineRgn(HRGN dest, HRGN first, HRGN second, int mode);
 // The region's bounds; its kind, RGN_ERROR for what is no region.
 int GetRgnBox(HRGN region, RECT* box);
 BOOL FillRgn(HDC dc, HRGN region, HBRUSH brush);
+// The rectangle filled with the brush, right and bottom excluded.
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
 // A frame one pixel wide along the rectangle's inside edge, right and bottom excluded.
 BOOL FrameRect(HDC dc, const RECT* rect, HBRUSH brush);
 

@@ -22,6 +22,11 @@ std::optional<std::filesystem::path> DriveFolder(Machine& machine, WCHAR letter)
 // "/home/ann/out" gives "Z:\home\ann\out"; a relative path is taken from the current folder first.
 WString WindowsPathFromPosix(std::string_view posixPath);
 
+// Text a person typed on a host command line (UTF-8) as a program's narrow (ANSI) functions take it: a POSIX path
+// (text that starts with "/") as its Z: path, then in the machine's ANSI code page. A character the code page
+// cannot hold becomes "?", which no file name may hold, and `exact` (when given) says whether that happened.
+std::string AnsiFromTyped(std::string_view typed, bool* exact = nullptr);
+
 // The host path that a Windows path names on the current machine, or nothing with the platform's error code in
 // `error`: ERROR_PATH_NOT_FOUND (empty path, unmapped drive), ERROR_INVALID_NAME (a reserved character such as
 // * ? < > | " or a control character in a name), ERROR_BAD_NETPATH (a network path).

@@ -1,6 +1,7 @@
 // What the simulated person does on property sheets and in the shell's folder browser (per machine). A sheet that
 // is shown takes the scripted actions one by one, in order, on its own thread; when they run out the person
-// presses the sheet's default button, OK. Every action, and every action the person could not do (a control that
+// presses the sheet's default button, OK. A person told to give up when stuck presses Cancel at the first action
+// they could not do, so that nothing of the sheet is kept. Every action, and every action the person could not do (a control that
 // is missing, hidden or disabled, an item that is not in a list), goes to the journal (win/simulated_user.h).
 #pragma once
 
@@ -45,6 +46,9 @@ class SheetPerson {
   void Script(std::vector<SheetAction> actions);
   std::optional<SheetAction> NextAction();
   std::size_t ActionsLeft() const;
+  // Whether the person presses Cancel at the first action they could not do (by default they go on).
+  void CancelWhenStuck(bool cancel);
+  bool CancelsWhenStuck() const;
 
   // The folder browser's answers, one per showing: a folder (a Windows path) or cancel. Unanswered, the person
   // cancels.
@@ -56,6 +60,7 @@ class SheetPerson {
  private:
   mutable std::mutex mutex_;
   std::deque<SheetAction> actions_;
+  bool cancelWhenStuck_ = false;
   std::deque<std::optional<WString>> folders_;
 };
 

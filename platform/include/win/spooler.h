@@ -175,8 +175,16 @@ DWORD DescribePrinter(HANDLE printer, PrinterDescription* description);
 // Installs the virtual printer "Kelvo Quenzar Printer" with its driver "Kelvo Quenzar Printer Driver" and the
 // driver's library "libtelodrv.so" and configuration module "libteloui.so" (win/spooler_ui.h) on the machine, or
 // on the calling thread's machine. Installing it again changes nothing (a printer installed before the libraries
-// were recorded gets them).
+// were recorded gets them). On the calling thread's machine it also registers the product for the Windows
+// Installer, as the product's setup would: the key kProductCode under HKEY_LOCAL_MACHINE
+// "SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall" with its "DisplayName", "DisplayVersion" and "Publisher"
+// (win/installer_host.h), written only when the key is missing.
 DWORD InstallVirtualPrinter(Machine& machine);
 DWORD InstallVirtualPrinter();
+
+// The product's identifier in the Windows Installer, and the name and version it is registered under.
+inline constexpr WCHAR kProductCode[] = u"{31753CDD-A7DA-4667-BEFC-B3EA3BDF366E}";
+inline constexpr WCHAR kProductName[] = u"Kelvo Quenzar Printer";
+inline constexpr WCHAR kProductVersion[] = u"2.0.1.0823";
 
 }  // namespace kq

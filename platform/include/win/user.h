@@ -119,6 +119,7 @@ inline constexpr UINT WM_KILLFOCUS = 0x0008;
 inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_GETTEXT = 0x000D;
 inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_QUIT = 0x0012;
@@ -295,6 +296,12 @@ DWORD GetQueueStatus(UINT flags);
 // module registered none).
 HWND CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure,
                         LPARAM initParam);
+// A modal dialog: CreateDialogParamW's dialog, shown, whose thread's messages are taken until EndDialog; the
+// answer is EndDialog's result, and the dialog is destroyed. -1 when it could not be made. A person who is not
+// scripted to act otherwise reads the dialog (the journal says what it shows) and presses its default push button,
+// else its OK or Cancel button, once it waits; a dialog that one press does not end is closed, and one that closing
+// does not end either is ended with -1, so that no modal dialog waits for ever.
+INT_PTR DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC procedure, LPARAM initParam);
 // Hides the dialog and records its result; a modeless dialog stays until it is destroyed or its thread ends.
 BOOL EndDialog(HWND dialog, INT_PTR result);
 // Takes every message for the dialog or its controls: Escape becomes WM_COMMAND IDCANCEL, Return IDOK; the rest is
@@ -309,6 +316,12 @@ LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LP
 
 // ---- Buttons and static controls ----
 inline constexpr DWORD SS_LEFT = 0x0;
+// A static that shows an icon: its text names the icon resource of the module that creates it ("#1"), which it
+// loads when it is created; STM_SETICON gives it another (answering the one before), STM_GETICON answers it.
+inline constexpr DWORD SS_ICON = 0x3;
+inline constexpr DWORD SS_TYPEMASK = 0x1F;
+inline constexpr UINT STM_SETICON = 0x0170;
+inline constexpr UINT STM_GETICON = 0x0171;
 inline constexpr DWORD BS_PUSHBUTTON = 0x0;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x1;
 inline constexpr DWORD BS_CHECKBOX = 0x2;

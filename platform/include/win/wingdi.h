@@ -66,6 +66,9 @@ BOOL DeleteObject(HGDIOBJ object);
 // The rectangle's inside filled with the brush and its edge drawn with the pen (a solid pen of width 1), right and
 // bottom excluded.
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom);
+// The ellipse inscribed in the rectangle (right and bottom excluded): its inside filled with the brush, its edge
+// drawn with the pen (a solid pen of width 1).
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
 // A 24- or 32-bit BI_RGB DIB's source rectangle stretched onto the destination (a negative width or height
 // mirrors) with SRCCOPY; the source rows it used, or 0 on failure.
 int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,

@@ -1,4 +1,7 @@
 #include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "user_fixture.h"
 #include "win/commctrl.h"
@@ -31,7 +34,19 @@ constexpr kq::DialogControl kShownControls[] = {{WC_BUTTON, u"OK", IDOK, WS_VISI
 constexpr kq::DialogTemplate kShown{WS_POPUP | WS_VISIBLE, 0, 0, 100, 50, u"Shown at once", u"Arial", 8, kShownControls};
 constexpr kq::DialogControl kBrokenControls[] = {{u"NoSuchControl", u"", 1, WS_VISIBLE, 0, 0, 1, 1}};
 constexpr kq::DialogTemplate kBroken{WS_POPUP, 0, 0, 10, 10, u"Broken", u"Arial", 8, kBrokenControls};
-constexpr kq::DialogResource kDialogs[] = {{11001, &kProgress}, {u"ShownPage", &kShown}, {7, &kBroken}};
+// A modal dialog: an icon of the module, a text and its default button.
+constexpr kq::DialogControl kModalControls[] = {
+    {WC_STATIC, u"#5", 0xFFFF, WS_VISIBLE | SS_ICON, 4, 4, 20, 20},
+    {WC_STATIC, u"Are you sure?", 0xFFFF, WS_VISIBLE | SS_LEFT, 30, 4, 60, 8},
+    {WC_BUTTON, u"Cancel", IDCANCEL, WS_VISIBLE | WS_TABSTOP, 30, 20, 30, 12},
+    {WC_BUTTON, u"&Go", 12, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 64, 20, 30, 12},
+};
+constexpr kq::DialogTemplate kModal{WS_POPUP | WS_CAPTION | DS_MODALFRAME, 0, 0, 100, 40, u"Modal", u"Arial", 8,
+                                    kModalControls};
+constexpr std::uint32_t kIconPixels[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+constexpr kq::PictureResource kIcons[] = {{5, 2, 2, kIconPixels}};
+constexpr kq::DialogResource kDialogs[] = {
+    {11001, &kProgress}, {u"ShownPage", &kShown}, {7, &kBroken}, {9, &kModal}};
 
 // The module whose templates these are.
 const HINSTANCE kModule = reinterpret_cast<HINSTANCE>(const_cast<kq::DialogResource*>(kDialogs));
@@ -93,7 +108,7 @@ DWORD ProgressThread(ProgressState& state) {
 
 class Dialogs : public UserTest {
  protected:
-  void SetUp() override { kq::RegisterModuleResources(kModule, {kDialogs}); }
+  void SetUp() override { kq::RegisterModuleResources(kModule, {kDialogs, {}, {}, kIcons}); }
   void TearDown() override { kq::UnregisterModuleResources(kModule); }
 };
 
@@ -190,6 +205,38 @@ TEST_F(Dialogs, AScriptedPressHappensWhenTheDialogIsShown) {
   PlatformThread thread([&] { return ProgressThread(state); });
   ASSERT_TRUE(thread.Join()) << JournalText();
   EXPECT_EQ(state.command, kHide);
+}
+
+// Ends with the id of the button pressed, or (when `stubborn` is set) never ends at all.
+bool gStubborn = false;
+INT_PTR ModalProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND) {
+    if (!gStubborn) EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// A modal dialog waits for the person, who reads it and presses its default button; one that nothing ends is
+// closed and then given up, so that no modal dialog waits for ever.
+TEST_F(Dialogs, AModalDialogIsReadAndAnsweredAndNeverWaitsForEver) {
+  gStubborn = false;
+  EXPECT_EQ(DialogBoxParamW(kModule, MAKEINTRESOURCEW(9), nullptr, ModalProc, 0), 12);
+  EXPECT_EQ(FindWindowW(nullptr, u"Modal"), nullptr);
+  std::vector<std::string> lines;
+  for (const auto& entry : person.Journal())
+    if (entry.caption == u"Modal") lines.push_back(entry.line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"window shown: \"Modal\" (#32770)",
+                                             "person read \"Modal\": an icon, \"Are you sure?\", [Cancel], [Go]",
+                                             "person pressed \"Go\" in \"Modal\"", "window hidden: \"Modal\" (#32770)",
+                                             "window closed: \"Modal\""}));
+
+  gStubborn = true;
+  EXPECT_EQ(DialogBoxParamW(kModule, MAKEINTRESOURCEW(9), nullptr, ModalProc, 0), -1);
+  EXPECT_EQ(FindWindowW(nullptr, u"Modal"), nullptr);
+  EXPECT_EQ(DialogBoxParamW(kModule, MAKEINTRESOURCEW(99), nullptr, ModalProc, 0), -1) << "no such template";
+  gStubborn = false;
 }
 
 TEST_F(Dialogs, TemplatesAreFoundByModuleAndName) {
