@@ -12,6 +12,9 @@
 
 namespace {
 
+// What libjpeg may hold for one image, its buffers of coefficients included.
+constexpr long kMostDecoderMemory = 1L << 30;
+
 // libjpeg's state lives outside the frame that jumps.
 struct Job {
   jpeg_decompress_struct cinfo;
@@ -68,6 +71,9 @@ bool Read(Job& job, JpegHeader& header, DecodedJpeg* image, std::size_t mostByte
   }
   jpeg_create_decompress(&job.cinfo);
   job.cinfo.src = &job.source;
+  // A progressive or multi-scan image keeps every coefficient of the size its header claims: data of a few bytes
+  // may claim billions of pixels. Beyond kMostDecoderMemory libjpeg, which has no backing store, refuses it.
+  job.cinfo.mem->max_memory_to_use = kMostDecoderMemory;
   if (jpeg_read_header(&job.cinfo, TRUE) != JPEG_HEADER_OK) {
     jpeg_destroy_decompress(&job.cinfo);
     return false;

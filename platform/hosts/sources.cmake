@@ -5,6 +5,4 @@ file(GLOB KQ_HOST_ROOMS CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*/sources.cm
 foreach(host_room IN LISTS KQ_HOST_ROOMS)
   include(${host_room})
 endforeach()
-if(NOT KQ_FUZZ)
-  include(${CMAKE_CURRENT_LIST_DIR}/wordproc/wordproc.cmake)
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/wordproc/wordproc.cmake)

@@ -9,9 +9,11 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -172,16 +174,31 @@ struct PenSpec {
       throw JobError("\"stroke\".dash: a length of 0 (a dot) needs a \"width\" and round or square caps");
     if (const Json* limit = Field(value, "miterLimit")) {
       pen.miterLimit = Number(*limit, "\"stroke\".miterLimit");
-      if (pen.miterLimit < 1) throw JobError("\"stroke\".miterLimit: below 1");
+      if (!(pen.miterLimit >= 1 && pen.miterLimit <= kMaxPenPixels))
+        throw JobError("\"stroke\".miterLimit: from 1 to " + std::to_string(static_cast<long>(kMaxPenPixels)));
     }
     return pen;
+  }
+
+  // Lengths in points as the engine's pixels; JobError for a pen wider or a dash longer than the engine takes at
+  // this resolution. A length above 0 stays above 0 however small.
+  // A cosmetic pen's dashes count `unitsPerPixel` units to the pixel.
+  static FLOATL PenPixels(double points, double pixelsPerPoint, double unitsPerPixel, const char* what) {
+    const double pixels = points * pixelsPerPoint * unitsPerPixel;
+    if (!(pixels <= kMaxPenPixels)) {
+      char text[160];
+      std::snprintf(text, sizeof text, "\"stroke\".%s: %g points is more than the device takes (%g points at %g dpi)",
+                    what, points, kMaxPenPixels / (pixelsPerPoint * unitsPerPixel), pixelsPerPoint * 72);
+      throw JobError(text);
+    }
+    return pixels > 0 ? std::max(static_cast<FLOATL>(pixels), std::numeric_limits<FLOATL>::min()) : 0;
   }
 
   kq::Pen For(kq::DeviceContext& dc, double scale) const {
     kq::Pen pen;
     pen.color = color;
     pen.geometric = width > 0;
-    pen.width = pen.geometric ? static_cast<FLOATL>(width * scale) : 1;
+    pen.width = pen.geometric ? PenPixels(width, scale, 1, "width") : 1;
     pen.join = join;
     pen.endCap = cap;
     pen.miterLimit = static_cast<FLOATL>(miterLimit);
@@ -190,7 +207,7 @@ struct PenSpec {
     const double unitsPerPixel = pen.geometric || caps.denStyleStep <= 0 || caps.xStyleStep <= 0
                                      ? 1
                                      : static_cast<double>(caps.xStyleStep) / caps.denStyleStep;
-    for (double length : dash) pen.dash.push_back(static_cast<FLOATL>(length * scale * unitsPerPixel));
+    for (double length : dash) pen.dash.push_back(PenPixels(length, scale, unitsPerPixel, "dash"));
     return pen;
   }
 };
@@ -254,6 +271,9 @@ class TextOp final : public DrawOp {
     style.font.pointSize = Number(Required(font, "size"), "\"font\".size");
     if (style.font.pointSize <= 0 || style.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
     if (const Json* face = Field(font, "face")) style.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
+    // A file that is no font is the job's fault, found before anything prints.
+    if (!files.FontReadable(style.font.file))
+      throw JobError("\"font\".file: " + style.font.file.string() + " is not a font file the printer can read");
     style.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
     style.font.italic = Flag(font, "italic");
     style.font.vertical = Flag(font, "vertical");

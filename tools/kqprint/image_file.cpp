@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <bit>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -15,6 +16,7 @@
 
 // After the platform's headers: it defines TRUE and FALSE as macros.
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace kqprint {
 
@@ -33,9 +35,18 @@ void CheckSize(const std::filesystem::path& path, std::uint64_t width, std::uint
   if (width == 0 || height == 0 || width * height > kMaxPixels) Bad(path, "the image is empty or too large");
 }
 
-ImageFile ReadPng(const std::filesystem::path& path, const std::vector<BYTE>& file) {
+// libpng's state for one image, freed on every way out (a refused size included).
+struct PngRead {
   png_image image{};
-  image.version = PNG_IMAGE_VERSION;
+  PngRead() { image.version = PNG_IMAGE_VERSION; }
+  ~PngRead() { png_image_free(&image); }
+  PngRead(const PngRead&) = delete;
+  PngRead& operator=(const PngRead&) = delete;
+};
+
+ImageFile ReadPng(const std::filesystem::path& path, const std::vector<BYTE>& file) {
+  PngRead read;
+  png_image& image = read.image;
   if (!png_image_begin_read_from_memory(&image, file.data(), file.size())) Bad(path, "not a PNG file we can read");
   CheckSize(path, image.width, image.height);
   ImageFile out;
@@ -46,10 +57,8 @@ ImageFile ReadPng(const std::filesystem::path& path, const std::vector<BYTE>& fi
   image.format = out.alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_BGR;
   const std::size_t stride = Stride(out.width, out.bitsPerPixel);
   out.bits.resize(stride * static_cast<std::size_t>(out.height));
-  if (!png_image_finish_read(&image, nullptr, out.bits.data(), static_cast<png_int_32>(stride), nullptr)) {
-    png_image_free(&image);
+  if (!png_image_finish_read(&image, nullptr, out.bits.data(), static_cast<png_int_32>(stride), nullptr))
     Bad(path, "the PNG data is damaged");
-  }
   if (out.alpha) {
     // The engine blends premultiplied pixels.
     for (LONG y = 0; y < out.height; ++y) {
@@ -64,10 +73,28 @@ ImageFile ReadPng(const std::filesystem::path& path, const std::vector<BYTE>& fi
 struct JpegError {
   jpeg_error_mgr base;
   std::jmp_buf exit;
+  bool damaged = false;  // the decoder met data it had to make up or skip
 };
 
 void JpegExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JpegError*>(cinfo->err)->exit, 1); }
-void JpegQuiet(j_common_ptr, int) {}
+// Warnings that the data is cut short or corrupt mark the file damaged: its pixels are partly invented, and a
+// driver that takes the file as it is would pass the damage on. Other warnings and traces are dropped.
+void JpegMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;
+  switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_HUFF_BAD_CODE:
+      reinterpret_cast<JpegError*>(cinfo->err)->damaged = true;
+      break;
+    default:
+      break;
+  }
+}
 
 // libjpeg's state, outside the frame that jumps.
 struct JpegJob {
@@ -111,9 +138,10 @@ ImageFile ReadJpeg(const std::filesystem::path& path, std::vector<BYTE> file) {
   auto job = std::make_unique<JpegJob>();
   job->cinfo.err = jpeg_std_error(&job->error.base);
   job->error.base.error_exit = JpegExit;
-  job->error.base.emit_message = JpegQuiet;
+  job->error.base.emit_message = JpegMessage;
   ImageFile out;
   if (!DecodeJpeg(*job, file, out) || out.width <= 0 || out.height <= 0) Bad(path, "not a JPEG file we can read");
+  if (job->error.damaged) Bad(path, "the JPEG data is damaged or cut short");
   out.jpeg = std::move(file);
   return out;
 }
@@ -145,7 +173,15 @@ ImageFile ReadBmp(const std::filesystem::path& path, const std::vector<BYTE>& fi
   out.width = width;
   out.height = rows;
   out.bitsPerPixel = bits;
-  if (fields) out.masks = {Le(file, 54, 4), Le(file, 58, 4), Le(file, 62, 4)};
+  if (fields) {
+    out.masks = {Le(file, 54, 4), Le(file, 58, 4), Le(file, 62, 4)};
+    // Each mask one run of bits within the pixel's 16, none sharing a bit with another.
+    const auto [red, green, blue] = out.masks;
+    for (const std::uint32_t m : out.masks)
+      if (m == 0 || m > 0xFFFF || ((m >> std::countr_zero(m)) & ((m >> std::countr_zero(m)) + 1)) != 0)
+        Bad(path, "the BMP's colour masks are not runs of bits within its 16-bit pixels");
+    if ((red & green) || (red & blue) || (green & blue)) Bad(path, "the BMP's colour masks overlap");
+  }
   if (bits <= 8) {
     if (colors == 0 || colors > (1u << bits)) colors = 1u << bits;
     const std::size_t table = 14 + std::size_t{header};
@@ -186,7 +222,10 @@ ImageFile ReadImageFile(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, ec)) Bad(path, "is a folder, not an image file");
   std::ifstream in(path, std::ios::binary);
   if (!in) Bad(path, "cannot be read (" + std::error_code(errno, std::generic_category()).message() + ")");
-  std::vector<BYTE> file((std::istreambuf_iterator<char>(in)), {});
+  return DecodeImageFile(path, std::vector<BYTE>((std::istreambuf_iterator<char>(in)), {}));
+}
+
+ImageFile DecodeImageFile(const std::filesystem::path& path, std::vector<BYTE> file) {
   if (file.size() >= 8 && png_sig_cmp(file.data(), 0, 8) == 0) return ReadPng(path, file);
   if (file.size() >= 3 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF) return ReadJpeg(path, std::move(file));
   if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M') return ReadBmp(path, file);

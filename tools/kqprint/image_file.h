@@ -27,5 +27,7 @@ struct ImageFile {
 
 // Throws JobError naming the file and what is wrong with it.
 ImageFile ReadImageFile(const std::filesystem::path& path);
+// The same for the bytes of a file already read; `path` names it in errors.
+ImageFile DecodeImageFile(const std::filesystem::path& path, std::vector<BYTE> file);
 
 }  // namespace kqprint

@@ -45,11 +45,13 @@ std::optional<RECTL> SourceOf(const Json& op, const ImageFile& image) {
   const Json* field = Field(op, "source");
   if (!field) return std::nullopt;
   const auto n = Numbers(*field, 4, "\"source\"");
-  const RECTL r{static_cast<LONG>(n[0]), static_cast<LONG>(n[1]), static_cast<LONG>(n[2]), static_cast<LONG>(n[3])};
-  if (r.left < 0 || r.top < 0 || r.left >= r.right || r.top >= r.bottom || r.right > image.width ||
-      r.bottom > image.height)
+  // Checked as numbers before they become pixels: a value beyond the image may lie beyond any integer too.
+  if (!(n[0] >= 0 && n[1] >= 0 && n[0] < n[2] && n[1] < n[3] && n[2] <= image.width && n[3] <= image.height))
     throw JobError("\"source\": not a rectangle within the image's " + std::to_string(image.width) + " x " +
                    std::to_string(image.height) + " pixels");
+  const RECTL r{static_cast<LONG>(n[0]), static_cast<LONG>(n[1]), static_cast<LONG>(n[2]), static_cast<LONG>(n[3])};
+  if (r.left >= r.right || r.top >= r.bottom)
+    throw JobError("\"source\": a rectangle of whole pixels, at least one wide and high");
   return r;
 }
 

@@ -1,5 +1,8 @@
 #include "job_files.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
 #include <iostream>
 #include <system_error>
 
@@ -20,6 +23,20 @@ std::optional<std::filesystem::path> JobFiles::FontFile(const std::filesystem::p
   fonts_.emplace(name, found);
   if (found) read_.insert(*found);
   return found;
+}
+
+bool JobFiles::FontReadable(const std::filesystem::path& file) {
+  if (const auto known = readableFonts_.find(file); known != readableFonts_.end()) return known->second;
+  bool readable = false;
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) == 0) {
+    FT_Face face = nullptr;
+    readable = FT_New_Face(library, file.c_str(), 0, &face) == 0;
+    if (face) FT_Done_Face(face);
+    FT_Done_FreeType(library);
+  }
+  readableFonts_.emplace(file, readable);
+  return readable;
 }
 
 std::shared_ptr<const ImageFile> JobFiles::Image(const std::filesystem::path& name) {

@@ -24,6 +24,8 @@ class JobFiles {
   const std::filesystem::path& Folder() const { return folder_; }
   // A font file beside the job, else in the font folders; nothing when neither has it.
   std::optional<std::filesystem::path> FontFile(const std::filesystem::path& name);
+  // Whether `file` is a font file the font engine opens; checked once for each file.
+  bool FontReadable(const std::filesystem::path& file);
   // A font file found by other means (an installed font by name), counted among the files read.
   void Used(const std::filesystem::path& file) { read_.insert(file); }
   // An image file beside the job (or at its absolute path), decoded; throws JobError naming what is wrong.
@@ -43,6 +45,7 @@ class JobFiles {
   std::set<std::filesystem::path> read_;
   std::set<std::string> warned_;
   std::map<std::filesystem::path, std::optional<std::filesystem::path>> fonts_;
+  std::map<std::filesystem::path, bool> readableFonts_;
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;
   std::shared_ptr<const kq::TextStyle> lastStyle_;

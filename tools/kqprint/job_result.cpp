@@ -130,6 +130,10 @@ Verdict Judge(const PrintOutcome& outcome, const std::vector<kq::JournalEntry>& 
     return {kExitCancelled,
             "no PDF was written: " + place + " already exists and was not replaced (--yes replaces it)"};
   }
+  // The file the job named (a hand-over block's, for one) could not be written, and the tool answers no to trying
+  // another: the job failed rather than being cancelled by the person.
+  if (tryAnother && !dialogCancelled)
+    return {kExitFailed, "no PDF was written: the file the job names could not be written" + Because(outcome.error)};
   return {kExitCancelled, "no PDF was written: the Save As dialog was cancelled"};
 }
 

@@ -59,6 +59,8 @@ Rect RectOf(const Json& value, const std::string& what);
 // The largest distance from the page's corner the device's coordinates hold, in pixels: the engine keeps
 // positions in 28.4 fixed point within 32 bits.
 inline constexpr double kMaxDevicePixels = 134217727.0;
+// The widest pen, the longest dash and the highest miter limit the engine takes, in device pixels.
+inline constexpr double kMaxPenPixels = 1 << 20;
 // Points in device pixels; JobError when they lie beyond kMaxDevicePixels (never a silent wrap).
 double DevicePixels(double points, double pixelsPerPoint);
 LONG Pixels(double points, double pixelsPerPoint);

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <thread>
 
@@ -84,18 +86,19 @@ class ToolFaults : public EndToEndTest {
     return kq::WString(buffer.data(), size / sizeof(WCHAR));
   }
 
-  // A job of `pages` pages, each with a square and a line of text in the job's font.
-  fs::path PagesJob(const std::string& name, int pages, const std::string& lastPageFont = "font.ttf") const {
+  // A job of `pages` pages, each with a square and a line of text in the job's font; the last page's text stands
+  // `lastPageX` points from the left.
+  fs::path PagesJob(const std::string& name, int pages, double lastPageX = 72) const {
     nlohmann::ordered_json job = {{"document", name},
                                   {"settings", {{"OpenFile", 0}, {"PPOption", 0}}},
                                   {"pages", nlohmann::ordered_json::array()}};
     for (int i = 0; i < pages; ++i) {
-      const std::string font = i + 1 == pages ? lastPageFont : "font.ttf";
+      const double x = i + 1 == pages ? lastPageX : 72;
       job["pages"].push_back({{"ops",
                                {{{"op", "rect"}, {"rect", {72, 72, 200, 200}}, {"fill", "#ff0000"}},
                                 {{"op", "text"},
-                                 {"at", {72, 300}},
-                                 {"font", {{"file", font}, {"size", 12}}},
+                                 {"at", {x, 300}},
+                                 {"font", {{"file", "font.ttf"}, {"size", 12}}},
                                  {"text", "Page " + std::to_string(i + 1)}}}}});
     }
     const fs::path file = machine->Root() / (name + ".json");
@@ -114,11 +117,11 @@ TEST_F(ToolFaults, TheEarlierPdfSurvivesEveryJobThatDoesNotFinish) {
   const std::string earlier = Contents(pdf);
   const kq::WString destination = kq::WindowsPathFromPosix(pdf.string());
 
-  std::ofstream(machine->Root() / "garbage.ttf") << std::string(4096, '\x5a');
-  const CommandResult failed = Tool(Quote(PagesJob("second", 2, "garbage.ttf").string()) + o);
+  // A place beyond the device's coordinates is found only as its page is drawn.
+  const CommandResult failed = Tool(Quote(PagesJob("second", 2, 1e9).string()) + o);
   EXPECT_NE(failed.status, 0) << failed.output;
   EXPECT_LT(failed.status, 128);
-  EXPECT_EQ(Contents(pdf), earlier) << "a job that fails on page 2, with a font that is no font";
+  EXPECT_EQ(Contents(pdf), earlier) << "a job that fails on page 2, with text beyond the device's coordinates";
   EXPECT_FALSE(fs::exists(part));
   EXPECT_NE(FileNameValue(), destination);
 
@@ -373,9 +376,18 @@ TEST_F(ToolFaults, ImagesSayWhyTheyCannotBeUsedAndWhatTheirAlphaBecomes) {
   }
 }
 
-TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
+TEST_F(ToolFaults, NestedFarAwayAndMalformedJobsAreBadJobs) {
   const std::string deep(10000, '[');
   const std::string settings = R"("settings": {"OpenFile": 0, "PPOption": 0})";
+  // Files a job may name that are not what they claim: half a JPEG, a font of noise.
+  {
+    std::ifstream photo(fs::path(KQ_SOURCE_DIR) / "examples" / "photo.jpg", std::ios::binary);
+    const std::string jpeg((std::istreambuf_iterator<char>(photo)), {});
+    std::ofstream(machine->Root() / "cut.jpg", std::ios::binary) << jpeg.substr(0, jpeg.size() / 2);
+    std::ofstream(machine->Root() / "noise.ttf") << std::string(4096, '\x5a');
+    fs::copy_file(fs::path(KQ_SOURCE_DIR) / "examples" / "photo.png", machine->Root() / "photo.png");
+  }
+  const auto op = [&](const std::string& json) { return "{" + settings + R"(, "pages": [{"ops": [)" + json + "]}]}"; };
   const struct {
     std::string what;
     std::string json;
@@ -394,6 +406,22 @@ TEST_F(ToolFaults, NestedAndFarAwayJobsAreClearErrors) {
          {"op": "rect", "rect": [0, 0, 10, 10], "fill": "#ff0000"},
          {"op": "path", "d": "M 0 0 L -3e9 5 Z", "fill": "#000000"}]}]})",
        "pages[0].ops[1] (path): -3e+09 points lie beyond the device's coordinates"},
+      {"a pen too wide for the device",
+       op(R"({"op": "line", "from": [0, 0], "to": [9, 9], "stroke": {"color": "#000000", "width": 1e30}})"),
+       "pages[0].ops[0] (line): \"stroke\".width: 1e+30 points is more than the device takes"},
+      {"a dash too long for the device",
+       op(R"({"op": "line", "from": [0, 0], "to": [9, 9], "stroke": {"color": "#000000", "dash": [1e30, 2]}})"),
+       "pages[0].ops[0] (line): \"stroke\".dash: 1e+30 points is more than the device takes"},
+      {"a miter limit beyond the engine's",
+       op(R"({"op": "line", "from": [0, 0], "to": [9, 9], "stroke": {"color": "#000000", "miterLimit": 1e30}})"),
+       "\"stroke\".miterLimit: from 1 to"},
+      {"a font of noise", op(R"({"op": "text", "at": [9, 9], "font": {"file": "noise.ttf", "size": 12}, "text": "x"})"),
+       "noise.ttf is not a font file the printer can read"},
+      {"half a JPEG", op(R"({"op": "image", "file": "cut.jpg", "rect": [0, 0, 9, 9]})"),
+       "cut.jpg: the JPEG data is damaged or cut short"},
+      {"a source beyond any integer",
+       op(R"({"op": "image", "file": "photo.png", "rect": [0, 0, 9, 9], "source": [0, 0, 1e300, 9]})"),
+       "\"source\": not a rectangle within the image's 160 x 120 pixels"},
   };
   const fs::path pdf = out / "far.pdf";
   std::ofstream(pdf) << "the earlier file";

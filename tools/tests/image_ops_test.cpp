@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "image_file.h"
@@ -86,17 +88,61 @@ TEST_F(ImageFiles, BmpsOfEveryDepthComeTopRowFirstWithTheirPalette) {
   image = kqprint::ReadImageFile(Write("e.bmp", fields));
   EXPECT_EQ(image.masks, (std::array<ULONG, 3>{0xF800, 0x07E0, 0x001F}));
   EXPECT_EQ(image.bits[0], 0xE0) << "the top row is the file's second";
-  // Cut short, compressed or of an unknown depth: a clear error naming the file.
+  // Masks the engine cannot take: overlapping, not one run of bits, beyond the 16 bits, none for a colour.
+  auto withMasks = [&](std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+    std::vector<std::uint8_t> b = fields;
+    Put(b, 54, red, 4), Put(b, 58, green, 4), Put(b, 62, blue, 4);
+    return b;
+  };
+  // Cut short, compressed, of an unknown depth or with bad masks: a clear error naming the file.
   for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
            {"short.bmp", {'B', 'M', 0, 0}},
            {"cut.bmp", Bmp(24, false, {1, 2, 3})},
            {"deep.bmp", Bmp(2, false, rows24)},
-           {"none.bmp", {'X', 'Y', 'Z', 0, 0, 0, 0, 0, 0}}}) {
+           {"none.bmp", {'X', 'Y', 'Z', 0, 0, 0, 0, 0, 0}},
+           {"overlap.bmp", withMasks(0xF800, 0x0FE0, 0x001F)},
+           {"gappy.bmp", withMasks(0xF000, 0x07E0, 0x0015)},
+           {"wide.bmp", withMasks(0xF8000, 0x07E0, 0x001F)},
+           {"nogreen.bmp", withMasks(0xF800, 0, 0x001F)}}) {
     try {
       kqprint::ReadImageFile(Write(name, bytes));
       ADD_FAILURE() << name << " was read";
     } catch (const kqprint::JobError& e) {
       EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(ImageFiles, DamagedOrOversizedPngAndJpegFilesAreBadImages) {
+  std::ifstream in(kExamples / "photo.jpg", std::ios::binary);
+  const std::vector<std::uint8_t> jpeg((std::istreambuf_iterator<char>(in)), {});
+  // A PNG whose header claims 100000 x 100000 pixels, its checksums right, followed by the start of its data.
+  std::vector<std::uint8_t> huge = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const char* type, std::vector<std::uint8_t> data) {
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (std::uint8_t byte : typed) {
+      crc ^= byte;
+      for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    }
+    crc = ~crc;
+    for (int shift = 24; shift >= 0; shift -= 8) huge.push_back(static_cast<std::uint8_t>(data.size() >> shift));
+    huge.insert(huge.end(), typed.begin(), typed.end());
+    for (int shift = 24; shift >= 0; shift -= 8) huge.push_back(static_cast<std::uint8_t>(crc >> shift));
+  };
+  chunk("IHDR", {0, 1, 0x86, 0xA0, 0, 1, 0x86, 0xA0, 8, 2, 0, 0, 0});
+  chunk("IDAT", {0x78, 0x9C, 0x03, 0, 0, 0, 0, 1});
+  chunk("IEND", {});
+  for (const auto& [name, bytes, expected] : std::vector<std::tuple<std::string, std::vector<std::uint8_t>, std::string>>{
+           {"cut.jpg", std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + jpeg.size() / 2), "the JPEG data is damaged or cut short"},
+           {"header.jpg", std::vector<std::uint8_t>(jpeg.begin(), jpeg.begin() + 200), "not a JPEG file"},
+           {"huge.png", huge, "the image is empty or too large"}}) {
+    try {
+      kqprint::ReadImageFile(Write(name, bytes));
+      ADD_FAILURE() << name << " was read";
+    } catch (const kqprint::JobError& e) {
+      EXPECT_NE(std::string(e.what()).find(name + ": " + expected), std::string::npos) << e.what();
     }
   }
 }
@@ -137,6 +183,10 @@ TEST(ImageOps, BadFieldsAreRefusedWhenTheJobIsRead) {
   } cases[] = {
       {{{"op", "image"}, {"rect", {0, 0, 10, 10}}, {"rop", "xor"}}, "\"rop\": unknown value \"xor\""},
       {{{"op", "image"}, {"rect", {0, 0, 10, 10}}, {"source", {0, 0, 161, 10}}}, "within the image's 160 x 120"},
+      // Beyond any integer, either way: refused as numbers, never converted.
+      {{{"op", "image"}, {"rect", {0, 0, 10, 10}}, {"source", {0, 0, 1e300, 10}}}, "within the image's 160 x 120"},
+      {{{"op", "alpha"}, {"rect", {0, 0, 10, 10}}, {"source", {-1e300, 0, 10, 10}}}, "within the image's 160 x 120"},
+      {{{"op", "image"}, {"rect", {0, 0, 10, 10}}, {"source", {0.2, 0, 0.8, 10}}}, "whole pixels"},
       {{{"op", "image"}, {"file", "missing.png"}, {"rect", {0, 0, 10, 10}}}, "missing.png"},
       {{{"op", "gradient"}, {"mode", "radial"}, {"rect", {0, 0, 10, 10}}, {"colors", {"#000000", "#ffffff"}}},
        "\"mode\""},

@@ -21,6 +21,14 @@ JournalEntry RefusedReplace() {
   return entry;
 }
 
+JournalEntry TryAnother() {
+  JournalEntry entry{JournalEntry::Kind::MessageBox, kqprint::kDriverCaption,
+                     kq::WString(u"Could not write to the file.\n") + kqprint::kTryAnotherFile};
+  entry.style = MB_YESNO;
+  entry.answer = IDNO;
+  return entry;
+}
+
 // What the tool says when the job printed and the driver's record of its result is, or is not, there.
 TEST(JobResult, TheResultRecordAndThePersonsAnswersDecideTheVerdict) {
   struct Case {
@@ -40,6 +48,8 @@ TEST(JobResult, TheResultRecordAndThePersonsAnswersDecideTheVerdict) {
       {"saved on a full state root", std::nullopt, ERROR_DISK_FULL, {SaveAs(IDOK, u"Z:\\tmp\\out.pdf")},
        kqprint::kExitFailed, "could not record where the PDF went (there is not enough space on the disk)"},
       {"nothing recorded", std::nullopt, 0, {}, kqprint::kExitFailed, "recorded no result"},
+      {"the job's own file not writable", u"FALSE", 0, {TryAnother()}, kqprint::kExitFailed,
+       "the file the job names could not be written"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -311,6 +311,18 @@ TEST_F(OpenFileTest, KqviewOpensAFileAndWritesWhatTheControlShows) {
   in.read(magic, 8);
   EXPECT_EQ(std::string(magic + 1, 3), "PNG");
 
+  // A picture into a folder that does not exist: said, and exit 1.
+  const std::string nowhere = environment + "'" + KQ_BINARY_DIR + "/bin/kqview' '" + Host("C:\\Docs\\three.pdf").string() +
+                              "' --png '" + (machine_->Root() / "no-folder" / "x.png").string() + "' 2>&1";
+  pipe = popen(nowhere.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  output.clear();
+  while (fgets(chunk, sizeof chunk, pipe)) output += chunk;
+  const int nowhereStatus = pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(nowhereStatus), 1) << output;
+  EXPECT_NE(output.find("could not be written"), std::string::npos) << output;
+  EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
+
   const std::string missing = environment + "'" + KQ_BINARY_DIR + "/bin/kqview' /no/such/file.pdf >/dev/null 2>&1";
   const int status = std::system(missing.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 3);

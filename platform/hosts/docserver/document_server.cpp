@@ -4,6 +4,8 @@
 #include <poppler-image.h>
 #include <poppler-page-renderer.h>
 #include <poppler-page.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -159,7 +161,9 @@ class DocumentObject final : public kq::OleObjectDefaults, public IOleInPlaceObj
     return E_NOTIMPL;
   }
 
-  // Writes the shown page (the first) to a PNG file.
+  // Writes the shown page (the first) to a PNG file. The picture goes to a new file beside it first, which then
+  // takes the file's place: a folder that cannot be written fails here, before poppler's writer sees the path
+  // (which does not check the file it opens), and a failed write leaves an earlier file as it was.
   bool RenderPng(const std::string& path) const {
     if (!document_) return false;
     std::unique_ptr<poppler::page> page(document_->create_page(0));
@@ -168,7 +172,16 @@ class DocumentObject final : public kq::OleObjectDefaults, public IOleInPlaceObj
     renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
     renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
     const poppler::image image = renderer.render_page(page.get(), kRenderDpi, kRenderDpi);
-    return image.is_valid() && image.save(path, "png");
+    if (!image.is_valid()) return false;
+    const std::string part = path + "." + std::to_string(getpid()) + ".part";
+    const int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    close(fd);
+    if (!image.save(part, "png") || std::rename(part.c_str(), path.c_str()) != 0) {
+      std::remove(part.c_str());
+      return false;
+    }
+    return true;
   }
 
  private:

@@ -4,6 +4,8 @@
 #include <libxml/tree.h>
 #include <zip.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -34,6 +36,19 @@ namespace {
 
 constexpr zip_uint64_t kMaxPartBytes = 64u << 20;  // a part larger than this is not a document we open
 constexpr double kEmuPerPoint = 12700;
+// What a document may state, as word processors bound it: a page's side, a margin or a paragraph's spacing at most
+// 22 inches, a page's side at least a tenth of an inch, line spacing at most 132 lines. Larger values are taken
+// at the bound, so no stated size makes the layout or the printing run away.
+constexpr double kMaxPagePoints = 1584;
+constexpr double kMinPagePoints = 7.2;
+constexpr double kMaxLineFactor = 132;
+// List numbers: counters stop at the largest a list states; letters (a..z, aa..zz, ...) are written up to thirty of
+// them and roman numerals up to 3999, larger numbers in digits. A level's text and the list string are cut at
+// kMaxListText units.
+constexpr long kMaxListNumber = 2147483647;
+constexpr long kMaxLetterNumber = 26 * 30;
+constexpr long kMaxRomanNumber = 3999;
+constexpr std::size_t kMaxListText = 256;
 
 // ---- The package ----
 
@@ -83,6 +98,11 @@ XmlDoc ParseXml(const std::string& data, const std::string& part) {
   if (!doc || !xmlDocGetRootElement(doc)) {
     if (doc) xmlFreeDoc(doc);
     throw DocxError("the part " + part + " is not well-formed XML");
+  }
+  // A .docx never declares a document type; a part that does could have its text grow through entities.
+  if (doc->intSubset || doc->extSubset) {
+    xmlFreeDoc(doc);
+    throw DocxError("the part " + part + " declares a document type, which a .docx never does");
   }
   return XmlDoc(doc);
 }
@@ -134,6 +154,9 @@ std::optional<long> Number(const std::optional<std::string>& text) {
   return value;
 }
 
+// Twips (twentieths of a point) as points, kept within [0, highest] points.
+double TwipsWithin(long twips, double highest) { return std::clamp(twips / 20.0, 0.0, highest); }
+
 // An on/off property: present without a value, or "1", "true", "on".
 std::optional<bool> Toggle(const xmlNode* node) {
   if (!node) return std::nullopt;
@@ -175,11 +198,11 @@ void ReadParagraphProps(const xmlNode* pPr, StyleProps* p) {
   if (auto level = Number(Attr(Child(pPr, "outlineLvl"), "val")); level && *level >= 0 && *level <= 9)
     p->outlineLevel = static_cast<int>(*level) + 1;
   if (const xmlNode* spacing = Child(pPr, "spacing")) {
-    if (auto before = Number(Attr(spacing, "before"))) p->spaceBefore = *before / 20.0;
-    if (auto after = Number(Attr(spacing, "after"))) p->spaceAfter = *after / 20.0;
+    if (auto before = Number(Attr(spacing, "before"))) p->spaceBefore = TwipsWithin(*before, kMaxPagePoints);
+    if (auto after = Number(Attr(spacing, "after"))) p->spaceAfter = TwipsWithin(*after, kMaxPagePoints);
     const auto rule = Attr(spacing, "lineRule");
     if (auto line = Number(Attr(spacing, "line")); line && *line > 0 && (!rule || *rule == "auto"))
-      p->lineFactor = *line / 240.0;
+      p->lineFactor = std::min(*line / 240.0, kMaxLineFactor);
   }
   if (const xmlNode* numPr = Child(pPr, "numPr")) {
     if (auto id = Number(Attr(Child(numPr, "numId"), "val"))) p->numId = *id;
@@ -277,6 +300,7 @@ class Styles {
 // ---- Numbering ----
 
 WString Roman(long n, bool upper) {
+  if (n > kMaxRomanNumber) return WideFromUtf8(std::to_string(n));
   static const std::pair<int, const char*> kDigits[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
                                                        {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
                                                        {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
@@ -290,6 +314,7 @@ WString Roman(long n, bool upper) {
 
 WString Letters(long n, bool upper) {
   if (n < 1) return u"";
+  if (n > kMaxLetterNumber) return WideFromUtf8(std::to_string(n));
   const char base = upper ? 'A' : 'a';
   // a..z, then aa..zz, as word processors count letters.
   const std::string letter(static_cast<std::size_t>((n - 1) / 26 + 1), static_cast<char>(base + (n - 1) % 26));
@@ -301,7 +326,7 @@ class Numbering {
   struct Level {
     long start = 1;
     std::string format = "decimal";
-    std::string text;
+    WString text;
   };
 
   void Read(const xmlNode* root) {
@@ -314,9 +339,10 @@ class Numbering {
         const auto index = Number(Attr(l, "ilvl")).value_or(-1);
         if (index < 0 || index > 8) continue;
         Level& level = levels[static_cast<std::size_t>(index)];
-        level.start = Number(Attr(Child(l, "start"), "val")).value_or(1);
+        level.start = std::clamp(Number(Attr(Child(l, "start"), "val")).value_or(1), 0L, kMaxListNumber);
         level.format = Attr(Child(l, "numFmt"), "val").value_or("decimal");
-        level.text = Attr(Child(l, "lvlText"), "val").value_or("");
+        level.text = WideFromUtf8(Attr(Child(l, "lvlText"), "val").value_or(""));
+        if (level.text.size() > kMaxListText) level.text.resize(kMaxListText);
       }
       abstracts[Attr(a, "abstractNumId").value_or("")] = std::move(levels);
     }
@@ -333,26 +359,27 @@ class Numbering {
     auto it = lists_.find(id);
     if (it == lists_.end() || level < 0 || level > 8) return u"";
     auto& counters = counters_[id];
-    if (counters.empty()) counters.assign(9, 0);
+    if (counters.empty()) counters.assign(9, kNotCounted);
     const auto& levels = it->second;
     const auto at = static_cast<std::size_t>(level);
-    counters[at] = counters[at] == 0 ? levels[at].start : counters[at] + 1;
-    for (std::size_t deeper = at + 1; deeper < 9; ++deeper) counters[deeper] = 0;
+    counters[at] = counters[at] == kNotCounted ? levels[at].start : std::min(counters[at] + 1, kMaxListNumber);
+    for (std::size_t deeper = at + 1; deeper < 9; ++deeper) counters[deeper] = kNotCounted;
     const Level& format = levels[at];
-    if (format.format == "bullet") return WideFromUtf8(format.text);
+    if (format.format == "bullet") return format.text;
     if (format.format == "none") return u"";
     WString text;
-    const WString pattern = WideFromUtf8(format.text);
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const WString& pattern = format.text;
+    for (std::size_t i = 0; i < pattern.size() && text.size() < kMaxListText; ++i) {
       if (pattern[i] == u'%' && i + 1 < pattern.size() && pattern[i + 1] >= u'1' && pattern[i + 1] <= u'9') {
         const auto which = static_cast<std::size_t>(pattern[i + 1] - u'1');
-        const long value = counters[which] == 0 ? levels[which].start : counters[which];
+        const long value = counters[which] == kNotCounted ? levels[which].start : counters[which];
         text += Formatted(value, levels[which].format);
         ++i;
       } else {
         text += pattern[i];
       }
     }
+    if (text.size() > kMaxListText) text.resize(kMaxListText);
     return text;
   }
 
@@ -363,6 +390,8 @@ class Numbering {
     return WideFromUtf8(std::to_string(value));
   }
   std::map<long, std::vector<Level>> lists_;
+  // A level's counter before its first paragraph (a list may start at 0).
+  static constexpr long kNotCounted = -1;
   std::map<long, std::vector<long>> counters_;
 };
 
@@ -409,19 +438,36 @@ class BodyReader {
 
  private:
   void Section(const xmlNode* sectPr) {
+    PageSetup& page = doc_.page;
     if (const xmlNode* size = Child(sectPr, "pgSz")) {
-      if (auto w = Number(Attr(size, "w")); w && *w > 0) doc_.page.width = static_cast<float>(*w / 20.0);
-      if (auto h = Number(Attr(size, "h")); h && *h > 0) doc_.page.height = static_cast<float>(*h / 20.0);
+      auto side = [&](const char* name, float* value) {
+        if (auto twips = Number(Attr(size, name)); twips && *twips > 0)
+          *value = static_cast<float>(std::max(TwipsWithin(*twips, kMaxPagePoints), kMinPagePoints));
+      };
+      side("w", &page.width);
+      side("h", &page.height);
     }
     if (const xmlNode* margins = Child(sectPr, "pgMar")) {
       auto set = [&](const char* name, float* value) {
-        if (auto twips = Number(Attr(margins, name)); twips && *twips >= 0) *value = static_cast<float>(*twips / 20.0);
+        if (auto twips = Number(Attr(margins, name)); twips && *twips >= 0)
+          *value = static_cast<float>(TwipsWithin(*twips, kMaxPagePoints));
       };
-      set("left", &doc_.page.left);
-      set("right", &doc_.page.right);
-      set("top", &doc_.page.top);
-      set("bottom", &doc_.page.bottom);
+      set("left", &page.left);
+      set("right", &page.right);
+      set("top", &page.top);
+      set("bottom", &page.bottom);
     }
+    // Margins that leave no room are narrowed in proportion until a tenth of an inch is left between them.
+    auto leaveRoom = [](float side, float* before, float* after) {
+      const float room = side - static_cast<float>(kMinPagePoints);
+      if (*before + *after > room) {
+        const float share = room > 0 ? room / (*before + *after) : 0;
+        *before *= share;
+        *after *= share;
+      }
+    };
+    leaveRoom(page.width, &page.left, &page.right);
+    leaveRoom(page.height, &page.top, &page.bottom);
   }
 
   void ParagraphElement(const xmlNode* p) {
@@ -550,16 +596,17 @@ class BodyReader {
       if (!pos) return;
       const auto from = Attr(pos, "relativeFrom").value_or("");
       *relative = from == marginName ? 0 : from == pageName ? 1 : 2;
-      *offset = static_cast<float>(Number(Content(Child(pos, "posOffset"))).value_or(0) / kEmuPerPoint);
+      *offset = static_cast<float>(std::clamp(Number(Content(Child(pos, "posOffset"))).value_or(0) / kEmuPerPoint,
+                                              -kMaxPagePoints, kMaxPagePoints));
     };
     place(Child(anchor, "positionH"), "page", "margin", &shape.left, &shape.relativeHorizontal);
     place(Child(anchor, "positionV"), "page", "margin", &shape.top, &shape.relativeVertical);
     if (const xmlNode* extent = Child(anchor, "extent")) {
-      shape.width = static_cast<float>(Number(Attr(extent, "cx")).value_or(0) / kEmuPerPoint);
-      shape.height = static_cast<float>(Number(Attr(extent, "cy")).value_or(0) / kEmuPerPoint);
+      shape.width = static_cast<float>(std::clamp(Number(Attr(extent, "cx")).value_or(0) / kEmuPerPoint, 0.0, kMaxPagePoints));
+      shape.height = static_cast<float>(std::clamp(Number(Attr(extent, "cy")).value_or(0) / kEmuPerPoint, 0.0, kMaxPagePoints));
     }
     if (const xmlNode* xfrm = Descendant(anchor, "xfrm"))
-      shape.rotation = static_cast<float>(Number(Attr(xfrm, "rot")).value_or(0) / 60000.0);
+      shape.rotation = static_cast<float>(std::fmod(Number(Attr(xfrm, "rot")).value_or(0) / 60000.0, 360.0));
     doc_.shapes.push_back(shape);
     const int index = static_cast<int>(doc_.shapes.size()) - 1;
     const xmlNode* click = Descendant(Child(anchor, "docPr"), "hlinkClick");

@@ -147,6 +147,113 @@ TEST_F(Docx, FilesThatAreNotDocumentsAreClearErrors) {
   }
 }
 
+// A .docx of a main part and a numbering part, written with Python's zipfile.
+std::filesystem::path WriteDocx(const std::filesystem::path& dir, const std::string& name, const std::string& body,
+                                const std::string& numbering = "") {
+  const std::string ns = R"(xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
+  std::ofstream(dir / "document.xml") << "<w:document " << ns << "><w:body>" << body << "</w:body></w:document>";
+  std::ofstream(dir / "numbering.xml") << "<w:numbering " << ns << ">" << numbering << "</w:numbering>";
+  const std::string command = "cd '" + dir.string() + "' && /usr/bin/python3 -c \"import zipfile;z=zipfile.ZipFile('" +
+                              name + "','w');z.write('document.xml','word/document.xml');" +
+                              "z.write('numbering.xml','word/numbering.xml')\"";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return dir / name;
+}
+
+std::string ListParagraphs(int count, int level = 0) {
+  std::string xml;
+  for (int i = 0; i < count; ++i)
+    xml += R"(<w:p><w:pPr><w:numPr><w:ilvl w:val=")" + std::to_string(level) +
+           R"("/><w:numId w:val="1"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>)";
+  return xml;
+}
+
+std::string OneLevelList(const std::string& start, const std::string& format, const std::string& text) {
+  return R"(<w:abstractNum w:abstractNumId="0"><w:lvl w:ilvl="0"><w:start w:val=")" + start +
+         R"("/><w:numFmt w:val=")" + format + R"("/><w:lvlText w:val=")" + text +
+         R"("/></w:lvl></w:abstractNum><w:num w:numId="1"><w:abstractNumId w:val="0"/></w:num>)";
+}
+
+TEST_F(Docx, ListNumbersOfAnySizeGiveShortListStrings) {
+  const struct {
+    const char* start;
+    const char* format;
+    std::string text;
+    std::u16string first, second;
+  } cases[] = {
+      // Letters and roman numerals as far as they go, then digits; counters stop at the largest number.
+      {"2147483647", "upperLetter", "%1.", u"2147483647.", u"2147483647."},
+      {"9223372036854775807", "upperLetter", "%1.", u"2147483647.", u"2147483647."},
+      {"779", "upperLetter", "%1)", u"YYYYYYYYYYYYYYYYYYYYYYYYYYYYYY)", u"ZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ)"},
+      {"780", "lowerLetter", "%1", u"zzzzzzzzzzzzzzzzzzzzzzzzzzzzzz", u"781"},
+      {"3999", "upperRoman", "%1.", u"MMMCMXCIX.", u"4000."},
+      {"-5", "decimal", "%1.", u"0.", u"1."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + " " + c.format);
+    const Document d = ReadDocx(WriteDocx(Folder(), "list.docx", ListParagraphs(2), OneLevelList(c.start, c.format, c.text)));
+    ASSERT_EQ(d.paragraphs.size(), 2u);
+    EXPECT_EQ(d.paragraphs[0].listString, c.first);
+    EXPECT_EQ(d.paragraphs[1].listString, c.second);
+  }
+  // A level's text that repeats its number a thousand times is cut, on every paragraph.
+  std::string many;
+  for (int i = 0; i < 1000; ++i) many += "%1";
+  const Document d =
+      ReadDocx(WriteDocx(Folder(), "many.docx", ListParagraphs(50), OneLevelList("2147483647", "upperLetter", many)));
+  for (const auto& p : d.paragraphs) EXPECT_LE(p.listString.size(), 256u);
+}
+
+TEST_F(Docx, StatedSizesAreTakenWithinWhatAPageHolds) {
+  const std::string body =
+      R"(<w:p><w:pPr><w:spacing w:before="2147483647" w:after="-400" w:line="2147483647"/></w:pPr>)"
+      R"(<w:r><w:t>text</w:t></w:r></w:p>)"
+      R"(<w:p><w:r><w:drawing><wp:anchor xmlns:wp="wp"><wp:positionH relativeFrom="page"><wp:posOffset>)"
+      R"(9223372036854775807</wp:posOffset></wp:positionH><wp:extent cx="-5" cy="9223372036854775807"/>)"
+      R"(</wp:anchor></w:drawing></w:r></w:p>)"
+      R"(<w:sectPr><w:pgSz w:w="1" w:h="2147483647"/><w:pgMar w:left="2000000" w:right="2000000" w:top="0" )"
+      R"(w:bottom="2147483647"/></w:sectPr>)";
+  const Document d = ReadDocx(WriteDocx(Folder(), "sizes.docx", body));
+  EXPECT_FLOAT_EQ(d.page.width, 7.2f);  // a tenth of an inch
+  EXPECT_FLOAT_EQ(d.page.height, 1584);  // 22 inches
+  // Margins that leave nothing between them are narrowed to leave a tenth of an inch.
+  EXPECT_NEAR(d.page.width - d.page.left - d.page.right, 7.2, 0.01);
+  EXPECT_FLOAT_EQ(d.page.left, d.page.right);
+  EXPECT_NEAR(d.page.height - d.page.top - d.page.bottom, 7.2, 0.01);
+  const Paragraph& p = d.paragraphs.at(0);
+  EXPECT_DOUBLE_EQ(p.spaceBefore, 1584);
+  EXPECT_DOUBLE_EQ(p.spaceAfter, 0);
+  EXPECT_DOUBLE_EQ(p.lineFactor, 132);
+  ASSERT_EQ(d.shapes.size(), 1u);
+  EXPECT_FLOAT_EQ(d.shapes[0].left, 1584);
+  EXPECT_FLOAT_EQ(d.shapes[0].width, 0);
+  EXPECT_FLOAT_EQ(d.shapes[0].height, 1584);
+  // Every character still gets its box, each line on a page of its own at most.
+  FontCache fonts;
+  const Layout layout = LayOut(d, fonts);
+  EXPECT_EQ(layout.chars.size(), static_cast<std::size_t>(d.ParagraphStarts().back()));
+  EXPECT_LE(static_cast<std::size_t>(layout.pages), layout.lines.size());
+}
+
+TEST_F(Docx, ADocumentTypeIsRefused) {
+  const auto dir = Folder();
+  // Entities, which the reader would expand wherever it reads text, come only with a document type.
+  std::ofstream(dir / "document.xml")
+      << R"(<!DOCTYPE w:document [<!ENTITY name "a long text">]>)"
+      << R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)"
+      << "<w:p><w:r><w:t>&name;</w:t></w:r></w:p></w:body></w:document>";
+  const std::string command = "cd '" + dir.string() +
+                              "' && /usr/bin/python3 -c \"import zipfile;"
+                              "zipfile.ZipFile('lol.docx','w').write('document.xml','word/document.xml')\"";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  try {
+    ReadDocx(dir / "lol.docx");
+    ADD_FAILURE() << "read";
+  } catch (const DocxError& e) {
+    EXPECT_NE(std::string(e.what()).find("declares a document type"), std::string::npos) << e.what();
+  }
+}
+
 TEST_F(Docx, LayoutBreaksPagesAndWrapsLinesInsideTheMargins) {
   const auto file = MakeDocxFixture("report", Folder());
   ASSERT_FALSE(file.empty());
