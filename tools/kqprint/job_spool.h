@@ -1,7 +1,7 @@
-// The pages of a job between its check and its printing, in compact form: text ops as their position, text and
-// (when it changes) style in binary, other ops as their JSON in CBOR, read again by their op's reader. They stay in
-// memory while they fit in a bound and go to an unnamed temporary file beyond it, so a job of any length is read
-// and checked once while its memory stays that of a page.
+// The pages of a job between its check and its printing, in compact form: the drawing ops (text, rect, line, path,
+// clip) in binary, a text op's style only when it changes; the bitmap ops as their JSON in CBOR, read again by
+// their op's reader. They stay in memory while they fit in a bound and go to an unnamed temporary file beyond it,
+// so a job of any length is read and checked once while its memory stays that of a page.
 #pragma once
 
 #include <cstdio>

@@ -258,8 +258,8 @@ TEST(JobFile, AStreamHandsOnOnePageAtATime) {
 
 // The pages checked are kept in compact form for printing, in memory while they fit and in a temporary file
 // beyond. Wherever they are kept, every page reaches the sink once, in order, with its own ops, on every reading,
-// each op as it was checked: a text op made again from its compact form writes that form as the one checked did
-// (its style given again whenever the op before had another), and the job file is never read again.
+// each op as it was checked: an op made again from its compact form writes that form as the one checked did (a
+// text op's style given again whenever the op before had another), and the job file is never read again.
 TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
   kq::TemporaryMachine scratch;
   const auto file = scratch->Root() / "kept.json";
@@ -272,7 +272,13 @@ TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
                  "italic": true, "vertical": true, "face": "DejaVu Sans"}, "color": "#102030",
                  "background": "#ffeedd", "mix": "xorpen", "angle": 30, "text": "th\u00e9\ud83d\ude00"} ]},
       {},
-      {"ops": [ {"op": "clip", "rect": [1, 2, 3, 4]}, {"op": "unclip"},
+      {"ops": [ {"op": "clip", "rect": [1, 2, 3, 4]}, {"op": "unclip"}, {"op": "clip", "d": "M 1 2 L 3 4 Z",
+                 "rule": "evenodd"}, {"op": "rect", "rect": [1, 2, 3, 4], "fill": "#010203", "rop": "patinvert"},
+                {"op": "line", "from": [1, 2], "to": [3, 4], "stroke": {"color": "#040506", "width": 2,
+                 "dash": [0, 3, 1.5], "join": "bevel", "cap": "square", "miterLimit": 4}, "mix": "notcopypen"},
+                {"op": "path", "d": "M 1 2 C 3 4 5 6 7 8 L 9 10 11 12 Z M 0 0 L 1 1", "stroke": "#070809",
+                 "fill": {"color": "#0a0b0c", "rule": "evenodd"}},
+                {"op": "path", "d": "M 1 2 L 3 4", "fill": "#0d0e0f"},
                 {"op": "text", "at": [7, 8], "font": {"file": "DejaVuSans.ttf", "size": 11, "bold": true,
                  "italic": true, "vertical": true, "face": "DejaVu Sans"}, "color": "#102030",
                  "background": "#ffeedd", "mix": "xorpen", "angle": 30, "text": ""} ]} ]})";
@@ -291,7 +297,7 @@ TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
       return true;
     });
   }
-  ASSERT_EQ(checked.size(), 7u);
+  ASSERT_EQ(checked.size(), 12u);
   for (std::size_t inMemory : {std::size_t{0}, std::size_t{1}, std::size_t{3}, SIZE_MAX}) {
     write(kJob);
     auto job = kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, inMemory});
@@ -312,7 +318,7 @@ TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
         return true;
       });
       EXPECT_EQ(indices, (std::vector<std::size_t>{0, 1, 2, 3})) << inMemory;
-      EXPECT_EQ(ops, (std::vector<std::size_t>{2, 2, 0, 3})) << inMemory;
+      EXPECT_EQ(ops, (std::vector<std::size_t>{2, 2, 0, 8})) << inMemory;
       EXPECT_EQ(printed, checked) << inMemory;
     }
     // The sink may stop the printing.
