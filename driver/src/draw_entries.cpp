@@ -4,6 +4,7 @@
 #include "telodrv/draw_entries.h"
 
 #include <algorithm>
+#include <array>
 
 #include "draw_target.h"
 #include "printer_settings/setting_values.h"
@@ -40,6 +41,13 @@ void InkedText(const Target& target, STROBJ* string, FONTOBJ* font, const RECTL*
   if (font->flFontType & FO_VERT_FACE) return whole();
   STROBJ_vEnumStart(string);
   RECTL box{0, 0, 0, 0};
+  // A line repeats few glyphs: their ink boxes are asked of the font once a string.
+  struct Known {
+    HGLYPH glyph;
+    RECTL ink;
+  };
+  std::array<Known, 64> known;
+  std::size_t knownCount = 0;
   bool more = true;
   while (more) {
     ULONG count = 0;
@@ -47,12 +55,20 @@ void InkedText(const Target& target, STROBJ* string, FONTOBJ* font, const RECTL*
     more = STROBJ_bEnumPositionsOnly(string, &count, &positions);
     for (ULONG i = 0; i < count && positions; ++i) {
       HGLYPH glyph = positions[i].hg;
-      void* data = nullptr;
-      if (FONTOBJ_cGetGlyphs(font, FO_PATHOBJ, 1, &glyph, &data) != 1 || !data) {
-        STROBJ_vEnumStart(string);
-        return whole();
+      const Known* found = nullptr;
+      for (std::size_t k = 0; k < knownCount && !found; ++k)
+        if (known[k].glyph == glyph) found = &known[k];
+      if (!found) {
+        void* data = nullptr;
+        if (FONTOBJ_cGetGlyphs(font, FO_PATHOBJ, 1, &glyph, &data) != 1 || !data) {
+          STROBJ_vEnumStart(string);
+          return whole();
+        }
+        Known& slot = known[knownCount < known.size() ? knownCount++ : glyph % known.size()];
+        slot = Known{glyph, static_cast<const GLYPHDATA*>(data)->rclInk};
+        found = &slot;
       }
-      const RECTL& ink = static_cast<const GLYPHDATA*>(data)->rclInk;
+      const RECTL& ink = found->ink;
       const POINTL at = positions[i].ptl;
       if (ink.left < ink.right && ink.top < ink.bottom) {
         const RECTL r{ink.left + at.x, ink.top + at.y, ink.right + at.x, ink.bottom + at.y};
