@@ -1,6 +1,4 @@
 // The document and page entries: they hand the engine's document and page calls to the device's document writer.
-#include <cstring>
-
 #include "entry_guard.h"
 #include "telodrv/driver_pdev.h"
 
@@ -41,8 +39,8 @@ BOOL DrvStartPage(SURFOBJ* pso) {
   return GuardEntry("DrvStartPage", FALSE, [&]() -> BOOL {
     DriverPdev* pdev = DeviceOf(pso);
     if (!pdev) return NoDevice();
-    // A white page for the engine to draw on with the transparent imaging model.
-    if (pdev->settings.priv.GDIPunt && pso->pvBits && pso->cjBits) std::memset(pso->pvBits, 0xFF, pso->cjBits);
+    // A white page for the engine to draw on with the transparent imaging model: what it drew is whitened.
+    if (pdev->settings.priv.GDIPunt) pdev->ink.Whiten(*pso);
     if (pdev->writer) pdev->writer->StartPage();
     return TRUE;
   });

@@ -3,6 +3,9 @@
 // both, as the imaging model of the device says.
 #include "telodrv/draw_entries.h"
 
+#include <algorithm>
+#include <array>
+
 #include "draw_target.h"
 #include "printer_settings/setting_values.h"
 #include "telodrv/os_version.h"
@@ -16,6 +19,68 @@ namespace {
 // driver's given behaviour; outside it the text goes to the PDF only.
 constexpr DWORD kFirstTextIntoBitmapVersion = 501;
 constexpr DWORD kLastTextIntoBitmapVersion = 600;
+// The engine reads at most this many extra rectangles of a string.
+constexpr int kMaxExtraRects = 64;
+
+// The engine's text drawing: the opaque and extra rectangles and the box of the glyphs' ink where they lie (a
+// string's own box may be narrower than its glyphs' overhangs). A glyph the font does not describe, or any glyph of
+// a vertical face (whose glyphs may be turned), counts the string's box grown by its longer side on every side.
+void InkedText(const Target& target, STROBJ* string, FONTOBJ* font, const RECTL* extra, const RECTL* opaque) {
+  if (opaque) Inked(target, *opaque);
+  for (int i = 0; extra && i < kMaxExtraRects; ++i) {
+    const RECTL& r = extra[i];
+    if (r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0) break;
+    Inked(target, r);
+  }
+  if (!string || !font) return;
+  const auto whole = [&] {
+    const RECTL& b = string->rclBkGround;
+    const LONG grow = std::max(b.bottom - b.top, b.right - b.left);
+    Inked(target, RECTL{b.left - grow, b.top - grow, b.right + grow, b.bottom + grow});
+  };
+  if (font->flFontType & FO_VERT_FACE) return whole();
+  STROBJ_vEnumStart(string);
+  RECTL box{0, 0, 0, 0};
+  // A line repeats few glyphs: their ink boxes are asked of the font once a string.
+  struct Known {
+    HGLYPH glyph;
+    RECTL ink;
+  };
+  std::array<Known, 64> known;
+  std::size_t knownCount = 0;
+  bool more = true;
+  while (more) {
+    ULONG count = 0;
+    GLYPHPOS* positions = nullptr;
+    more = STROBJ_bEnumPositionsOnly(string, &count, &positions);
+    for (ULONG i = 0; i < count && positions; ++i) {
+      HGLYPH glyph = positions[i].hg;
+      const Known* found = nullptr;
+      for (std::size_t k = 0; k < knownCount && !found; ++k)
+        if (known[k].glyph == glyph) found = &known[k];
+      if (!found) {
+        void* data = nullptr;
+        if (FONTOBJ_cGetGlyphs(font, FO_PATHOBJ, 1, &glyph, &data) != 1 || !data) {
+          STROBJ_vEnumStart(string);
+          return whole();
+        }
+        Known& slot = known[knownCount < known.size() ? knownCount++ : glyph % known.size()];
+        slot = Known{glyph, static_cast<const GLYPHDATA*>(data)->rclInk};
+        found = &slot;
+      }
+      const RECTL& ink = found->ink;
+      const POINTL at = positions[i].ptl;
+      if (ink.left < ink.right && ink.top < ink.bottom) {
+        const RECTL r{ink.left + at.x, ink.top + at.y, ink.right + at.x, ink.bottom + at.y};
+        box = box.left == box.right ? r
+                                    : RECTL{std::min(box.left, r.left), std::min(box.top, r.top),
+                                            std::max(box.right, r.right), std::max(box.bottom, r.bottom)};
+      }
+    }
+  }
+  if (box.left != box.right) Inked(target, box, 1);
+  STROBJ_vEnumStart(string);
+}
 
 }  // namespace
 
@@ -56,6 +121,7 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
   }
   const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
     EngBitBlt(psoTrg, source, psoMask, pco, xlate, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+    Inked(*target, bounds);
   };
   const bool copies = !psoMask && pptlSrc && (rop4 & 0xFFFF) == 0xCCCC;
   if (DrawCompressedSource(*target, psoTrg, psoSrc, copies, bounds, image, engineDraw)) return TRUE;
@@ -72,7 +138,10 @@ BOOL DrvLineTo(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG
   if (target->ignoreBackground && MixUsesDestination(mix)) return TRUE;
   CPDF_DocWriter& writer = *target->writer;
   writer.EmitClip(pso, pco, prclBounds);
-  if (target->transparent) EngLineTo(pso, pco, pbo, x1, y1, x2, y2, prclBounds, mix);
+  if (target->transparent) {
+    EngLineTo(pso, pco, pbo, x1, y1, x2, y2, prclBounds, mix);
+    Inked(*target, RECTL{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
+  }
   writer.LineTo(pso, x1, y1, x2, y2, pbo, mix);
   return TRUE;
 }
@@ -86,7 +155,10 @@ BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUS
   const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, pxo, plineattrs, true);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pbo, nullptr, pptlBrushOrg, plineattrs, mix, 0);
-  if (target->transparent) EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
+  if (target->transparent) {
+    EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
+    Inked(*target, bounds);
+  }
   return TRUE;
 }
 
@@ -99,7 +171,10 @@ BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL
   const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, nullptr, nullptr, false);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, nullptr, nullptr, pbo, pptlBrushOrg, nullptr, mix, flOptions);
-  if (target->transparent) EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
+  if (target->transparent) {
+    EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
+    Inked(*target, bounds);
+  }
   return TRUE;
 }
 
@@ -113,8 +188,10 @@ BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* px
   const RECTL bounds = CPDF_DocWriter::PathPixelBounds(ppo, pxo, plineattrs, pboStroke != nullptr);
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pboStroke, pboFill, pptlBrushOrg, plineattrs, mixFill, flOptions);
-  if (target->transparent)
+  if (target->transparent) {
     EngStrokeAndFillPath(pso, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill, flOptions);
+    Inked(*target, bounds);
+  }
   return TRUE;
 }
 
@@ -125,8 +202,10 @@ BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
   CPDF_DocWriter& writer = *target->writer;
   writer.EmitClip(pso, pco, nullptr);
   if (target->transparent && OsVersionNumber >= kFirstTextIntoBitmapVersion &&
-      OsVersionNumber <= kLastTextIntoBitmapVersion)
+      OsVersionNumber <= kLastTextIntoBitmapVersion) {
     EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
+    InkedText(*target, pstro, pfo, prclExtra, prclOpaque);
+  }
   writer.TextOut(pso, pstro, pfo, pboFore, pboOpaque, prclOpaque, pptlOrg, mix);
   return TRUE;
 }

@@ -1,6 +1,8 @@
 // The device and writer of a drawing call's surface, shared by the drawing entries. Not a public header.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "jpeg_source.h"
@@ -21,6 +23,16 @@ inline std::optional<Target> TargetOf(SURFOBJ* surface) {
   DriverPdev* pdev = PdevFromHandle(surface->dhpdev);
   if (!pdev->writer) return std::nullopt;
   return Target{pdev, pdev->writer.get(), pdev->settings.priv.GDIPunt != 0, pdev->settings.priv.IgnoreBackground != 0};
+}
+
+// The engine has drawn into the page bitmap within `area` (either corner order); the margin takes in the pixels
+// its rounding and smoothed edges may reach beyond it.
+inline void Inked(const Target& target, const RECTL& area, LONG margin = 2) {
+  const auto grow = [](LONG v, LONG by) {
+    return static_cast<LONG>(std::clamp<long long>(static_cast<long long>(v) + by, INT32_MIN, INT32_MAX));
+  };
+  target.pdev->ink.Add(RECTL{grow(std::min(area.left, area.right), -margin), grow(std::min(area.top, area.bottom), -margin),
+                             grow(std::max(area.left, area.right), margin), grow(std::max(area.top, area.bottom), margin)});
 }
 
 // A blit of a compressed source in transparent mode; false for any other source, which the caller draws. A PNG

@@ -46,8 +46,12 @@ BOOL SourceRectEntry(const Target& target, SURFOBJ* page, SURFOBJ* source, CLIPO
     image();
     return TRUE;
   }
-  if (DrawCompressedSource(target, page, source, copies && drawsImage, bounds, image, engineDraw)) return TRUE;
-  engineDraw(source, xlate);
+  const auto draw = [&](SURFOBJ* from, XLATEOBJ* translation) {
+    engineDraw(from, translation);
+    Inked(target, bounds);
+  };
+  if (DrawCompressedSource(target, page, source, copies && drawsImage, bounds, image, draw)) return TRUE;
+  draw(source, xlate);
   writer.AddDirtyRect(dest);
   return TRUE;
 }
@@ -107,6 +111,7 @@ BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, 
   };
   const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
     EngPlgBlt(psoTrg, source, psoMsk, pco, xlate, pca, pptlBrushOrg, pptfx, prcl, pptl, iMode);
+    Inked(*target, box);
   };
   if (!target->transparent) {
     image();
@@ -154,6 +159,7 @@ BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* 
     return TRUE;
   }
   EngGradientFill(psoDest, pco, pxlo, pVertex, nVertex, pMesh, nMesh, prclExtents, pptlDitherOrg, ulMode);
+  Inked(*target, bounds);
   writer.AddDirtyRect(*prclExtents);
   return TRUE;
 }

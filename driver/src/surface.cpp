@@ -47,6 +47,7 @@ HSURF DrvEnableSurface(DHPDEV dhpdev) {
   HSURF surface = nullptr;
   if (pdev->settings.priv.GDIPunt) {
     surface = CreatePageBitmap(*pdev);
+    pdev->ink.Clear();
     if (!surface) {
       MessageBoxOnWorkerThreadW(nullptr, kPageTooLargeMessage, kDriverCaption, MB_OK | MB_SETFOREGROUND);
       // The page is converted in vector mode; the writer's copy of the option follows the record's.

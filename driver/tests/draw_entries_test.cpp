@@ -1,6 +1,7 @@
 // The drawing entries on a device's real surface: what is drawn at all (no device, no writer, the ignore-background
 // test), the clip each call gets, the vector rows, the transparent rows with the engine drawing into the page
 // bitmap, and the glyph mode of fonts.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -603,6 +604,78 @@ TEST_F(DrawEntries, BrokenJpegSourcesDrawNothingInEitherMode) {
       EXPECT_EQ(Pixel(104, 104), (std::array<BYTE, 3>{255, 255, 255}));
     }
   }
+}
+
+// A new page whitens what the last one drew, through every entry that draws into the page bitmap: a region cut
+// from the new page must show white paper wherever it draws nothing. The text's glyphs reach past the string's
+// own box (slanted, a tail below the line, a vertical face's turned glyphs).
+TEST_F(DrawEntries, ANewPageWhitensEverythingTheLastOneDrew) {
+  Open(true);
+  Writer().fontEmbed = 0;
+  auto red = kq::BrushObject::Solid(0x0000FF);
+  RECTL rect{100, 100, 300, 200};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, red->Object(),
+                                 nullptr, 0xF0F0));
+  auto square = Square(400, 100, 100);
+  EXPECT_TRUE(telodrv::DrvFillPath(so_, square->Object(), nullptr, red->Object(), nullptr, kCopyPen, FP_WINDINGMODE));
+  auto wide = kq::LineAttributes::Geometric(9, JOIN_MITER, ENDCAP_SQUARE);
+  auto other = Square(600, 100, 50);
+  EXPECT_TRUE(telodrv::DrvStrokePath(so_, other->Object(), nullptr, nullptr, red->Object(), nullptr, wide.Object(),
+                                     kCopyPen));
+  auto third = Square(700, 100, 50);
+  EXPECT_TRUE(telodrv::DrvStrokeAndFillPath(so_, third->Object(), nullptr, nullptr, red->Object(), wide.Object(),
+                                            red->Object(), nullptr, kCopyPen, FP_WINDINGMODE));
+  EXPECT_TRUE(telodrv::DrvLineTo(so_, nullptr, red->Object(), 820, 120, 900, 180, nullptr, R2_COPYPEN));
+  SourceBitmap source(0x00FF00);
+  RECTL dest{100, 300, 180, 380}, src{0, 0, 8, 8}, mirrored{300, 300, 200, 400};
+  POINTL at{0, 0};
+  EXPECT_TRUE(telodrv::DrvCopyBits(so_, source.so, nullptr, source.xlate->Object(), &dest, &at));
+  EXPECT_TRUE(telodrv::DrvStretchBlt(so_, source.so, nullptr, nullptr, source.xlate->Object(), nullptr, nullptr,
+                                     &mirrored, &src, nullptr, COLORONCOLOR));
+  BLENDOBJ blend{};
+  blend.BlendFunction.SourceConstantAlpha = 128;
+  RECTL blended{400, 300, 480, 380};
+  EXPECT_TRUE(telodrv::DrvAlphaBlend(so_, source.so, nullptr, source.xlate->Object(), &blended, &src, &blend));
+  RECTL keyed{500, 300, 580, 380};
+  EXPECT_TRUE(telodrv::DrvTransparentBlt(so_, source.so, nullptr, source.xlate->Object(), &keyed, &src, 0, 0));
+  TRIVERTEX v[2] = {{600, 300, 0xFF00, 0, 0, 0}, {700, 350, 0, 0, 0xFF00, 0}};
+  GRADIENT_RECT mesh{0, 1};
+  RECTL extents{600, 300, 700, 350};
+  EXPECT_TRUE(telodrv::DrvGradientFill(so_, nullptr, nullptr, v, 2, &mesh, 1, &extents, nullptr, GRADIENT_FILL_RECT_H));
+  POINTFIX corners[3] = {{800 * 16, 300 * 16}, {840 * 16, 290 * 16}, {810 * 16, 340 * 16}};
+  EXPECT_TRUE(telodrv::DrvPlgBlt(so_, source.so, nullptr, nullptr, source.xlate->Object(), nullptr, nullptr, corners,
+                                 &src, nullptr, COLORONCOLOR));
+
+  auto black = kq::BrushObject::Solid(0);
+  OsVersionNumber = 501;
+  struct Face {
+    bool italic, vertical;
+  } faces[] = {{false, false}, {true, false}, {false, true}};
+  LONG y = 600;
+  for (const Face& face : faces) {
+    kq::FontRequest request;
+    request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    request.pointSize = 40;
+    request.italic = face.italic;
+    request.vertical = face.vertical;
+    auto font = kq::RealizedFont::Realize(request);
+    ASSERT_NE(font, nullptr);
+    kq::TextRequest text{u"fjQ\u00c5\u4e00", {100, y}};
+    auto string = kq::TextString::Build(*font, text);
+    RECTL opaque{1000, y - 100, 1100, y};
+    EXPECT_TRUE(telodrv::DrvTextOut(so_, string->Object(), font->Object(), nullptr, nullptr, &opaque,
+                                    black->Object(), red->Object(), nullptr, kCopyPen));
+    y += 400;
+  }
+  InitOsVersion();
+  Writer().dirtyRects.Clear();
+  const auto* bits = static_cast<const BYTE*>(so_->pvBits);
+  ASSERT_FALSE(std::all_of(bits, bits + so_->cjBits, [](BYTE b) { return b == 0xFF; }));
+
+  EXPECT_TRUE(DrvStartPage(so_));
+  const auto* dark = std::find_if(bits, bits + so_->cjBits, [](BYTE b) { return b != 0xFF; });
+  EXPECT_EQ(dark, bits + so_->cjBits) << "row " << (dark - bits) / so_->lDelta << ", x "
+                                      << (dark - bits) % so_->lDelta / 3;
 }
 
 }  // namespace

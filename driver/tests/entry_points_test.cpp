@@ -9,6 +9,7 @@
 #include "entry_guard.h"
 #include "function_table.h"
 #include "module.h"
+#include "win/enginebrush.h"
 #include "win/sysinfoapi.h"
 
 namespace {
@@ -196,9 +197,18 @@ TEST_F(EntryPoints, StartPageWhitensThePageBitmapInTransparentMode) {
   record.priv.GDIPunt = 1;
   Open(record);
   ASSERT_NE(so->pvBits, nullptr);
-  auto* bits = static_cast<BYTE*>(so->pvBits);
-  std::fill(bits, bits + 1000, BYTE{0});
-  bits[so->cjBits - 1] = 0x12;
+  pdev->writer = std::make_unique<CPDF_DocWriter>();
+  pdev->writer->LoadJobSettings(*pdev);
+  pdev->writer->contentStream = std::make_unique<std::string>();
+  // The engine draws at the page's first and last pixels.
+  auto black = kq::BrushObject::Solid(0);
+  const LONG width = so->sizlBitmap.cx, height = so->sizlBitmap.cy;
+  for (RECTL rect : {RECTL{0, 0, 400, 1}, RECTL{width - 1, height - 1, width, height}})
+    EXPECT_TRUE(DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &rect, nullptr, nullptr, black->Object(), nullptr,
+                          0xF0F0));
+  const auto* bits = static_cast<const BYTE*>(so->pvBits);
+  ASSERT_EQ(bits[0], 0);
+  ASSERT_EQ(bits[(height - 1) * so->lDelta + 3 * (width - 1)], 0);
   EXPECT_TRUE(DrvStartPage(so));
   EXPECT_TRUE(std::all_of(bits, bits + so->cjBits, [](BYTE b) { return b == 0xFF; }));
 }

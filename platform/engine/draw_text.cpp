@@ -55,8 +55,16 @@ void PaintPlaced(const std::vector<Placed>& placed, const Region& region, const 
     // Rectangles come in bands from top to bottom: the first that reaches below the glyph's top, on until one
     // starts below its bottom.
     auto it = std::upper_bound(rects.begin(), rects.end(), top, [](LONG y, const RECTL& r) { return y < r.bottom; });
-    for (; it != rects.end() && it->top < bottom; ++it)
+    for (; it != rects.end() && it->top < bottom; ++it) {
+      const RECTL& box = glyph.spans->Box();
+      if (it->left <= box.left + glyph.x && it->right >= box.right + glyph.x && it->top <= top &&
+          it->bottom >= bottom) {
+        // The whole glyph is visible (the usual case): its runs need no cutting.
+        glyph.spans->EachRun([&](LONG y, LONG x0, LONG x1) { painter.Paint(y + glyph.y, x0 + glyph.x, x1 + glyph.x); });
+        break;
+      }
       RunsIn(glyph, *it, [&](LONG y, LONG x0, LONG x1) { painter.Paint(y, x0, x1); });
+    }
   }
 }
 

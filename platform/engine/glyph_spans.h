@@ -31,6 +31,15 @@ class GlyphSpans {
     for (std::uint32_t i = rows_[row]; i < rows_[row + 1]; i += 2)
       paint(box_.left + runs_[i], box_.left + runs_[i + 1]);
   }
+  // Calls paint(y, x0, x1) for every run, top to bottom (relative to the origin).
+  template <class F>
+  void EachRun(F&& paint) const {
+    for (LONG y = box_.top; y < box_.bottom; ++y) {
+      const auto row = static_cast<std::size_t>(y - box_.top);
+      for (std::uint32_t i = rows_[row]; i < rows_[row + 1]; i += 2)
+        paint(y, box_.left + runs_[i], box_.left + runs_[i + 1]);
+    }
+  }
 
  private:
   RECTFX bounds_{0, 0, 0, 0};

@@ -243,6 +243,22 @@ FD_GLYPHSET* FONTOBJ_pfdg(FONTOBJ* pfo) {
   return font ? font->glyphs.Get() : nullptr;
 }
 
+ULONG FONTOBJ_cGetGlyphs(FONTOBJ* pfo, ULONG iMode, ULONG cGlyph, HGLYPH* phg, PVOID* ppvGlyph) {
+  if (ppvGlyph) *ppvGlyph = nullptr;
+  if (iMode != FO_PATHOBJ) {
+    SetLastError(iMode == FO_GLYPHBITS ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (cGlyph != 1 || !phg || !ppvGlyph) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  kq::engine::GlyphEntry* entry = kq::engine::GlyphOf(pfo, *phg);
+  if (!entry) return 0;
+  *ppvGlyph = &entry->data;
+  return 1;
+}
+
 PVOID FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile) {
   auto* font = FontOf(pfo);
   if (pcjFile) *pcjFile = font ? font->mapped->Size() : 0;

@@ -11,6 +11,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
@@ -51,6 +53,57 @@ constexpr std::array<std::pair<std::string_view, FLONG>, 2> kRules{
     {{"nonzero", FP_WINDINGMODE}, {"evenodd", FP_ALTERNATEMODE}}};
 
 ULONG Mix(const Json& op) { return Named(op, "mix", kMixes, R2_COPYPEN); }
+
+// ---- The compact form's bytes ----
+
+template <class T>
+void Put(std::string& out, T value) {
+  out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+void PutText(std::string& out, std::string_view text) {
+  Put(out, static_cast<std::uint32_t>(text.size()));
+  out += text;
+}
+std::string_view Take(std::string_view& in, std::size_t size) {
+  if (in.size() < size) throw JobError("the pages kept for printing end early");
+  const std::string_view taken = in.substr(0, size);
+  in.remove_prefix(size);
+  return taken;
+}
+template <class T>
+T Get(std::string_view& in) {
+  T value;
+  std::memcpy(&value, Take(in, sizeof value).data(), sizeof value);
+  return value;
+}
+std::string GetText(std::string_view& in) { return std::string(Take(in, Get<std::uint32_t>(in))); }
+kq::WString Units(const std::string& bytes) {
+  kq::WString units(bytes.size() / sizeof(char16_t), u'\0');
+  std::memcpy(units.data(), bytes.data(), units.size() * sizeof(char16_t));
+  return units;
+}
+
+// The kinds of op in compact form.
+enum CompactKind : char { kCompactText, kCompactRect, kCompactLine, kCompactPath, kCompactClip, kCompactUnclip };
+
+void PutPoint(std::string& out, double x, double y) {
+  Put(out, x);
+  Put(out, y);
+}
+
+void PutRect(std::string& out, const Rect& r) {
+  PutPoint(out, r.left, r.top);
+  PutPoint(out, r.right, r.bottom);
+}
+Rect GetRect(std::string_view& in) {
+  Rect r;
+  r.left = Get<double>(in);
+  r.top = Get<double>(in);
+  r.right = Get<double>(in);
+  r.bottom = Get<double>(in);
+  return r;
+}
+
 
 // Path data: "M x y", "L x y", "C x1 y1 x2 y2 x y", "Z"; coordinate pairs after M and L go on as lines.
 class PathData {
@@ -107,6 +160,25 @@ class PathData {
     if (steps_.empty()) throw JobError("\"d\": an empty path");
   }
 
+  void Write(std::string& out) const {
+    Put(out, static_cast<std::uint32_t>(steps_.size()));
+    for (const Step& step : steps_) {
+      out += step.command;
+      out += static_cast<char>(step.values.size());
+      for (double v : step.values) Put(out, v);
+    }
+  }
+  static PathData Read(std::string_view& in) {
+    PathData data;
+    data.steps_.resize(Get<std::uint32_t>(in));
+    for (Step& step : data.steps_) {
+      step.command = Get<char>(in);
+      step.values.resize(static_cast<unsigned char>(Get<char>(in)));
+      for (double& v : step.values) v = Get<double>(in);
+    }
+    return data;
+  }
+
   kq::DevicePath InPixels(double scale) const {
     kq::DevicePath path;
     for (const auto& step : steps_) {
@@ -123,6 +195,7 @@ class PathData {
   }
 
  private:
+  PathData() = default;
   struct Step {
     char command;
     std::vector<double> values;
@@ -192,6 +265,27 @@ struct PenSpec {
     return pixels > 0 ? std::max(static_cast<FLOATL>(pixels), std::numeric_limits<FLOATL>::min()) : 0;
   }
 
+  void Write(std::string& out) const {
+    Put(out, std::uint32_t{color});
+    Put(out, width);
+    Put(out, static_cast<std::uint32_t>(dash.size()));
+    for (double length : dash) Put(out, length);
+    Put(out, std::uint32_t{join});
+    Put(out, std::uint32_t{cap});
+    Put(out, miterLimit);
+  }
+  static PenSpec Read(std::string_view& in) {
+    PenSpec pen;
+    pen.color = Get<std::uint32_t>(in);
+    pen.width = Get<double>(in);
+    pen.dash.resize(Get<std::uint32_t>(in));
+    for (double& length : pen.dash) length = Get<double>(in);
+    pen.join = Get<std::uint32_t>(in);
+    pen.cap = Get<std::uint32_t>(in);
+    pen.miterLimit = Get<double>(in);
+    return pen;
+  }
+
   kq::Pen For(kq::DeviceContext& dc, double scale) const {
     kq::Pen pen;
     pen.color = color;
@@ -253,10 +347,74 @@ class TextOp final : public DrawOp {
     mix_ = Mix(op);
     style_ = files.Style(std::move(style));
   }
+  TextOp(Point at, std::shared_ptr<const kq::TextStyle> style, kq::WString text, ULONG mix)
+      : at_(at), style_(std::move(style)), text_(std::move(text)), mix_(mix) {}
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     return dc.TextOut(Pixels(at_, scale), text_, *style_, mix_);
   }
   std::vector<std::filesystem::path> InputFiles() const override { return {style_->font.file}; }
+
+  // x, y, mix, the style when it changed (flag byte 1 and its fields, else 0), the text's length and units.
+  bool WriteCompact(std::string& out, CompactRun& run) const override {
+    out += kCompactText;
+    Put(out, at_.x);
+    Put(out, at_.y);
+    Put(out, std::uint32_t{mix_});
+    const bool changed = run.written != style_.get();
+    out += static_cast<char>(changed);
+    if (changed) {
+      const kq::TextStyle& s = *style_;
+      PutText(out, s.font.file.native());
+      PutText(out, std::string(reinterpret_cast<const char*>(s.font.faceName.data()),
+                               s.font.faceName.size() * sizeof(char16_t)));
+      Put(out, std::uint32_t{s.font.faceIndex});
+      Put(out, s.font.pointSize);
+      Put(out, std::int32_t{s.font.dpi});
+      Put(out, std::int32_t{s.font.weight});
+      out += static_cast<char>(s.font.italic | s.font.vertical << 1 | s.glyphIndices << 2 |
+                               s.background.has_value() << 3 | s.opaqueRect.has_value() << 4);
+      Put(out, s.font.escapement);
+      Put(out, std::uint32_t{s.color});
+      Put(out, std::uint32_t{s.background.value_or(0)});
+      const RECTL r = s.opaqueRect.value_or(RECTL{0, 0, 0, 0});
+      for (LONG v : {r.left, r.top, r.right, r.bottom}) Put(out, std::int32_t{v});
+      run.written = style_.get();
+    }
+    PutText(out, std::string(reinterpret_cast<const char*>(text_.data()), text_.size() * sizeof(char16_t)));
+    return true;
+  }
+  static std::unique_ptr<DrawOp> ReadCompact(std::string_view& in, CompactRun& run, JobFiles& files) {
+    Point at;
+    at.x = Get<double>(in);
+    at.y = Get<double>(in);
+    const ULONG mix = Get<std::uint32_t>(in);
+    if (Get<char>(in)) {
+      kq::TextStyle s;
+      s.font.file = GetText(in);
+      s.font.faceName = Units(GetText(in));
+      s.font.faceIndex = Get<std::uint32_t>(in);
+      s.font.pointSize = Get<double>(in);
+      s.font.dpi = Get<std::int32_t>(in);
+      s.font.weight = Get<std::int32_t>(in);
+      const auto flags = static_cast<unsigned char>(Get<char>(in));
+      s.font.italic = flags & 1;
+      s.font.vertical = flags & 2;
+      s.glyphIndices = flags & 4;
+      s.font.escapement = Get<double>(in);
+      s.color = Get<std::uint32_t>(in);
+      const COLORREF background = Get<std::uint32_t>(in);
+      if (flags & 8) s.background = background;
+      RECTL r;
+      r.left = Get<std::int32_t>(in);
+      r.top = Get<std::int32_t>(in);
+      r.right = Get<std::int32_t>(in);
+      r.bottom = Get<std::int32_t>(in);
+      if (flags & 16) s.opaqueRect = r;
+      run.read = files.Style(std::move(s));
+    }
+    if (!run.read) throw JobError("a text op without a style");
+    return std::make_unique<TextOp>(at, run.read, Units(GetText(in)), mix);
+  }
 
  private:
   // An installed font by its family and style, as a desktop program names it.
@@ -299,8 +457,23 @@ class RectOp final : public DrawOp {
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     return dc.FillRect(Pixels(rect_, scale), brush_, rop_);
   }
+  bool WriteCompact(std::string& out, CompactRun&) const override {
+    out += kCompactRect;
+    PutRect(out, rect_);
+    Put(out, std::uint32_t{brush_.color});
+    Put(out, std::uint32_t{rop_});
+    return true;
+  }
+  static std::unique_ptr<DrawOp> ReadCompact(std::string_view& in) {
+    auto op = std::unique_ptr<RectOp>(new RectOp());
+    op->rect_ = GetRect(in);
+    op->brush_.color = Get<std::uint32_t>(in);
+    op->rop_ = Get<std::uint32_t>(in);
+    return op;
+  }
 
  private:
+  RectOp() = default;
   Rect rect_;
   kq::Brush brush_;
   DWORD rop_ = PATCOPY;
@@ -315,8 +488,23 @@ class LineOp final : public DrawOp {
         to_(PointOf(Required(op, "to"), "\"to\"")),
         pen_(PenSpec::Parse(Required(op, "stroke"))),
         mix_(Mix(op)) {}
+  LineOp(Point from, Point to, PenSpec pen, ULONG mix) : from_(from), to_(to), pen_(std::move(pen)), mix_(mix) {}
   bool Draw(kq::DeviceContext& dc, double scale) const override {
     return dc.DrawLine(Pixels(from_, scale), Pixels(to_, scale), pen_.For(dc, scale), mix_);
+  }
+  bool WriteCompact(std::string& out, CompactRun&) const override {
+    out += kCompactLine;
+    PutPoint(out, from_.x, from_.y);
+    PutPoint(out, to_.x, to_.y);
+    pen_.Write(out);
+    Put(out, std::uint32_t{mix_});
+    return true;
+  }
+  static std::unique_ptr<DrawOp> ReadCompact(std::string_view& in) {
+    const Point from{Get<double>(in), Get<double>(in)};
+    const Point to{Get<double>(in), Get<double>(in)};
+    PenSpec pen = PenSpec::Read(in);
+    return std::make_unique<LineOp>(from, to, std::move(pen), Get<std::uint32_t>(in));
   }
 
  private:
@@ -362,6 +550,29 @@ class PathOp final : public DrawOp {
     return dc.DrawPath(path, pen ? &*pen : nullptr, brush ? &*brush : nullptr,
                        fill_ ? fill_->rule : FLONG{FP_WINDINGMODE}, mix_);
   }
+  PathOp(PathData data, std::optional<PenSpec> pen, std::optional<FillSpec> fill, ULONG mix)
+      : data_(std::move(data)), pen_(std::move(pen)), fill_(fill), mix_(mix) {}
+  bool WriteCompact(std::string& out, CompactRun&) const override {
+    out += kCompactPath;
+    data_.Write(out);
+    out += static_cast<char>(pen_.has_value() | fill_.has_value() << 1);
+    if (pen_) pen_->Write(out);
+    if (fill_) {
+      Put(out, std::uint32_t{fill_->color});
+      Put(out, std::uint32_t{fill_->rule});
+    }
+    Put(out, std::uint32_t{mix_});
+    return true;
+  }
+  static std::unique_ptr<DrawOp> ReadCompact(std::string_view& in) {
+    PathData data = PathData::Read(in);
+    const char has = Get<char>(in);
+    std::optional<PenSpec> pen;
+    if (has & 1) pen = PenSpec::Read(in);
+    std::optional<FillSpec> fill;
+    if (has & 2) fill = FillSpec{Get<std::uint32_t>(in), Get<std::uint32_t>(in)};
+    return std::make_unique<PathOp>(std::move(data), std::move(pen), fill, Get<std::uint32_t>(in));
+  }
 
  private:
   PathData data_;
@@ -386,8 +597,24 @@ class ClipOp final : public DrawOp {
     if (data_) return dc.SelectClip(data_->InPixels(scale), rule_);
     return dc.SelectClip(Pixels(rect_, scale));
   }
+  bool WriteCompact(std::string& out, CompactRun&) const override {
+    out += kCompactClip;
+    PutRect(out, rect_);
+    out += static_cast<char>(data_.has_value());
+    if (data_) data_->Write(out);
+    Put(out, std::uint32_t{rule_});
+    return true;
+  }
+  static std::unique_ptr<DrawOp> ReadCompact(std::string_view& in) {
+    auto op = std::unique_ptr<ClipOp>(new ClipOp());
+    op->rect_ = GetRect(in);
+    if (Get<char>(in)) op->data_ = PathData::Read(in);
+    op->rule_ = Get<std::uint32_t>(in);
+    return op;
+  }
 
  private:
+  ClipOp() = default;
   Rect rect_;
   std::optional<PathData> data_;
   FLONG rule_;
@@ -398,9 +625,25 @@ class UnclipOp final : public DrawOp {
   static constexpr std::span<const std::string_view> kFields{};
 
   bool Draw(kq::DeviceContext& dc, double) const override { return dc.SelectClip(); }
+  bool WriteCompact(std::string& out, CompactRun&) const override {
+    out += kCompactUnclip;
+    return true;
+  }
 };
 
 }  // namespace
+
+std::unique_ptr<DrawOp> ReadCompactOp(std::string_view& in, CompactRun& run, JobFiles& files) {
+  switch (Get<char>(in)) {
+    case kCompactText: return TextOp::ReadCompact(in, run, files);
+    case kCompactRect: return RectOp::ReadCompact(in);
+    case kCompactLine: return LineOp::ReadCompact(in);
+    case kCompactPath: return PathOp::ReadCompact(in);
+    case kCompactClip: return ClipOp::ReadCompact(in);
+    case kCompactUnclip: return std::make_unique<UnclipOp>();
+    default: throw JobError("the pages kept for printing hold an unknown op");
+  }
+}
 
 std::span<const OpKind> VectorOps() {
   static constexpr OpKind kOps[] = {

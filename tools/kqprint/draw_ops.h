@@ -26,6 +26,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "job_file.h"
@@ -33,13 +34,27 @@
 
 namespace kqprint {
 
+// The ops of a run in compact form (the pages kept between a job's check and its printing): text ops write their
+// style only when it differs from the text op's before.
+struct CompactRun {
+  const kq::TextStyle* written = nullptr;        // while writing
+  std::shared_ptr<const kq::TextStyle> read;      // while reading
+};
+
 class DrawOp {
  public:
   virtual ~DrawOp() = default;
+  // Appends the op's compact form, which ReadCompactOp makes it again from, to `out`; false (nothing appended) when
+  // it has none, and its JSON is kept instead.
+  virtual bool WriteCompact(std::string& /*out*/, CompactRun& /*run*/) const { return false; }
   // Draws on the device's open page; false when the application side refused (its last error is set).
   virtual bool Draw(kq::DeviceContext& dc, double pixelsPerPoint) const = 0;
   // The files the op reads (a font, an image), as found; the PDF must not go over one of them.
   virtual std::vector<std::filesystem::path> InputFiles() const { return {}; }
 };
+
+// Makes an op again from its compact form at the front of `in` and moves `in` past it; JobError when the bytes
+// end early.
+std::unique_ptr<DrawOp> ReadCompactOp(std::string_view& in, CompactRun& run, JobFiles& files);
 
 }  // namespace kqprint

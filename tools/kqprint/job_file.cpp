@@ -1,7 +1,6 @@
 #include "job_file.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "draw_ops.h"
+#include "job_spool.h"
 #include "job_names.h"
 #include "op_table.h"
 
@@ -33,13 +33,13 @@ std::vector<std::string_view> OpNames() {
   return names;
 }
 
-JobOp ParseOp(const Json& op, const std::string& where, JobFiles& files, bool keepFields) {
+JobOp ParseOp(Json op, const std::string& where, JobFiles& files, bool keepFields) {
   if (!op.is_object() || !op.contains("op") || !op["op"].is_string())
     throw JobError(where + ": an op is an object with an \"op\" name");
   const std::string& name = op["op"].get_ref<const std::string&>();
   const OpKind* kind = FindOp(name);
   if (!kind) throw JobError(where + ": unknown op \"" + name + "\"" + Hint(name, OpNames(), "the ops"));
-  JobOp parsed{name, keepFields ? op : Json(), nullptr};
+  JobOp parsed{name, Json(), nullptr};
   try {
     for (const auto& [key, value] : op.items()) {
       if (key == "op") continue;
@@ -50,6 +50,7 @@ JobOp ParseOp(const Json& op, const std::string& where, JobFiles& files, bool ke
   } catch (const JobError& e) {
     throw JobError(where + " (" + name + "): " + e.what());
   }
+  if (keepFields) parsed.fields = std::move(op);
   return parsed;
 }
 
@@ -87,12 +88,8 @@ void TakeHead(const std::string& key, const Json& value, JobHead& head) {
 // Stops a stream's reading when the sink asks.
 struct Stopped {};
 
-// How a stream reads its pages: whether each op keeps its JSON fields (for jobs held whole), and how many pages at
-// the start are only passed over (a reader holds them already).
-struct Reading {
-  bool keepFields = true;
-  std::size_t skip = 0;
-};
+// Takes each op as soon as it is read and checked, with its page's index.
+using OpSink = std::function<void(std::size_t page, JobOp& op)>;
 
 // Builds one JSON value from the parser's events: an op, the document's name or the settings. A value passed over
 // is followed to its end without being built.
@@ -149,7 +146,10 @@ class ValueBuilder {
 // by one, so a page of any number of ops never holds more than one op's JSON.
 class JobReader final : public Json::json_sax_t {
  public:
-  JobReader(JobFiles& files, const PageSink& sink, Reading how) : files_(files), sink_(sink), how_(how) {
+  // Each op goes to `opSink` as soon as it is checked when one is given (the page the sink gets is then empty),
+  // else into its page.
+  JobReader(JobFiles& files, const PageSink& sink, const OpSink* opSink)
+      : files_(files), sink_(sink), opSink_(opSink) {
     head_.folder = files.Folder();
   }
   JobHead TakeHead() { return std::move(head_); }
@@ -221,7 +221,6 @@ class JobReader final : public Json::json_sax_t {
     value_.Open(kind == Kind::Object ? Json::object() : Json::array());
     return true;
   }
-  bool Skipping() const { return pageIndex_ < how_.skip; }
   // Every value that begins outside a value being built comes here: the job's object, the array of pages, a page,
   // its array of ops, an op, the value of a head's key. Returns whether it is built (an op passed over is followed
   // though not built; the containers of the job, its pages and their ops are neither).
@@ -249,7 +248,7 @@ class JobReader final : public Json::json_sax_t {
         level_ = Level::Ops;
         return false;
       case Level::Ops:  // an op begins
-        value_.Begin(!Skipping());
+        value_.Begin(true);
         return true;
       case Level::Done:
         break;
@@ -261,16 +260,17 @@ class JobReader final : public Json::json_sax_t {
   void Done() {
     if (level_ == Level::Ops) {
       const std::size_t index = opIndex_++;
-      if (Skipping()) return;
-      const Json op = value_.Take();
-      page_.ops.push_back(ParseOp(op, Where(pageIndex_, index), files_, how_.keepFields));
+      JobOp op = ParseOp(value_.Take(), Where(pageIndex_, index), files_, true);
+      if (opSink_)
+        (*opSink_)(pageIndex_, op);
+      else
+        page_.ops.push_back(std::move(op));
     } else {
       kqprint::TakeHead(key_, value_.Take(), head_);
     }
   }
   void EndPage() {
     level_ = Level::Pages;
-    if (Skipping()) return;
     files_.PageDone();
     if (!sink_(pageIndex_, page_)) throw Stopped{};
     page_ = JobPage();
@@ -278,7 +278,7 @@ class JobReader final : public Json::json_sax_t {
 
   JobFiles& files_;
   const PageSink& sink_;
-  const Reading how_;
+  const OpSink* opSink_;
   JobHead head_;
   ValueBuilder value_;
   Level level_ = Level::Before;
@@ -291,8 +291,9 @@ class JobReader final : public Json::json_sax_t {
   bool pageHasOps_ = false;
 };
 
-JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink, Reading how) {
-  JobReader reader(files, sink, how);
+JobHead ReadStream(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink,
+                   const OpSink* opSink = nullptr) {
+  JobReader reader(files, sink, opSink);
   try {
     Json::sax_parse(in, &reader);
   } catch (const Stopped&) {
@@ -323,7 +324,7 @@ PrintJob ParseJob(const nlohmann::ordered_json& document, std::filesystem::path 
 }
 
 JobHead StreamJob(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink) {
-  return ReadStream(in, source, files, sink, Reading{});
+  return ReadStream(in, source, files, sink);
 }
 
 PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::path folder) {
@@ -358,28 +359,33 @@ PrintJob ReadJobFile(const std::filesystem::path& file) {
   return ReadJob(*in, file.string(), std::filesystem::absolute(file).parent_path());
 }
 
-// The heap in use: what the held pages take is measured, not guessed.
-std::size_t HeapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
-
 JobStream::JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder,
                      HoldLimit limit)
-    : in_(std::move(in)), source_(std::move(source)), files_(std::move(folder)) {
-  const std::size_t start = HeapInUse();
-  bool holding = true;
-  head_ = ReadStream(*in_, source_, files_,
-                     [&](std::size_t, JobPage& page) {
-                       const std::size_t now = HeapInUse();
-                       holding = holding && held_.size() < limit.pages && now - std::min(start, now) < limit.bytes;
-                       if (holding) held_.push_back(std::move(page));
-                       return true;
-                     },
-                     Reading{false, 0});
-  heldWhole_ = holding;
-  if (!holding) held_.shrink_to_fit();
+    : source_(std::move(source)), files_(std::move(folder)), spool_(std::make_unique<PageSpool>(limit)) {
+  // Each op goes into the kept form as soon as it is checked: a page of any number of ops holds no more than its
+  // compact form.
+  const auto kept = [&](std::size_t index, const auto& keep) {
+    try {
+      keep();
+    } catch (const JobError& e) {
+      throw JobError(Where(index) + ": " + e.what());
+    }
+  };
+  const OpSink opSink = [&](std::size_t index, JobOp& op) { kept(index, [&] { spool_->AddOp(op); }); };
+  head_ = ReadStream(
+      *in, source_, files_,
+      [&](std::size_t index, JobPage&) {
+        kept(index, [&] { spool_->EndPage(); });
+        return true;
+      },
+      &opSink);
 }
+
+JobStream::JobStream(JobStream&&) noexcept = default;
+JobStream& JobStream::operator=(JobStream&&) noexcept = default;
+JobStream::~JobStream() = default;
+
+std::size_t JobStream::HeldPages() const { return spool_->PagesInMemory(); }
 
 JobStream JobStream::OpenFile(const std::filesystem::path& file, HoldLimit limit) {
   return JobStream(OpenJobFile(file), file.string(), std::filesystem::absolute(file).parent_path(), limit);
@@ -409,12 +415,13 @@ JobStream JobStream::OpenInput(std::istream& in, const std::string& source, std:
 }
 
 void JobStream::Pages(const PageSink& sink) {
-  for (std::size_t i = 0; i < held_.size(); ++i)
-    if (!sink(i, held_[i])) return;
-  if (heldWhole_) return;
-  in_->clear();
-  in_->seekg(0);
-  ReadStream(*in_, source_, files_, sink, Reading{false, held_.size()});
+  try {
+    spool_->Read(sink, [&](Json op, std::size_t page, std::size_t index) {
+      return ParseOp(std::move(op), Where(page, index), files_, false);
+    }, files_);
+  } catch (const JobError& e) {
+    throw JobError(source_ + ": " + e.what());
+  }
 }
 
 }  // namespace kqprint

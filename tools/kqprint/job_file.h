@@ -1,8 +1,8 @@
 // The print tool's job file: a JSON document with the document's name, settings by printer-value name and the
 // pages with their drawing operations. The file is read as a stream, one op at a time, so a job of any length
-// needs the memory of one page's ops, never their JSON. A job is checked whole before anything is printed
-// (JobStream), so a bad job never leaves a half-written PDF behind: the pages checked are held for printing while
-// they fit in kHeldPagesBytes, and the rest are read again from the file to print them.
+// needs the memory of one page's ops, never their JSON. A job is read and checked whole, once, before anything is
+// printed (JobStream), so a bad job never leaves a half-written PDF behind: the pages checked are kept in compact
+// form for printing (job_spool.h), in memory up to kHeldPagesBytes and in an unnamed temporary file beyond.
 #pragma once
 
 #include <filesystem>
@@ -36,10 +36,11 @@ struct JobSetting {
 
 // A drawing op read from the job (draw_ops.h).
 class DrawOp;
+class PageSpool;
 
 struct JobOp {
   std::string op;
-  nlohmann::ordered_json fields;                  // the op as written; null for the pages of a JobStream
+  nlohmann::ordered_json fields;                  // the op as written; null for the pages a JobStream prints
   std::shared_ptr<const DrawOp> drawing;  // what the op draws, read when the job is parsed
 };
 
@@ -58,8 +59,9 @@ struct JobHead {
 // What a job file may hold: its size, and how deep its values nest (a job needs about 8 levels).
 inline constexpr std::size_t kMaxJobBytes = std::size_t{512} << 20;
 inline constexpr int kMaxJobDepth = 64;
-// What the pages held between the check and the printing may take: the heap they grow it by, and their number.
-inline constexpr std::size_t kHeldPagesBytes = std::size_t{16} << 20;
+// What the pages kept between the check and the printing may take in memory, in compact form, and their number;
+// the pages beyond go to a temporary file.
+inline constexpr std::size_t kHeldPagesBytes = std::size_t{8} << 20;
 struct HoldLimit {
   std::size_t bytes = kHeldPagesBytes;
   std::size_t pages = SIZE_MAX;
@@ -89,8 +91,8 @@ PrintJob ReadJob(std::istream& in, const std::string& source, std::filesystem::p
 // may come after the pages in the file). Throws JobError beginning with `source`.
 JobHead StreamJob(std::istream& in, const std::string& source, JobFiles& files, const PageSink& sink);
 
-// A job file read as a stream: opening it checks it whole and takes its head, holding the pages checked while they
-// fit; Pages hands them on and reads the pages beyond them again. Standard input is copied into an unnamed
+// A job file read as a stream: opening it reads and checks it whole and takes its head, keeping the pages checked
+// in compact form; Pages hands them on, made again from that form. Standard input is copied into an unnamed
 // temporary file first.
 class JobStream {
  public:
@@ -99,25 +101,27 @@ class JobStream {
   static JobStream OpenInput(std::istream& in, const std::string& source, std::filesystem::path folder,
                              HoldLimit limit = {});
 
+  JobStream(JobStream&&) noexcept;
+  JobStream& operator=(JobStream&&) noexcept;
+  ~JobStream();
+
   const JobHead& Head() const { return head_; }
   const std::string& Source() const { return source_; }
   // The files the job's ops read, as the check found them.
   const JobFiles& Files() const { return files_; }
-  // Hands the pages to `sink` in order, the held ones as they were checked, the others checked again as they are
-  // read (JobError when the file changed since). The ops the sink gets carry no JSON fields.
+  // Hands the pages to `sink` in order, as they were checked (the job file is not read again). The ops the sink
+  // gets carry no JSON fields. JobError, beginning with the source, when the kept pages cannot be read back.
   void Pages(const PageSink& sink);
-  // How many pages the check held for printing.
-  std::size_t HeldPages() const { return held_.size(); }
+  // How many of the pages kept for printing are in memory; the rest are in the temporary file.
+  std::size_t HeldPages() const;
 
  private:
   JobStream(std::unique_ptr<std::istream> in, std::string source, std::filesystem::path folder, HoldLimit limit);
 
-  std::unique_ptr<std::istream> in_;
   std::string source_;
   JobFiles files_;
   JobHead head_;
-  std::vector<JobPage> held_;
-  bool heldWhole_ = false;
+  std::unique_ptr<PageSpool> spool_;
 };
 
 }  // namespace kqprint

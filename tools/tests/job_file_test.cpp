@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -13,6 +14,7 @@
 #include <vector>
 #include <sstream>
 
+#include "draw_ops.h"
 #include "job_files.h"
 #include "op_table.h"
 #include "win/machine.h"
@@ -254,45 +256,96 @@ TEST(JobFile, AStreamHandsOnOnePageAtATime) {
       kqprint::JobError);
 }
 
-// The pages checked are held for printing while they fit; those beyond are read again from the file, and only
-// they. Whatever part is held, every page reaches the sink once, in order, with its own ops, on every reading.
-TEST(JobFile, AJobStreamPrintsThePagesItHeldAndReadsTheRestAgain) {
+// The pages checked are kept in compact form for printing, in memory while they fit and in a temporary file
+// beyond. Wherever they are kept, every page reaches the sink once, in order, with its own ops, on every reading,
+// each op as it was checked: an op made again from its compact form writes that form as the one checked did (a
+// text op's style given again whenever the op before had another), and the job file is never read again.
+TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
   kq::TemporaryMachine scratch;
-  const auto file = scratch->Root() / "held.json";
+  const auto file = scratch->Root() / "kept.json";
   const auto write = [&](const char* text) { std::ofstream(file, std::ios::trunc) << text; };
-  const char* kJob = R"({"pages": [ {"ops": [ {"op": "unclip"} ]}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]},
-      {}, {"ops": [ {"op": "clip", "rect": [1, 2, 3, 4]}, {"op": "unclip"}, {"op": "unclip"} ]} ]})";
-  for (std::size_t held : {std::size_t{0}, std::size_t{1}, std::size_t{3}, std::size_t{4}, SIZE_MAX}) {
+  const char* kJob = R"({"pages": [
+      {"ops": [ {"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 9}, "text": "one"},
+                {"op": "unclip"} ]},
+      {"ops": [ {"op": "text", "at": [3.25, 4], "font": {"file": "DejaVuSans.ttf", "size": 9}, "text": "two"},
+                {"op": "text", "at": [5, 6], "font": {"file": "DejaVuSans.ttf", "size": 11, "bold": true,
+                 "italic": true, "vertical": true, "face": "DejaVu Sans"}, "color": "#102030",
+                 "background": "#ffeedd", "mix": "xorpen", "angle": 30, "text": "th\u00e9\ud83d\ude00"} ]},
+      {},
+      {"ops": [ {"op": "clip", "rect": [1, 2, 3, 4]}, {"op": "unclip"}, {"op": "clip", "d": "M 1 2 L 3 4 Z",
+                 "rule": "evenodd"}, {"op": "rect", "rect": [1, 2, 3, 4], "fill": "#010203", "rop": "patinvert"},
+                {"op": "line", "from": [1, 2], "to": [3, 4], "stroke": {"color": "#040506", "width": 2,
+                 "dash": [0, 3, 1.5], "join": "bevel", "cap": "square", "miterLimit": 4}, "mix": "notcopypen"},
+                {"op": "path", "d": "M 1 2 C 3 4 5 6 7 8 L 9 10 11 12 Z M 0 0 L 1 1", "stroke": "#070809",
+                 "fill": {"color": "#0a0b0c", "rule": "evenodd"}},
+                {"op": "path", "d": "M 1 2 L 3 4", "fill": "#0d0e0f"},
+                {"op": "text", "at": [7, 8], "font": {"file": "DejaVuSans.ttf", "size": 11, "bold": true,
+                 "italic": true, "vertical": true, "face": "DejaVu Sans"}, "color": "#102030",
+                 "background": "#ffeedd", "mix": "xorpen", "angle": 30, "text": ""} ]} ]})";
+  write(kJob);
+  // The compact form of each op as checked, each with a run of its own so that its style is written.
+  std::vector<std::string> checked;
+  {
+    std::ifstream in(file);
+    kqprint::JobFiles files(scratch->Root());
+    kqprint::StreamJob(in, "kept.json", files, [&](std::size_t, kqprint::JobPage& page) {
+      for (const auto& op : page.ops) {
+        kqprint::CompactRun run;
+        std::string bytes;
+        checked.push_back(op.drawing->WriteCompact(bytes, run) ? bytes : op.op);
+      }
+      return true;
+    });
+  }
+  ASSERT_EQ(checked.size(), 12u);
+  for (std::size_t inMemory : {std::size_t{0}, std::size_t{1}, std::size_t{3}, SIZE_MAX}) {
     write(kJob);
-    auto job = kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, held});
-    EXPECT_EQ(job.HeldPages(), std::min<std::size_t>(held, 4));
+    auto job = kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, inMemory});
+    EXPECT_EQ(job.HeldPages(), std::min<std::size_t>(inMemory, 4));
+    write(R"({"pages": [ {"ops": [ {"op": "warp"} ]} ]})");  // changed after the check: not read again
     for (int pass = 0; pass < 2; ++pass) {
       std::vector<std::size_t> indices, ops;
+      std::vector<std::string> printed;
       job.Pages([&](std::size_t index, kqprint::JobPage& page) {
         indices.push_back(index);
         ops.push_back(page.ops.size());
-        for (const auto& op : page.ops) EXPECT_NE(op.drawing, nullptr);
+        for (const auto& op : page.ops) {
+          EXPECT_TRUE(op.fields.is_null()) << op.op;
+          kqprint::CompactRun run;
+          std::string bytes;
+          printed.push_back(op.drawing->WriteCompact(bytes, run) ? bytes : op.op);
+        }
         return true;
       });
-      EXPECT_EQ(indices, (std::vector<std::size_t>{0, 1, 2, 3})) << held;
-      EXPECT_EQ(ops, (std::vector<std::size_t>{1, 2, 0, 3})) << held;
+      EXPECT_EQ(indices, (std::vector<std::size_t>{0, 1, 2, 3})) << inMemory;
+      EXPECT_EQ(ops, (std::vector<std::size_t>{2, 2, 0, 8})) << inMemory;
+      EXPECT_EQ(printed, checked) << inMemory;
     }
-    // A page changed after the check: a held page prints as it was checked, one read again is checked again.
-    write(R"({"pages": [ {"ops": [ {"op": "unclip"} ]}, {"ops": [ {"op": "unclip"}, {"op": "unclip"} ]},
-        {}, {"ops": [ {"op": "warp"} ]} ]})");
+    // The sink may stop the printing.
     std::size_t handed = 0;
-    const auto print = [&] { job.Pages([&](std::size_t, kqprint::JobPage&) { return ++handed > 0; }); };
-    if (held >= 4) {
-      EXPECT_NO_THROW(print());
-      EXPECT_EQ(handed, 4u);
-    } else {
-      EXPECT_THROW(print(), kqprint::JobError) << held;
-      EXPECT_EQ(handed, 3u);
-    }
+    job.Pages([&](std::size_t, kqprint::JobPage&) { return ++handed < 2; });
+    EXPECT_EQ(handed, 2u);
   }
-  // Nothing is held when nothing may be.
+  // Nothing is kept in memory when nothing may be.
   write(kJob);
   EXPECT_EQ(kqprint::JobStream::OpenFile(file, {0, SIZE_MAX}).HeldPages(), 0u);
+
+  // Pages that can be kept nowhere stop the job before it prints, naming the first such page.
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string before = tmp ? tmp : "";
+  setenv("TMPDIR", (scratch->Root() / "kept.json").c_str(), 1);  // a file, not a folder
+  try {
+    kqprint::JobStream::OpenFile(file, {kqprint::kHeldPagesBytes, 1});
+    ADD_FAILURE() << "no error";
+  } catch (const kqprint::JobError& e) {
+    EXPECT_NE(std::string(e.what()).find("kept.json: pages[1]: the checked pages cannot be kept for printing"),
+              std::string::npos)
+        << e.what();
+  }
+  if (tmp)
+    setenv("TMPDIR", before.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 // A page's ops are read one at a time; a page names "ops" once, as the job names its keys once.

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "pdf/doc_writer.h"
+#include "telodrv/page_ink.h"
 #include "printer_settings/driver_devmode.h"
 #include "win/base.h"
 #include "win/winddi.h"
@@ -33,6 +34,8 @@ struct DriverPdev {
   std::uint32_t pageHeight = 0;
   // The default palette handed to the engine.
   HPALETTE palette = nullptr;
+  // What the engine drew into the page bitmap since it was white (transparent imaging model).
+  telodrv::PageInk ink;
 };
 
 inline DriverPdev* PdevFromHandle(DHPDEV dhpdev) { return reinterpret_cast<DriverPdev*>(dhpdev); }

@@ -446,6 +446,45 @@ TEST_F(Fonts, AccessorsRefuseObjectsTheEngineDidNotMake) {
   EXPECT_EQ(FONTOBJ_pifi(font->Object()), nullptr);
 }
 
+// A glyph's data: its outline and the box of the pixels it inks, relative to its origin; only outlines are offered.
+TEST_F(Fonts, GlyphDataGivesTheOutlineAndItsInkBox) {
+  auto font = Realize(testfont::kDejaVuSans, 12, 600);  // an em of 100 pixels
+  ASSERT_TRUE(font);
+  FONTOBJ* fo = font->Object();
+  HGLYPH glyph = font->GlyphOf(U'j');
+  void* data = nullptr;
+  ASSERT_EQ(FONTOBJ_cGetGlyphs(fo, FO_PATHOBJ, 1, &glyph, &data), 1u);
+  const auto* gd = static_cast<const GLYPHDATA*>(data);
+  ASSERT_NE(gd, nullptr);
+  EXPECT_EQ(gd->hg, glyph);
+  ASSERT_NE(gd->gdf.ppo, nullptr);
+  RECTFX bounds{};
+  PATHOBJ_vGetBounds(gd->gdf.ppo, &bounds);
+  // The j's tail reaches left of its origin and below the baseline; the box holds the outline.
+  EXPECT_LT(gd->rclInk.left, 0);
+  EXPECT_GT(gd->rclInk.bottom, 0);
+  EXPECT_LE(gd->rclInk.left * 16, bounds.xLeft);
+  EXPECT_LE(gd->rclInk.top * 16, bounds.yTop);
+  EXPECT_GE(gd->rclInk.right * 16, bounds.xRight);
+  EXPECT_GE(gd->rclInk.bottom * 16, bounds.yBottom);
+
+  struct Refused {
+    FONTOBJ* font;
+    ULONG mode, count;
+    DWORD error;
+  } refused[] = {{fo, FO_GLYPHBITS, 1, ERROR_NOT_SUPPORTED},
+                 {fo, 7, 1, ERROR_INVALID_PARAMETER},
+                 {fo, FO_PATHOBJ, 2, ERROR_INVALID_PARAMETER},
+                 {nullptr, FO_PATHOBJ, 1, ERROR_INVALID_PARAMETER}};
+  for (const Refused& r : refused) {
+    SetLastError(0);
+    data = &glyph;
+    EXPECT_EQ(FONTOBJ_cGetGlyphs(r.font, r.mode, r.count, &glyph, &data), 0u) << r.mode << " " << r.count;
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(GetLastError(), r.error) << r.mode << " " << r.count;
+  }
+}
+
 struct FontKeeper {
   explicit FontKeeper(kq::Machine&) {}
   std::unique_ptr<kq::RealizedFont> font;

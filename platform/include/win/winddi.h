@@ -822,6 +822,11 @@ FD_GLYPHSET* FONTOBJ_pfdg(FONTOBJ* pfo);
 // The whole font file (a collection's whole file, a Type 1 font's PFB or PFA file), mapped read-only, and its size
 // in `pcjFile`.
 PVOID FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile);
+// One glyph's data (cGlyph 1) in *ppvGlyph, a GLYPHDATA whose gdf holds the glyph's outline (FO_PATHOBJ; glyph
+// bits are not offered) and rclInk the pixels its fill may touch, relative to its origin; kept by the font. The
+// glyph in its upright form, as strings of a face without FO_VERT_FACE draw every glyph. 1, or 0 with
+// ERROR_INVALID_PARAMETER (ERROR_NOT_SUPPORTED for another mode).
+ULONG FONTOBJ_cGetGlyphs(FONTOBJ* pfo, ULONG iMode, ULONG cGlyph, HGLYPH* phg, PVOID* ppvGlyph);
 
 void STROBJ_vEnumStart(STROBJ* pstro);
 // The next batch of glyph positions; TRUE while more batches follow. Starts again after STROBJ_vEnumStart.
