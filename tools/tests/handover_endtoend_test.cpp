@@ -1,6 +1,7 @@
 // Conversions end to end across processes: the add-in's side (kqhandover, or this test) publishes a hand-over block,
 // the print tool's process claims it through the real libtelodrv.so, and the PDF's outline, named destinations and
 // link annotations are read back with qpdf; the add-in's progress dialog hears the driver's progress.
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "endtoend_fixture.h"
@@ -90,20 +91,36 @@ TEST_F(Handover, TheToolsConversionGivesOutlineDestinationsAndLinks) {
   EXPECT_EQ(run.output.find("journal: save as"), std::string::npos) << "no Save As: the block names the file";
   ASSERT_TRUE(std::filesystem::exists(pdf)) << run.output;
 
-  // The add-in's dialog, found by the driver in the other process: texts, positions 70 to 100, then its end.
-  std::vector<std::string> heard;
+  // The add-in's dialog, found by the driver in the other process: texts, positions 70 to 100, then its end. The
+  // texts are sent and the positions posted, so a later text may overtake a position still in the dialog's queue, as
+  // sent messages go before posted ones: each kind keeps its own order, and a page's position follows its text.
+  const std::vector<std::string> statuses = {"Printing page 1", "Printing page 2", "Printing page 3", "Finish..."};
+  const std::vector<int> positions = {70, 80, 90, 100};
+  std::vector<std::string> heardStatuses;
+  std::vector<int> heardPositions;
+  bool closed = false;
   std::istringstream lines(run.output);
-  for (std::string line; std::getline(lines, line);)
-    if (line.rfind("kqhandover: status", 0) == 0 || line.rfind("kqhandover: position", 0) == 0 ||
-        line.rfind("journal: window closed", 0) == 0)
-      heard.push_back(line);
-  EXPECT_EQ(heard, (std::vector<std::string>{
-                       "kqhandover: status \"Printing page 1\"", "kqhandover: position 70",
-                       "kqhandover: status \"Printing page 2\"", "kqhandover: position 80",
-                       "kqhandover: status \"Printing page 3\"", "kqhandover: position 90",
-                       "kqhandover: status \"Finish...\"", "kqhandover: position 100",
-                       "journal: window closed: \"Kelvo Quenzar Zedarod - converting status.\""}))
-      << run.output;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("journal: window closed", 0) == 0) {
+      EXPECT_EQ(line, "journal: window closed: \"Kelvo Quenzar Zedarod - converting status.\"");
+      closed = true;
+    } else if (line.rfind("kqhandover: status \"", 0) == 0) {
+      EXPECT_FALSE(closed) << line;
+      heardStatuses.push_back(line.substr(20, line.size() - 21));
+    } else if (line.rfind("kqhandover: position ", 0) == 0) {
+      EXPECT_FALSE(closed) << line;
+      const int position = std::stoi(line.substr(21));
+      const auto page = std::find(positions.begin(), positions.end(), position);
+      ASSERT_NE(page, positions.end()) << line;
+      EXPECT_GT(heardStatuses.size(), static_cast<std::size_t>(page - positions.begin()))
+          << "position " << position << " before its page's text\n" << run.output;
+      heardPositions.push_back(position);
+    }
+  }
+  EXPECT_EQ(heardStatuses, statuses) << run.output;
+  // A post is queued before PostMessageW returns, and the dialog's loop takes what is queued before its WM_QUIT.
+  EXPECT_EQ(heardPositions, positions) << run.output;
+  EXPECT_TRUE(closed) << run.output;
   EXPECT_NE(run.output.find("kqhandover: the progress dialog has ended"), std::string::npos)
       << "message 1124 ended it before the print-out returned";
 
