@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pdf/encoders.h"
 #include "pdf/font.h"
 #include "pdf/image_record.h"
 #include "pdf/object.h"
@@ -326,6 +327,8 @@ class CPDF_DocWriter {
   std::uint32_t pagesRootNumber = 0;
   std::uint32_t colorSpaceNumber = 0;
   std::unique_ptr<std::string> contentStream;  // the current page's content; none between pages
+  std::string spareContent;                    // an earlier page's content buffer, emptied, for the next page
+  FlateEncoder contentFlate;                   // compresses the pages' content
   std::vector<std::uint32_t> pageImages;
   std::vector<std::uint32_t> pageFonts;
   // Graphics state of the page: the active clip and the cached colours, line width and dash.
