@@ -66,8 +66,9 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
                                         double d, CPDF_Font& font, double size, double x, double y, double render,
                                         bool vertical) {
   // A glyph that cannot be placed shows nothing: no "inf" or "nan" may reach the content stream.
-  for (double value : {a, b, c, d, size, x, y, render, scale, pageHeight})
-    if (!std::isfinite(value)) return 0;
+  // A finite value times zero is a zero, an infinity or NaN times zero a NaN: the sum is 0 only when all are finite.
+  if (a * 0 + b * 0 + c * 0 + d * 0 + size * 0 + x * 0 + y * 0 + render * 0 + scale * 0 + pageHeight * 0 != 0)
+    return 0;
   const double det = d * a - c * b;
   if (det == 0 || size == 0) return 0;
   const double pdfX = x * scale;

@@ -54,7 +54,8 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
   impl->font = const_cast<RealizedFont&>(font).Object();
   impl->fontUniq = impl->font->iUniq;
   impl->positions.reserve(request.text.size());
-  impl->turned.reserve(request.text.size());
+  // Turned glyphs are rare: every glyph starts upright and the list is cut to the glyphs at the end.
+  impl->turned.assign(request.text.size(), false);
   // The pen runs along the baseline, which the escapement turns.
   const double cosA = font.Cos(), sinA = font.Sin();
   double pen = 0;
@@ -82,12 +83,14 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
     }
     pos.ptl = {static_cast<LONG>(x), static_cast<LONG>(y)};
     impl->positions.push_back(pos);
-    impl->turned.push_back(turned);
+    if (turned) impl->turned[impl->positions.size() - 1] = true;
     if (impl->positions.size() <= request.advances.size())
       pen += request.advances[impl->positions.size() - 1];
     else
       pen += turned ? font.TurnedAdvance() : font.Advance(pos.hg);
   }
+
+  impl->turned.resize(impl->positions.size());
 
   const IFIMETRICS& ifi = font.Metrics();
   const double unitsToPixels = font.EmPixels() / ifi.fwdUnitsPerEm;
