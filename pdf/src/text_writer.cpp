@@ -62,6 +62,18 @@ void CPDF_TextWriter::CloseArray() {
   state = kPending;
 }
 
+inline double CPDF_TextWriter::AdvanceOf(std::int32_t width, double size) {
+  AdvanceSlot& slot = advances[static_cast<std::uint32_t>(width) % advances.size()];
+  const auto sizeBits = std::bit_cast<std::uint64_t>(size);
+  if (!slot.known || slot.width != width || slot.sizeBits != sizeBits) {
+    slot.value = width * size / 1000;
+    slot.width = width;
+    slot.sizeBits = sizeBits;
+    slot.known = true;
+  }
+  return slot.value;
+}
+
 std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF color, double a, double b, double c,
                                         double d, CPDF_Font& font, double size, double x, double y, double render,
                                         bool vertical) {
@@ -164,18 +176,6 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
   else
     penX += AdvanceOf(mapped.width, size);
   return mapped.resource;
-}
-
-double CPDF_TextWriter::AdvanceOf(std::int32_t width, double size) {
-  AdvanceSlot& slot = advances[static_cast<std::uint32_t>(width) % advances.size()];
-  const auto sizeBits = std::bit_cast<std::uint64_t>(size);
-  if (!slot.known || slot.width != width || slot.sizeBits != sizeBits) {
-    slot.value = width * size / 1000;
-    slot.width = width;
-    slot.sizeBits = sizeBits;
-    slot.known = true;
-  }
-  return slot.value;
 }
 
 void CPDF_TextWriter::EndText(std::string& contentStream) {
