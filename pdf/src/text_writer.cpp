@@ -15,21 +15,17 @@ void AppendCodeBytes(std::string& out, const MappedChar& mapped) {
   unsigned char bytes[sizeof mapped.code];
   std::memcpy(bytes, &mapped.code, sizeof bytes);
   const std::size_t count = mapped.count < sizeof bytes ? mapped.count : sizeof bytes;
-  char text[4 * sizeof bytes];
-  char* end = text;
   for (std::size_t i = 0; i < count; ++i) {
     const unsigned char byte = bytes[i];
     if (byte < 32 || byte == '(' || byte == ')' || byte == '\\') {
-      end[0] = '\\';
-      end[1] = static_cast<char>('0' + ((byte >> 6) & 7));
-      end[2] = static_cast<char>('0' + ((byte >> 3) & 7));
-      end[3] = static_cast<char>('0' + (byte & 7));
-      end += 4;
+      out += '\\';
+      out += static_cast<char>('0' + ((byte >> 6) & 7));
+      out += static_cast<char>('0' + ((byte >> 3) & 7));
+      out += static_cast<char>('0' + (byte & 7));
     } else {
-      *end++ = static_cast<char>(byte);
+      out += static_cast<char>(byte);
     }
   }
-  out.append(text, end);
 }
 
 // Numbers separated by blanks, then the operator and its blank.
