@@ -104,7 +104,10 @@ void CPDF_DocWriter::WriteDocumentStart() {
   CPDF_Stream stream;
   stream.Dictionary().SetAtNumber("/N", 3);
   stream.Dictionary().SetAt("/Filter", "/FlateDecode");
-  stream.Data() = Compressed(contentFlate, std::string(reinterpret_cast<const char*>(profile.data()), profile.size()));
+  // An encoder of its own: the pages' one makes its state with the first page's content, so the first page is
+  // drawn without that state held.
+  FlateEncoder profileFlate;
+  stream.Data() = Compressed(profileFlate, std::string(reinterpret_cast<const char*>(profile.data()), profile.size()));
   WriteIndirectObject(static_cast<std::int32_t>(kProfileNumber), stream);
 }
 
