@@ -39,8 +39,9 @@ BOOL DrvStartPage(SURFOBJ* pso) {
   return GuardEntry("DrvStartPage", FALSE, [&]() -> BOOL {
     DriverPdev* pdev = DeviceOf(pso);
     if (!pdev) return NoDevice();
-    // A white page for the engine to draw on with the transparent imaging model: what it drew is whitened.
-    if (pdev->settings.priv.GDIPunt) pdev->ink.Whiten(*pso);
+    // A white page for the engine to draw on with the transparent imaging model: what it drew is whitened as the
+    // new page draws over it or reads it, and what is left when the page ends.
+    if (pdev->settings.priv.GDIPunt) pdev->ink.NewPage(*pso);
     if (pdev->writer) pdev->writer->StartPage();
     return TRUE;
   });
@@ -50,6 +51,7 @@ BOOL DrvSendPage(SURFOBJ* pso) {
   return GuardEntry("DrvSendPage", FALSE, [&]() -> BOOL {
     DriverPdev* pdev = DeviceOf(pso);
     if (!pdev) return NoDevice();
+    pdev->ink.WhitenStale();
     if (pdev->writer) pdev->writer->EndPage(pso);
     return TRUE;
   });

@@ -22,21 +22,21 @@ constexpr DWORD kLastTextIntoBitmapVersion = 600;
 // The engine reads at most this many extra rectangles of a string.
 constexpr int kMaxExtraRects = 64;
 
-// The engine's text drawing: the opaque and extra rectangles and the box of the glyphs' ink where they lie (a
+// The engine's text drawing, before it draws: the opaque and extra rectangles and the box of the glyphs' ink where they lie (a
 // string's own box may be narrower than its glyphs' overhangs). A glyph the font does not describe, or any glyph of
 // a vertical face (whose glyphs may be turned), counts the string's box grown by its longer side on every side.
-void InkedText(const Target& target, STROBJ* string, FONTOBJ* font, const RECTL* extra, const RECTL* opaque) {
-  if (opaque) Inked(target, *opaque);
+void InkingText(const Target& target, STROBJ* string, FONTOBJ* font, const RECTL* extra, const RECTL* opaque) {
+  if (opaque) Inking(target, *opaque);
   for (int i = 0; extra && i < kMaxExtraRects; ++i) {
     const RECTL& r = extra[i];
     if (r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0) break;
-    Inked(target, r);
+    Inking(target, r);
   }
   if (!string || !font) return;
   const auto whole = [&] {
     const RECTL& b = string->rclBkGround;
     const LONG grow = std::max(b.bottom - b.top, b.right - b.left);
-    Inked(target, RECTL{b.left - grow, b.top - grow, b.right + grow, b.bottom + grow});
+    Inking(target, RECTL{b.left - grow, b.top - grow, b.right + grow, b.bottom + grow});
   };
   if (font->flFontType & FO_VERT_FACE) return whole();
   STROBJ_vEnumStart(string);
@@ -78,7 +78,7 @@ void InkedText(const Target& target, STROBJ* string, FONTOBJ* font, const RECTL*
       }
     }
   }
-  if (box.left != box.right) Inked(target, box, 1);
+  if (box.left != box.right) Inking(target, box, 1);
   STROBJ_vEnumStart(string);
 }
 
@@ -120,8 +120,9 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
     return TRUE;
   }
   const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
+    Inking(*target, bounds);
+    ReadingSource(*target, source);
     EngBitBlt(psoTrg, source, psoMask, pco, xlate, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
-    Inked(*target, bounds);
   };
   const bool copies = !psoMask && pptlSrc && (rop4 & 0xFFFF) == 0xCCCC;
   if (DrawCompressedSource(*target, psoTrg, psoSrc, copies, bounds, image, engineDraw)) return TRUE;
@@ -139,8 +140,8 @@ BOOL DrvLineTo(SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG
   CPDF_DocWriter& writer = *target->writer;
   writer.EmitClip(pso, pco, prclBounds);
   if (target->transparent) {
+    Inking(*target, RECTL{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
     EngLineTo(pso, pco, pbo, x1, y1, x2, y2, prclBounds, mix);
-    Inked(*target, RECTL{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
   }
   writer.LineTo(pso, x1, y1, x2, y2, pbo, mix);
   return TRUE;
@@ -156,8 +157,8 @@ BOOL DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUS
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pbo, nullptr, pptlBrushOrg, plineattrs, mix, 0);
   if (target->transparent) {
+    Inking(*target, bounds);
     EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);
-    Inked(*target, bounds);
   }
   return TRUE;
 }
@@ -172,8 +173,8 @@ BOOL DrvFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, nullptr, nullptr, pbo, pptlBrushOrg, nullptr, mix, flOptions);
   if (target->transparent) {
+    Inking(*target, bounds);
     EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
-    Inked(*target, bounds);
   }
   return TRUE;
 }
@@ -189,8 +190,8 @@ BOOL DrvStrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* px
   writer.EmitClip(pso, pco, &bounds);
   writer.StrokeFillPath(pso, ppo, pxo, pboStroke, pboFill, pptlBrushOrg, plineattrs, mixFill, flOptions);
   if (target->transparent) {
+    Inking(*target, bounds);
     EngStrokeAndFillPath(pso, ppo, pco, pxo, pboStroke, plineattrs, pboFill, pptlBrushOrg, mixFill, flOptions);
-    Inked(*target, bounds);
   }
   return TRUE;
 }
@@ -203,8 +204,8 @@ BOOL DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* 
   writer.EmitClip(pso, pco, nullptr);
   if (target->transparent && OsVersionNumber >= kFirstTextIntoBitmapVersion &&
       OsVersionNumber <= kLastTextIntoBitmapVersion) {
+    InkingText(*target, pstro, pfo, prclExtra, prclOpaque);
     EngTextOut(pso, pstro, pfo, pco, prclExtra, prclOpaque, pboFore, pboOpaque, pptlOrg, mix);
-    InkedText(*target, pstro, pfo, prclExtra, prclOpaque);
   }
   writer.TextOut(pso, pstro, pfo, pboFore, pboOpaque, prclOpaque, pptlOrg, mix);
   return TRUE;

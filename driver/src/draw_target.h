@@ -25,14 +25,20 @@ inline std::optional<Target> TargetOf(SURFOBJ* surface) {
   return Target{pdev, pdev->writer.get(), pdev->settings.priv.GDIPunt != 0, pdev->settings.priv.IgnoreBackground != 0};
 }
 
-// The engine has drawn into the page bitmap within `area` (either corner order); the margin takes in the pixels
-// its rounding and smoothed edges may reach beyond it.
-inline void Inked(const Target& target, const RECTL& area, LONG margin = 2) {
+// The engine is about to draw into the page bitmap within `area` (either corner order): the last page's ink there is
+// whitened first. The margin takes in the pixels its rounding and smoothed edges may reach beyond it.
+inline void Inking(const Target& target, const RECTL& area, LONG margin = 2) {
   const auto grow = [](LONG v, LONG by) {
     return static_cast<LONG>(std::clamp<long long>(static_cast<long long>(v) + by, INT32_MIN, INT32_MAX));
   };
   target.pdev->ink.Add(RECTL{grow(std::min(area.left, area.right), -margin), grow(std::min(area.top, area.bottom), -margin),
                              grow(std::max(area.left, area.right), margin), grow(std::max(area.top, area.bottom), margin)});
+}
+
+// The engine is about to read `source`: when it is the page bitmap, the last page's ink left in it is whitened.
+inline void ReadingSource(const Target& target, const SURFOBJ* source) {
+  if (source && (source->hsurf == target.pdev->surface || source->dhpdev == HandleFromPdev(target.pdev)))
+    target.pdev->ink.WhitenStale();
 }
 
 // A blit of a compressed source in transparent mode; false for any other source, which the caller draws. A PNG

@@ -47,8 +47,9 @@ BOOL SourceRectEntry(const Target& target, SURFOBJ* page, SURFOBJ* source, CLIPO
     return TRUE;
   }
   const auto draw = [&](SURFOBJ* from, XLATEOBJ* translation) {
+    Inking(target, bounds);
+    ReadingSource(target, from);
     engineDraw(from, translation);
-    Inked(target, bounds);
   };
   if (DrawCompressedSource(target, page, source, copies && drawsImage, bounds, image, draw)) return TRUE;
   draw(source, xlate);
@@ -110,8 +111,9 @@ BOOL DrvPlgBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco, 
     writer.DrawParallelogramImage(psoSrc, psoMsk, pxlo, corners, *prcl);
   };
   const auto engineDraw = [&](SURFOBJ* source, XLATEOBJ* xlate) {
+    Inking(*target, box);
+    ReadingSource(*target, source);
     EngPlgBlt(psoTrg, source, psoMsk, pco, xlate, pca, pptlBrushOrg, pptfx, prcl, pptl, iMode);
-    Inked(*target, box);
   };
   if (!target->transparent) {
     image();
@@ -158,8 +160,8 @@ BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* 
     writer.GradientFill(pVertex, nVertex, pMesh, nMesh, *prclExtents, ulMode);
     return TRUE;
   }
+  Inking(*target, bounds);
   EngGradientFill(psoDest, pco, pxlo, pVertex, nVertex, pMesh, nMesh, prclExtents, pptlDitherOrg, ulMode);
-  Inked(*target, bounds);
   writer.AddDirtyRect(*prclExtents);
   return TRUE;
 }

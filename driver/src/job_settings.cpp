@@ -49,6 +49,10 @@ void CPDF_DocWriter::LoadJobSettings(const DriverPdev& pdev) {
 
   progressArgs->interactive = 1;
   printer = pdev.printer;
+  // The page bitmap's surface belongs to the device whose ink it holds.
+  beforeBitmapRead = [](SURFOBJ* surface, const RECTL& rect) {
+    if (surface && surface->dhpdev) PdevFromHandle(surface->dhpdev)->ink.Reading(rect);
+  };
   pageWidthPx = static_cast<std::int32_t>(pdev.pageWidth);
   pageHeightPx = static_cast<std::int32_t>(pdev.pageHeight);
   pointsPerPixel = 72.0 / record.dm.dmPrintQuality;

@@ -75,6 +75,7 @@ void DrvDisableSurface(DHPDEV dhpdev) {
   if (!pdev || !pdev->surface) return;
   EngDeleteSurface(pdev->surface);
   pdev->surface = nullptr;
+  pdev->ink.Clear();
 }
 
 }  // namespace telodrv

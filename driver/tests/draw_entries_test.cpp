@@ -673,9 +673,72 @@ TEST_F(DrawEntries, ANewPageWhitensEverythingTheLastOneDrew) {
   ASSERT_FALSE(std::all_of(bits, bits + so_->cjBits, [](BYTE b) { return b == 0xFF; }));
 
   EXPECT_TRUE(DrvStartPage(so_));
+  ASSERT_NE(Writer().beforeBitmapRead, nullptr);
+  Writer().beforeBitmapRead(so_, RECTL{0, 0, so_->sizlBitmap.cx, so_->sizlBitmap.cy});
   const auto* dark = std::find_if(bits, bits + so_->cjBits, [](BYTE b) { return b != 0xFF; });
   EXPECT_EQ(dark, bits + so_->cjBits) << "row " << (dark - bits) / so_->lDelta << ", x "
                                       << (dark - bits) % so_->lDelta / 3;
+}
+
+// The last page's ink is whitened only as the new page meets it, yet whatever reads the page bitmap sees white
+// paper wherever the new page has not drawn: a raster operation reading the destination, a blend, a region cut
+// over an old line, a blit whose source is the page itself, and the whole page once it is read.
+TEST_F(DrawEntries, TheLastPagesInkNeverShowsThroughTheNewOne) {
+  Open(true);
+  Writer().fontEmbed = 0;
+  kq::FontRequest request;
+  request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+  request.pointSize = 40;
+  auto font = kq::RealizedFont::Realize(request);
+  ASSERT_NE(font, nullptr);
+  auto black = kq::BrushObject::Solid(0);
+  OsVersionNumber = 501;
+  for (LONG y : {300, 700, 1100, 1500}) {
+    kq::TextRequest text{u"HHHHHH", {100, y}};
+    auto string = kq::TextString::Build(*font, text);
+    EXPECT_TRUE(telodrv::DrvTextOut(so_, string->Object(), font->Object(), nullptr, nullptr, nullptr,
+                                    black->Object(), nullptr, nullptr, kCopyPen));
+  }
+  InitOsVersion();
+  const auto darkIn = [&](const RECTL& r) {
+    int dark = 0;
+    for (LONG y = r.top; y < r.bottom; ++y)
+      for (LONG x = r.left; x < r.right; ++x) dark += Pixel(x, y) != std::array<BYTE, 3>{255, 255, 255};
+    return dark;
+  };
+  const auto uniform = [&](const RECTL& r) {
+    for (LONG y = r.top; y < r.bottom; ++y)
+      for (LONG x = r.left; x < r.right; ++x)
+        if (Pixel(x, y) != Pixel(r.left, r.top)) return false;
+    return true;
+  };
+  const RECTL lines[] = {{100, 150, 900, 320}, {100, 550, 900, 720}, {100, 950, 900, 1120}, {100, 1350, 900, 1520}};
+  for (const RECTL& line : lines) ASSERT_GT(darkIn(line), 1000);
+  Writer().dirtyRects.Clear();
+  EXPECT_TRUE(DrvStartPage(so_));
+
+  auto blue = kq::BrushObject::Solid(0xFF0000);
+  RECTL xored{150, 200, 250, 280};
+  EXPECT_TRUE(telodrv::DrvBitBlt(so_, nullptr, nullptr, nullptr, nullptr, &xored, nullptr, nullptr, blue->Object(),
+                                 nullptr, 0x5A5A));
+  EXPECT_TRUE(uniform(xored));
+  EXPECT_EQ(Pixel(xored.left, xored.top), (std::array<BYTE, 3>{255, 255, 0})) << "blue XOR white";
+  SourceBitmap green(0x00FF00);
+  BLENDOBJ blend{};
+  blend.BlendFunction.SourceConstantAlpha = 128;
+  RECTL blended{150, 600, 250, 680}, src{0, 0, 8, 8};
+  EXPECT_TRUE(telodrv::DrvAlphaBlend(so_, green.so, nullptr, green.xlate->Object(), &blended, &src, &blend));
+  EXPECT_TRUE(uniform(blended));
+  const RECTL cut{300, 950, 900, 1120};  // a line the new page does not meet
+  Writer().WriteRasterRegion(so_, cut);
+  EXPECT_EQ(darkIn(cut), 0);
+  RECTL copied{100, 1800, 900, 1970};
+  POINTL from{100, 1350};
+  EXPECT_TRUE(telodrv::DrvCopyBits(so_, so_, nullptr, nullptr, &copied, &from));
+  EXPECT_EQ(darkIn(copied), 0);
+
+  Writer().beforeBitmapRead(so_, RECTL{0, 0, so_->sizlBitmap.cx, so_->sizlBitmap.cy});
+  EXPECT_EQ(darkIn(RECTL{0, 0, so_->sizlBitmap.cx, so_->sizlBitmap.cy}), darkIn(xored) + darkIn(blended));
 }
 
 }  // namespace

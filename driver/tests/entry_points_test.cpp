@@ -192,7 +192,8 @@ TEST_F(EntryPoints, ADocumentWithoutAJobOfItsOwnContinuesTheOneUnderWay) {
   EXPECT_TRUE(JournalOf(kq::JournalEntry::Kind::MessageBox).empty()) << JournalText();
 }
 
-TEST_F(EntryPoints, StartPageWhitensThePageBitmapInTransparentMode) {
+// What the last page drew is whitened as the new one meets it: read whole, the new page is white.
+TEST_F(EntryPoints, StartPageLeavesAPageBitmapThatReadsWhiteInTransparentMode) {
   DriverDevMode record = DefaultRecord();
   record.priv.GDIPunt = 1;
   Open(record);
@@ -210,6 +211,7 @@ TEST_F(EntryPoints, StartPageWhitensThePageBitmapInTransparentMode) {
   ASSERT_EQ(bits[0], 0);
   ASSERT_EQ(bits[(height - 1) * so->lDelta + 3 * (width - 1)], 0);
   EXPECT_TRUE(DrvStartPage(so));
+  pdev->writer->beforeBitmapRead(so, RECTL{0, 0, width, height});
   EXPECT_TRUE(std::all_of(bits, bits + so->cjBits, [](BYTE b) { return b == 0xFF; }));
 }
 

@@ -24,6 +24,7 @@ void CPDF_DocWriter::WriteRasterRegion(SURFOBJ* surface, const RECTL& rect) {
   if (rect.left < 0 || rect.top < 0 || rect.left >= rect.right || rect.top >= rect.bottom ||
       rect.right > surface->sizlBitmap.cx || rect.bottom > surface->sizlBitmap.cy)
     return;
+  if (beforeBitmapRead) beforeBitmapRead(surface, rect);
   ImageRecord image;
   image.width = rect.right - rect.left;
   image.height = rect.bottom - rect.top;

@@ -1,6 +1,8 @@
 // What the drawing services share: the bitmap a call draws into and painting a brush through a mask.
 #pragma once
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -39,6 +41,28 @@ class SpanPainter {
     else
       PaintPixels(y, x0, x1);
   }
+  // The runs [left + runs[0], left + runs[1]), ... before end of row y, all inside the bitmap: the row is found
+  // once for them all, and a constant value is held in registers across them.
+  void PaintRuns(LONG y, LONG left, const std::uint16_t* runs, const std::uint16_t* end) const {
+    if (!pixelBytes_) {
+      for (; runs != end; runs += 2) PaintPixels(y, left + runs[0], left + runs[1]);
+      return;
+    }
+    const std::size_t size = pixelBytes_;
+    BYTE* row = px_.Row(y) + static_cast<std::ptrdiff_t>(left) * static_cast<std::ptrdiff_t>(size);
+    std::uint64_t head;
+    std::uint32_t tail;
+    std::memcpy(&head, pattern_, 8);
+    std::memcpy(&tail, pattern_ + 8, 4);
+    for (; runs != end; runs += 2) {
+      BYTE* p = row + runs[0] * size;
+      const std::size_t n = static_cast<std::size_t>(runs[1] - runs[0]) * size;
+      if (n >= sizeof pattern_)
+        FillBytes(p, n);
+      else
+        FillShort(p, n, head, tail);
+    }
+  }
 
  private:
   // Runs are mostly a few pixels long: stores of whole pattern blocks, the last one overlapping, beat a call.
@@ -54,6 +78,42 @@ class SpanPainter {
       blocks(12);
     else
       for (std::size_t i = 0; i < n; ++i) p[i] = pattern_[i];
+  }
+  // Fewer than 48 bytes from a pixel's start, the value's first 12 bytes (whole pixels of 1 to 4 bytes) in `head`
+  // and `tail`: blocks of 12, the last one overlapping, or the bytes that are left.
+  static void FillShort(BYTE* p, std::size_t n, std::uint64_t head, std::uint32_t tail) {
+    static_assert(std::endian::native == std::endian::little, "the value's bytes are taken from the low end");
+    if (n >= 12) {
+      std::size_t i = 0;
+      for (; i + 12 <= n; i += 12) {
+        std::memcpy(p + i, &head, 8);
+        std::memcpy(p + i + 8, &tail, 4);
+      }
+      if (i < n) {
+        std::memcpy(p + n - 12, &head, 8);
+        std::memcpy(p + n - 4, &tail, 4);
+      }
+      return;
+    }
+    std::uint32_t rest = static_cast<std::uint32_t>(head);
+    if (n >= 8) {
+      std::memcpy(p, &head, 8);
+      p += 8;
+      n -= 8;
+      rest = tail;
+    } else if (n >= 4) {
+      std::memcpy(p, &rest, 4);
+      p += 4;
+      n -= 4;
+      rest = static_cast<std::uint32_t>(head >> 32);
+    }
+    if (n & 2) {
+      const auto two = static_cast<std::uint16_t>(rest);
+      std::memcpy(p, &two, 2);
+      p += 2;
+      rest >>= 16;
+    }
+    if (n & 1) *p = static_cast<BYTE>(rest);
   }
   void PaintPixels(LONG y, LONG x0, LONG x1) const;
 

@@ -60,7 +60,9 @@ void PaintPlaced(const std::vector<Placed>& placed, const Region& region, const 
       if (it->left <= box.left + glyph.x && it->right >= box.right + glyph.x && it->top <= top &&
           it->bottom >= bottom) {
         // The whole glyph is visible (the usual case): its runs need no cutting.
-        glyph.spans->EachRun([&](LONG y, LONG x0, LONG x1) { painter.Paint(y + glyph.y, x0 + glyph.x, x1 + glyph.x); });
+        glyph.spans->EachRow([&](LONG y, LONG left, const std::uint16_t* runs, const std::uint16_t* end) {
+          painter.PaintRuns(y + glyph.y, left + glyph.x, runs, end);
+        });
         break;
       }
       RunsIn(glyph, *it, [&](LONG y, LONG x0, LONG x1) { painter.Paint(y, x0, x1); });

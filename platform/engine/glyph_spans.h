@@ -31,14 +31,13 @@ class GlyphSpans {
     for (std::uint32_t i = rows_[row]; i < rows_[row + 1]; i += 2)
       paint(box_.left + runs_[i], box_.left + runs_[i + 1]);
   }
-  // Calls paint(y, x0, x1) for every run, top to bottom (relative to the origin).
+  // Calls paint(y, left, runs, end) for every row, top to bottom (relative to the origin): the row's runs are the
+  // pairs [left + runs[0], left + runs[1]), ... before end.
   template <class F>
-  void EachRun(F&& paint) const {
-    for (LONG y = box_.top; y < box_.bottom; ++y) {
-      const auto row = static_cast<std::size_t>(y - box_.top);
-      for (std::uint32_t i = rows_[row]; i < rows_[row + 1]; i += 2)
-        paint(y, box_.left + runs_[i], box_.left + runs_[i + 1]);
-    }
+  void EachRow(F&& paint) const {
+    const std::uint32_t* row = rows_.data();
+    const std::uint16_t* runs = runs_.data();
+    for (LONG y = box_.top; y < box_.bottom; ++y, ++row) paint(y, box_.left, runs + row[0], runs + row[1]);
   }
 
  private:

@@ -49,6 +49,9 @@ class RealizedFont::Impl {
   FONTOBJ fo{};
   // Outlines handed out so far; they live as long as the font.
   std::unordered_map<HGLYPH, std::unique_ptr<engine::GlyphEntry>> outlines;
+  // The upright ones among the first kDirectGlyphs glyphs, found without the map (empty until one is asked for).
+  static constexpr HGLYPH kDirectGlyphs = 1024;
+  std::vector<engine::GlyphEntry*> directOutlines;
   // Advances asked for so far, in device pixels, by glyph (the first 8192); NaN where not asked yet.
   std::vector<double> advances;
 };
@@ -198,6 +201,9 @@ std::optional<FontGlyphs> FontGlyphs::Of(FONTOBJ* pfo) {
 
 GlyphEntry& FontGlyphs::Get(HGLYPH glyph, bool turned) const {
   auto* font = font_;
+  // A string asks for each of its glyphs: the common ones are found in a table.
+  const bool direct = !turned && glyph < RealizedFont::Impl::kDirectGlyphs;
+  if (direct && !font->directOutlines.empty() && font->directOutlines[glyph]) return *font->directOutlines[glyph];
   // Glyph handles are 16-bit: the top bit keys the vertical forms.
   auto& entry = font->outlines[turned ? glyph | 0x80000000u : glyph];
   if (!entry) {
@@ -222,6 +228,10 @@ GlyphEntry& FontGlyphs::Get(HGLYPH glyph, bool turned) const {
     SetData(entry->path, std::move(outline));
     entry->def.ppo = entry->path.Object();
     entry->data.gdf = entry->def;
+  }
+  if (direct) {
+    if (font->directOutlines.empty()) font->directOutlines.assign(RealizedFont::Impl::kDirectGlyphs, nullptr);
+    font->directOutlines[glyph] = entry.get();
   }
   return *entry;
 }

@@ -86,6 +86,7 @@ void Core::Shutdown() {
   }
   windows_.clear();
   changed_.notify_all();
+  journalChanged_.notify_all();
 }
 
 Window* Core::Find(HWND handle) {
@@ -304,9 +305,21 @@ void Core::WaitForChange(Lock& lock, std::uint64_t seen, std::chrono::steady_clo
   changed_.wait_until(lock, deadline, [&] { return changes_ != seen || shutDown_; });
 }
 
+void Core::WaitForJournalChange(Lock& lock, std::uint64_t seen, std::chrono::steady_clock::time_point deadline) {
+  journalChanged_.wait_until(lock, deadline, [&] { return journalChanges_ != seen || shutDown_; });
+}
+
+void Core::WakeWaiters() {
+  ++journalChanges_;
+  journalChanged_.notify_all();
+  Changed();
+}
+
 void Core::AddJournal(JournalEntry entry) {
   if (toStderr_) std::fprintf(stderr, "journal: %s\n", entry.line.c_str());
   journal_.push_back(std::move(entry));
+  ++journalChanges_;
+  journalChanged_.notify_all();
   Changed();
 }
 

@@ -83,6 +83,7 @@ struct Queue {
   std::deque<SentMessage*> sent;
   bool quit = false;
   int quitCode = 0;
+  bool idle = false;  // the thread waits in GetMessageW for something to come
   std::condition_variable cv;
 };
 
@@ -147,6 +148,11 @@ class Core : public std::enable_shared_from_this<Core> {
   void Changed();
   void WaitForChange(Lock& lock, std::uint64_t seen, std::chrono::steady_clock::time_point deadline);
   std::uint64_t ChangeCount() const { return changes_; }
+  // The same for the journal alone: it changes far less often than the screen.
+  void WaitForJournalChange(Lock& lock, std::uint64_t seen, std::chrono::steady_clock::time_point deadline);
+  std::uint64_t JournalChangeCount() const { return journalChanges_; }
+  // Every waiter looks again now.
+  void WakeWaiters();
 
   void AddJournal(JournalEntry entry);
   const std::vector<JournalEntry>& Journal() const { return journal_; }
@@ -180,8 +186,8 @@ class Core : public std::enable_shared_from_this<Core> {
   std::uintptr_t nextHandle_ = 0x10000;
   HWND desktop_ = nullptr;
   bool shutDown_ = false;
-  std::uint64_t changes_ = 0;
-  std::condition_variable changed_;
+  std::uint64_t changes_ = 0, journalChanges_ = 0;
+  std::condition_variable changed_, journalChanged_;
   std::vector<JournalEntry> journal_;
   bool toStderr_ = false;
 };

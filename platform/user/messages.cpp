@@ -40,19 +40,20 @@ bool Take(Core& core, Core::Lock& lock, Queue& queue, LPMSG out, HWND window, UI
   return false;
 }
 
+// A message whose procedure keeps nothing but the window's own state, under the core's lock: the text of a static
+// control. Sent to a thread that waits idle in its loop with nothing sent before it, the procedure runs on the
+// sender's thread, as the receiver woken for it would run it at once, without the round trip of two threads.
+bool RunsOnTheSender(const Window& window, UINT message, const Queue& receiver) {
+  return receiver.idle && receiver.sent.empty() && window.proc == kq::user::StaticProc &&
+         (message == WM_SETTEXT || message == WM_GETTEXT || message == WM_GETTEXTLENGTH);
+}
+
 bool BadFilterWindow(Core& core, HWND window) {
   return window && window != kThreadMessagesOnly && !core.Find(window);
 }
 
-}  // namespace
-
-LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto core = CurrentCore();
-  if (auto remote = core->ports->Remote(handle)) return core->ports->Send(*remote, message, wParam, lParam);
-  return kq::user::SendOn(*core, handle, message, wParam, lParam);
-}
-
-LRESULT kq::user::SendOn(Core& core, HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+// `bound`: the calling thread is bound to the core's machine, so a procedure can run on it.
+LRESULT Send(Core& core, HWND handle, UINT message, WPARAM wParam, LPARAM lParam, bool bound) {
   Core::Lock lock(core.mutex);
   const Window* window = core.FindOrReport(handle);
   if (!window) return 0;
@@ -63,6 +64,11 @@ LRESULT kq::user::SendOn(Core& core, HWND handle, UINT message, WPARAM wParam, L
   }
   auto target = core.FindQueue(window->thread);
   if (!target || core.ShutDown()) return 0;
+  if (bound && RunsOnTheSender(*window, message, *target)) {
+    const WNDPROC proc = window->proc;
+    lock.unlock();
+    return proc(handle, message, wParam, lParam);
+  }
   auto mine = core.CurrentQueue();
   kq::user::SentMessage sent{handle, message, wParam, lParam, mine};
   target->sent.push_back(&sent);
@@ -70,6 +76,18 @@ LRESULT kq::user::SendOn(Core& core, HWND handle, UINT message, WPARAM wParam, L
   core.Changed();
   core.AwaitReply(lock, *mine, sent);
   return sent.result;
+}
+
+}  // namespace
+
+LRESULT SendMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto core = CurrentCore();
+  if (auto remote = core->ports->Remote(handle)) return core->ports->Send(*remote, message, wParam, lParam);
+  return Send(*core, handle, message, wParam, lParam, true);
+}
+
+LRESULT kq::user::SendOn(Core& core, HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Send(core, handle, message, wParam, lParam, false);
 }
 
 BOOL PostMessageW(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -119,7 +137,9 @@ BOOL GetMessageW(LPMSG message, HWND window, UINT filterMin, UINT filterMax) {
     }
     if (Take(*core, lock, *queue, message, window, filterMin, filterMax, true))
       return message->message == WM_QUIT ? 0 : 1;
+    queue->idle = true;
     queue->cv.wait(lock);
+    queue->idle = false;
   }
 }
 

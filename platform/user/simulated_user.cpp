@@ -105,19 +105,46 @@ HWND SimulatedUser::WaitForWindow(WStringView caption, std::chrono::milliseconds
   return found;
 }
 
-bool SimulatedUser::WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+namespace {
+
+// Evaluates `condition` each time the count `Count` reads changes (Wait waits for that), until it holds or the
+// bound passes. The count is read before the condition, so a change while it is evaluated is not missed.
+template <class Count, class Wait>
+bool WaitOn(Core& core, const std::function<bool()>& condition, std::chrono::milliseconds bound, Count count,
+            Wait wait) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
   for (;;) {
     std::uint64_t seen;
     {
-      std::lock_guard lock(core_->mutex);
-      seen = core_->ChangeCount();
+      std::lock_guard lock(core.mutex);
+      seen = count();
     }
     if (condition()) return true;
-    Core::Lock lock(core_->mutex);
+    Core::Lock lock(core.mutex);
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    core_->WaitForChange(lock, seen, deadline);
+    wait(lock, seen, deadline);
   }
+}
+
+}  // namespace
+
+bool SimulatedUser::WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+  Core& core = *core_;
+  return WaitOn(
+      core, condition, bound, [&] { return core.ChangeCount(); },
+      [&](Core::Lock& lock, std::uint64_t seen, auto deadline) { core.WaitForChange(lock, seen, deadline); });
+}
+
+bool SimulatedUser::WaitUntilJournal(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+  Core& core = *core_;
+  return WaitOn(
+      core, condition, bound, [&] { return core.JournalChangeCount(); },
+      [&](Core::Lock& lock, std::uint64_t seen, auto deadline) { core.WaitForJournalChange(lock, seen, deadline); });
+}
+
+void SimulatedUser::WakeWaiters() {
+  std::lock_guard lock(core_->mutex);
+  core_->WakeWaiters();
 }
 
 std::optional<WString> SimulatedUser::Text(HWND window) const {

@@ -316,30 +316,10 @@ class TextOp final : public DrawOp {
     kq::TextStyle style;
     at_ = PointOf(Required(op, "at"), "\"at\"");
     const Json& font = Required(op, "font");
-    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" (or \"family\") and \"size\"");
-    CheckFields(font, kFontFields, "\"font\"");
-    const Json* family = Field(font, "family");
-    if (family && Field(font, "file")) throw JobError("\"font\": \"file\" or \"family\", not both");
-    if (family) {
-      FindByName(Text(*family, "\"font\".family"), font, files, style.font);
-    } else {
-      if (Field(font, "style")) throw JobError("\"font\".style: goes with \"family\"");
-      const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
-      if (auto found = files.FontFile(file))
-        style.font.file = *found;
-      else
-        throw JobError("\"font\".file: " + file.string() +
-                       " is neither beside the job, nor in the state root's Fonts folder, nor installed");
-    }
-    style.font.pointSize = Number(Required(font, "size"), "\"font\".size");
-    if (style.font.pointSize <= 0 || style.font.pointSize > 1638) throw JobError("\"font\".size: out of range");
-    if (const Json* face = Field(font, "face")) style.font.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
-    // A file that is no font is the job's fault, found before anything prints.
-    if (!files.FontReadable(style.font.file))
-      throw JobError("\"font\".file: " + style.font.file.string() + " is not a font file the printer can read");
-    style.font.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
-    style.font.italic = Flag(font, "italic");
-    style.font.vertical = Flag(font, "vertical");
+    if (const kq::FontRequest* same = files.SameFont(font))
+      style.font = *same;
+    else
+      style.font = files.KeepFont(font, ReadFont(font, files));
     if (const Json* angle = Field(op, "angle")) style.font.escapement = Number(*angle, "\"angle\"");
     if (const Json* color = Field(op, "color")) style.color = Color(*color, "\"color\"");
     if (const Json* background = Field(op, "background")) style.background = Color(*background, "\"background\"");
@@ -417,6 +397,36 @@ class TextOp final : public DrawOp {
   }
 
  private:
+  // The font an op's "font" asks for, found and checked.
+  static kq::FontRequest ReadFont(const Json& font, JobFiles& files) {
+    kq::FontRequest request;
+    if (!font.is_object()) throw JobError("\"font\": an object with \"file\" (or \"family\") and \"size\"");
+    CheckFields(font, kFontFields, "\"font\"");
+    const Json* family = Field(font, "family");
+    if (family && Field(font, "file")) throw JobError("\"font\": \"file\" or \"family\", not both");
+    if (family) {
+      FindByName(Text(*family, "\"font\".family"), font, files, request);
+    } else {
+      if (Field(font, "style")) throw JobError("\"font\".style: goes with \"family\"");
+      const std::filesystem::path file = Text(Required(font, "file"), "\"font\".file");
+      if (auto found = files.FontFile(file))
+        request.file = *found;
+      else
+        throw JobError("\"font\".file: " + file.string() +
+                       " is neither beside the job, nor in the state root's Fonts folder, nor installed");
+    }
+    request.pointSize = Number(Required(font, "size"), "\"font\".size");
+    if (request.pointSize <= 0 || request.pointSize > 1638) throw JobError("\"font\".size: out of range");
+    if (const Json* face = Field(font, "face")) request.faceName = kq::WideFromUtf8(Text(*face, "\"font\".face"));
+    // A file that is no font is the job's fault, found before anything prints.
+    if (!files.FontReadable(request.file))
+      throw JobError("\"font\".file: " + request.file.string() + " is not a font file the printer can read");
+    request.weight = Flag(font, "bold") ? FW_BOLD : FW_NORMAL;
+    request.italic = Flag(font, "italic");
+    request.vertical = Flag(font, "vertical");
+    return request;
+  }
+
   // An installed font by its family and style, as a desktop program names it.
   static void FindByName(const std::string& family, const Json& font, JobFiles& files, kq::FontRequest& request) {
     const kq::WString name = kq::WideFromUtf8(family);

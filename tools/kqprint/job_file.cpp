@@ -33,12 +33,14 @@ std::vector<std::string_view> OpNames() {
   return names;
 }
 
-JobOp ParseOp(Json op, const std::string& where, JobFiles& files, bool keepFields) {
-  if (!op.is_object() || !op.contains("op") || !op["op"].is_string())
-    throw JobError(where + ": an op is an object with an \"op\" name");
-  const std::string& name = op["op"].get_ref<const std::string&>();
+// The op at ops[index] of pages[page]; its place is spelt out only for an error.
+JobOp ParseOp(Json op, std::size_t page, std::size_t index, JobFiles& files, bool keepFields) {
+  const auto named = op.is_object() ? op.find("op") : op.end();
+  if (named == op.end() || !named->is_string())
+    throw JobError(Where(page, index) + ": an op is an object with an \"op\" name");
+  const std::string& name = named->get_ref<const std::string&>();
   const OpKind* kind = FindOp(name);
-  if (!kind) throw JobError(where + ": unknown op \"" + name + "\"" + Hint(name, OpNames(), "the ops"));
+  if (!kind) throw JobError(Where(page, index) + ": unknown op \"" + name + "\"" + Hint(name, OpNames(), "the ops"));
   JobOp parsed{name, Json(), nullptr};
   try {
     for (const auto& [key, value] : op.items()) {
@@ -48,7 +50,7 @@ JobOp ParseOp(Json op, const std::string& where, JobFiles& files, bool keepField
     }
     parsed.drawing = kind->read(op, files);
   } catch (const JobError& e) {
-    throw JobError(where + " (" + name + "): " + e.what());
+    throw JobError(Where(page, index) + " (" + name + "): " + e.what());
   }
   if (keepFields) parsed.fields = std::move(op);
   return parsed;
@@ -62,7 +64,7 @@ JobPage ParsePage(const Json& page, std::size_t index, JobFiles& files) {
   if (ops != page.end()) {
     if (!ops->is_array()) throw JobError(Where(index) + ".ops: not an array");
     for (std::size_t i = 0; i < ops->size(); ++i)
-      parsed.ops.push_back(ParseOp((*ops)[i], Where(index, i), files, true));
+      parsed.ops.push_back(ParseOp((*ops)[i], index, i, files, true));
   }
   files.PageDone();
   return parsed;
@@ -107,7 +109,18 @@ class ValueBuilder {
     if (build_) Put(std::move(value));
     return Whole();
   }
-  void Open(Json container) { open_.push_back(build_ ? &Put(std::move(container)) : nullptr); }
+  void Open(Json container) {
+    if (!build_) {
+      open_.push_back(nullptr);
+      return;
+    }
+    // Room for an op's fields and a point's numbers at once, rather than grown one by one.
+    if (container.is_object())
+      container.get_ref<Json::object_t&>().reserve(kObjectRoom);
+    else
+      container.get_ref<Json::array_t&>().reserve(kArrayRoom);
+    open_.push_back(&Put(std::move(container)));
+  }
   bool Close() {
     open_.pop_back();
     return Whole();
@@ -131,8 +144,13 @@ class ValueBuilder {
       into.push_back(std::move(value));
       return into.back();
     }
-    return into[key_] = std::move(value);
+    auto& object = into.get_ref<Json::object_t&>();
+    for (auto& [key, old] : object)
+      if (key == key_) return old = std::move(value);  // a key given twice: the last value wins
+    return object.emplace_back(std::move(key_), std::move(value)).second;
   }
+
+  static constexpr std::size_t kObjectRoom = 8, kArrayRoom = 4;
 
   Json root_;
   std::vector<Json*> open_;
@@ -159,7 +177,8 @@ class JobReader final : public Json::json_sax_t {
   bool number_integer(number_integer_t value) override { return Value(value); }
   bool number_unsigned(number_unsigned_t value) override { return Value(value); }
   bool number_float(number_float_t value, const string_t&) override { return Value(value); }
-  bool string(string_t& value) override { return Value(std::move(value)); }
+  // Copied, not moved: the parser's buffer keeps its room for the next text, and the copy takes one allocation.
+  bool string(string_t& value) override { return Value(Json(value)); }
   bool binary(binary_t& value) override { return Value(Json::binary(std::move(value))); }
   bool start_object(std::size_t) override { return Open(Kind::Object); }
   bool start_array(std::size_t) override { return Open(Kind::Array); }
@@ -260,7 +279,7 @@ class JobReader final : public Json::json_sax_t {
   void Done() {
     if (level_ == Level::Ops) {
       const std::size_t index = opIndex_++;
-      JobOp op = ParseOp(value_.Take(), Where(pageIndex_, index), files_, true);
+      JobOp op = ParseOp(value_.Take(), pageIndex_, index, files_, true);
       if (opSink_)
         (*opSink_)(pageIndex_, op);
       else
@@ -417,7 +436,7 @@ JobStream JobStream::OpenInput(std::istream& in, const std::string& source, std:
 void JobStream::Pages(const PageSink& sink) {
   try {
     spool_->Read(sink, [&](Json op, std::size_t page, std::size_t index) {
-      return ParseOp(std::move(op), Where(page, index), files_, false);
+      return ParseOp(std::move(op), page, index, files_, false);
     }, files_);
   } catch (const JobError& e) {
     throw JobError(source_ + ": " + e.what());

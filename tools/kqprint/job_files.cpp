@@ -82,6 +82,11 @@ std::shared_ptr<const kq::TextStyle> JobFiles::Style(kq::TextStyle style) {
   return lastStyle_;
 }
 
+const kq::FontRequest& JobFiles::KeepFont(const nlohmann::ordered_json& font, kq::FontRequest request) {
+  lastFontJson_ = font;
+  return *(lastFont_ = std::move(request));
+}
+
 void JobFiles::PageDone() {
   lastPage_ = std::move(thisPage_);
   thisPage_.clear();

@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "win/appgdi.h"
 
 namespace kqprint {
@@ -37,6 +39,12 @@ class JobFiles {
   // The style of the text op before when `style` is the same, else `style` kept for the ops after: a page of
   // running text holds its font's path once, not once a line.
   std::shared_ptr<const kq::TextStyle> Style(kq::TextStyle style);
+  // The font a text op's "font" gave when the last one kept (KeepFont) was written the same, else null: a run of
+  // text in one font is looked up and checked once.
+  const kq::FontRequest* SameFont(const nlohmann::ordered_json& font) const {
+    return lastFont_ && *lastFontJson_ == font ? &*lastFont_ : nullptr;
+  }
+  const kq::FontRequest& KeepFont(const nlohmann::ordered_json& font, kq::FontRequest request);
   // Every file the ops looked up so far read (fonts found, images opened), each once.
   const std::set<std::filesystem::path>& Read() const { return read_; }
 
@@ -49,6 +57,8 @@ class JobFiles {
   std::map<std::filesystem::path, std::weak_ptr<const ImageFile>> images_;
   std::map<std::filesystem::path, std::shared_ptr<const ImageFile>> thisPage_, lastPage_;
   std::shared_ptr<const kq::TextStyle> lastStyle_;
+  std::optional<nlohmann::ordered_json> lastFontJson_;
+  std::optional<kq::FontRequest> lastFont_;
 };
 
 }  // namespace kqprint

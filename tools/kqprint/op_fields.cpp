@@ -1,5 +1,6 @@
 #include "op_fields.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -31,10 +32,23 @@ bool Flag(const Json& object, const char* name) {
   return field->get<bool>();
 }
 
-std::string Text(const Json& value, const std::string& what) {
+const std::string& Text(const Json& value, const std::string& what) {
   if (!value.is_string()) throw JobError(what + ": not a text");
-  return value.get<std::string>();
+  return value.get_ref<const std::string&>();
 }
+
+namespace {
+
+// N numbers: a point or a rectangle read without an allocation.
+template <std::size_t N>
+std::array<double, N> NumberArray(const Json& value, const std::string& what) {
+  if (!value.is_array() || value.size() != N) throw JobError(what + ": an array of " + std::to_string(N) + " numbers");
+  std::array<double, N> numbers;
+  for (std::size_t i = 0; i < N; ++i) numbers[i] = Number(value[i], what);
+  return numbers;
+}
+
+}  // namespace
 
 std::vector<double> Numbers(const Json& value, std::size_t count, const std::string& what) {
   if (!value.is_array() || value.size() != count)
@@ -45,7 +59,7 @@ std::vector<double> Numbers(const Json& value, std::size_t count, const std::str
 }
 
 COLORREF Color(const Json& value, const std::string& what) {
-  const std::string text = value.is_string() ? value.get<std::string>() : std::string();
+  const std::string_view text = value.is_string() ? std::string_view(value.get_ref<const std::string&>()) : "";
   unsigned rgb = 0;
   const bool hex = text.size() == 7 && text[0] == '#' &&
                    std::from_chars(text.data() + 1, text.data() + 7, rgb, 16).ptr == text.data() + 7;
@@ -54,12 +68,12 @@ COLORREF Color(const Json& value, const std::string& what) {
 }
 
 Point PointOf(const Json& value, const std::string& what) {
-  const auto numbers = Numbers(value, 2, what);
+  const auto numbers = NumberArray<2>(value, what);
   return {numbers[0], numbers[1]};
 }
 
 Rect RectOf(const Json& value, const std::string& what) {
-  const auto n = Numbers(value, 4, what);
+  const auto n = NumberArray<4>(value, what);
   return {n[0], n[1], n[2], n[3]};
 }
 

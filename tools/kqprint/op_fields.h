@@ -25,7 +25,8 @@ const Json& Required(const Json& object, const char* name);
 double Number(const Json& value, const std::string& what);
 // A true/false field; false when missing.
 bool Flag(const Json& object, const char* name);
-std::string Text(const Json& value, const std::string& what);
+// The text itself, which lives as long as `value`.
+const std::string& Text(const Json& value, const std::string& what);
 std::vector<double> Numbers(const Json& value, std::size_t count, const std::string& what);
 COLORREF Color(const Json& value, const std::string& what);
 

@@ -9,8 +9,8 @@ namespace kqprint {
 
 namespace {
 
-// The thread looks again at least this often, so that Stop is never kept waiting long.
-constexpr std::chrono::milliseconds kLookAgain{50};
+// The thread is woken for what it shows and for Stop; it looks again this often all the same.
+constexpr std::chrono::milliseconds kLookAgain{1000};
 constexpr int kBarWidth = 20;
 // Back to the line's start, and the line cleared to its end.
 constexpr const char* kReturn = "\r";
@@ -28,7 +28,10 @@ ScreenReporter::~ScreenReporter() { Stop(); }
 
 void ScreenReporter::Stop() {
   if (stop_.exchange(true)) return;
-  if (thread_.joinable()) thread_.join();
+  if (thread_.joinable()) {
+    person_.WakeWaiters();
+    thread_.join();
+  }
   if (verbosity_ == Verbosity::Quiet) return;
   Show();
   if (!progress_.empty()) out_ << kReturn << kClearToEnd << std::flush;
@@ -59,12 +62,15 @@ std::string ScreenReporter::ProgressLine(kq::SimulatedUser& person) {
 }
 
 void ScreenReporter::Run() {
+  const auto news = [&] {
+    return stop_ || person_.Journal().size() != shown_ || (terminal_ && ProgressLine(person_) != progress_);
+  };
   while (!stop_) {
-    person_.WaitUntil(
-        [&] {
-          return stop_ || person_.Journal().size() != shown_ || (terminal_ && ProgressLine(person_) != progress_);
-        },
-        kLookAgain);
+    // Off a terminal only the journal is shown: the progress window's changes, a few every page, wake nobody.
+    if (terminal_)
+      person_.WaitUntil(news, kLookAgain);
+    else
+      person_.WaitUntilJournal(news, kLookAgain);
     Show();
   }
 }

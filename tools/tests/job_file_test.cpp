@@ -348,6 +348,56 @@ TEST(JobFile, AJobStreamPrintsThePagesItCheckedFromWhereverItKeptThem) {
     unsetenv("TMPDIR");
 }
 
+// An op reads the same whatever came before it: a run of text in one font is checked once, and an op whose font
+// is written otherwise, however little, takes its own. A field given twice takes its last value.
+TEST(JobFile, AnOpReadsTheSameWhateverTheOpsBeforeIt) {
+  kq::TemporaryMachine scratch;
+  const std::string ops[] = {
+      R"({"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 9}, "text": "a"})",
+      R"({"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 9, "bold": true}, "text": "b"})",
+      R"({"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 9}, "text": "c"})",
+      R"({"op": "text", "at": [1, 2], "font": {"size": 9, "file": "DejaVuSans.ttf"}, "angle": 90, "text": "d"})",
+      R"({"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 12}, "text": "e"})",
+      R"({"op": "text", "at": [1, 2], "font": {"file": "DejaVuSans.ttf", "size": 9, "italic": true},
+          "text": "f", "at": [3, 4]})",
+      R"({"op": "text", "at": [3, 4], "font": {"file": "DejaVuSans.ttf", "size": 9, "italic": true}, "text": "f"})",
+  };
+  // Each op's compact form with its style written.
+  const auto read = [&](const std::string& written) {
+    std::istringstream in(R"({"pages": [ {"ops": [)" + written + "]} ]}");
+    kqprint::JobFiles files(scratch->Root());
+    std::vector<std::string> forms;
+    kqprint::StreamJob(in, "job.json", files, [&](std::size_t, kqprint::JobPage& given) {
+      for (const auto& op : given.ops) {
+        kqprint::CompactRun run;
+        std::string bytes;
+        EXPECT_TRUE(op.drawing->WriteCompact(bytes, run));
+        forms.push_back(bytes);
+      }
+      return true;
+    });
+    return forms;
+  };
+  std::string page;
+  std::vector<std::string> alone;
+  for (const std::string& op : ops) {
+    page += (page.empty() ? "" : ", ") + op;
+    alone.push_back(read(op).at(0));
+  }
+  const std::vector<std::string> together = read(page);
+  EXPECT_EQ(together, alone);
+  const std::set<std::string> distinct(alone.begin(), alone.end() - 1);
+  EXPECT_EQ(distinct.size(), std::size(ops) - 1) << "each op differs from the others";
+  EXPECT_EQ(alone[5], alone[6]) << "the last \"at\" is taken";
+
+  // A font that is wrong after one that is right is found wrong, in its place.
+  EXPECT_NE(ErrorOf((R"({"pages": [ {"ops": [)" + ops[0] + "," + ops[0] +
+                     R"(, {"op": "text", "at": [1, 2], "font": {"file": "NoSuch.ttf", "size": 9}, "text": "x"}]} ]})")
+                        .c_str())
+                .find("pages[0].ops[2] (text): \"font\".file: NoSuch.ttf is neither beside the job"),
+            std::string::npos);
+}
+
 // A page's ops are read one at a time; a page names "ops" once, as the job names its keys once.
 TEST(JobFile, APageGivesItsOpsOnce) {
   std::istringstream in(R"({"pages": [ {"ops": [ {"op": "unclip"} ], "ops": [ {"op": "unclip"} ]} ]})");

@@ -191,6 +191,9 @@ class CPDF_DocWriter {
   void AddDirtyLine(LONG x0, LONG y0, LONG x1, LONG y1);
   // One region of the page bitmap (a 24-bit surface, red first) as an image painted over it.
   void WriteRasterRegion(SURFOBJ* surface, const RECTL& rect);
+  // Called with the surface and the region before a region of the page bitmap is read (the driver whitens what an
+  // earlier page left there).
+  void (*beforeBitmapRead)(SURFOBJ* surface, const RECTL& rect) = nullptr;
 
   // ---- Images (images.cpp, jpeg_images.cpp) ----
   // The image of one blit from `srcRect` of the source onto `destRect`: JPEG sources pass through, PNG sources and

@@ -78,6 +78,12 @@ class SimulatedUser {
   HWND WaitForWindow(WStringView caption, std::chrono::milliseconds bound);
   // Re-evaluates `condition` whenever the screen or the journal changes, until it holds or the bound passes.
   bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound);
+  // The same, re-evaluated only when the journal grows: for a watcher of the journal alone, which every change of
+  // the screen (a status line, a bar) would wake in vain.
+  bool WaitUntilJournal(const std::function<bool()>& condition, std::chrono::milliseconds bound);
+  // Makes every WaitUntil and WaitUntilJournal of the machine evaluate its condition again now: for a condition
+  // that changed outside the screen, such as a watcher's own request to stop.
+  void WakeWaiters();
   // Read as the screen shows them, without sending the window anything. What a window's pixels show is
   // ReadWindowPixels (win/window_surface.h).
   std::optional<WString> Text(HWND window) const;

@@ -229,4 +229,70 @@ TEST_F(Messages, DispatchOnlyReachesTheCallingThreadsLiveWindows) {
   EXPECT_EQ(log.got.size(), 1u);
 }
 
+// A static control's text sent from another thread: set and read back in order, whether the control's thread waits
+// idle (the procedure may run on the sender) or not; a control whose procedure was replaced gets its messages on
+// its own thread.
+TEST_F(Messages, AStaticControlsTextSentFromAnotherThreadIsSetInOrder) {
+  static std::atomic<DWORD> subclassThread{0};
+  static WNDPROC original = nullptr;
+  Log log;
+  HWND logWindow = nullptr, label = nullptr, subclassed = nullptr;
+  Event ready;
+  PlatformThread receiver([&]() -> DWORD {
+    logWindow = MakeLogWindow(log);
+    label = CreateWindowExW(0, u"STATIC", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    subclassed = CreateWindowExW(0, u"STATIC", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(subclassed, GWLP_WNDPROC));
+    SetWindowLongPtrW(subclassed, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                        if (m == WM_SETTEXT) subclassThread = GetCurrentThreadId();
+                        return CallWindowProcW(original, w, m, wp, lp);
+                      }));
+    ready.Set();
+    return kqtest::RunMessageLoop();
+  });
+  ASSERT_TRUE(ready.Wait());
+  for (int i = 0; i < 20; ++i) {
+    const kq::WString text = u"page " + kq::WideFromUtf8(std::to_string(i));
+    ASSERT_EQ(SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())), TRUE);
+    WCHAR read[32] = {};
+    EXPECT_EQ(GetWindowTextW(label, read, 32), static_cast<int>(text.size()));
+    EXPECT_EQ(kq::WString(read), text);
+    EXPECT_EQ(GetWindowTextLengthW(label), static_cast<int>(text.size()));
+  }
+  ASSERT_EQ(SendMessageW(subclassed, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"own")), TRUE);
+  EXPECT_EQ(subclassThread.load(), receiver.Id());
+  EXPECT_EQ(person.Text(subclassed), kq::WString(u"own"));
+  PostMessageW(logWindow, kQuitAfter, 0, 0);
+  ASSERT_TRUE(receiver.Join());
+  EXPECT_EQ(SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"late")), 0) << "the control went with its thread";
+}
+
+// A waiter of the journal wakes when the journal grows, and any waiter when woken; each condition is evaluated
+// once before the wake comes, so a wake that were lost would leave the waiter to its bound.
+TEST_F(Messages, WaitersLookAgainWhenTheJournalGrowsOrTheyAreWoken) {
+  for (const bool byJournal : {true, false}) {
+    std::atomic<bool> flag{false};
+    Event evaluated;
+    const std::size_t entries = person.Journal().size();
+    PlatformThread waiter([&]() -> DWORD {
+      const auto condition = [&] {
+        evaluated.Set();
+        return byJournal ? person.Journal().size() > entries : flag.load();
+      };
+      return byJournal ? person.WaitUntilJournal(condition, kqtest::kBound)
+                       : person.WaitUntil(condition, kqtest::kBound);
+    });
+    ASSERT_TRUE(evaluated.Wait());
+    if (byJournal) {
+      MessageBoxW(nullptr, u"Text", u"Caption", MB_OK);
+    } else {
+      flag = true;
+      person.WakeWaiters();
+    }
+    ASSERT_TRUE(waiter.Join());
+    EXPECT_EQ(waiter.ExitCode(), 1u) << (byJournal ? "by the journal" : "by WakeWaiters");
+  }
+}
+
 }  // namespace
