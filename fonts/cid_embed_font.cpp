@@ -32,6 +32,10 @@ constexpr BYTE kFallbackCharsets[] = {
 constexpr BYTE kNoCharset = 255;
 
 bool Converts(char32_t ch, BYTE charset) {
+  // Characters below 128 are themselves in every charset but the CJK ones, whose code pages are asked.
+  const bool cjk = charset == SHIFTJIS_CHARSET || charset == HANGUL_CHARSET || charset == JOHAB_CHARSET ||
+                   charset == GB2312_CHARSET || charset == CHINESEBIG5_CHARSET;
+  if (ch < 0x80 && !cjk) return true;
   UINT code = 0;
   UINT count = 0;
   return ch <= 0xFFFF && UnicodeToCharsetCode(static_cast<WCHAR>(ch), charset, code, count);

@@ -72,7 +72,16 @@ void CPDF_CIDEmbedSubFont::NoteCharset() {
 std::uint32_t CPDF_CIDEmbedSubFont::GetCID(char32_t unicode, std::uint32_t glyph, std::uint32_t& byteCount,
                                            std::int32_t& width) {
   byteCount = 2;
+  // Fibonacci hashing: glyph numbers often run parallel to the characters, so both are spread before they meet.
+  const std::uint32_t hash = static_cast<std::uint32_t>(unicode) * 2654435761u ^ glyph * 2246822519u;
+  RecentCharacter& recent = recentCharacters[(hash >> 24) % recentCharacters.size()];
+  if (recent.index != 0 && recent.unicode == unicode && recent.glyph == glyph) {
+    const CIDEntry& entry = entries[recent.index];
+    width = entry.width;
+    return SwapCodeBytes(entry.cid);
+  }
   if (const auto found = characterMap.find({unicode, glyph}); found != characterMap.end()) {
+    recent = {unicode, glyph, found->second};
     const CIDEntry& entry = entries[found->second];
     width = entry.width;
     return SwapCodeBytes(entry.cid);

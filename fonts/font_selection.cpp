@@ -83,6 +83,16 @@ bool CPDF_DocWriter::IsFaceInEmbedList(kq::WStringView face) const { return font
 CPDF_Font* CPDF_DocWriter::SelectFont(FONTOBJ* fontObject) {
   const IFIMETRICS* ifi = FONTOBJ_pifi(fontObject);
   if (!ifi) return nullptr;
+  // Text runs come in long series of one font: the realisation (its number tells it from one made later in the
+  // same place) answered last time keeps its answer while the job's fonts stay.
+  if (lastSelection.font && lastSelection.fontObject == fontObject && lastSelection.uniq == fontObject->iUniq)
+    return lastSelection.font;
+  CPDF_Font* selected = FindOrMakeFont(fontObject, ifi);
+  lastSelection = {fontObject, fontObject->iUniq, selected};
+  return selected;
+}
+
+CPDF_Font* CPDF_DocWriter::FindOrMakeFont(FONTOBJ* fontObject, const IFIMETRICS* ifi) {
   // A vertical face ("@" and the name) shares its horizontal face's object.
   kq::WString uniqueName = IfiMetricsString(*ifi, ifi->dpwszUniqueName);
   const std::string faceName = WideToAnsiString(WithoutVerticalMark(IfiMetricsString(*ifi, ifi->dpwszFaceName)));

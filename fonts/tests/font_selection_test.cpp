@@ -64,6 +64,19 @@ TEST_F(FontSelection, FontsWithTheSameUniqueAndFaceNameShareOneObject) {
   EXPECT_EQ(selected[5]->uniqueName, selected[4]->uniqueName);
 }
 
+TEST_F(FontSelection, AJobResetForgetsTheLastAnswer) {
+  FONTOBJ* font = Realize(kDejaVuSans);
+  CPDF_Font* first = writer_.SelectFont(font);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(writer_.SelectFont(font), first);
+  EXPECT_EQ(writer_.documentFonts.size(), 1u);
+  writer_.ResetJob();
+  // The next job's text in the same realisation gets a font of that job, not the one the reset destroyed.
+  CPDF_Font* again = writer_.SelectFont(font);
+  ASSERT_EQ(writer_.documentFonts.size(), 1u);
+  EXPECT_EQ(again, writer_.documentFonts[0].get());
+}
+
 TEST_F(FontSelection, TheSymbolCharsetMakesASymbolFontEveryOtherCharsetAUnicodeFont) {
   EXPECT_NE(dynamic_cast<CPDF_UnicodeFont*>(writer_.SelectFont(Realize(kDejaVuSans))), nullptr);
   EXPECT_NE(dynamic_cast<CPDF_UnicodeFont*>(writer_.SelectFont(Realize(kWenQuanYi))), nullptr);

@@ -31,8 +31,10 @@ static_assert(sizeof kColorSpaceObject - 1 == 33);
 
 constexpr char kSelectColorSpace[] = "/CS1 cs /CS1 CS ";
 
-std::string Compressed(const std::string& data) {
-  auto encoded = FlateEncode(data.data(), data.size());
+constexpr std::size_t kKeptContentBytes = std::size_t{1} << 20;
+
+std::string Compressed(FlateEncoder& encoder, const std::string& data) {
+  auto encoded = encoder.Encode(data.data(), data.size());
   if (!encoded) throw std::runtime_error("Flate compression failed");
   return std::move(*encoded);
 }
@@ -102,7 +104,10 @@ void CPDF_DocWriter::WriteDocumentStart() {
   CPDF_Stream stream;
   stream.Dictionary().SetAtNumber("/N", 3);
   stream.Dictionary().SetAt("/Filter", "/FlateDecode");
-  stream.Data() = Compressed(std::string(reinterpret_cast<const char*>(profile.data()), profile.size()));
+  // An encoder of its own: the pages' one makes its state with the first page's content, so the first page is
+  // drawn without that state held.
+  FlateEncoder profileFlate;
+  stream.Data() = Compressed(profileFlate, std::string(reinterpret_cast<const char*>(profile.data()), profile.size()));
   WriteIndirectObject(static_cast<std::int32_t>(kProfileNumber), stream);
 }
 
@@ -113,7 +118,8 @@ BOOL CPDF_DocWriter::StartPage() {
   SendProgress(status.c_str(), ProgressPosition(pagesDone, addinJob != 0, totalPages));
 
   // A fresh stream: nothing pending from an earlier one may end up in it.
-  contentStream = std::make_unique<std::string>();
+  contentStream = std::make_unique<std::string>(std::move(spareContent));
+  contentStream->clear();
   contentStream->reserve(32);
   textWriter.Clear();
   clipId = 0;
@@ -134,7 +140,7 @@ void CPDF_DocWriter::EndPage(SURFOBJ* surface) {
 
   CPDF_Stream contents;
   contents.Dictionary().SetAt("/Filter", "/FlateDecode");
-  contents.Data() = Compressed(*contentStream);
+  contents.Data() = Compressed(contentFlate, *contentStream);
   const auto contentsNumber = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(contentsNumber), contents);
 
@@ -155,5 +161,7 @@ void CPDF_DocWriter::EndPage(SURFOBJ* surface) {
   const auto pageNumber = NewObjectNumber();
   WriteIndirectObject(static_cast<std::int32_t>(pageNumber), page);
   pageObjects.push_back(pageNumber);
+  // The next page's content grows into this one's room, unless this one was exceptionally large.
+  if (contentStream->capacity() <= kKeptContentBytes) spareContent = std::move(*contentStream);
   contentStream.reset();
 }

@@ -25,6 +25,7 @@ void CPDF_DocWriter::ResetJob() {
   // Pending text names fonts that are about to go.
   textWriter.Clear();
   documentFonts.clear();
+  lastSelection = {};
   pageObjects.clear();
   xrefOffsets.clear();
   pageFonts.clear();

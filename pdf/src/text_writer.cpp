@@ -1,5 +1,6 @@
 #include "pdf/text_writer.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -57,18 +58,32 @@ void CPDF_TextWriter::CloseArray() {
   state = kPending;
 }
 
+inline double CPDF_TextWriter::AdvanceOf(std::int32_t width, double size) {
+  AdvanceSlot& slot = advances[static_cast<std::uint32_t>(width) % advances.size()];
+  const auto sizeBits = std::bit_cast<std::uint64_t>(size);
+  if (!slot.known || slot.width != width || slot.sizeBits != sizeBits) {
+    slot.value = width * size / 1000;
+    slot.width = width;
+    slot.sizeBits = sizeBits;
+    slot.known = true;
+  }
+  return slot.value;
+}
+
 std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF color, double a, double b, double c,
                                         double d, CPDF_Font& font, double size, double x, double y, double render,
                                         bool vertical) {
   // A glyph that cannot be placed shows nothing: no "inf" or "nan" may reach the content stream.
-  for (double value : {a, b, c, d, size, x, y, render, scale, pageHeight})
-    if (!std::isfinite(value)) return 0;
+  // A finite value times zero is a zero, an infinity or NaN times zero a NaN: the sum is 0 only when all are finite.
+  if (a * 0 + b * 0 + c * 0 + d * 0 + size * 0 + x * 0 + y * 0 + render * 0 + scale * 0 + pageHeight * 0 != 0)
+    return 0;
   const double det = d * a - c * b;
   if (det == 0 || size == 0) return 0;
   const double pdfX = x * scale;
   const double pdfY = (pageHeight - y) * scale;
-  double u = (d * pdfX - c * pdfY) / det;
-  double v = (b * pdfX - a * pdfY) / (c * b - d * a);
+  // Along a line one of the two stays the same from glyph to glyph.
+  double u = uQuotient.Of(d * pdfX - c * pdfY, det);
+  double v = vQuotient.Of(b * pdfX - a * pdfY, c * b - d * a);
   if (!std::isfinite(u) || !std::isfinite(v)) return 0;
 
   const MappedChar mapped = font.MapChar(ch, glyph, vertical);
@@ -123,10 +138,20 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
   const double dy = v - penY;
   const bool continues = state == kInString && (writesVertically ? dx == 0 : dy == 0);
   if (continues) {
-    // Half a device pixel in text space: closer than that needs no adjustment.
+    // Half a device pixel in text space: closer than that needs no adjustment. It changes only with the matrix.
     const double step = writesVertically ? dy : dx;
-    const double halfPixel = writesVertically ? (b - a) * scale * 0.5 / (c * b - d * a)
-                                              : (d - c) * scale * 0.5 / (d * a - c * b);
+    if (!halfPixelKnown || halfPixelFor[0] != a || halfPixelFor[1] != b || halfPixelFor[2] != c ||
+        halfPixelFor[3] != d || halfPixelFor[4] != scale) {
+      halfPixelAcross = (d - c) * scale * 0.5 / (d * a - c * b);
+      halfPixelDown = (b - a) * scale * 0.5 / (c * b - d * a);
+      halfPixelFor[0] = a;
+      halfPixelFor[1] = b;
+      halfPixelFor[2] = c;
+      halfPixelFor[3] = d;
+      halfPixelFor[4] = scale;
+      halfPixelKnown = true;
+    }
+    const double halfPixel = writesVertically ? halfPixelDown : halfPixelAcross;
     if (std::fabs(step) > std::fabs(halfPixel)) {
       pendingText += ')';
       AppendReal(pendingText, step * -1000 / size);
@@ -145,7 +170,7 @@ std::uint32_t CPDF_TextWriter::ShowText(char32_t ch, HGLYPH glyph, COLORREF colo
   if (writesVertically)
     penY -= 1.0;
   else
-    penX += mapped.width * size / 1000;
+    penX += AdvanceOf(mapped.width, size);
   return mapped.resource;
 }
 
@@ -165,7 +190,12 @@ void CPDF_TextWriter::EndText(std::string& contentStream) {
 void CPDF_TextWriter::Clear() {
   const double keepScale = scale;
   const double keepHeight = pageHeight;
+  // The text buffer's room is kept for the next page, unless a page made it exceptionally large.
+  std::string keepText;
+  if (pendingText.capacity() <= kKeptTextBytes) keepText = std::move(pendingText);
+  keepText.clear();
   *this = CPDF_TextWriter();
   scale = keepScale;
   pageHeight = keepHeight;
+  pendingText = std::move(keepText);
 }

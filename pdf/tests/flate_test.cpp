@@ -83,6 +83,36 @@ TEST(Flate, OutputInflatesBackAndEqualsCompress) {
   EXPECT_GT(FlateEncode(random.data(), random.size())->size(), random.size());
 }
 
+TEST(Flate, AnEncoderKeptAcrossStreamsGivesEachTheBytesOfAFreshOne) {
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "BT /F4 1 Tf 0 0 0 sc 6 79.176 TD [(\\000\\001)12.001(\\000\\002)]TJ ET\n";
+  // Larger and smaller than the output buffer the encoder keeps, an empty one between them.
+  const std::string inputs[] = {RandomBytes(3 << 20), text, "", "a", RandomBytes(100'000), text.substr(0, 5000), text};
+  FlateEncoder encoder;
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.size());
+    const auto out = encoder.Encode(input.data(), input.size());
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(*out == Compress(input));
+  }
+}
+
+TEST(Flate, AnEncoderWhoseStateCouldNotBeMadeTriesAgainWithTheNextStream) {
+  CountingHeap heap;
+  heap.failAfter = 0;
+  const MemoryManager manager = heap.Manager();
+  const std::string input = RandomBytes(10'000);
+  {
+    FlateEncoder encoder(manager);
+    EXPECT_FALSE(encoder.Encode(input.data(), input.size()));
+    heap.failAfter = 1 << 30;
+    const auto out = encoder.Encode(input.data(), input.size());
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(*out == Compress(input));
+  }
+  EXPECT_EQ(heap.frees, heap.allocations);
+}
+
 TEST(Flate, TheCompressionLibrarysMemoryGoesThroughTheManager) {
   CountingHeap heap;
   const MemoryManager manager = heap.Manager();

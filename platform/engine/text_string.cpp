@@ -1,6 +1,7 @@
 // Strings of text-out calls: the STROBJ with its glyph positions, and its enumeration.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "engine_state.h"
@@ -9,6 +10,20 @@
 #include "win/enginefont.h"
 
 namespace kq {
+
+namespace {
+
+// std::round (halves away from zero) without the library call, for a value a glyph position can take.
+double RoundHalfAway(double v) {
+  constexpr double kAllWhole = 4503599627370496.0;  // 2^52: every double from here on is whole
+  if (!(std::fabs(v) < kAllWhole)) return std::round(v);
+  // Below 2^52 the sum with the largest double under a half rounds past the next whole number exactly when the
+  // value is at least half way to it; the cast cuts towards zero, without a branch to mispredict.
+  const double nudged = v + std::copysign(0.49999999999999994, v);
+  return std::copysign(static_cast<double>(static_cast<std::int64_t>(nudged)), v);
+}
+
+}  // namespace
 
 class TextString::Impl {
  public:
@@ -39,6 +54,8 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
   impl->font = const_cast<RealizedFont&>(font).Object();
   impl->fontUniq = impl->font->iUniq;
   impl->positions.reserve(request.text.size());
+  // Turned glyphs are rare: every glyph starts upright and the list is cut to the glyphs at the end.
+  impl->turned.assign(request.text.size(), false);
   // The pen runs along the baseline, which the escapement turns.
   const double cosA = font.Cos(), sinA = font.Sin();
   double pen = 0;
@@ -47,7 +64,7 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
   // coordinate space, which no page reaches.
   const auto inside = [](double v) { return std::fabs(v) <= static_cast<double>(engine::kMaxDeviceCoordinate); };
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const double x = request.origin.x + std::round(pen * cosA), y = request.origin.y - std::round(pen * sinA);
+    const double x = request.origin.x + RoundHalfAway(pen * cosA), y = request.origin.y - RoundHalfAway(pen * sinA);
     if (!inside(x) || !inside(y)) {
       impl->text.resize(i);
       break;
@@ -66,12 +83,14 @@ std::unique_ptr<TextString> TextString::Build(const RealizedFont& font, const Te
     }
     pos.ptl = {static_cast<LONG>(x), static_cast<LONG>(y)};
     impl->positions.push_back(pos);
-    impl->turned.push_back(turned);
+    if (turned) impl->turned[impl->positions.size() - 1] = true;
     if (impl->positions.size() <= request.advances.size())
       pen += request.advances[impl->positions.size() - 1];
     else
       pen += turned ? font.TurnedAdvance() : font.Advance(pos.hg);
   }
+
+  impl->turned.resize(impl->positions.size());
 
   const IFIMETRICS& ifi = font.Metrics();
   const double unitsToPixels = font.EmPixels() / ifi.fwdUnitsPerEm;

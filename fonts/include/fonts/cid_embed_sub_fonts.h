@@ -5,6 +5,7 @@
 // TrueType sub-font.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -82,6 +83,14 @@ class CPDF_CIDEmbedSubFont {
   // A character with its glyph to its index in `entries`: the same character reached through another glyph
   // (a glyph-index run, a vertical form) is another entry.
   std::map<std::pair<char32_t, std::uint32_t>, std::size_t> characterMap;
+  // Recent finds in characterMap, by a hash of the character and glyph: most text reuses few glyphs, and an entry
+  // never moves or goes, so a slot stays true once filled.
+  struct RecentCharacter {
+    char32_t unicode = 0;
+    std::uint32_t glyph = 0;
+    std::size_t index = 0;  // into `entries`; 0 (the glyph 0 entry, never in characterMap) for an empty slot
+  };
+  std::array<RecentCharacter, 256> recentCharacters{};
   std::string subtype;                        // "/CIDFontType0", "/CIDFontType2", empty for the standard faces
   std::uint32_t cjk = 0;                      // a glyph was mapped under a CJK charset
 

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pdf/encoders.h"
 #include "pdf/font.h"
 #include "pdf/image_record.h"
 #include "pdf/object.h"
@@ -146,6 +147,8 @@ class CPDF_DocWriter {
   // the same unique name and face name (one leading "@" ignored) share one object. Null when the engine has no
   // metrics for the font.
   CPDF_Font* SelectFont(FONTOBJ* fontObject);
+  // SelectFont's work for a realisation it has not just answered.
+  CPDF_Font* FindOrMakeFont(FONTOBJ* fontObject, const IFIMETRICS* ifi);
   // Whether the face is one of the job's face list ("FFaces"), compared exactly.
   bool IsFaceInEmbedList(kq::WStringView face) const;
 
@@ -325,10 +328,18 @@ class CPDF_DocWriter {
   DWORD writeError = ERROR_SUCCESS;  // the first failed write's error; nothing is written after it
   std::vector<std::uint64_t> xrefOffsets;  // index = object number - 1; 0 = not written
   std::vector<std::unique_ptr<CPDF_Font>> documentFonts;
+  // SelectFont's last answer and the realisation it was for; cleared with documentFonts.
+  struct FontSelection {
+    FONTOBJ* fontObject = nullptr;
+    ULONG uniq = 0;
+    CPDF_Font* font = nullptr;
+  } lastSelection;
   std::vector<std::uint32_t> pageObjects;
   std::uint32_t pagesRootNumber = 0;
   std::uint32_t colorSpaceNumber = 0;
   std::unique_ptr<std::string> contentStream;  // the current page's content; none between pages
+  std::string spareContent;                    // an earlier page's content buffer, emptied, for the next page
+  FlateEncoder contentFlate;                   // compresses the pages' content
   std::vector<std::uint32_t> pageImages;
   std::vector<std::uint32_t> pageFonts;
   // Graphics state of the page: the active clip and the cached colours, line width and dash.

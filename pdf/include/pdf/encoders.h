@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,32 @@
 // zlib's compress), allocating through `manager`; nothing when zlib fails.
 std::optional<std::string> FlateEncode(const void* bytes, std::size_t length,
                                        const MemoryManager& manager = ProcessMemoryManager());
+
+struct z_stream_s;
+
+// FlateEncode for many streams in turn: one compression state, reset between streams rather than made anew, and
+// one output buffer kept while it is small. Each Encode gives exactly the bytes FlateEncode gives; a failure
+// leaves the encoder usable. `manager` must outlive the encoder.
+class FlateEncoder {
+ public:
+  explicit FlateEncoder(const MemoryManager& manager = ProcessMemoryManager());
+  ~FlateEncoder();
+  FlateEncoder(const FlateEncoder&) = delete;
+  FlateEncoder& operator=(const FlateEncoder&) = delete;
+
+  std::optional<std::string> Encode(const void* bytes, std::size_t length);
+
+ private:
+  // A state ready for a new stream; false when zlib cannot make one.
+  bool Ready();
+
+  const MemoryManager* manager_;
+  std::unique_ptr<z_stream_s> stream_;
+  bool open_ = false;    // stream_ holds an initialised state
+  bool fresh_ = false;   // ... that no stream has used since it was made or reset
+  std::unique_ptr<char[]> buffer_;  // the output of a stream up to kKeptBuffer bytes
+  std::size_t bufferSize_ = 0;
+};
 
 // An RGB image: 3 bytes a pixel (red, green, blue), rows of exactly 3 x width bytes, top row first.
 struct DctImage {

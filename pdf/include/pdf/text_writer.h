@@ -4,6 +4,8 @@
 // every other writer of page content, and the page end, call first.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 
@@ -50,4 +52,38 @@ class CPDF_TextWriter {
   std::string pendingText;            // the text object's operators, without the leading "BT "
   std::int32_t lineMark = 0;          // pending length / 100 at the last line break
   double renderValue = 0;             // last written with Tr
+
+ private:
+  static constexpr std::size_t kKeptTextBytes = std::size_t{1} << 20;
+  // Half a device pixel in text space across and down the line, for the matrix and scale in halfPixelFor.
+  bool halfPixelKnown = false;
+  double halfPixelFor[5] = {};
+  double halfPixelAcross = 0, halfPixelDown = 0;
+  // A quotient, divided again only when its operands change (compared bit for bit, so the value is the same).
+  struct Quotient {
+    double Of(double numerator, double denominator) {
+      const auto n = std::bit_cast<std::uint64_t>(numerator);
+      const auto d = std::bit_cast<std::uint64_t>(denominator);
+      if (!known || n != numeratorBits || d != denominatorBits) {
+        value = numerator / denominator;
+        numeratorBits = n;
+        denominatorBits = d;
+        known = true;
+      }
+      return value;
+    }
+    bool known = false;
+    std::uint64_t numeratorBits = 0, denominatorBits = 0;
+    double value = 0;
+  };
+  Quotient uQuotient, vQuotient;
+  // A glyph's advance in text space, width x size / 1000, by width; the few widths of a text recur.
+  struct AdvanceSlot {
+    bool known = false;
+    std::int32_t width = 0;
+    std::uint64_t sizeBits = 0;
+    double value = 0;
+  };
+  std::array<AdvanceSlot, 64> advances{};
+  double AdvanceOf(std::int32_t width, double size);
 };
