@@ -1,6 +1,8 @@
 // The writer's construction and destruction, the indirect-object writer and the coordinate helpers.
 #include "pdf/doc_writer.h"
 
+#include "pdf/background_flate.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -18,17 +20,20 @@ CPDF_DocWriter::~CPDF_DocWriter() {
 
 void CPDF_DocWriter::RecordOffset(std::uint32_t number) {
   if (number == 0) return;
+  SettlePage();
   if (xrefOffsets.size() < number) xrefOffsets.resize(number, 0);
   xrefOffsets[number - 1] = bytesWritten;
 }
 
 std::uint32_t CPDF_DocWriter::NewObjectNumber() {
+  SettlePage();
   ++lastObjectNumber;
   if (xrefOffsets.size() < lastObjectNumber) xrefOffsets.resize(lastObjectNumber, 0);
   return lastObjectNumber;
 }
 
 bool CPDF_DocWriter::WriteRaw(std::string_view bytes) {
+  SettlePage();
   if (HasWriteError()) return false;
   if (bytes.size() > kMaxFileBytes - bytesWritten) {
     writeError = ERROR_FILE_TOO_LARGE;

@@ -138,6 +138,7 @@ void CPDF_DocWriter::EndDocument() {
 }
 
 void CPDF_DocWriter::WriteDocumentEnd() {
+  SettlePage();
   std::uint32_t namesNumber = 0;
   std::uint32_t outlineNumber = 0;
   WriteOutlinesAndDests(namesNumber, outlineNumber);
@@ -145,6 +146,7 @@ void CPDF_DocWriter::WriteDocumentEnd() {
   if (pageObjects.empty()) {
     StartPage();
     EndPage(nullptr);
+    SettlePage();
   }
 
   std::string kids = "[";

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "pdf/doc_writer.h"
+
+#include "pdf/background_flate.h"
 #include "pdf/encoders.h"
 #include "pdf/registry_value.h"
 #include "pdf/text.h"
@@ -31,7 +33,6 @@ static_assert(sizeof kColorSpaceObject - 1 == 33);
 
 constexpr char kSelectColorSpace[] = "/CS1 cs /CS1 CS ";
 
-constexpr std::size_t kKeptContentBytes = std::size_t{1} << 20;
 
 std::string Compressed(FlateEncoder& encoder, const std::string& data) {
   auto encoded = encoder.Encode(data.data(), data.size());
@@ -113,12 +114,13 @@ void CPDF_DocWriter::WriteDocumentStart() {
 
 BOOL CPDF_DocWriter::StartPage() {
   if (!documentOpen) return TRUE;
-  const auto pagesDone = static_cast<std::int32_t>(pageObjects.size());
+  const auto pagesDone = static_cast<std::int32_t>(PagesEnded());
   const kq::WString status = FormatString(u"Printing page %d", static_cast<int>(pagesDone + 1));
   SendProgress(status.c_str(), ProgressPosition(pagesDone, addinJob != 0, totalPages));
 
   // A fresh stream: nothing pending from an earlier one may end up in it.
   contentStream = std::make_unique<std::string>(std::move(spareContent));
+  spareContent = std::string();
   contentStream->clear();
   contentStream->reserve(32);
   textWriter.Clear();
@@ -134,34 +136,26 @@ BOOL CPDF_DocWriter::StartPage() {
 
 void CPDF_DocWriter::EndPage(SURFOBJ* surface) {
   if (!documentOpen || !contentStream) return;
+  SettlePage();
   FlushPendingRaster(surface);
   textWriter.EndText(*contentStream);
   if (clipId != 0) *contentStream += "Q ";
 
-  CPDF_Stream contents;
-  contents.Dictionary().SetAt("/Filter", "/FlateDecode");
-  contents.Data() = Compressed(contentFlate, *contentStream);
-  const auto contentsNumber = NewObjectNumber();
-  WriteIndirectObject(static_cast<std::int32_t>(contentsNumber), contents);
-
-  const std::string resources = ResourcesToken(pageFonts, pageShadings, pageImages, colorSpaceNumber);
+  EndingPage ending{ResourcesToken(pageFonts, pageShadings, pageImages, colorSpaceNumber),
+                    "[0 0 " + FormatG(pageWidthPx * pointsPerPixel) + " " + FormatG(pageHeightPx * pointsPerPixel) +
+                        "]"};
   pageFonts.clear();
   pageShadings.clear();
   pageImages.clear();
-
-  CPDF_Dictionary page;
-  WritePageLinks(page);
-  page.SetAt("/Type", "/Page");
-  page.SetAtReference("/Parent", pagesRootNumber);
-  page.SetAtReference("/Contents", contentsNumber);
-  page.SetAt("/Resources", resources);
-  page.SetAtNumber("/PageIndex", static_cast<double>(pageObjects.size() + 1));
-  page.SetAt("/MediaBox", "[0 0 " + FormatG(pageWidthPx * pointsPerPixel) + " " +
-                              FormatG(pageHeightPx * pointsPerPixel) + "]");
-  const auto pageNumber = NewObjectNumber();
-  WriteIndirectObject(static_cast<std::int32_t>(pageNumber), page);
-  pageObjects.push_back(pageNumber);
-  // The next page's content grows into this one's room, unless this one was exceptionally large.
-  if (contentStream->capacity() <= kKeptContentBytes) spareContent = std::move(*contentStream);
+  if (!pageFlate) pageFlate = std::make_unique<BackgroundFlate>();
+  std::string content = std::move(*contentStream);
   contentStream.reset();
+  if (!pageFlate->Start(std::move(content))) {
+    // No thread to be had: the content is compressed here, as it is ready.
+    FlateEncoder encoder;
+    WritePage(ending, Compressed(encoder, content));
+    return;
+  }
+  endingPage = std::move(ending);
 }
+

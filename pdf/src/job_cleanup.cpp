@@ -1,5 +1,6 @@
 // The end of a job: what one document holds is released, so the writer can take the next one.
 #include "pdf/doc_writer.h"
+#include "pdf/background_flate.h"
 #include "win/fileapi.h"
 #include "win/handleapi.h"
 
@@ -22,6 +23,7 @@ void CPDF_DocWriter::CloseJob() {
 }
 
 void CPDF_DocWriter::ResetJob() {
+  DropEndingPage();
   // Pending text names fonts that are about to go.
   textWriter.Clear();
   documentFonts.clear();

@@ -49,6 +49,7 @@ TEST_F(Pages, APageIsItsCompressedContentThenItsPageObject) {
   writer_.textWriter.pendingText = "/F9 10 Tf 0 Tr 72 700 TD [(x";
   writer_.textWriter.state = CPDF_TextWriter::kInString;
   writer_.EndPage(nullptr);
+  writer_.SettlePage();
 
   const std::string file = File();
   const std::string contents = ObjectAt(file, start);
@@ -81,6 +82,7 @@ TEST_F(Pages, APageIsItsCompressedContentThenItsPageObject) {
   EXPECT_TRUE(writer_.pageShadings.empty());
   const std::size_t second = File().size();
   writer_.EndPage(nullptr);
+  writer_.SettlePage();
   const std::string more = File();
   const std::string contents2 = ObjectAt(more, second);
   EXPECT_EQ(Inflate(StreamData(contents2)), "/CS1 cs /CS1 CS ");
@@ -109,6 +111,7 @@ TEST_F(Pages, TheMediaBoxIsThePageInPoints) {
     writer_.StartPage();
     const std::size_t start = File().size();
     writer_.EndPage(nullptr);
+    writer_.SettlePage();
     const std::string file = File();
     EXPECT_EQ(Value(ObjectAt(file, start + ObjectAt(file, start).size()), "/MediaBox"), c.box);
   }
@@ -119,6 +122,7 @@ TEST_F(Pages, LinkAnnotationsStandBetweenTheContentsAndThePage) {
   ASSERT_TRUE(writer_.StartDocument(u"Report"));
   writer_.StartPage();
   writer_.EndPage(nullptr);
+  writer_.SettlePage();
   const std::string file = File();
   std::vector<std::string> order;
   for (std::uint32_t n = 4; n <= writer_.lastObjectNumber; ++n)
@@ -129,6 +133,44 @@ TEST_F(Pages, LinkAnnotationsStandBetweenTheContentsAndThePage) {
   EXPECT_EQ(Value(order[2], "/Subtype"), "/Link");
   EXPECT_EQ(Value(order[3], "/Annots"), "[6 0 R ]");
   EXPECT_LT(writer_.xrefOffsets[4], writer_.xrefOffsets[6]);
+}
+
+// A page's content is compressed while the next page is drawn: its objects wait, and go into the file before
+// anything numbered or written after it, so the file is the one written at once; a job given up meanwhile leaves no
+// page behind and the next document prints whole.
+TEST_F(Pages, AnEndedPagesObjectsGoBeforeAnythingNumberedOrWrittenAfterIt) {
+  ASSERT_TRUE(writer_.StartDocument(u"Report"));
+  const std::size_t start = File().size();
+  writer_.StartPage();
+  *writer_.contentStream += "0 0 m 10 10 l S\n";
+  writer_.EndPage(nullptr);
+  EXPECT_EQ(writer_.PagesEnded(), 1u);
+  writer_.StartPage();
+  *writer_.contentStream += "1 1 m 5 5 l S\n";
+  // An object the next page draws (an image, a new font) takes its number after the ended page's two.
+  EXPECT_EQ(writer_.NewObjectNumber(), 6u);
+  std::string file = File();
+  const std::string contents = ObjectAt(file, start);
+  ASSERT_EQ(contents.substr(0, 8), "4 0 obj\n");
+  EXPECT_EQ(Inflate(StreamData(contents)), "/CS1 cs /CS1 CS 0 0 m 10 10 l S\n");
+  EXPECT_EQ(ObjectAt(file, start + contents.size()).substr(0, 8), "5 0 obj\n");
+  EXPECT_EQ(writer_.pageObjects, (std::vector<std::uint32_t>{5}));
+
+  writer_.EndPage(nullptr);
+  EXPECT_EQ(writer_.PagesEnded(), 2u);
+  writer_.AbortJob();
+  EXPECT_EQ(writer_.PagesEnded(), 0u);
+  EXPECT_FALSE(writer_.DocumentOpen());
+
+  ASSERT_TRUE(writer_.StartDocument(u"Report"));
+  const std::size_t again = File().size();
+  writer_.StartPage();
+  *writer_.contentStream += "2 2 m 3 3 l S\n";
+  writer_.EndPage(nullptr);
+  writer_.SettlePage();
+  file = File();
+  EXPECT_EQ(Inflate(StreamData(ObjectAt(file, again))), "/CS1 cs /CS1 CS 2 2 m 3 3 l S\n");
+  EXPECT_EQ(writer_.pageObjects, (std::vector<std::uint32_t>{5}));
 }
 
 // The text and the positions the progress window gets at each page start.
@@ -147,6 +189,7 @@ std::vector<PageProgress> RunPages(CPDF_DocWriter& writer, ProgressWindow& windo
       if (m.control == IDC_PROGRESS_BAR && m.message == PBM_SETPOS) page.position = m.wParam;
     }
     seen.push_back(page);
+    // The page's objects wait while the next page starts: it is counted all the same.
     writer.EndPage(nullptr);
   }
   return seen;
@@ -217,6 +260,7 @@ TEST_F(Pages, WithoutADestinationNothingIsOpenAndNothingWritten) {
     EXPECT_EQ(writer_.StartPage(), TRUE);
     EXPECT_EQ(writer_.contentStream, nullptr);
     writer_.EndPage(nullptr);
+    writer_.SettlePage();
     writer_.EndDocument();
     EXPECT_FALSE(Exists());
     EXPECT_EQ(writer_.lastObjectNumber, 0u);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 
+#include "pdf/background_flate.h"
 #include "pdf/encoders.h"
 
 namespace {
@@ -95,6 +97,33 @@ TEST(Flate, AnEncoderKeptAcrossStreamsGivesEachTheBytesOfAFreshOne) {
     ASSERT_TRUE(out);
     EXPECT_TRUE(*out == Compress(input));
   }
+}
+
+// The writer's thread: each stream handed over comes back as compress's bytes, with the input given back; one at
+// a time; a compressor dropped with a stream out waits for it.
+TEST(Flate, TheBackgroundCompressorGivesEachStreamTheBytesOfAFreshEncoder) {
+  std::string text;
+  for (int i = 0; i < 2000; ++i) text += "BT /F4 1 Tf 0 0 0 sc 6 79.176 TD [<00010002>12.001<0003>]TJ ET\n";
+  const std::string inputs[] = {text, "", RandomBytes(3 << 20), "a", text.substr(0, 5000), text};
+  BackgroundFlate flate;
+  EXPECT_FALSE(flate.Take(nullptr)) << "nothing was started";
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.size());
+    ASSERT_TRUE(flate.Start(std::string(input)));
+    EXPECT_TRUE(flate.Started());
+    std::string refused = "next";
+    EXPECT_FALSE(flate.Start(std::move(refused))) << "one stream at a time";
+    EXPECT_EQ(refused, "next") << "a refused stream stays with the caller";
+    std::string back;
+    const auto out = flate.Take(&back);
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(*out == Compress(input));
+    EXPECT_TRUE(back == input);
+    EXPECT_FALSE(flate.Started());
+  }
+  auto dropped = std::make_unique<BackgroundFlate>();
+  ASSERT_TRUE(dropped->Start(RandomBytes(1 << 20)));
+  dropped.reset();
 }
 
 TEST(Flate, AnEncoderWhoseStateCouldNotBeMadeTriesAgainWithTheNextStream) {

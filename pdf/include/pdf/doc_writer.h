@@ -10,6 +10,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -72,6 +73,8 @@ struct LinkRecord {
   std::int32_t kind = kLinkNamedDest;
 };
 
+class BackgroundFlate;
+
 class CPDF_DocWriter {
  public:
   // Offsets are written in ten digits, so no file may grow past this.
@@ -90,8 +93,8 @@ class CPDF_DocWriter {
   // Reports the page to the progress window and opens a fresh content stream. 1; nothing else while no document
   // is open.
   BOOL StartPage();
-  // Flushes pending output into the page's content, then writes it compressed, the page's link annotations and
-  // the page object. `surface` is the page's drawing surface, or null.
+  // Flushes pending output into the page's content and hands it to the writer's thread to compress; its content
+  // object, link annotations and page object follow (SettlePage). `surface` is the page's drawing surface, or null.
   void EndPage(SURFOBJ* surface);
   // Writes the rest of the file (structure, pages tree, fonts, catalog, information dictionary, metadata, cross-
   // reference table, trailer), closes it and carries out the job's closing actions, then resets the job. Nothing
@@ -339,7 +342,22 @@ class CPDF_DocWriter {
   std::uint32_t colorSpaceNumber = 0;
   std::unique_ptr<std::string> contentStream;  // the current page's content; none between pages
   std::string spareContent;                    // an earlier page's content buffer, emptied, for the next page
-  FlateEncoder contentFlate;                   // compresses the pages' content
+  // A page's content is compressed on a thread of its own while the next page is drawn. What follows (the page's
+  // objects numbered and written) waits as endingPage until SettlePage: before anything else is numbered or
+  // written, when the next page ends and when the document does, so the file is the one written at once.
+  struct EndingPage {
+    std::string resources, mediaBox;
+  };
+  std::unique_ptr<BackgroundFlate> pageFlate;
+  std::optional<EndingPage> endingPage;
+  // Writes the page that ended last, whose content was being compressed; nothing when none waits.
+  void SettlePage();
+  // Forgets the page that ended last (the document is given up), once its compression is done.
+  void DropEndingPage();
+  // The content object and the page object of a page that ended.
+  void WritePage(const EndingPage& ending, std::string compressed);
+  // The pages ended so far, the one whose objects wait included.
+  std::size_t PagesEnded() const { return pageObjects.size() + (endingPage ? 1 : 0); }
   std::vector<std::uint32_t> pageImages;
   std::vector<std::uint32_t> pageFonts;
   // Graphics state of the page: the active clip and the cached colours, line width and dash.
