@@ -75,6 +75,17 @@ class DrawEntries : public DriverTest {
     kq::ClearEngineCalls(*machine);
   }
   CPDF_DocWriter& Writer() { return *pdev_->writer; }
+  // A transparent device whose text the engine draws into the page bitmap too, and DejaVu Sans at `points`.
+  std::unique_ptr<kq::RealizedFont> TransparentWithText(double points) {
+    Open(true);
+    Writer().fontEmbed = 0;
+    kq::FontRequest request;
+    request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    request.pointSize = points;
+    auto font = kq::RealizedFont::Realize(request);
+    if (font) OsVersionNumber = 501;  // the test puts it back
+    return font;
+  }
   std::string Take() {
     Writer().textWriter.EndText(*Writer().contentStream);
     return std::exchange(*Writer().contentStream, std::string());
@@ -684,15 +695,9 @@ TEST_F(DrawEntries, ANewPageWhitensEverythingTheLastOneDrew) {
 // paper wherever the new page has not drawn: a raster operation reading the destination, a blend, a region cut
 // over an old line, a blit whose source is the page itself, and the whole page once it is read.
 TEST_F(DrawEntries, TheLastPagesInkNeverShowsThroughTheNewOne) {
-  Open(true);
-  Writer().fontEmbed = 0;
-  kq::FontRequest request;
-  request.file = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-  request.pointSize = 40;
-  auto font = kq::RealizedFont::Realize(request);
+  auto font = TransparentWithText(40);
   ASSERT_NE(font, nullptr);
   auto black = kq::BrushObject::Solid(0);
-  OsVersionNumber = 501;
   for (LONG y : {300, 700, 1100, 1500}) {
     kq::TextRequest text{u"HHHHHH", {100, y}};
     auto string = kq::TextString::Build(*font, text);
@@ -739,6 +744,44 @@ TEST_F(DrawEntries, TheLastPagesInkNeverShowsThroughTheNewOne) {
 
   Writer().beforeBitmapRead(so_, RECTL{0, 0, so_->sizlBitmap.cx, so_->sizlBitmap.cy});
   EXPECT_EQ(darkIn(RECTL{0, 0, so_->sizlBitmap.cx, so_->sizlBitmap.cy}), darkIn(xored) + darkIn(blended));
+}
+
+// A page's text survives the last page's ink being whitened around it and under it, and nothing of the last page
+// shows once the page is read: the boxes the driver counts for a string hold all the engine draws of it.
+TEST_F(DrawEntries, ThisPagesGlyphsSurviveTheLastPagesInkBeingWhitened) {
+  auto font = TransparentWithText(10);
+  ASSERT_NE(font, nullptr);
+  const auto draw = [&](BRUSHOBJ* brush, LONG shift) {
+    for (LONG y = 100; y < 1000; y += 42) {
+      kq::TextRequest text{u"Quick brown fox jumps (gyp) over lazy dogs; VAT, fi{j}|", {60 + shift, y + shift}};
+      auto string = kq::TextString::Build(*font, text);
+      EXPECT_TRUE(telodrv::DrvTextOut(so_, string->Object(), font->Object(), nullptr, nullptr, nullptr, brush,
+                                      nullptr, nullptr, kCopyPen));
+    }
+  };
+  auto black = kq::BrushObject::Solid(0), blue = kq::BrushObject::Solid(0x996633);
+  draw(black->Object(), 0);
+  EXPECT_TRUE(DrvStartPage(so_));
+  draw(blue->Object(), 3);  // overlapping the last page's text, off by a few pixels
+  const RECTL all{0, 0, so_->sizlBitmap.cx, so_->sizlBitmap.cy};
+  std::vector<std::array<BYTE, 3>> drawn;
+  for (LONG y = all.top; y < all.bottom; ++y)
+    for (LONG x = all.left; x < all.right; ++x) drawn.push_back(Pixel(x, y));
+  Writer().beforeBitmapRead(so_, all);
+  InitOsVersion();
+  std::size_t ours = 0, other = 0, i = 0;
+  for (LONG y = all.top; y < all.bottom; ++y)
+    for (LONG x = all.left; x < all.right; ++x, ++i) {
+      const auto now = Pixel(x, y);
+      if (drawn[i][1] == 0x66) {
+        ours += 1;
+        EXPECT_EQ(now, drawn[i]) << x << "," << y;
+      } else {
+        other += now != std::array<BYTE, 3>{255, 255, 255};
+      }
+    }
+  EXPECT_GT(ours, 1000u);
+  EXPECT_EQ(other, 0u) << "the last page's text shows";
 }
 
 }  // namespace
