@@ -16,7 +16,6 @@
 #include <string_view>
 #include <vector>
 
-#include "pdf/encoders.h"
 #include "pdf/font.h"
 #include "pdf/image_record.h"
 #include "pdf/object.h"
